@@ -1,0 +1,73 @@
+#pragma once
+
+#include "DataSet.h"
+
+#include <QHash>
+#include <memory>
+#include <vector>
+
+class QIODevice;
+
+namespace kx {
+
+class MariaConnection;
+
+// A statement's result on the client: all rows of the visible columns, the total count,
+// a current row, a client-side sort by one field and a local row filter.
+//
+// Columns named deferred (blobs, long text) are not fetched with the rows when the statement
+// is a "select * from <table> ..." whose table has the key column: the layer asks the server
+// for the other columns and the key, and reads a deferred value of the current row by its
+// key on demand. The statement text itself is never changed by the caller's view.
+class Query : public DataSetBase {
+    Q_OBJECT
+public:
+    explicit Query(MariaConnection& conn, QObject* parent = nullptr);
+    ~Query() override;
+
+    void setSql(const QString& sql);
+    void clearSql();
+    QString sql() const;
+    void setKeyField(const QString& field);            // e.g. "AZ"
+    void setDeferredFields(const QStringList& fields); // e.g. FOTO, FILE, LEIRAS, KSZO
+
+    void open(); // runs the statement; no-op when open
+    void close() override;
+    void refresh(); // runs the statement again, keeps sort, filter and (by key) the current row
+    bool isOpen() const override;
+
+    // Sort field (client-side index); empty: the statement's order.
+    void setSortField(const QString& field);
+    QString sortField() const;
+    void setFilter(const QString& filterText); // parsed by RowFilter
+    void setFiltered(bool on);
+
+    QStringList fieldNames() const; // every field of the result, deferred ones included
+    int recordCount() override;     // rows that pass the filter
+    int currentRow() const;         // -1 when empty
+    void setCurrentRow(int row);
+    void first();
+    void next();
+    void prior();
+    void last();
+    bool eof() const;
+    bool bof() const;
+
+    bool isNull(const QString& field) override;
+    QString asString(const QString& field) override;
+    QByteArray asBytes(const QString& field) override;
+    // Value at a visible row (for grids); deferred fields read as empty here.
+    QString textAt(int row, int column) const;
+    int columnIndex(const QString& field) const; // -1 when unknown
+    bool isNumericColumn(int column) const;
+
+    // Streams a deferred blob of the current row into out in chunks; returns its size.
+    qint64 saveBlobTo(const QString& field, QIODevice& out);
+    qint64 blobSize(const QString& field);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace kx

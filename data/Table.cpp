@@ -1,0 +1,544 @@
+#include "Table.h"
+
+#include "Latin2.h"
+#include "MariaConnection.h"
+#include "MariaStatement.h"
+
+#include <QHash>
+#include <QIODevice>
+#include <stdexcept>
+
+namespace kx {
+
+namespace {
+// Rows of the visible columns read per statement during a row pass.
+constexpr int kPageSize = 500;
+// Largest piece of a blob asked for at once when it is streamed out.
+constexpr qint64 kMaxBlobChunk = 8 * 1024 * 1024;
+constexpr qint64 kMinBlobChunk = 64 * 1024;
+
+const QString kNotFound = QStringLiteral("Record not found or changed by another user");
+
+QString q(const QString& name) {
+    return MariaStatement::quoteIdentifier(name);
+}
+} // namespace
+
+struct Table::Impl {
+    Impl(MariaConnection& c, const QString& t) : conn(c), table(t) {}
+    MariaConnection& conn;
+    QString table;
+    QString key = QStringLiteral("AZ");
+    RowFilter filter;
+    bool filtered = false;
+
+    bool open = false;
+    QStringList visible;              // columns read with the rows, in table order
+    QString selectList;               // the same, quoted and joined
+    QHash<QString, int> visibleIndex; // upper-case name -> index in a row
+    QHash<QString, QString> deferred; // upper-case name -> name (BLOB/TEXT columns)
+    int keyIndex = -1;
+
+    std::vector<MariaStatement::Row> page; // rows in key order around the current one
+    int pos = -1;                          // current row in page; -1: none
+    bool atEnd = true;
+    qint64 lostKey = -1; // key to return to when a reread after a write failed
+
+    bool hasRow() const {
+        return pos >= 0 && pos < int(page.size());
+    }
+    qint64 keyOf(const MariaStatement::Row& row) const {
+        return row[size_t(keyIndex)] ? row[size_t(keyIndex)]->toLongLong() : -1;
+    }
+    qint64 currentKey() const {
+        return hasRow() ? keyOf(page[size_t(pos)]) : -1;
+    }
+    bool useFilter() const {
+        return filtered && !filter.isEmpty();
+    }
+
+    // "WHERE <filter> AND <extra>" or the parts that exist; bindFilter() must be called
+    // first on the statement, since the filter's parameter comes first.
+    QString where(const QString& extra) const {
+        QStringList parts;
+        if (useFilter()) {
+            const QString& op = filter.op;
+            const bool exact = op == QLatin1String("=") || op == QLatin1String("<>");
+            // Equality is exact (letter case and trailing blanks count), as in locate();
+            // ordering follows the table's collation.
+            parts << QStringLiteral("(%1 %2 %3?)")
+                         .arg(q(filter.field), op,
+                              exact && !filter.numeric ? QStringLiteral("BINARY ") : QString());
+        }
+        if (!extra.isEmpty())
+            parts << extra;
+        return parts.isEmpty() ? QString()
+                               : QStringLiteral(" WHERE ") + parts.join(QStringLiteral(" AND "));
+    }
+    void bindFilter(MariaStatement& st) const {
+        if (!useFilter())
+            return;
+        if (filter.numeric) {
+            bool ok = false;
+            const qint64 i = filter.value.toLongLong(&ok);
+            if (ok)
+                st.bindInt(i);
+            else
+                st.bindDouble(filter.value.toDouble());
+        } else {
+            st.bindText(filter.value);
+        }
+    }
+
+    // A page of rows in key order: from the start (op empty) or relative to key.
+    std::vector<MariaStatement::Row> loadPage(const QString& op, qint64 from) {
+        const QString cond = op.isEmpty() ? QString() : QStringLiteral("%1 %2 ?").arg(q(key), op);
+        MariaStatement st(conn, QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4 LIMIT %5")
+                                    .arg(selectList, q(table), where(cond), q(key))
+                                    .arg(kPageSize));
+        bindFilter(st);
+        if (!op.isEmpty())
+            st.bindInt(from);
+        st.execute();
+        return st.fetchAll();
+    }
+    void setPage(std::vector<MariaStatement::Row> rows) {
+        page = std::move(rows);
+        pos = page.empty() ? -1 : 0;
+        atEnd = page.empty();
+        lostKey = -1;
+    }
+    void positionAt(qint64 k) {
+        setPage(loadPage(QStringLiteral(">="), k));
+    }
+    void clearRows() {
+        page.clear();
+        pos = -1;
+        atEnd = true;
+    }
+
+    // After a write the change is done; a failure to read the rows again (already shown by
+    // the hook) must not make the write look failed, or a retry would write it twice.
+    void repositionAfterWrite(qint64 k) {
+        try {
+            auto rows = loadPage(QStringLiteral(">="), k);
+            if (rows.empty()) { // nothing from k on: the row before it
+                MariaStatement st(
+                    conn, QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %1 DESC LIMIT 1")
+                              .arg(q(key), q(table), where(q(key) + QStringLiteral(" < ?"))));
+                bindFilter(st);
+                st.bindInt(k);
+                st.execute();
+                const auto prev = st.fetchAll();
+                if (!prev.empty() && prev[0][0])
+                    rows = loadPage(QStringLiteral(">="), prev[0][0]->toLongLong());
+            }
+            setPage(std::move(rows));
+        } catch (const DbError&) {
+            clearRows();
+            lostKey = k;
+        }
+    }
+
+    QString columnName(const QString& field, bool* isDeferred) const {
+        const QString upper = field.toUpper();
+        if (auto it = visibleIndex.constFind(upper); it != visibleIndex.constEnd()) {
+            *isDeferred = false;
+            return visible[*it];
+        }
+        if (auto it = deferred.constFind(upper); it != deferred.constEnd()) {
+            *isDeferred = true;
+            return *it;
+        }
+        throw DbError(QStringLiteral("%1: Field '%2' not found").arg(table, field));
+    }
+
+    // One value of the current row read by its key.
+    MariaStatement::Value readByKey(const QString& expr) {
+        MariaStatement st(
+            conn, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(expr, q(table), q(key)));
+        st.bindInt(currentKey());
+        st.execute();
+        const auto rows = st.fetchAll();
+        return rows.empty() ? std::nullopt : rows[0][0];
+    }
+    MariaStatement::Value value(const QString& field) {
+        bool isDeferred = false;
+        const QString col = columnName(field, &isDeferred);
+        if (!hasRow())
+            return std::nullopt;
+        if (!isDeferred)
+            return page[size_t(pos)][size_t(visibleIndex.value(col.toUpper()))];
+        return readByKey(q(col));
+    }
+};
+
+Table::Table(MariaConnection& conn, const QString& tableName, QObject* parent)
+    : TableBase(parent), d(std::make_unique<Impl>(conn, tableName)) {
+    // Closing the connection closes the table; the connection outlives its data sets.
+    conn.registerDataSet(this);
+}
+
+Table::~Table() {
+    d->conn.unregisterDataSet(this);
+}
+
+QString Table::tableName() const {
+    return d->table;
+}
+
+void Table::setKeyField(const QString& field) {
+    d->key = field;
+}
+
+void Table::setFilter(const QString& filterText) {
+    d->filter = RowFilter::parse(filterText);
+    if (d->open && d->filtered) {
+        cancel();
+        d->setPage(d->loadPage(QString(), 0));
+        emit reset();
+    }
+}
+
+void Table::setFiltered(bool on) {
+    if (d->filtered == on)
+        return;
+    d->filtered = on;
+    if (d->open && !d->filter.isEmpty()) {
+        cancel();
+        d->setPage(d->loadPage(QString(), 0));
+        emit reset();
+    }
+}
+
+void Table::open() {
+    if (d->open)
+        return;
+    d->conn.open(); // an open that needs the connection tries to make it
+    // The column list without reading any row.
+    MariaStatement st(d->conn, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(q(d->table)));
+    st.execute();
+    const auto cols = st.columns();
+    st.fetchAll(); // no rows; frees the connection for the next statement
+    d->visible.clear();
+    d->visibleIndex.clear();
+    d->deferred.clear();
+    d->keyIndex = -1;
+    QStringList quoted;
+    for (const auto& c : cols) {
+        const bool isKey = c.name.compare(d->key, Qt::CaseInsensitive) == 0;
+        if (c.deferred && !isKey) {
+            d->deferred.insert(c.name.toUpper(), c.name);
+            continue;
+        }
+        if (isKey)
+            d->keyIndex = int(d->visible.size());
+        d->visibleIndex.insert(c.name.toUpper(), int(d->visible.size()));
+        d->visible << c.name;
+        quoted << q(c.name);
+    }
+    if (d->keyIndex < 0)
+        d->conn.fail(QStringLiteral("%1: key field '%2' not found").arg(d->table, d->key));
+    d->selectList = quoted.join(QLatin1Char(','));
+    d->setPage(d->loadPage(QString(), 0));
+    d->open = true;
+    setState(TableState::Browse);
+    emit reset();
+}
+
+void Table::close() {
+    if (!d->open)
+        return;
+    cancel();
+    d->open = false;
+    d->clearRows();
+    d->lostKey = -1;
+    setState(TableState::Inactive);
+    emit reset();
+}
+
+void Table::refresh() {
+    if (!d->open)
+        throw DbError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    cancel();
+    const qint64 k = d->hasRow() ? d->currentKey() : d->lostKey;
+    auto rows = k >= 0 ? d->loadPage(QStringLiteral(">="), k) : decltype(d->page)();
+    if (rows.empty() || d->keyOf(rows[0]) != k)
+        rows = d->loadPage(QString(), 0); // the row is gone: back to the first one
+    d->setPage(std::move(rows));
+    emit reset();
+}
+
+bool Table::isOpen() const {
+    return d->open;
+}
+
+int Table::recordCount() {
+    if (!d->open)
+        return 0;
+    MariaStatement st(d->conn,
+                      QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(q(d->table), d->where({})));
+    d->bindFilter(st);
+    st.execute();
+    const auto rows = st.fetchAll();
+    return rows.empty() || !rows[0][0] ? 0 : rows[0][0]->toInt();
+}
+
+void Table::first() {
+    if (!d->open)
+        return;
+    cancel();
+    d->setPage(d->loadPage(QString(), 0));
+    emit currentChanged();
+}
+
+void Table::next() {
+    if (!d->open || !d->hasRow() || d->atEnd)
+        return;
+    cancel();
+    if (d->pos + 1 < int(d->page.size())) {
+        ++d->pos;
+    } else if (int(d->page.size()) < kPageSize) {
+        d->atEnd = true; // past the last row; the last row stays current
+        return;
+    } else {
+        auto rows = d->loadPage(QStringLiteral(">"), d->keyOf(d->page.back()));
+        if (rows.empty()) {
+            d->atEnd = true;
+            return;
+        }
+        d->setPage(std::move(rows));
+    }
+    emit currentChanged();
+}
+
+bool Table::eof() {
+    return !d->open || d->atEnd;
+}
+
+bool Table::locate(const QString& field, const QString& value, bool prefix) {
+    if (!d->open)
+        return false;
+    // Stored text is Latin-2: a value with other characters cannot match anything.
+    if (!latin2::canEncode(value))
+        return false;
+    cancel();
+    const QString col = q(field);
+    // Both forms compare bytes: letter case, accents and trailing blanks count, and "%" or
+    // "_" in the value are plain characters. The exact form also states the collation's
+    // equality, which lets the server use an index on the column.
+    const QString cond = prefix ? QStringLiteral("LEFT(%1, ?) = BINARY ?").arg(col)
+                                : QStringLiteral("%1 = ? AND %1 = BINARY ?").arg(col);
+    MariaStatement st(d->conn, QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %1 LIMIT 1")
+                                   .arg(q(d->key), q(d->table), d->where(cond)));
+    d->bindFilter(st);
+    if (prefix)
+        st.bindInt(value.size());
+    else
+        st.bindText(value);
+    st.bindText(value);
+    st.execute();
+    const auto rows = st.fetchAll();
+    if (rows.empty() || !rows[0][0])
+        return false;
+    d->positionAt(rows[0][0]->toLongLong());
+    emit currentChanged();
+    return d->hasRow();
+}
+
+qint64 Table::currentKey() const {
+    return d->currentKey();
+}
+
+bool Table::isNull(const QString& field) {
+    bool isDeferred = false;
+    const QString col = d->columnName(field, &isDeferred);
+    if (!d->hasRow())
+        return true;
+    if (!isDeferred)
+        return !d->page[size_t(d->pos)][size_t(d->visibleIndex.value(col.toUpper()))];
+    const auto v = d->readByKey(q(col) + QStringLiteral(" IS NULL"));
+    return !v || v->toInt() != 0;
+}
+
+QString Table::asString(const QString& field) {
+    const auto v = d->value(field);
+    return v ? latin2::decode(*v) : QString();
+}
+
+QByteArray Table::asBytes(const QString& field) {
+    const auto v = d->value(field);
+    return v ? *v : QByteArray();
+}
+
+qint64 Table::blobSize(const QString& field) {
+    bool isDeferred = false;
+    const QString col = d->columnName(field, &isDeferred);
+    if (!d->hasRow())
+        return 0;
+    if (!isDeferred) {
+        const auto& v = d->page[size_t(d->pos)][size_t(d->visibleIndex.value(col.toUpper()))];
+        return v ? v->size() : 0;
+    }
+    const auto v = d->readByKey(QStringLiteral("OCTET_LENGTH(%1)").arg(q(col)));
+    return v ? v->toLongLong() : 0;
+}
+
+qint64 Table::saveBlobTo(const QString& field, QIODevice& out) {
+    bool isDeferred = false;
+    const QString col = d->columnName(field, &isDeferred);
+    if (!d->hasRow())
+        return 0;
+    auto write = [&out](const QByteArray& bytes) {
+        if (out.write(bytes) != bytes.size())
+            throw std::runtime_error(
+                QStringLiteral("Cannot write the file. %1").arg(out.errorString()).toStdString());
+    };
+    if (!isDeferred) {
+        const QByteArray bytes = asBytes(field);
+        write(bytes);
+        return bytes.size();
+    }
+    // One statement returns the value in pieces, one piece per row, so memory holds one
+    // piece at a time. The row is a constant of the join, so the server reads the value once
+    // (asking for each piece separately would read the whole value again for every piece).
+    // The size is read in the same snapshot, so both belong to the same value even when
+    // another workstation changes the row meanwhile.
+    const qint64 chunk =
+        qBound(kMinBlobChunk, qint64(d->conn.maxAllowedPacket() / 2), kMaxBlobChunk);
+    const qint64 key = d->currentKey();
+    d->conn.execute(QStringLiteral("START TRANSACTION WITH CONSISTENT SNAPSHOT"));
+    qint64 total = 0;
+    try {
+        const qint64 size = blobSize(field);
+        if (size > 0) {
+            MariaStatement st(
+                d->conn,
+                QStringLiteral("WITH RECURSIVE kx_part(n) AS (SELECT 0 UNION ALL SELECT n + 1 "
+                               "FROM kx_part WHERE n < ?) SELECT SUBSTRING(kx_row.%1, "
+                               "kx_part.n * ? + 1, ?) FROM %2 kx_row JOIN kx_part WHERE "
+                               "kx_row.%3 = ? ORDER BY kx_part.n")
+                    .arg(q(col), q(d->table), q(d->key)));
+            st.bindInt((size - 1) / chunk);
+            st.bindInt(chunk);
+            st.bindInt(chunk);
+            st.bindInt(key);
+            st.execute();
+            MariaStatement::Row row;
+            while (st.fetch(row) && row[0] && !row[0]->isEmpty()) {
+                write(*row[0]);
+                total += row[0]->size();
+                row[0].reset();
+            }
+        }
+        d->conn.execute(QStringLiteral("COMMIT"));
+    } catch (...) {
+        try {
+            d->conn.execute(QStringLiteral("ROLLBACK"));
+        } catch (const DbError&) {
+            // the first failure is the one to report
+        }
+        throw;
+    }
+    return total;
+}
+
+void Table::doEdit() {
+    if (!d->hasRow())
+        d->conn.fail(kNotFound);
+    // Waits for another connection's lock on the row (and fails after the server's lock wait
+    // timeout); in autocommit mode the statement ends at once, so no lock is kept. The row
+    // is read again, so editing starts from what is stored now.
+    MariaStatement st(d->conn, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? FOR UPDATE")
+                                   .arg(d->selectList, q(d->table), q(d->key)));
+    st.bindInt(d->currentKey());
+    st.execute();
+    auto rows = st.fetchAll();
+    if (rows.empty())
+        d->conn.fail(kNotFound);
+    d->page[size_t(d->pos)] = std::move(rows[0]);
+}
+
+void Table::doPost(TableState state, const QList<QPair<QString, PendingValue>>& values) {
+    const bool insert = state == TableState::Insert;
+    if (!insert && !d->hasRow())
+        d->conn.fail(kNotFound);
+    const qint64 oldKey = d->currentKey();
+
+    QStringList columns;
+    for (const auto& v : values)
+        columns << q(v.first);
+    QString sql;
+    if (insert) {
+        QStringList marks;
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            marks << QStringLiteral("?");
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(q(d->table), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    } else {
+        if (values.isEmpty())
+            return; // nothing changed
+        QStringList sets;
+        for (const auto& c : std::as_const(columns))
+            sets << c + QStringLiteral(" = ?");
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                  .arg(q(d->table), sets.join(QLatin1Char(',')), q(d->key));
+    }
+
+    // Every value is made ready first: text that Latin-2 cannot store, or a file that cannot
+    // be opened, stops the write before anything reaches the server.
+    MariaStatement st(d->conn, sql);
+    for (const auto& [field, pv] : values) {
+        const QVariant& v = pv.value;
+        if (!pv.filePath.isEmpty())
+            st.bindFile(pv.filePath);
+        else if (v.isNull())
+            st.bindNull();
+        else if (v.typeId() == QMetaType::QByteArray)
+            st.bindBytes(v.toByteArray());
+        else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float)
+            st.bindDouble(v.toDouble());
+        else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
+                 v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::Bool ||
+                 v.typeId() == QMetaType::Long || v.typeId() == QMetaType::Short)
+            st.bindInt(v.toLongLong());
+        else
+            st.bindText(v.toString());
+    }
+    if (!insert)
+        st.bindInt(oldKey);
+
+    const quint64 affected = st.execute();
+    qint64 newKey = oldKey;
+    if (insert) {
+        newKey = st.insertId();
+    } else if (affected == 0) {
+        // Zero changed rows is also what an update with unchanged values gives; only a row
+        // that is gone is a failure.
+        MariaStatement check(
+            d->conn, QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(q(d->table), q(d->key)));
+        check.bindInt(oldKey);
+        check.execute();
+        if (check.fetchAll().empty())
+            d->conn.fail(kNotFound);
+    }
+    d->repositionAfterWrite(newKey);
+    emit reset();
+    emit currentChanged();
+}
+
+void Table::doDelete() {
+    if (!d->hasRow())
+        d->conn.fail(kNotFound);
+    const qint64 key = d->currentKey();
+    MariaStatement st(d->conn,
+                      QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(q(d->table), q(d->key)));
+    st.bindInt(key);
+    st.execute(); // a row another workstation removed already counts as removed
+    // The current row becomes the next one, or the previous one when it was the last.
+    d->repositionAfterWrite(key + 1);
+    emit reset();
+    emit currentChanged();
+}
+
+} // namespace kx

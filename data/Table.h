@@ -1,0 +1,55 @@
+#pragma once
+
+#include "TableBase.h"
+
+#include <memory>
+
+class QIODevice;
+
+namespace kx {
+
+class MariaConnection;
+
+// Whole-table data set over one table of the record store. It never copies the table:
+// count, locate and the row pass are statements on the server, rows are read in key order
+// in pages of visible columns, blobs on demand for the current row only.
+class Table : public TableBase {
+    Q_OBJECT
+public:
+    Table(MariaConnection& conn, const QString& tableName, QObject* parent = nullptr);
+    ~Table() override;
+
+    QString tableName() const;
+    void setKeyField(const QString& field);    // default "AZ"
+    void setFilter(const QString& filterText); // RowFilter text, applied on the server
+    void setFiltered(bool on);
+
+    void open() override;
+    void close() override;
+    void refresh() override;
+    bool isOpen() const override;
+    int recordCount() override;
+
+    void first() override;
+    void next() override;
+    bool eof() override;
+    bool locate(const QString& field, const QString& value, bool prefix) override;
+    qint64 currentKey() const; // -1 when no current row
+
+    bool isNull(const QString& field) override;
+    QString asString(const QString& field) override;
+    QByteArray asBytes(const QString& field) override;
+    qint64 saveBlobTo(const QString& field, QIODevice& out); // streamed in chunks
+    qint64 blobSize(const QString& field);
+
+protected:
+    void doEdit() override;
+    void doPost(TableState state, const QList<QPair<QString, PendingValue>>& values) override;
+    void doDelete() override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace kx

@@ -1,0 +1,71 @@
+#include "FormStyle.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QWidget>
+
+namespace kx {
+
+namespace {
+
+class EnterMovesFocus : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                key->modifiers() == Qt::NoModifier) {
+                auto* w = static_cast<QWidget*>(watched);
+                if (QWidget* next = w->nextInFocusChain()) {
+                    // Skip what cannot take the focus (labels, frames).
+                    while (next != w && !(next->focusPolicy() & Qt::TabFocus && next->isEnabled()))
+                        next = next->nextInFocusChain();
+                    next->setFocus(Qt::TabFocusReason);
+                }
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+void applyDialogLook(QWidget* window, int clientWidth, int clientHeight) {
+    window->setFixedSize(clientWidth, clientHeight);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(8);
+    window->setFont(font);
+}
+
+void styleFieldLabel(QLabel* label) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    label->setPalette(p);
+}
+
+void styleValue(QWidget* field) {
+    QPalette p = field->palette();
+    p.setColor(QPalette::Text, Qt::blue);
+    p.setColor(QPalette::WindowText, Qt::blue);
+    field->setPalette(p);
+}
+
+void centreOnScreen(QWidget* window) {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        window->move(area.center() - window->rect().center());
+    }
+}
+
+void moveFocusOnEnter(QWidget* field) {
+    field->installEventFilter(new EnterMovesFocus(field));
+}
+
+} // namespace kx

@@ -1,0 +1,18 @@
+#include "GuardedStep.h"
+
+#include "Prompter.h"
+#include "data/DbError.h"
+
+namespace kx {
+
+bool guardedLookup(Prompter& prompter, const std::function<bool()>& lookup,
+                   const QString& message) {
+    try {
+        return lookup();
+    } catch (const DbError&) {
+        prompter.warning(message);
+        return false;
+    }
+}
+
+} // namespace kx

@@ -1,0 +1,11 @@
+#include "Prompter.h"
+
+namespace kx {
+
+Prompter::~Prompter() = default;
+
+QString applicationTitle() {
+    return QStringLiteral("Kartotex");
+}
+
+} // namespace kx

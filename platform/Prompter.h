@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace kx {
+
+// Every window the program shows on its own goes through one Prompter: the five kinds of
+// message window, the one-line input dialog and the file dialogs. The real one shows Qt
+// dialogs; tests inject a recording one with scripted answers.
+class Prompter {
+public:
+    virtual ~Prompter();
+
+    virtual void warning(const QString& text) = 0;     // "Figyelem:", OK
+    virtual bool question(const QString& text) = 0;    // "Figyelem:", Yes/No; true on Yes
+    virtual void result(const QString& text) = 0;      // "Eljárás:", OK
+    virtual void notice(const QString& text) = 0;      // application title, OK
+    virtual void errorReport(const QString& text) = 0; // application title, OK, error icon
+
+    // One-line input; returns the typed text, or an empty text when cancelled.
+    virtual QString input(const QString& caption, const QString& prompt,
+                          const QString& defaultText) = 0;
+    // File dialogs; an empty result means cancelled.
+    virtual QString openFile(const QString& title, const QString& startPath) = 0;
+    virtual QString openPicture(const QString& startPath) = 0;
+    virtual QString saveFile(const QString& folder, const QString& proposedName) = 0;
+};
+
+QString applicationTitle(); // "Kartotex"
+
+} // namespace kx

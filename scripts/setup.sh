@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the private database server need (Debian 12),
+# then configures and builds the program into build/.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+packages=(qt6-base-dev qt6-base-dev-tools libmariadb-dev mariadb-server mariadb-client
+    libsqlite3-dev libjpeg-dev ninja-build cmake g++ pkg-config xvfb fonts-liberation sqlite3
+    xauth)
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [[ $status == "install ok installed" ]] || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+    echo "setup: installing ${missing[*]}"
+    sudo=()
+    if ((EUID != 0)); then
+        if command -v sudo >/dev/null; then
+            sudo=(sudo)
+        else
+            echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2
+            exit 1
+        fi
+    fi
+    # The project runs its own private server; keep the package from starting the system-wide
+    # one during the install (policy-rc.d is honoured by invoke-rc.d and deb-systemd-invoke).
+    policy=/usr/sbin/policy-rc.d
+    own_policy=0
+    if [[ ! -e $policy ]]; then
+        printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee "$policy" >/dev/null
+        "${sudo[@]}" chmod 755 "$policy"
+        own_policy=1
+        trap '"${sudo[@]}" rm -f "$policy"' EXIT
+    fi
+    "${sudo[@]}" apt-get update
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+    if ((own_policy)); then
+        "${sudo[@]}" rm -f "$policy"
+        trap - EXIT
+    fi
+fi
+
+cmake -S . -B build -G Ninja
+cmake --build build

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the program and runs every test against a private MariaDB server, which is stopped
+# again at the end whatever happens. Extra arguments go to ctest (e.g. -R tst_platform).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+
+bash scripts/setup.sh
+
+trap 'bash "$root/scripts/server.sh" stop' EXIT
+bash scripts/server.sh start
+# shellcheck source=/dev/null
+source .work/server.env
+export KX_DB_HOST KX_DB_PORT KX_DB_USER KX_DB_PASSWORD
+export QT_QPA_PLATFORM=offscreen
+
+status=0
+ctest --test-dir build --output-on-failure "$@" || status=$?
+exit "$status"

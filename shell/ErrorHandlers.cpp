@@ -1,0 +1,48 @@
+#include "ErrorHandlers.h"
+
+#include "data/SharedData.h"
+#include "platform/Prompter.h"
+#include "platform/ScreenCursor.h"
+
+namespace kx {
+
+namespace {
+
+TableBase::ErrorHandler lockHandler(Prompter& prompter, const QString& question) {
+    // Every failure is offered as another user's lock: Yes tries again at once, No ends the
+    // command silently with the default cursor.
+    return [&prompter, question](TableBase&, const DbError&) {
+        if (prompter.question(question))
+            return ErrorAction::Retry;
+        ScreenCursor::set(CursorShape::Default);
+        return ErrorAction::Abort;
+    };
+}
+
+} // namespace
+
+void attachErrorHandlers(SharedData& data, Prompter& prompter) {
+    data.FDConnection1.setErrorHook([&prompter](const DbError& error) {
+        prompter.warning(QStringLiteral("Adatbázis csatlakozási hiba -> ") + error.message());
+    });
+    const auto deleteError = lockHandler(
+        prompter,
+        QStringLiteral(
+            "Adatrekord nem törölhető (másik felhasználó zárolta) ! Megpróbáljuk újra ?"));
+    const auto editError = lockHandler(
+        prompter,
+        QStringLiteral(
+            "Adatrekord nem szerkeszthető (másik felhasználó zárolta) ! Megpróbáljuk újra ?"));
+    const auto postError = lockHandler(
+        prompter, QStringLiteral("Adatok kiírása nem sikerült (másik felhasználó zárolta a "
+                                 "táblát) ! Megpróbáljuk újra ?"));
+    TableBase* tables[] = {&data.FDTable1, &data.FDTable2, &data.FDTable3, &data.FDTable4,
+                           &data.FDTable6};
+    for (TableBase* t : tables) {
+        t->setErrorHandler(TableOp::Delete, deleteError);
+        t->setErrorHandler(TableOp::Edit, editError);
+        t->setErrorHandler(TableOp::Post, postError);
+    }
+}
+
+} // namespace kx

@@ -1,0 +1,18 @@
+#include "platform/AppLifetime.h"
+#include "platform/QtPrompter.h"
+#include "shell/Unit1.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kartotex"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Kartotex"));
+
+    kx::QtPrompter prompter;
+    kx::AppLifetime lifetime;
+    kx::TForm1 form1(prompter, lifetime);
+    form1.createForms();
+    form1.show();
+    return app.exec();
+}

@@ -1,0 +1,101 @@
+#include "Provisioning.h"
+
+#include "RecordStoreSchema.h"
+#include "data/DbError.h"
+#include "data/Query.h"
+#include "data/ScriptRunner.h"
+#include "data/SqlLiteral.h"
+#include "platform/Prompter.h"
+#include "platform/ScreenCursor.h"
+
+namespace kx {
+
+namespace {
+// Sets the wait cursor for one step and the default cursor after it, also when it throws.
+struct WaitCursor {
+    WaitCursor() {
+        ScreenCursor::set(CursorShape::DbWait);
+    }
+    ~WaitCursor() {
+        ScreenCursor::set(CursorShape::Default);
+    }
+};
+} // namespace
+
+Provisioning::Provisioning(Query& probe, ScriptRunner& script, Prompter& prompter)
+    : m_probe(probe), m_script(script), m_prompter(prompter) {}
+
+QString Provisioning::databaseProbe(const QString& database) {
+    // Compared as bytes, so "_" and "%" in a name match only themselves and another
+    // database whose name merely resembles it is not taken for this one.
+    return QStringLiteral("select schema_name from information_schema.schemata where "
+                          "schema_name = binary ") +
+           sqlLiteral(database);
+}
+
+QString Provisioning::tableProbe(const QString& database, const QString& table) {
+    return QStringLiteral("SELECT * FROM information_schema.tables WHERE table_schema = ") +
+           sqlLiteral(database) + QStringLiteral(" and table_name = ") + sqlLiteral(table);
+}
+
+bool Provisioning::probeFindsRow(const QString& sql) {
+    m_probe.close();
+    m_probe.setSql(sql);
+    WaitCursor wait;
+    m_probe.open();
+    return m_probe.recordCount() > 0;
+}
+
+// Runs one creation statement. The name goes into it as typed; a name that is not a bare
+// identifier could end the statement's name part and reach another database, so such a
+// statement is never sent and counts as refused.
+bool Provisioning::run(const QStringList& lines, const QString& database) {
+    if (!isBareIdentifier(database))
+        return false;
+    m_script.clear();
+    m_script.setScript(lines);
+    if (!m_script.validate())
+        return false;
+    try {
+        m_script.execute();
+    } catch (const DbError&) {
+        return false;
+    }
+    return true;
+}
+
+bool Provisioning::checkDatabase(const QString& database) {
+    if (probeFindsRow(databaseProbe(database)))
+        return true;
+    if (!m_prompter.question(QStringLiteral("Adatbázis nem létezik, létrehozzuk most ?")))
+        return false;
+    bool created;
+    {
+        WaitCursor wait;
+        created = run(schema::createDatabase(database), database);
+    }
+    if (!created) {
+        m_prompter.warning(QStringLiteral("Adatbázis nem hozható létre !"));
+        return false;
+    }
+    m_prompter.warning(QStringLiteral("Adatbázis létre hozva !"));
+    return true;
+}
+
+bool Provisioning::checkTables(const QString& database) {
+    const QStringList tables = schema::tableNames();
+    for (int i = 0; i < tables.size(); ++i) {
+        if (probeFindsRow(tableProbe(database, tables[i])))
+            continue;
+        const QString question =
+            QStringLiteral("%1. Adattábla nem létezik, létrehozzuk most ?").arg(i + 2);
+        if (!m_prompter.question(question))
+            return false;
+        WaitCursor wait;
+        run(schema::createTable(database, tables[i]), database); // a refusal goes on unreported
+    }
+    m_probe.close();
+    return true;
+}
+
+} // namespace kx

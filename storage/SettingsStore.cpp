@@ -1,0 +1,52 @@
+#include "SettingsStore.h"
+
+#include "data/SqliteConnection.h"
+#include "data/SqliteTable.h"
+
+namespace kx {
+
+const char* const SettingsStore::keys[4] = {"SZERVER", "PORT", "ADATBAZIS", "FELHASZN"};
+
+namespace {
+QString* fieldFor(RememberedSettings& s, int i) {
+    QString* fields[4] = {&s.server, &s.port, &s.database, &s.user};
+    return fields[i];
+}
+} // namespace
+
+SettingsStore::SettingsStore(SqliteConnection& connection, SqliteTable& table)
+    : m_connection(connection), m_table(table) {}
+
+RememberedSettings SettingsStore::read() {
+    RememberedSettings out;
+    m_connection.open();
+    m_table.open();
+    for (int i = 0; i < 4; ++i) {
+        // A key is found by prefix: "SZERVER2" is taken for "SZERVER" as well.
+        if (m_table.locate(QStringLiteral("A"), QString::fromLatin1(keys[i]), true))
+            *fieldFor(out, i) = m_table.asString(QStringLiteral("B"));
+    }
+    m_table.close();
+    m_connection.close();
+    return out;
+}
+
+void SettingsStore::remember(const RememberedSettings& settings) {
+    RememberedSettings values = settings;
+    m_connection.open();
+    m_table.open();
+    for (int i = 0; i < 4; ++i) {
+        const QString key = QString::fromLatin1(keys[i]);
+        if (m_table.locate(QStringLiteral("A"), key, true))
+            m_table.edit();
+        else
+            m_table.append();
+        m_table.setField(QStringLiteral("A"), key);
+        m_table.setField(QStringLiteral("B"), *fieldFor(values, i));
+        m_table.post();
+    }
+    m_table.close();
+    m_connection.close();
+}
+
+} // namespace kx

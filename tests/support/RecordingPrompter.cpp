@@ -1,0 +1,108 @@
+#include "RecordingPrompter.h"
+
+#include <QTest>
+
+namespace kx::test {
+
+void RecordingPrompter::record(const QString& kind, const QString& caption, const QString& text) {
+    shown.append({kind, caption, text});
+    if (onShown)
+        onShown(shown.last());
+}
+
+void RecordingPrompter::warning(const QString& text) {
+    record(QStringLiteral("warning"), QStringLiteral("Figyelem:"), text);
+}
+
+bool RecordingPrompter::question(const QString& text) {
+    record(QStringLiteral("question"), QStringLiteral("Figyelem:"), text);
+    return m_questions.isEmpty() ? false : m_questions.takeFirst();
+}
+
+void RecordingPrompter::result(const QString& text) {
+    record(QStringLiteral("result"), QStringLiteral("Eljárás:"), text);
+}
+
+void RecordingPrompter::notice(const QString& text) {
+    record(QStringLiteral("notice"), applicationTitle(), text);
+}
+
+void RecordingPrompter::errorReport(const QString& text) {
+    record(QStringLiteral("error"), applicationTitle(), text);
+}
+
+QString RecordingPrompter::input(const QString& caption, const QString& prompt,
+                                 const QString& defaultText) {
+    record(QStringLiteral("input"), caption, prompt);
+    Q_UNUSED(defaultText);
+    return m_inputs.isEmpty() ? QString() : m_inputs.takeFirst();
+}
+
+QString RecordingPrompter::openFile(const QString& title, const QString& startPath) {
+    Q_UNUSED(startPath);
+    record(QStringLiteral("openFile"), title, QString());
+    return m_files.isEmpty() ? QString() : m_files.takeFirst();
+}
+
+QString RecordingPrompter::openPicture(const QString& startPath) {
+    Q_UNUSED(startPath);
+    record(QStringLiteral("openPicture"), QString(), QString());
+    return m_files.isEmpty() ? QString() : m_files.takeFirst();
+}
+
+QString RecordingPrompter::saveFile(const QString& folder, const QString& proposedName) {
+    record(QStringLiteral("saveFile"), folder, proposedName);
+    return m_files.isEmpty() ? QString() : m_files.takeFirst();
+}
+
+void RecordingPrompter::answerQuestions(const QList<bool>& answers) {
+    m_questions.append(answers);
+}
+
+void RecordingPrompter::answerInputs(const QStringList& answers) {
+    m_inputs.append(answers);
+}
+
+void RecordingPrompter::answerFiles(const QStringList& paths) {
+    m_files.append(paths);
+}
+
+QStringList RecordingPrompter::texts() const {
+    QStringList out;
+    for (const auto& s : shown)
+        out << s.text;
+    return out;
+}
+
+void RecordingPrompter::clear() {
+    shown.clear();
+    m_questions.clear();
+    m_inputs.clear();
+    m_files.clear();
+}
+
+Shown warningBox(const QString& text) {
+    return {QStringLiteral("warning"), QStringLiteral("Figyelem:"), text};
+}
+Shown questionBox(const QString& text) {
+    return {QStringLiteral("question"), QStringLiteral("Figyelem:"), text};
+}
+Shown resultBox(const QString& text) {
+    return {QStringLiteral("result"), QStringLiteral("Eljárás:"), text};
+}
+Shown plainNotice(const QString& text) {
+    return {QStringLiteral("notice"), applicationTitle(), text};
+}
+Shown errorReportBox(const QString& text) {
+    return {QStringLiteral("error"), applicationTitle(), text};
+}
+Shown hookBox(const QString& serverMessage) {
+    return warningBox(QStringLiteral("Adatbázis csatlakozási hiba -> ") + serverMessage);
+}
+
+} // namespace kx::test
+
+char* QTest::toString(const kx::test::Shown& s) {
+    return qstrdup(
+        QStringLiteral("%1 [%2] %3").arg(s.kind, s.caption, s.text).toUtf8().constData());
+}

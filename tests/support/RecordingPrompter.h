@@ -1,0 +1,69 @@
+#pragma once
+
+#include "platform/Prompter.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace kx::test {
+
+// One window as the user would have seen it.
+struct Shown {
+    QString
+        kind; // warning, question, result, notice, error, input, openFile, openPicture, saveFile
+    QString caption;
+    QString text;
+    bool operator==(const Shown& o) const {
+        return kind == o.kind && caption == o.caption && text == o.text;
+    }
+};
+
+// Records every window in order and answers from a script. Questions without a scripted
+// answer are answered No; inputs and file dialogs without one are cancelled.
+class RecordingPrompter : public Prompter {
+public:
+    void warning(const QString& text) override;
+    bool question(const QString& text) override;
+    void result(const QString& text) override;
+    void notice(const QString& text) override;
+    void errorReport(const QString& text) override;
+    QString input(const QString& caption, const QString& prompt,
+                  const QString& defaultText) override;
+    QString openFile(const QString& title, const QString& startPath) override;
+    QString openPicture(const QString& startPath) override;
+    QString saveFile(const QString& folder, const QString& proposedName) override;
+
+    void answerQuestions(const QList<bool>& answers); // appended to the queue
+    void answerInputs(const QStringList& answers);
+    void answerFiles(const QStringList& paths);
+    // Runs at the moment a window is shown (after it is recorded), e.g. to release a lock.
+    std::function<void(const Shown&)> onShown;
+
+    QList<Shown> shown;
+    QStringList texts() const; // the texts alone, in order
+    void clear();
+
+private:
+    void record(const QString& kind, const QString& caption, const QString& text);
+    QList<bool> m_questions;
+    QStringList m_inputs;
+    QStringList m_files;
+};
+
+// Builders for expected sequences.
+Shown warningBox(const QString& text);
+Shown questionBox(const QString& text);
+Shown resultBox(const QString& text);
+Shown plainNotice(const QString& text);
+Shown errorReportBox(const QString& text);   // text empty: any text
+Shown hookBox(const QString& serverMessage); // "Adatbázis csatlakozási hiba -> " + message
+
+} // namespace kx::test
+
+QT_BEGIN_NAMESPACE
+namespace QTest {
+char* toString(const kx::test::Shown& s);
+}
+QT_END_NAMESPACE

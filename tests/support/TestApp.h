@@ -1,0 +1,42 @@
+#pragma once
+
+#include "RecordingPrompter.h"
+#include "TestServer.h"
+#include "platform/AppLifetime.h"
+#include "shell/Unit1.h"
+#include "storage/Unit125.h"
+
+#include <memory>
+
+namespace kx::test {
+
+// Records the request to end the program instead of leaving the event loop.
+class RecordingLifetime : public AppLifetime {
+public:
+    void requestEnd() override {
+        m_requested = true;
+    }
+};
+
+// The main window with its windows created, a private working folder with Data.db as the
+// program ships it, and the recording prompter.
+struct TestApp {
+    explicit TestApp(bool withConfigTable = true);
+    ~TestApp();
+
+    // Fills the login dialog for the given database on the test server.
+    void fillLogin(const ConnectionParams& p);
+    // Runs the login dialog's showing and "Belépés" with the given settings.
+    void login(const ConnectionParams& p);
+
+    WorkingFolder folder;
+    RecordingPrompter prompter;
+    RecordingLifetime lifetime;
+    std::unique_ptr<TForm1> form1;
+    TForm125* form125 = nullptr;
+    SharedData& data() {
+        return form1->data();
+    }
+};
+
+} // namespace kx::test

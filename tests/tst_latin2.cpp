@@ -1,0 +1,154 @@
+// Latin-2 text conversion: the table against the server's own latin2, round trips of
+// Hungarian text through a real table, and text that Latin-2 cannot hold.
+#include "data/DbError.h"
+#include "data/Latin2.h"
+#include "data/MariaConnection.h"
+#include "data/Query.h"
+#include "support/TestServer.h"
+
+#include <QTest>
+
+using namespace kx;
+
+class TestLatin2 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyByteRoundTrips();
+    void tableMatchesServer();
+    void hungarianTextThroughTable_data();
+    void hungarianTextThroughTable();
+    void unencodableTextIsNotSent_data();
+    void unencodableTextIsNotSent();
+    void unencodableSearchLeavesQueryClosed();
+    void userMessageNamesTheCharacters();
+};
+
+void TestLatin2::everyByteRoundTrips() {
+    for (int b = 0; b < 256; ++b) {
+        const QByteArray byte(1, char(b));
+        const QString text = latin2::decode(byte);
+        QCOMPARE(text.size(), 1);
+        QCOMPARE(latin2::encode(text), byte);
+        QVERIFY(latin2::canEncode(text));
+    }
+    // Characters that share no code with their neighbours in other Latin sets.
+    QCOMPARE(latin2::encode(QStringLiteral("őŐűŰ")), QByteArray("\xF5\xD5\xFB\xDB"));
+    QCOMPARE(latin2::decode(QByteArray("\xF5\xD5\xFB\xDB")), QStringLiteral("őŐűŰ"));
+}
+
+void TestLatin2::tableMatchesServer() {
+    // The server's latin2 is the authority: what it decodes must be what we decode.
+    test::TestDatabase db(false);
+    MariaConnection conn;
+    conn.setParams(db.params());
+    conn.open();
+    QByteArray high;
+    for (int b = 0x80; b < 0x100; ++b)
+        high.append(char(b));
+    const QString serverUtf8Hex = conn.scalar(
+        QStringLiteral("select hex(convert(cast(unhex('%1') as char character set latin2) "
+                       "using utf8mb4))")
+            .arg(QString::fromLatin1(high.toHex())));
+    QCOMPARE(serverUtf8Hex, QString::fromLatin1(latin2::decode(high).toUtf8().toHex().toUpper()));
+}
+
+void TestLatin2::hungarianTextThroughTable_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("storedHex"); // the bytes the server must hold
+    QTest::newRow("small") << QStringLiteral("Árvíztűrő tükörfúrógép")
+                           << QStringLiteral("C17276ED7A74FB72F52074FC6BF67266FA72F367E970");
+    QTest::newRow("capital") << QStringLiteral("ÁRVÍZTŰRŐ TÜKÖRFÚRÓGÉP")
+                             << QStringLiteral("C15256CD5A54DB52D52054DC4BD65246DA52D347C950");
+    QTest::newRow("quote and symbols")
+        << QStringLiteral("§ ß × ÷ ˝ ő") << QStringLiteral("A720DF20D720F720BD20F5");
+}
+
+void TestLatin2::hungarianTextThroughTable() {
+    QFETCH(QString, text);
+    QFETCH(QString, storedHex);
+    test::TestDatabase db;
+    MariaConnection conn;
+    conn.setParams(db.params());
+    conn.open();
+    QCOMPARE(
+        conn.execute(
+            QStringLiteral("insert into tbl_Data (CIM, LEIRAS) values ('%1', '%1')").arg(text)),
+        quint64(1));
+    QCOMPARE(db.scalar(QStringLiteral("select hex(CIM) from tbl_Data")), storedHex);
+
+    Query q(conn);
+    q.setKeyField(QStringLiteral("AZ"));
+    q.setDeferredFields({QStringLiteral("LEIRAS"), QStringLiteral("FOTO")});
+    q.setSql(QStringLiteral("Select * from tbl_Data order by CIM"));
+    q.open();
+    QCOMPARE(q.recordCount(), 1);
+    QCOMPARE(q.asString(QStringLiteral("CIM")), text);
+    QCOMPARE(q.asString(QStringLiteral("LEIRAS")), text); // read on demand
+    QCOMPARE(conn.scalar(QStringLiteral("select CIM from tbl_Data")), text);
+}
+
+void TestLatin2::unencodableTextIsNotSent_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("offending");
+    QTest::newRow("euro") << QStringLiteral("Ár: 5 €") << QStringLiteral("€");
+    QTest::newRow("several, each once") << QStringLiteral("€ ✓ € Œ") << QStringLiteral("€✓Œ");
+    QTest::newRow("outside the BMP") << QStringLiteral("jó 😀 napot") << QStringLiteral("😀");
+    QTest::newRow("after a good letter") << QStringLiteral("ő õ") << QStringLiteral("õ");
+}
+
+void TestLatin2::unencodableTextIsNotSent() {
+    QFETCH(QString, text);
+    QFETCH(QString, offending);
+    QCOMPARE(latin2::unrepresentable(text), offending);
+    QVERIFY(!latin2::canEncode(text));
+
+    test::TestDatabase db;
+    MariaConnection conn;
+    conn.setParams(db.params());
+    int hookCalls = 0;
+    conn.setErrorHook([&](const DbError&) { ++hookCalls; });
+    conn.open();
+    try {
+        conn.execute(QStringLiteral("insert into tbl_Data (CIM) values ('%1')").arg(text));
+        QFAIL("the text was accepted");
+    } catch (const TextEncodingError& e) {
+        QCOMPARE(e.offending(), offending);
+    }
+    QCOMPARE(hookCalls, 0); // not a server error: nothing was sent
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from tbl_Data")), QStringLiteral("0"));
+}
+
+void TestLatin2::unencodableSearchLeavesQueryClosed() {
+    test::TestDatabase db;
+    db.exec(QStringLiteral("insert into tbl_Data (CIM) values ('a')"));
+    MariaConnection conn;
+    conn.setParams(db.params());
+    conn.open();
+    Query q(conn);
+    q.setSql(QStringLiteral("Select * FROM tbl_Data WHERE CIM like '%€%' order by CIM"));
+    QVERIFY_THROWS_EXCEPTION(TextEncodingError, q.open());
+    QVERIFY(!q.isOpen());
+    QCOMPARE(q.recordCount(), 0);
+}
+
+void TestLatin2::userMessageNamesTheCharacters() {
+    const TextEncodingError one(QStringLiteral("5 €"), QString());
+    QCOMPARE(one.userMessage(),
+             QStringLiteral("A szöveg olyan karaktert tartalmaz, amelyet az adatbázis (Latin-2) "
+                            "nem tud tárolni: „€”. Kérem, javítsa !"));
+    QCOMPARE(QString::fromUtf8(one.what()), one.userMessage());
+
+    const TextEncodingError two(QStringLiteral("€ és ✓"), QString());
+    QCOMPARE(two.userMessage(),
+             QStringLiteral("A szöveg olyan karaktereket tartalmaz, amelyeket az adatbázis "
+                            "(Latin-2) nem tud tárolni: „€”, „✓”. Kérem, javítsa !"));
+
+    // An invisible character is named by its code, or the user could not find it.
+    const TextEncodingError hidden(QStringLiteral("a\u200Bb"), QString());
+    QVERIFY2(hidden.userMessage().contains(QStringLiteral("„U+200B”")),
+             qPrintable(hidden.userMessage()));
+}
+
+QTEST_GUILESS_MAIN(TestLatin2)
+#include "tst_latin2.moc"

@@ -1,0 +1,382 @@
+#include "data/DbError.h"
+#include "platform/AppLifetime.h"
+#include "platform/CommandRunner.h"
+#include "platform/QtPrompter.h"
+#include "platform/ScreenCursor.h"
+#include "tests/support/RecordingPrompter.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <stdexcept>
+
+using namespace kx;
+using namespace kx::test;
+
+using Command = std::function<void()>;
+using ModalAction = std::function<void(QWidget*)>;
+Q_DECLARE_METATYPE(Command)
+Q_DECLARE_METATYPE(QList<kx::test::Shown>)
+Q_DECLARE_METATYPE(kx::CursorShape)
+
+namespace {
+
+// Acts on the next modal window as soon as it is up; modal dialogs block the caller, so the
+// action runs from the dialog's own event loop. Gives up (closing nothing) after a few seconds.
+void whenModal(const ModalAction& action) {
+    auto* timer = new QTimer;
+    auto* tries = new int(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->isVisible()) {
+            timer->stop();
+            action(modal);
+            // A failed check inside the action must not leave the caller blocked.
+            if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && dialog->isVisible())
+                dialog->reject();
+        } else if (++*tries < 500) {
+            return;
+        }
+        timer->deleteLater();
+        delete tries;
+    });
+    timer->start(10);
+}
+
+void clickButton(QWidget* modal, QMessageBox::StandardButton which) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    QVERIFY(box);
+    QAbstractButton* button = box->button(which);
+    QVERIFY(button);
+    button->click();
+}
+
+void resetCursor() {
+    ScreenCursor::set(CursorShape::Default);
+    while (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
+}
+
+} // namespace
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        resetCursor();
+    }
+    void cleanup() {
+        resetCursor();
+    }
+
+    void runCommand_reportsWhatEscapes_data();
+    void runCommand_reportsWhatEscapes();
+    void runCommand_errorWindowComesWithNormalCursor();
+
+    void screenCursor_showsShape_data();
+    void screenCursor_showsShape();
+    void screenCursor_replacesItsOwnOverrideOnly();
+
+    void appLifetime_endsLoopAfterHandler();
+
+    void qtPrompter_messageWindows_data();
+    void qtPrompter_messageWindows();
+    void qtPrompter_question_data();
+    void qtPrompter_question();
+    void qtPrompter_input_data();
+    void qtPrompter_input();
+    void qtPrompter_saveFileProposesNameWithoutOverwriteQuestion();
+};
+
+void TestPlatform::runCommand_reportsWhatEscapes_data() {
+    QTest::addColumn<Command>("command");
+    QTest::addColumn<bool>("completed");
+    QTest::addColumn<QList<Shown>>("windows");
+
+    const TextEncodingError encoding(QStringLiteral("Ár €"), QStringLiteral("€"));
+
+    QTest::newRow("normal end") << Command([] {}) << true << QList<Shown>{};
+    QTest::newRow("silent abort") << Command([] { throw SilentAbort(); }) << false
+                                  << QList<Shown>{};
+    QTest::newRow("database error") << Command([] { throw DbError(QStringLiteral("x")); }) << false
+                                    << QList<Shown>{errorReportBox(QStringLiteral("x"))};
+    QTest::newRow("database error, accented text")
+        << Command([] { throw DbError(QStringLiteral("Árvíztűrő tükörfúrógép"), 1146); }) << false
+        << QList<Shown>{errorReportBox(QStringLiteral("Árvíztűrő tükörfúrógép"))};
+    QTest::newRow("text Latin-2 cannot store") << Command([encoding] { throw encoding; }) << false
+                                               << QList<Shown>{warningBox(encoding.userMessage())};
+    QTest::newRow("other standard exception")
+        << Command([] { throw std::runtime_error("boom"); }) << false
+        << QList<Shown>{errorReportBox(QStringLiteral("boom"))};
+    QTest::newRow("anything else")
+        << Command([] { throw 42; }) << false
+        << QList<Shown>{errorReportBox(QStringLiteral("Ismeretlen hiba"))};
+}
+
+void TestPlatform::runCommand_reportsWhatEscapes() {
+    QFETCH(Command, command);
+    QFETCH(bool, completed);
+    QFETCH(QList<Shown>, windows);
+
+    RecordingPrompter prompter;
+    bool ran = false;
+    QCOMPARE(runCommand(prompter,
+                        [&] {
+                            ran = true;
+                            command();
+                        }),
+             completed);
+    QVERIFY(ran);
+    QCOMPARE(prompter.shown, windows);
+}
+
+void TestPlatform::runCommand_errorWindowComesWithNormalCursor() {
+    // A command that fails while it shows the busy cursor must not leave the hourglass over
+    // the error window, nor after it.
+    RecordingPrompter prompter;
+    QList<CursorShape> whileShown;
+    prompter.onShown = [&](const Shown&) { whileShown << ScreenCursor::current(); };
+
+    runCommand(prompter, [] {
+        ScreenCursor::set(CursorShape::Busy);
+        throw DbError(QStringLiteral("Lock wait timeout exceeded"));
+    });
+    runCommand(prompter, [] {
+        ScreenCursor::set(CursorShape::DbWait);
+        throw TextEncodingError(QStringLiteral("€"), QStringLiteral("€"));
+    });
+
+    QCOMPARE(prompter.shown.size(), 2);
+    QCOMPARE(whileShown, (QList<CursorShape>{CursorShape::Default, CursorShape::Default}));
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+    QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void TestPlatform::screenCursor_showsShape_data() {
+    QTest::addColumn<CursorShape>("shape");
+    QTest::addColumn<bool>("overridden");
+    QTest::addColumn<int>("qtShape");
+
+    QTest::newRow("busy") << CursorShape::Busy << true << int(Qt::WaitCursor);
+    QTest::newRow("database wait") << CursorShape::DbWait << true << int(Qt::BusyCursor);
+    QTest::newRow("default") << CursorShape::Default << false << 0;
+}
+
+void TestPlatform::screenCursor_showsShape() {
+    QFETCH(CursorShape, shape);
+    QFETCH(bool, overridden);
+    QFETCH(int, qtShape);
+
+    // From every starting shape, so a change between two waiting cursors is covered too.
+    for (CursorShape before : {CursorShape::Default, CursorShape::Busy, CursorShape::DbWait}) {
+        ScreenCursor::set(before);
+        ScreenCursor::set(shape);
+        QCOMPARE(ScreenCursor::current(), shape);
+        QCOMPARE(QGuiApplication::overrideCursor() != nullptr, overridden);
+        if (overridden)
+            QCOMPARE(int(QGuiApplication::overrideCursor()->shape()), qtShape);
+        // Back to the default, nothing of ours may stay on Qt's cursor stack.
+        ScreenCursor::set(CursorShape::Default);
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+}
+
+void TestPlatform::screenCursor_replacesItsOwnOverrideOnly() {
+    // Setting the same waiting cursor again, or the other one, replaces it instead of
+    // stacking; and a cursor that other code pushed beneath it survives the default.
+    QGuiApplication::setOverrideCursor(QCursor(Qt::PointingHandCursor));
+    ScreenCursor::set(CursorShape::Busy);
+    ScreenCursor::set(CursorShape::Busy);
+    ScreenCursor::set(CursorShape::DbWait);
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    ScreenCursor::set(CursorShape::Default);
+    ScreenCursor::set(CursorShape::Default);
+    QVERIFY(QGuiApplication::overrideCursor());
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::PointingHandCursor);
+    QGuiApplication::restoreOverrideCursor();
+    QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void TestPlatform::appLifetime_endsLoopAfterHandler() {
+    AppLifetime lifetime;
+    QVERIFY(!lifetime.endRequested());
+    bool handlerFinished = false;
+    bool laterEventRan = false;
+    QTimer::singleShot(0, [&] {
+        lifetime.requestEnd();
+        // The request does not cut the handler short.
+        handlerFinished = true;
+    });
+    // A guard in case the request never ends the loop.
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, [&] {
+        laterEventRan = true;
+        QCoreApplication::exit(1);
+    });
+    guard.start(5000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(handlerFinished);
+    QVERIFY(!laterEventRan);
+    QVERIFY(lifetime.endRequested());
+}
+
+void TestPlatform::qtPrompter_messageWindows_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("icon");
+
+    QTest::newRow("warning") << "warning"
+                             << "Figyelem:" << int(QMessageBox::NoIcon);
+    QTest::newRow("result") << "result"
+                            << "Eljárás:" << int(QMessageBox::NoIcon);
+    QTest::newRow("notice") << "notice"
+                            << "Kartotex" << int(QMessageBox::NoIcon);
+    QTest::newRow("error report") << "error"
+                                  << "Kartotex" << int(QMessageBox::Critical);
+}
+
+void TestPlatform::qtPrompter_messageWindows() {
+    QFETCH(QString, kind);
+    QFETCH(QString, caption);
+    QFETCH(int, icon);
+
+    const QString text = QStringLiteral("Adatok tárolása megtörtént !");
+    QString seenCaption, seenText;
+    int seenIcon = -1;
+    QMessageBox::StandardButtons seenButtons;
+    whenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY(box);
+        seenCaption = box->windowTitle();
+        seenText = box->text();
+        seenIcon = box->icon();
+        seenButtons = box->standardButtons();
+        clickButton(modal, QMessageBox::Ok);
+    });
+
+    QtPrompter prompter;
+    if (kind == QLatin1String("warning"))
+        prompter.warning(text);
+    else if (kind == QLatin1String("result"))
+        prompter.result(text);
+    else if (kind == QLatin1String("notice"))
+        prompter.notice(text);
+    else
+        prompter.errorReport(text);
+
+    QCOMPARE(seenCaption, caption);
+    QCOMPARE(seenText, text);
+    QCOMPARE(seenIcon, icon);
+    QCOMPARE(seenButtons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+void TestPlatform::qtPrompter_question_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("yes") << int(QMessageBox::Yes) << true;
+    QTest::newRow("no") << int(QMessageBox::No) << false;
+}
+
+void TestPlatform::qtPrompter_question() {
+    QFETCH(int, answer);
+    QFETCH(bool, yes);
+
+    QString seenCaption;
+    int seenIcon = -1;
+    QMessageBox::StandardButtons seenButtons;
+    whenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY(box);
+        seenCaption = box->windowTitle();
+        seenIcon = box->icon();
+        seenButtons = box->standardButtons();
+        clickButton(modal, QMessageBox::StandardButton(answer));
+    });
+
+    QtPrompter prompter;
+    QCOMPARE(prompter.question(QStringLiteral("Megpróbáljuk újra ?")), yes);
+    QCOMPARE(seenCaption, QStringLiteral("Figyelem:"));
+    QCOMPARE(seenIcon, int(QMessageBox::NoIcon));
+    QCOMPARE(seenButtons, QMessageBox::Yes | QMessageBox::No);
+}
+
+void TestPlatform::qtPrompter_input_data() {
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("typed and accepted") << true << QStringLiteral("Új típus");
+    QTest::newRow("cancelled") << false << QString();
+}
+
+void TestPlatform::qtPrompter_input() {
+    QFETCH(bool, accept);
+    QFETCH(QString, expected);
+
+    QString seenCaption, seenPrompt, seenDefault;
+    whenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QInputDialog*>(modal);
+        QVERIFY(dialog);
+        seenCaption = dialog->windowTitle();
+        seenPrompt = dialog->labelText();
+        seenDefault = dialog->textValue();
+        dialog->setTextValue(QStringLiteral("Új típus"));
+        if (accept)
+            dialog->accept();
+        else
+            dialog->reject();
+    });
+
+    QtPrompter prompter;
+    // A cancel gives an empty text even when the dialog proposed one.
+    const QString got =
+        prompter.input(QStringLiteral("Típus"), QStringLiteral("Új típus:"), QStringLiteral("abc"));
+    QCOMPARE(got, expected);
+    QCOMPARE(got.isNull(), !accept);
+    QCOMPARE(seenCaption, QStringLiteral("Típus"));
+    QCOMPARE(seenPrompt, QStringLiteral("Új típus:"));
+    QCOMPARE(seenDefault, QStringLiteral("abc"));
+}
+
+void TestPlatform::qtPrompter_saveFileProposesNameWithoutOverwriteQuestion() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString existing = QDir(dir.path()).filePath(QStringLiteral("melléklet.pdf"));
+    {
+        QFile f(existing);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    }
+
+    bool confirms = true;
+    QString proposed;
+    whenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        QVERIFY(dialog);
+        confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        proposed = dialog->selectedFiles().value(0);
+        if (confirms)
+            dialog->reject(); // accepting would ask about the existing file
+        else
+            static_cast<QDialog*>(dialog)->accept(); // QFileDialog's own checks run
+    });
+
+    QtPrompter prompter;
+    const QString chosen = prompter.saveFile(dir.path(), QStringLiteral("melléklet.pdf"));
+    QVERIFY(!confirms);
+    QCOMPARE(QFileInfo(proposed).absoluteFilePath(), existing);
+    QCOMPARE(QFileInfo(chosen).absoluteFilePath(), existing);
+}
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"

@@ -1,0 +1,220 @@
+// Provisioning of a missing record store during the login, against a real server.
+#include "data/SqlLiteral.h"
+#include "support/TestApp.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTest>
+#include <mysql.h>
+
+using namespace kx;
+using namespace kx::test;
+
+namespace {
+
+const QString dbQuestion = QStringLiteral("Adatbázis nem létezik, létrehozzuk most ?");
+QString tableQuestion(int n) {
+    return QStringLiteral("%1. Adattábla nem létezik, létrehozzuk most ?").arg(n);
+}
+
+// Rows of a query on the admin connection, each row's columns joined by "|".
+QStringList rowsOf(TestDatabase& admin, const QString& sql) {
+    QStringList out;
+    const QByteArray q = sql.toUtf8();
+    if (mysql_real_query(admin.admin(), q.constData(), q.size()))
+        qFatal("%s", mysql_error(admin.admin()));
+    MYSQL_RES* res = mysql_store_result(admin.admin());
+    const unsigned n = mysql_num_fields(res);
+    while (MYSQL_ROW row = mysql_fetch_row(res)) {
+        QStringList cols;
+        for (unsigned i = 0; i < n; ++i)
+            cols << (row[i] ? QString::fromUtf8(row[i]) : QStringLiteral("NULL"));
+        out << cols.join(QLatin1Char('|'));
+    }
+    mysql_free_result(res);
+    return out;
+}
+
+bool databaseExists(TestDatabase& admin, const QString& name) {
+    return !rowsOf(admin, "select schema_name from information_schema.schemata where "
+                          "schema_name = binary " +
+                              sqlLiteral(name))
+                .isEmpty();
+}
+
+QStringList tablesOf(TestDatabase& admin, const QString& name) {
+    return rowsOf(admin, "select table_name from information_schema.tables where table_schema "
+                         "= '" +
+                             name + "' order by table_name");
+}
+
+// A database name that no database has yet; dropped again at the end.
+struct FreshName {
+    explicit FreshName(TestDatabase& admin, const QString& name) : admin(admin), name(name) {}
+    ~FreshName() {
+        QString quoted = name;
+        quoted.replace("`", "``");
+        admin.exec("DROP DATABASE IF EXISTS `" + quoted + "`");
+    }
+    TestDatabase& admin;
+    QString name;
+};
+
+} // namespace
+
+class ProvisioningTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstLoginCreatesEverythingAsDefined();
+    void refusedTableStopsAndIsAskedAgain();
+    void noToDatabaseLeavesNothing();
+    void unusableNamesAreNeverCreated_data();
+    void unusableNamesAreNeverCreated();
+    void underscoreNameIsMatchedExactly();
+};
+
+void ProvisioningTest::firstLoginCreatesEverythingAsDefined() {
+    TestDatabase admin(false);
+    FreshName fresh(admin, admin.name() + "_new");
+    TestApp app;
+    ConnectionParams p = admin.params();
+    p.database = fresh.name;
+    app.prompter.answerQuestions({true, true, true, true, true});
+    app.login(p);
+    QCOMPARE(app.prompter.shown,
+             (QList<Shown>{questionBox(dbQuestion), warningBox("Adatbázis létre hozva !"),
+                           questionBox(tableQuestion(2)), questionBox(tableQuestion(3)),
+                           questionBox(tableQuestion(4)), questionBox(tableQuestion(5))}));
+    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+
+    // What the server reports about the created store.
+    QCOMPARE(rowsOf(admin, "select default_character_set_name, default_collation_name from "
+                           "information_schema.schemata where schema_name = '" +
+                               fresh.name + "'"),
+             QStringList{"latin2|latin2_hungarian_ci"});
+    QCOMPARE(
+        rowsOf(admin, "select table_name, engine, table_collation from "
+                      "information_schema.tables where table_schema = '" +
+                          fresh.name + "' order by table_name"),
+        (QStringList{"tbl_Data|InnoDB|latin2_hungarian_ci", "tbl_Kat|InnoDB|latin2_hungarian_ci",
+                     "tbl_Tip|InnoDB|latin2_hungarian_ci", "tbl_Tmp|InnoDB|latin2_hungarian_ci"}));
+    QCOMPARE(rowsOf(admin, "select table_name, column_name, column_type, is_nullable, "
+                           "column_key, extra from information_schema.columns where "
+                           "table_schema = '" +
+                               fresh.name + "' order by table_name, ordinal_position"),
+             (QStringList{
+                 "tbl_Data|CIM|varchar(350)|YES||",   "tbl_Data|TIP|varchar(150)|YES||",
+                 "tbl_Data|KAT|varchar(150)|YES||",   "tbl_Data|KSZO|varchar(750)|YES||",
+                 "tbl_Data|HIV|varchar(350)|YES||",   "tbl_Data|DATUM|varchar(25)|YES||",
+                 "tbl_Data|FELVEV|varchar(55)|YES||", "tbl_Data|LEIRAS|text|YES||",
+                 "tbl_Data|FOTO|longblob|YES||",      "tbl_Data|AZ|int(11)|NO|PRI|auto_increment",
+                 "tbl_Data|FNEV|varchar(500)|YES||",  "tbl_Data|FTIP|varchar(25)|YES||",
+                 "tbl_Data|FMER|decimal(10,0)|YES||", "tbl_Data|FILE|longblob|YES||",
+                 "tbl_Kat|KAT|varchar(150)|YES|MUL|", "tbl_Kat|AZ|int(11)|NO|PRI|auto_increment",
+                 "tbl_Tip|TIP|varchar(150)|YES|MUL|", "tbl_Tip|AZ|int(11)|NO|PRI|auto_increment",
+                 "tbl_Tmp|SZOV|varchar(200)|YES||",   "tbl_Tmp|AZ|int(11)|NO|PRI|auto_increment",
+                 "tbl_Tmp|NUM|varchar(100)|YES||",    "tbl_Tmp|SZUR|int(11)|YES||"}));
+    QCOMPARE(rowsOf(admin, "select table_name, index_name, non_unique, column_name from "
+                           "information_schema.statistics where table_schema = '" +
+                               fresh.name + "' order by table_name, index_name"),
+             (QStringList{"tbl_Data|PRIMARY|0|AZ", "tbl_Kat|KAT|1|KAT", "tbl_Kat|PRIMARY|0|AZ",
+                          "tbl_Tip|PRIMARY|0|AZ", "tbl_Tip|TIP|1|TIP", "tbl_Tmp|PRIMARY|0|AZ"}));
+    QCOMPARE(rowsOf(admin, "select count(*) from information_schema.referential_constraints "
+                           "where constraint_schema = '" +
+                               fresh.name + "'"),
+             QStringList{"0"});
+
+    // A second login asks nothing.
+    app.prompter.clear();
+    app.login(p);
+    QCOMPARE(app.prompter.shown, QList<Shown>{});
+}
+
+void ProvisioningTest::refusedTableStopsAndIsAskedAgain() {
+    TestDatabase db(false); // the database exists, empty
+    TestApp app;
+    app.prompter.answerQuestions({true, false});
+    app.login(db.params());
+    QCOMPARE(app.prompter.shown,
+             (QList<Shown>{questionBox(tableQuestion(2)), questionBox(tableQuestion(3))}));
+    QCOMPARE(tablesOf(db, db.name()), QStringList{"tbl_Kat"});
+    QCOMPARE(app.form125->result(), 0); // the dialog stays open
+
+    app.prompter.clear();
+    app.prompter.answerQuestions({true, true, true});
+    app.form125->BitBtn1Click();
+    QCOMPARE(app.prompter.shown,
+             (QList<Shown>{questionBox(tableQuestion(3)), questionBox(tableQuestion(4)),
+                           questionBox(tableQuestion(5))}));
+    QCOMPARE(tablesOf(db, db.name()), (QStringList{"tbl_Data", "tbl_Kat", "tbl_Tip", "tbl_Tmp"}));
+    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+}
+
+void ProvisioningTest::noToDatabaseLeavesNothing() {
+    TestDatabase admin(false);
+    FreshName fresh(admin, admin.name() + "_no");
+    TestApp app;
+    ConnectionParams p = admin.params();
+    p.database = fresh.name;
+    app.login(p); // the scripted answer is No
+    QCOMPARE(app.prompter.shown, QList<Shown>{questionBox(dbQuestion)});
+    QVERIFY(!databaseExists(admin, fresh.name));
+    QCOMPARE(app.form125->result(), 0);
+}
+
+void ProvisioningTest::unusableNamesAreNeverCreated_data() {
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("sideEffect"); // a database that must not appear
+    QTest::newRow("apostrophe") << "o'x" << QString();
+    QTest::newRow("blank") << "a b" << QString();
+    QTest::newRow("second statement") << "q;create database @"
+                                      << "@";
+    QTest::newRow("comment cuts the name") << "c -- x"
+                                           << "c";
+    QTest::newRow("backslash") << "b\\" << QString();
+}
+
+void ProvisioningTest::unusableNamesAreNeverCreated() {
+    QFETCH(QString, suffix);
+    QFETCH(QString, sideEffect);
+    TestDatabase admin(false);
+    // Short names keep within the field's 30 characters.
+    const QString base = admin.name().right(5);
+    const QString name = base + suffix.replace('@', base + "v");
+    const QString other = sideEffect.isEmpty() ? QString() : base + sideEffect.replace('@', "v");
+    FreshName fresh(admin, name);
+    FreshName guard(admin, other.isEmpty() ? base + "none" : other);
+    TestApp app;
+    ConnectionParams p = admin.params();
+    p.database = name;
+    app.prompter.answerQuestions({true});
+    app.login(p);
+    QCOMPARE(app.prompter.shown,
+             (QList<Shown>{questionBox(dbQuestion), warningBox("Adatbázis nem hozható létre !")}));
+    QVERIFY(!databaseExists(admin, name));
+    if (!other.isEmpty())
+        QVERIFY2(!databaseExists(admin, other), qPrintable(other));
+    QCOMPARE(app.form125->result(), 0);
+}
+
+void ProvisioningTest::underscoreNameIsMatchedExactly() {
+    // "kx_a" beside an existing "kxXa": the probe must not take one for the other.
+    TestDatabase similar(false);
+    const QString name =
+        similar.name().left(similar.name().size() - 2) + "_" + similar.name().right(1);
+    FreshName fresh(similar, name);
+    TestApp app;
+    ConnectionParams p = similar.params();
+    p.database = name;
+    app.prompter.answerQuestions({true, true, true, true, true});
+    app.login(p);
+    QCOMPARE(app.prompter.shown.size(), 6);
+    QCOMPARE(app.prompter.shown[0], questionBox(dbQuestion));
+    QCOMPARE(app.prompter.shown[1], warningBox("Adatbázis létre hozva !"));
+    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+    QVERIFY(databaseExists(similar, name));
+    QCOMPARE(tablesOf(similar, similar.name()), QStringList{}); // the similar one untouched
+}
+
+QTEST_MAIN(ProvisioningTest)
+#include "tst_provisioning.moc"
