@@ -23,8 +23,11 @@ protected:
                 key->modifiers() == Qt::NoModifier) {
                 auto* w = static_cast<QWidget*>(watched);
                 if (QWidget* next = w->nextInFocusChain()) {
-                    // Skip what cannot take the focus (labels, frames).
-                    while (next != w && !(next->focusPolicy() & Qt::TabFocus && next->isEnabled()))
+                    // Skip what cannot take the focus (labels, frames) and the field's own
+                    // parts, such as the line inside an editable drop-down box.
+                    while (next != w &&
+                           (!(next->focusPolicy() & Qt::TabFocus) || !next->isEnabled() ||
+                            !next->isVisible() || w->isAncestorOf(next)))
                         next = next->nextInFocusChain();
                     next->setFocus(Qt::TabFocusReason);
                 }

@@ -4,6 +4,8 @@
 #include "RecordGridModel.h"
 #include "RecordSearch.h"
 #include "data/Latin2.h"
+#include "editing/Unit2.h"
+#include "editing/Unit3.h"
 #include "platform/AppLifetime.h"
 #include "platform/CommandRunner.h"
 #include "platform/GuardedStep.h"
@@ -87,6 +89,10 @@ TForm1::~TForm1() = default;
 
 void TForm1::createForms() {
     // Each window is created once, in this order, and kept to the end.
+    if (!m_form2)
+        m_form2 = new TForm2(m_data, m_prompter, this);
+    if (!m_form3)
+        m_form3 = new TForm3(m_data, m_prompter, this);
     if (!m_form125)
         m_form125 = new TForm125(m_data, m_prompter, m_lifetime, this);
 }
@@ -140,6 +146,10 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::FormShow() {
+    // The start-up runs once in the program's life; there is no way back to the login.
+    if (m_startupRan)
+        return;
+    m_startupRan = true;
     runCommand(m_prompter, [this] {
         // Data.db is looked for in the process's current directory, not the executable's.
         m_data.FDConnection2.setDatabase(QDir::currentPath() + QStringLiteral("/Data.db"));

@@ -121,6 +121,7 @@ private:
     QLabel* m_panel0 = nullptr;
     QLabel* m_panel1 = nullptr;
     bool m_firstShowDone = false;
+    bool m_startupRan = false;
     bool m_exitConfirmed = false;
     bool m_syncing = false;
 };

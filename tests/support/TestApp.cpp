@@ -1,7 +1,10 @@
 #include "TestApp.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 
 namespace kx::test {
 
@@ -16,6 +19,33 @@ TestApp::TestApp(bool withConfigTable) {
 
 TestApp::~TestApp() {
     form1.reset();
+}
+
+ModalCloser::ModalCloser() {
+    auto* timer = new QTimer(this);
+    timer->setInterval(5);
+    connect(timer, &QTimer::timeout, this, [this] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            opened << w->objectName();
+            w->close();
+        }
+    });
+    timer->start();
+}
+
+void TestApp::startUp(const ConnectionParams& p) {
+    // Answers the login dialog as soon as the start-up shows it.
+    QTimer answer;
+    answer.setInterval(5);
+    QObject::connect(&answer, &QTimer::timeout, form125, [this, p, &answer] {
+        if (QApplication::activeModalWidget() != form125)
+            return;
+        answer.stop();
+        fillLogin(p);
+        form125->BitBtn1->click();
+    });
+    answer.start();
+    form1->FormShow();
 }
 
 void TestApp::fillLogin(const ConnectionParams& p) {

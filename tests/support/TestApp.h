@@ -20,6 +20,14 @@ public:
 
 // The main window with its windows created, a private working folder with Data.db as the
 // program ships it, and the recording prompter.
+// Closes whatever modal window opens next and remembers its object name, so that a command
+// that opens a form can be run to its end in a test.
+class ModalCloser : public QObject {
+public:
+    ModalCloser();
+    QStringList opened;
+};
+
 struct TestApp {
     explicit TestApp(bool withConfigTable = true);
     ~TestApp();
@@ -28,6 +36,9 @@ struct TestApp {
     void fillLogin(const ConnectionParams& p);
     // Runs the login dialog's showing and "Belépés" with the given settings.
     void login(const ConnectionParams& p);
+    // The whole start-up: the login dialog answered with p, then the record query and the
+    // four tables opened.
+    void startUp(const ConnectionParams& p);
 
     WorkingFolder folder;
     RecordingPrompter prompter;

@@ -1,0 +1,161 @@
+#include "AttachedFile.h"
+
+#include "data/TableBase.h"
+#include "platform/FormStyle.h"
+#include "platform/Prompter.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLineEdit>
+#include <QToolButton>
+#include <stdexcept>
+
+namespace kx {
+
+namespace {
+
+// The size is kept as a signed 32-bit count.
+constexpr qint64 kLargestFile = 2147483647;
+// Room in one row for the statement and the record's other columns beside the file.
+constexpr quint64 kRowMargin = 64 * 1024;
+
+[[noreturn]] void refuse(const QString& message) {
+    throw std::runtime_error(message.toStdString());
+}
+
+// Bytes with groups of three digits, as the user reads them.
+QString byteCount(quint64 n) {
+    QString digits = QString::number(n);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char(' '));
+    return digits;
+}
+
+} // namespace
+
+AttachedFileField::AttachedFileField(Prompter& prompter, QWidget* parent)
+    : QWidget(parent), m_prompter(prompter) {
+    Edit2 = new QLineEdit(this);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Edit2->setReadOnly(true);
+    Edit2->setMaxLength(500);
+    moveFocusOnEnter(Edit2);
+
+    SpeedButton1 = new QToolButton(this);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setIcon(QIcon(QStringLiteral(":/icons/document-open.png")));
+    SpeedButton1->setToolTip(QStringLiteral("Fájl kiválasztása"));
+    SpeedButton1->setStatusTip(QStringLiteral("Fájl kiválasztása !"));
+    SpeedButton1->setAccessibleName(QStringLiteral("Fájl kiválasztása"));
+    SpeedButton1->setFixedSize(23, 22);
+    SpeedButton1->setFocusPolicy(Qt::NoFocus); // a speed button never takes the focus
+    SpeedButton1->setAutoRaise(true);
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    row->addWidget(Edit2);
+    row->addWidget(SpeedButton1);
+
+    // Choosing a file cannot fail: the dialog only hands back a path.
+    connect(SpeedButton1, &QToolButton::clicked, this, &AttachedFileField::SpeedButton1Click);
+}
+
+void AttachedFileField::reset(const QString& shown) {
+    Edit2->setText(shown);
+    m_chosen = false;
+}
+
+QString AttachedFileField::path() const {
+    return Edit2->text();
+}
+
+bool AttachedFileField::chosenInThisOpening() const {
+    return m_chosen;
+}
+
+void AttachedFileField::SpeedButton1Click() {
+    const QString chosen = m_prompter.openFile(QStringLiteral("Tárolandó fájlok:"), m_lastChosen);
+    if (chosen.isEmpty())
+        return;
+    Edit2->setText(chosen);
+    m_lastChosen = chosen;
+    m_chosen = true;
+}
+
+QString fileTypeLabel(const QString& fileName) {
+    // The extension runs from the last dot of the name itself; a dot in a folder is none.
+    const QString name = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return QStringLiteral("Egyéb");
+    QString ext = name.mid(dot);
+    // Only a to z become capitals; accented letters stay as they are.
+    for (QChar& c : ext)
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - 'a' + 'A');
+
+    static const struct {
+        const char* ext;
+        const char* label;
+    } labels[] = {
+        {".DOC", "MS Word"},
+        {".XLS", "MS Excel"},
+        {".PPT", "MS PowerPoint"},
+        {".DOCX", "MS Word"},
+        {".XLSX", "MS Excel"},
+        {".PPTX", "MS PowerPoint"},
+        {".PDF", "Adobe Acrobat"},
+        {".RTF", "Rich Text"},
+        {".TXT", "TEXT"},
+        {".JPG", "Jpeg kép"},
+        {".BMP", "Bmp kép"},
+        {".TIF", "Tif kép"},
+        {".PNG", "PNG kép"},
+        {".HTM", "HTML lap"},
+        {".HTML", "HTML lap"},
+        {".MSG", "Üzenet"},
+        {".PAS", "Delphi / Pascal fájl"},
+        {".DPR", "Delphi / Pascal project"},
+        {".DPROJ", "Delphi / Pascal project"},
+        {".XML", "XML fájl"},
+        {".ZIP", "Zip tömörítvény"},
+    };
+    for (const auto& entry : labels)
+        if (ext == QLatin1String(entry.ext))
+            return QString::fromUtf8(entry.label);
+    return QStringLiteral("Egyéb");
+}
+
+void attachFile(TableBase& table, const QString& path, quint64 maxRowBytes) {
+    if (path.isEmpty())
+        return;
+    // A link counts by its target: a dangling link, like a folder, names no file.
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        return;
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        refuse(QStringLiteral("A fájl nem nyitható meg olvasásra: \"%1\". %2")
+                   .arg(path, file.errorString()));
+    const qint64 size = file.size();
+    file.close();
+    if (size > kLargestFile)
+        refuse(QStringLiteral("A fájl túl nagy a tároláshoz (legfeljebb %1 bájt) !")
+                   .arg(byteCount(kLargestFile)));
+    if (quint64(size) + kRowMargin > maxRowBytes)
+        refuse(QStringLiteral("A fájl mérete (%1 bájt) meghaladja az adatbázis-kiszolgáló által "
+                              "egy rekordban fogadott méretet (%2 bájt) !")
+                   .arg(byteCount(quint64(size)), byteCount(maxRowBytes)));
+
+    table.setField(QStringLiteral("FNEV"), info.fileName());
+    table.setField(QStringLiteral("FTIP"), fileTypeLabel(info.fileName()));
+    table.setField(QStringLiteral("FMER"), size);
+    // Read at the write, in pieces; an empty file goes out as zero bytes, not as NULL.
+    table.setFieldFromFile(QStringLiteral("FILE"), path);
+}
+
+} // namespace kx

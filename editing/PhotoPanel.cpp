@@ -1,0 +1,250 @@
+#include "PhotoPanel.h"
+
+#include "platform/ClipboardPicture.h"
+#include "platform/CommandRunner.h"
+#include "platform/JpegDecoder.h"
+#include "platform/Prompter.h"
+
+#include <QBuffer>
+#include <QLabel>
+#include <QMenu>
+#include <QPixmap>
+#include <stdexcept>
+
+namespace kx {
+
+namespace {
+
+constexpr int kFrameWidth = 301;
+constexpr int kFrameHeight = 209;
+constexpr int kBoxWidth = 286;
+constexpr int kBoxHeight = 193;
+constexpr int kKeepLimit = 292; // larger pictures are reduced as they arrive
+constexpr int kReducedSide = 193;
+
+// part * 193 / whole, rounded to the nearest whole number with a half going to the even
+// neighbour. Done in whole numbers, so no half is lost to floating point.
+int scaledSide(qint64 part, qint64 whole) {
+    const qint64 product = part * kReducedSide;
+    qint64 q = product / whole;
+    const qint64 twiceRest = 2 * (product % whole);
+    if (twiceRest > whole || (twiceRest == whole && q % 2 != 0))
+        ++q;
+    return int(q);
+}
+
+QAction* addItem(QMenu* menu, const char* name, const QString& caption, const QString& hint) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setStatusTip(hint);
+    return action;
+}
+
+} // namespace
+
+PhotoPanel::PhotoPanel(Prompter& prompter, QLabel* caption, QWidget* parent)
+    : QFrame(parent), m_prompter(prompter), m_caption(caption) {
+    setFixedSize(kFrameWidth, kFrameHeight);
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(1);
+    QPalette cream = palette();
+    cream.setColor(QPalette::Window, QColor(0xFF, 0xFB, 0xF0));
+    setPalette(cream);
+    setAutoFillBackground(true);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry((kFrameWidth - kBoxWidth) / 2, (kFrameHeight - kBoxHeight) / 2, kBoxWidth,
+                        kBoxHeight);
+    Image1->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    Betlt1 = addItem(PopupMenu1, "Betlt1", QStringLiteral("Betölt"),
+                     QStringLiteral("Fotó adatok felvétele !"));
+    Vglaprl1 = addItem(PopupMenu1, "Vglaprl1", QStringLiteral("Vágólapról"),
+                       QStringLiteral("Kép másolása vágólapról !"));
+    rl1 = addItem(PopupMenu1, "rl1", QStringLiteral("Töröl"), QStringLiteral("Fotó törlése !"));
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    Igaztskzpre1 = addItem(PopupMenu1, "Igaztskzpre1", QStringLiteral("Igazítás középre"),
+                           QStringLiteral("Fotó igazítása középre !"));
+    Kitlts1 = addItem(PopupMenu1, "Kitlts1", QStringLiteral("Kitöltés"),
+                      QStringLiteral("Fotó kitöltése az egész mezőre !"));
+    Igaztskzpre1->setCheckable(true);
+    Kitlts1->setCheckable(true);
+
+    connect(Image1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(Image1->mapToGlobal(at)); });
+    // The menu is wired here, each choice as a command of its own: a file that cannot be
+    // decoded ends in the default error report, never in the event loop.
+    const auto command = [this](void (PhotoPanel::*handler)()) {
+        return [this, handler] { runCommand(m_prompter, [this, handler] { (this->*handler)(); }); };
+    };
+    connect(Betlt1, &QAction::triggered, this, command(&PhotoPanel::Betlt1Click));
+    connect(Vglaprl1, &QAction::triggered, this, command(&PhotoPanel::Vglaprl1Click));
+    connect(rl1, &QAction::triggered, this, command(&PhotoPanel::rl1Click));
+    // A checkable action has toggled its mark by the time it reports the choice; the switch
+    // follows the new mark.
+    connect(Igaztskzpre1, &QAction::triggered, this,
+            [this] { setCentred(Igaztskzpre1->isChecked()); });
+    connect(Kitlts1, &QAction::triggered, this, [this] { setStretched(Kitlts1->isChecked()); });
+
+    if (m_caption)
+        m_caption->setText(QStringLiteral("Fotó"));
+    showPicture();
+}
+
+bool PhotoPanel::isEmpty() const {
+    return m_picture.isNull();
+}
+
+QImage PhotoPanel::picture() const {
+    return m_picture;
+}
+
+bool PhotoPanel::centred() const {
+    return m_centred;
+}
+
+bool PhotoPanel::stretched() const {
+    return m_stretched;
+}
+
+void PhotoPanel::setCentred(bool on) {
+    m_centred = on;
+    showPicture();
+}
+
+void PhotoPanel::setStretched(bool on) {
+    m_stretched = on;
+    showPicture();
+}
+
+void PhotoPanel::clear() {
+    m_picture = QImage();
+    showPicture();
+}
+
+QSize PhotoPanel::fittedSize(QSize source) {
+    const int w = source.width();
+    const int h = source.height();
+    if (w <= kKeepLimit && h <= kKeepLimit)
+        return source;
+    // A picture cannot be narrower than one pixel, however long its other side.
+    if (h > w)
+        return {qMax(1, scaledSide(w, h)), kReducedSide};
+    if (w > h)
+        return {kReducedSide, qMax(1, scaledSide(h, w))};
+    return {kReducedSide, kReducedSide};
+}
+
+QString PhotoPanel::depthCaption(int depth) {
+    switch (depth) {
+    case 1:
+        return QStringLiteral("Fotó :  1 bit - Fekete / fehér");
+    case 4:
+        return QStringLiteral("Fotó :  4 bit - 16 szín");
+    case 8:
+        return QStringLiteral("Fotó :  8 bit - 256 szín");
+    case 15:
+        return QStringLiteral("Fotó :  15 bit - RGB compressio");
+    case 16:
+        return QStringLiteral("Fotó :  16 bit - bitfield compressio");
+    case 24:
+        return QStringLiteral("Fotó :  24 bit - true color");
+    case 32:
+        return QStringLiteral("Fotó :  32 bit - true color - RGB compressio");
+    default:
+        return QStringLiteral("Fotó");
+    }
+}
+
+void PhotoPanel::placeSource(const QImage& source, int depth) {
+    if (m_caption)
+        m_caption->setText(depthCaption(depth));
+    const QSize fitted = fittedSize(source.size());
+    if (fitted == source.size()) {
+        m_picture = source;
+        m_stretched = false;
+    } else {
+        // The reduced copy is 24-bit colour, or 8-bit grey for a grey source.
+        const bool grey = source.format() == QImage::Format_Grayscale8 ||
+                          source.format() == QImage::Format_Grayscale16;
+        m_picture = source.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                        .convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+        m_stretched = true;
+    }
+    showPicture();
+}
+
+QByteArray PhotoPanel::photoBytes() const {
+    if (m_picture.isNull())
+        return QByteArray();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!m_picture.save(&buffer, "BMP"))
+        throw std::runtime_error("A fotó nem írható BMP képként !");
+    return bytes;
+}
+
+void PhotoPanel::readPhoto(const QByteArray& bmp) {
+    if (bmp.isEmpty()) {
+        clear();
+        return;
+    }
+    QImage image;
+    if (!image.loadFromData(bmp, "BMP"))
+        throw std::runtime_error("A tárolt fotó nem olvasható BMP képként !");
+    m_picture = image;
+    showPicture();
+}
+
+void PhotoPanel::Betlt1Click() {
+    const QString path = m_prompter.openPicture(m_lastPicture);
+    if (path.isEmpty())
+        return;
+    m_lastPicture = path;
+    // Decoded before anything changes: a file that is no JPEG leaves box and caption as
+    // they were.
+    const JpegPicture decoded = decodeJpegFile(path);
+    placeSource(decoded.image, decoded.depth);
+}
+
+void PhotoPanel::Vglaprl1Click() {
+    if (!clipboardHasPicture())
+        return;
+    const ClipboardPicture pasted = clipboardPicture();
+    if (pasted.image.isNull())
+        return;
+    placeSource(pasted.image, pasted.depth);
+}
+
+void PhotoPanel::rl1Click() {
+    clear();
+}
+
+// Chosen from code: the item toggles its own mark, then the switch follows the new mark.
+void PhotoPanel::Igaztskzpre1Click() {
+    Igaztskzpre1->setChecked(!Igaztskzpre1->isChecked());
+    setCentred(Igaztskzpre1->isChecked());
+}
+
+void PhotoPanel::Kitlts1Click() {
+    Kitlts1->setChecked(!Kitlts1->isChecked());
+    setStretched(Kitlts1->isChecked());
+}
+
+// The switches change only how the box paints: stretched fills the box, centred puts the
+// picture's middle on the box's middle, otherwise it starts at the top left; what does not
+// fit is cut at the box's edges.
+void PhotoPanel::showPicture() {
+    Image1->setScaledContents(m_stretched);
+    Image1->setAlignment(m_centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
+    if (m_picture.isNull())
+        Image1->clear();
+    else
+        Image1->setPixmap(QPixmap::fromImage(m_picture));
+}
+
+} // namespace kx

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFrame>
+#include <QImage>
+#include <QSize>
+
+class QAction;
+class QLabel;
+class QMenu;
+
+namespace kx {
+
+class Prompter;
+
+// The photo box of both editing forms: a 286 x 193 picture box in a cream frame, its popup
+// menu (load a JPEG, paste from the clipboard, remove, centre, fill) and the caption label
+// above it, which names the colour depth of a loaded picture.
+class PhotoPanel : public QFrame {
+    Q_OBJECT
+public:
+    // caption is the form's Label11; the panel sets its text.
+    PhotoPanel(Prompter& prompter, QLabel* caption, QWidget* parent = nullptr);
+
+    QLabel* Image1; // the box
+    QMenu* PopupMenu1;
+    QAction *Betlt1, *Vglaprl1, *rl1, *Igaztskzpre1, *Kitlts1;
+
+    bool isEmpty() const;
+    QImage picture() const; // null when empty
+    bool centred() const;   // the box's switches (not the menu marks)
+    bool stretched() const;
+    void setCentred(bool on);
+    void setStretched(bool on);
+    void clear(); // removes the picture; the caption is the form's business
+
+    // The fitting steps for a newly loaded or pasted picture; depth is the source's colour
+    // depth in bits (0 when device-dependent or unknown).
+    void placeSource(const QImage& source, int depth);
+    // FOTO: a complete BMP file image of the picture, or zero bytes when the box is empty.
+    QByteArray photoBytes() const;
+    // Reads FOTO back; empty bytes leave the box empty. Throws std::runtime_error on bytes
+    // that are not a BMP image.
+    void readPhoto(const QByteArray& bmp);
+
+    static QSize fittedSize(QSize source); // the size a source is placed at
+    static QString depthCaption(int depth);
+
+public slots:
+    void Betlt1Click();
+    void Vglaprl1Click();
+    void rl1Click();
+    void Igaztskzpre1Click();
+    void Kitlts1Click();
+
+private:
+    void showPicture();
+    Prompter& m_prompter;
+    QLabel* m_caption;
+    QImage m_picture;
+    QString m_lastPicture; // the picture dialog starts at the file last loaded
+    bool m_centred = false;
+    bool m_stretched = false;
+};
+
+} // namespace kx

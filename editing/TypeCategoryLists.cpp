@@ -1,0 +1,81 @@
+#include "TypeCategoryLists.h"
+
+#include "RecordText.h"
+#include "data/SharedData.h"
+#include "platform/GuardedStep.h"
+
+#include <QComboBox>
+
+namespace kx {
+
+namespace {
+
+// Changing a box's items may move its current index and with it the text in the edit line
+// (an editable box shows the current item); the typed text is the value and must stay.
+class KeepText {
+public:
+    explicit KeepText(QComboBox* box) : m_box(box), m_text(box->currentText()) {}
+    ~KeepText() {
+        if (m_box->currentText() != m_text)
+            m_box->setEditText(m_text);
+    }
+    KeepText(const KeepText&) = delete;
+    KeepText& operator=(const KeepText&) = delete;
+
+private:
+    QComboBox* m_box;
+    QString m_text;
+};
+
+} // namespace
+
+TypeCategoryLists::TypeCategoryLists(SharedData& data, Prompter& prompter, QComboBox* types,
+                                     QComboBox* categories, ListMatch typeMatch,
+                                     ListMatch categoryMatch)
+    : m_data(data), m_prompter(prompter), m_types(types), m_categories(categories),
+      m_typeMatch(typeMatch), m_categoryMatch(categoryMatch) {}
+
+void TypeCategoryLists::fill() {
+    fillBox(m_types, m_data.FDTable2, QStringLiteral("TIP"));
+    fillBox(m_categories, m_data.FDTable3, QStringLiteral("KAT"));
+}
+
+void TypeCategoryLists::addTyped() {
+    addTypedValue(m_types, m_data.FDTable2, QStringLiteral("TIP"), m_typeMatch);
+    addTypedValue(m_categories, m_data.FDTable3, QStringLiteral("KAT"), m_categoryMatch);
+}
+
+void TypeCategoryLists::fillBox(QComboBox* box, Table& table, const QString& column) {
+    KeepText keep(box);
+    box->clear();
+    // Every row from the first to the last in AZ order, as stored: duplicates stay.
+    table.first();
+    while (!table.eof()) {
+        box->addItem(table.asString(column));
+        table.next();
+    }
+}
+
+void TypeCategoryLists::addTypedValue(QComboBox* box, Table& table, const QString& column,
+                                      ListMatch match) {
+    const QString typed = box->currentText();
+    if (trimBlanks(typed).isEmpty())
+        return;
+    // A failed lookup has been shown and counts as no match: the value is added.
+    const bool found = guardedLookup(
+        m_prompter, [&] { return table.locate(column, typed, match == ListMatch::Prefix); });
+    if (found)
+        return;
+    table.append();
+    try {
+        table.setField(column, typed);
+        table.post();
+    } catch (...) {
+        table.cancel(); // never leave the new row to be written by another operation
+        throw;
+    }
+    KeepText keep(box);
+    box->addItem(typed); // at the end of the list at once, without a refill
+}
+
+} // namespace kx

@@ -1,0 +1,94 @@
+#include "Unit2.h"
+
+#include "PhotoPanel.h"
+#include "RecordText.h"
+#include "TypeCategoryLists.h"
+#include "data/SharedData.h"
+#include "platform/CommandRunner.h"
+#include "platform/GuardedStep.h"
+#include "platform/Prompter.h"
+#include "platform/ScreenCursor.h"
+
+#include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+
+namespace kx {
+
+namespace {
+// The current local time as the user's regional short date, one blank, the long time.
+QString nowText() {
+    const QLocale locale;
+    const QDateTime now = QDateTime::currentDateTime();
+    return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(now.time(), QLocale::LongFormat);
+}
+} // namespace
+
+TForm2::TForm2(SharedData& data, Prompter& prompter, QWidget* parent)
+    : RecordForm(data, prompter, QStringLiteral("Form2"), QStringLiteral("Adatok felvétele:"),
+                 ListMatch::Prefix, parent) {}
+
+void TForm2::FormShow() {
+    runCommand(m_prompter, [this] {
+        photo->setStretched(false);
+        photo->setCentred(false);
+        clearForm();
+        m_lists->fill();
+    });
+}
+
+void TForm2::clearForm() {
+    emptyFields();
+    Edit7->setText(nowText());
+    showRecordCount();
+    Label11->setText(QStringLiteral("Fotó"));
+}
+
+void TForm2::BitBtn2Click() {
+    runCommand(m_prompter, [this] { store(); });
+}
+
+void TForm2::BitBtn3Click() {
+    // Nothing is read from the server; the lists and the photo switches stay.
+    runCommand(m_prompter, [this] { clearForm(); });
+}
+
+void TForm2::store() {
+    if (trimBlanks(Edit1->text()).isEmpty()) {
+        m_prompter.warning(QStringLiteral("Legalább a cím megadása kötelező !"));
+        return;
+    }
+    refreshRecords();
+
+    // A stored title that begins with the new one counts as taken; a failed lookup has been
+    // shown and counts as free.
+    const QString title = Edit1->text();
+    const bool taken = guardedLookup(
+        m_prompter, [&] { return m_data.FDTable1.locate(QStringLiteral("CIM"), title, true); },
+        QStringLiteral("Hiba történt 1 !!!"));
+    if (taken) {
+        m_prompter.warning(QStringLiteral("Már szerepel ilyen címmel rekord az adatállományban !"));
+        return;
+    }
+
+    ScreenCursor::set(CursorShape::Busy);
+    Table& table = m_data.FDTable1;
+    writeRecordRow([&] {
+        table.append();
+        table.setField(QStringLiteral("CIM"), title);
+        setRecordFields(table);
+        attachChosenFile(table);
+    });
+    table.refresh();
+    m_data.FDQuery1.refresh();
+    ScreenCursor::set(CursorShape::Default);
+
+    m_lists->addTyped();
+    // The new record count, the emptied fields and a fresh Dátum for the next record.
+    clearForm();
+    m_prompter.result(QStringLiteral("Adatok tárolása megtörtént !"));
+}
+
+} // namespace kx

@@ -1,0 +1,142 @@
+#include "Unit3.h"
+
+#include "AttachedFile.h"
+#include "PhotoPanel.h"
+#include "RecordText.h"
+#include "TypeCategoryLists.h"
+#include "data/SharedData.h"
+#include "platform/CommandRunner.h"
+#include "platform/GuardedStep.h"
+#include "platform/Prompter.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace kx {
+
+TForm3::TForm3(SharedData& data, Prompter& prompter, QWidget* parent)
+    : RecordForm(data, prompter, QStringLiteral("Form3"), QStringLiteral("Adatok módosítása:"),
+                 ListMatch::Exact, parent) {}
+
+void TForm3::FormShow() {
+    // Until the record is found and loaded whole, "Tárol" has no row to write onto.
+    m_openedKey = -1;
+    runCommand(m_prompter, [this] {
+        if (!findRecord())
+            return; // the fields keep whatever they held
+        photo->setStretched(false);
+        photo->setCentred(false);
+        loadRecord();
+        m_openingTitle = m_data.FDTable1.asString(QStringLiteral("CIM"));
+        m_openedKey = m_data.FDTable1.currentKey();
+        m_lists->fill();
+    });
+}
+
+void TForm3::BitBtn2Click() {
+    runCommand(m_prompter, [this] { store(); });
+}
+
+void TForm3::BitBtn3Click() {
+    // The opening title, the lists and the photo switches stay as they are.
+    runCommand(m_prompter, [this] {
+        refreshRecords();
+        if (findRecord())
+            loadRecord();
+    });
+}
+
+void TForm3::warnNotFound() {
+    m_prompter.warning(QStringLiteral("Nem található az eredeti adatrekord !"));
+}
+
+// The record whose title is that of the record query's current row: the whole value, exact.
+bool TForm3::findRecord() {
+    const bool found = guardedLookup(m_prompter, [this] {
+        const QString title = m_data.FDQuery1.asString(QStringLiteral("CIM"));
+        return m_data.FDTable1.locate(QStringLiteral("CIM"), title, false);
+    });
+    if (!found)
+        warnNotFound();
+    return found;
+}
+
+void TForm3::loadRecord() {
+    Table& t = m_data.FDTable1;
+    emptyFields();
+    showRecordCount();
+    Label11->setText(QStringLiteral("Fotó"));
+    Edit1->setText(t.asString(QStringLiteral("CIM")));
+    ComboBox1->setEditText(t.asString(QStringLiteral("TIP")));
+    ComboBox2->setEditText(t.asString(QStringLiteral("KAT")));
+    Edit4->setText(t.asString(QStringLiteral("KSZO")));
+    Edit5->setText(t.asString(QStringLiteral("HIV")));
+    Edit7->setText(t.asString(QStringLiteral("DATUM")));
+    Edit6->setText(t.asString(QStringLiteral("FELVEV")));
+    // The bare stored name: shown, never read as a path.
+    fileField->reset(t.asString(QStringLiteral("FNEV")));
+    setMemoText(Memo1, t.asString(QStringLiteral("LEIRAS")));
+    photo->readPhoto(t.asBytes(QStringLiteral("FOTO")));
+}
+
+// FDTable1 may have been moved since the showing (a lookup, another window); every write of
+// this opening goes to the opened row, found again by its key.
+bool TForm3::returnToOpenedRecord() {
+    Table& t = m_data.FDTable1;
+    if (t.currentKey() == m_openedKey)
+        return true;
+    return t.locate(QStringLiteral("AZ"), QString::number(m_openedKey), false);
+}
+
+void TForm3::store() {
+    if (m_openedKey < 0) {
+        // The showing found no record: there is nothing this form may write onto.
+        warnNotFound();
+        return;
+    }
+    const QString title = Edit1->text();
+    if (trimBlanks(title).isEmpty()) {
+        m_prompter.warning(QStringLiteral("Legalább a cím megadása kötelező !"));
+        return;
+    }
+
+    Table& table = m_data.FDTable1;
+    // Letter case counts: a change of case alone is a new title and is tested.
+    const bool renamed = title != m_openingTitle;
+    if (renamed) {
+        refreshRecords();
+        const bool taken = guardedLookup(
+            m_prompter, [&] { return table.locate(QStringLiteral("CIM"), title, false); });
+        if (taken) {
+            returnToOpenedRecord();
+            m_prompter.warning(
+                QStringLiteral("Már szerepel ilyen címmel rekord az adatállományban !"));
+            return;
+        }
+    }
+
+    refreshRecords();
+    if (!returnToOpenedRecord()) {
+        warnNotFound(); // removed meanwhile by another workstation
+        return;
+    }
+    writeRecordRow([&] {
+        table.edit();
+        if (renamed)
+            table.setField(QStringLiteral("CIM"), title);
+        setRecordFields(table);
+        // The stored file stays unless a new one was chosen with the button in this opening.
+        if (fileField->chosenInThisOpening())
+            attachChosenFile(table);
+    });
+    refreshRecords();
+
+    m_lists->addTyped();
+    showRecordCount();
+    m_prompter.result(QStringLiteral("Adatok módosítása megtörtént !"));
+    done(QDialog::Accepted);
+}
+
+} // namespace kx

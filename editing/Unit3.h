@@ -1,0 +1,40 @@
+#pragma once
+
+#include "RecordForm.h"
+
+namespace kx {
+
+// The record modification form "Adatok módosítása:": opens on the record FDTable1 stands on
+// (the main window has positioned it) and writes the changes back onto that row and no other;
+// a successful store closes it.
+class TForm3 : public RecordForm {
+    Q_OBJECT
+public:
+    TForm3(SharedData& data, Prompter& prompter, QWidget* parent = nullptr);
+
+    // The record of this opening: its key (-1 when the showing did not find it) and its title
+    // as read at the showing.
+    qint64 openedKey() const {
+        return m_openedKey;
+    }
+    QString openingTitle() const {
+        return m_openingTitle;
+    }
+
+public slots:
+    void FormShow() override;
+    void BitBtn2Click() override; // "Tárol"
+    void BitBtn3Click() override; // "Elvet"
+
+private:
+    bool findRecord();
+    void loadRecord();
+    bool returnToOpenedRecord();
+    void store();
+    void warnNotFound();
+
+    qint64 m_openedKey = -1;
+    QString m_openingTitle;
+};
+
+} // namespace kx

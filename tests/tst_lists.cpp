@@ -1,0 +1,183 @@
+// The type and category suggestion lists of both editing forms: filling them from tbl_Tip and
+// tbl_Kat, and adding a typed value by each form's match rule.
+#include "support/EditingApp.h"
+
+#include "data/Latin2.h"
+#include "platform/ScreenCursor.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+using namespace kx;
+using namespace kx::test;
+
+namespace {
+
+const QString kStored = QStringLiteral("Adatok tárolása megtörtént !");
+const QString kModified = QStringLiteral("Adatok módosítása megtörtént !");
+
+bool isHookBox(const Shown& s) {
+    return s.kind == QLatin1String("warning") &&
+           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
+}
+
+QStringList items(const QComboBox* box) {
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+QString hex(const QString& text) {
+    return QString::fromLatin1(latin2::encode(text).toHex().toUpper());
+}
+
+} // namespace
+
+class ListsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void fillTakesRowsInKeyOrder();
+    void matchRules_data();
+    void matchRules();
+    void addedValueIsAtTheEndAtOnce();
+    void failedLookupCountsAsNoMatch();
+};
+
+void ListsTest::fillTakesRowsInKeyOrder() {
+    EditingApp e;
+    e.db.exec("INSERT INTO tbl_Tip (TIP) VALUES ('Zeta'), ('Alfa'), ('Zeta'), (' szóköz ')");
+    e.addRecord(QStringLiteral("Rekord"), {"TIP", "KAT"}, {"'Saját'", "'Egyedi'"});
+    const QStringList expected{"Zeta", "Alfa", "Zeta", " szóköz "};
+
+    // Each showing rebuilds the lists: as stored, in AZ order, duplicates kept.
+    e.form2->FormShow();
+    e.form2->FormShow();
+    QCOMPARE(items(e.form2->ComboBox1), expected);
+    QCOMPARE(e.form2->ComboBox2->count(), 0);
+    QCOMPARE(e.form2->ComboBox1->currentText(), QString());
+
+    // The modification form keeps the record's own values in the boxes.
+    e.openForModification(QStringLiteral("Rekord"));
+    e.openForModification(QStringLiteral("Rekord"));
+    QCOMPARE(items(e.form3->ComboBox1), expected);
+    QCOMPARE(e.form3->ComboBox1->currentText(), QStringLiteral("Saját"));
+    QCOMPARE(e.form3->ComboBox2->currentText(), QStringLiteral("Egyedi"));
+    QCOMPARE(e.form3->ComboBox2->count(), 0);
+    QCOMPARE(e.prompter().shown, QList<Shown>{});
+}
+
+void ListsTest::matchRules_data() {
+    QTest::addColumn<bool>("entry"); // entry form, else modification form
+    QTest::addColumn<bool>("type");  // type box, else category box
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("added");
+    QTest::newRow("entry, type, beginning of a stored one") << true << true << "Könyv"
+                                                            << "Köny" << false;
+    QTest::newRow("entry, category, beginning of a stored one") << true << false << "Regény"
+                                                                << "Reg" << false;
+    QTest::newRow("entry, type, a stored one begins it") << true << true << "Könyv"
+                                                         << "Könyvek" << true;
+    QTest::newRow("entry, category, letter case differs") << true << false << "Regény"
+                                                          << "regény" << true;
+    QTest::newRow("entry, type, blanks only") << true << true << "Könyv"
+                                              << "   " << false;
+    QTest::newRow("modification, type, beginning of a stored one") << false << true << "Könyv"
+                                                                   << "Köny" << false;
+    QTest::newRow("modification, category, beginning of a stored one") << false << false << "Regény"
+                                                                       << "Reg" << true;
+    QTest::newRow("modification, category, equal") << false << false << "Regény"
+                                                   << "Regény" << false;
+    QTest::newRow("modification, category, surrounding blanks kept") << false << false << "Regény"
+                                                                     << " Regény " << true;
+}
+
+void ListsTest::matchRules() {
+    QFETCH(bool, entry);
+    QFETCH(bool, type);
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(bool, added);
+    EditingApp e;
+    const QString table = type ? QStringLiteral("tbl_Tip") : QStringLiteral("tbl_Kat");
+    const QString col = type ? QStringLiteral("TIP") : QStringLiteral("KAT");
+    e.db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES ('%3')").arg(table, col, stored));
+
+    RecordForm* form = entry ? static_cast<RecordForm*>(e.form2) : e.form3;
+    if (entry) {
+        e.form2->FormShow();
+        e.form2->Edit1->setText(QStringLiteral("Rekord"));
+    } else {
+        e.addRecord(QStringLiteral("Rekord"));
+        e.openForModification(QStringLiteral("Rekord"));
+    }
+    QComboBox* box = type ? form->ComboBox1 : form->ComboBox2;
+    box->setEditText(typed);
+    form->BitBtn2Click();
+    QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(entry ? kStored : kModified)});
+
+    // The record keeps the typed value whatever the list does.
+    QCOMPARE(e.value(QStringLiteral("SELECT HEX(%1) FROM tbl_Data").arg(col)), hex(typed));
+    const QStringList rows =
+        e.value(QStringLiteral("SELECT GROUP_CONCAT(HEX(%1) ORDER BY AZ) FROM %2").arg(col, table))
+            .split(QLatin1Char(','));
+    const QStringList expectedRows =
+        added ? QStringList{hex(stored), hex(typed)} : QStringList{hex(stored)};
+    QCOMPARE(rows, expectedRows);
+    // Added at the end of the box's list at once, without a refill.
+    const QStringList expectedItems = added ? QStringList{stored, typed} : QStringList{stored};
+    QCOMPARE(items(box), expectedItems);
+}
+
+void ListsTest::addedValueIsAtTheEndAtOnce() {
+    EditingApp e;
+    e.db.exec("INSERT INTO tbl_Tip (TIP) VALUES ('Régi')");
+    e.form2->FormShow();
+    for (const QString& t : {QStringLiteral("Első új"), QStringLiteral("Második új")}) {
+        e.form2->Edit1->setText(t);
+        e.form2->ComboBox1->setEditText(t);
+        e.form2->BitBtn2Click();
+        // The form is cleared for the next record; the list keeps what was added.
+        QCOMPARE(e.form2->ComboBox1->currentText(), QString());
+    }
+    QCOMPARE(items(e.form2->ComboBox1), (QStringList{"Régi", "Első új", "Második új"}));
+    QCOMPARE(e.prompter().shown, (QList<Shown>{resultBox(kStored), resultBox(kStored)}));
+
+    // The modification form picks them up at its next showing.
+    e.openForModification(QStringLiteral("Első új"));
+    QCOMPARE(items(e.form3->ComboBox1), (QStringList{"Régi", "Első új", "Második új"}));
+    QCOMPARE(e.form3->ComboBox1->currentText(), QStringLiteral("Első új"));
+}
+
+void ListsTest::failedLookupCountsAsNoMatch() {
+    EditingApp e;
+    e.form2->FormShow();
+    // The type table goes away behind the open form: the lookup fails and is shown, then the
+    // value is added as if it were new, and that write fails too. The record stays stored.
+    e.db.exec("RENAME TABLE tbl_Tip TO tbl_Tip_el");
+    e.form2->Edit1->setText(QStringLiteral("Rekord"));
+    e.form2->ComboBox1->setEditText(QStringLiteral("Típus"));
+    e.form2->ComboBox2->setEditText(QStringLiteral("Kategória"));
+    e.prompter().answerQuestions({false});
+    e.form2->BitBtn2Click();
+    e.db.exec("RENAME TABLE tbl_Tip_el TO tbl_Tip");
+
+    const QList<Shown>& shown = e.prompter().shown;
+    QCOMPARE(shown.size(), 4);
+    QVERIFY2(isHookBox(shown[0]), qPrintable(shown[0].text));
+    QCOMPARE(shown[1], warningBox("Hiba történt !!!"));
+    QVERIFY2(isHookBox(shown[2]), qPrintable(shown[2].text));
+    QCOMPARE(shown[3], questionBox("Adatok kiírása nem sikerült (másik felhasználó zárolta a "
+                                   "táblát) ! Megpróbáljuk újra ?"));
+    QCOMPARE(e.recordCount(), 1);
+    // No is the end of the store: no category, no clearing.
+    QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Kat"), QStringLiteral("0"));
+    QCOMPARE(e.form2->Edit1->text(), QStringLiteral("Rekord"));
+    QCOMPARE(e.data().FDTable2.state(), TableState::Browse);
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+}
+
+QTEST_MAIN(ListsTest)
+#include "tst_lists.moc"

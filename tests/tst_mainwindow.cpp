@@ -1,0 +1,267 @@
+// The main window: its commands from every entry point, the record check and refresh in
+// their order, locating the current record, the toolbar and leaving the program.
+#include "support/TestApp.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+using namespace kx;
+using namespace kx::test;
+
+namespace {
+
+const QString noRecord = QStringLiteral("Nincs tárolt adatrekord !");
+
+bool isHookBox(const Shown& s) {
+    return s.kind == QLatin1String("warning") &&
+           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
+}
+
+struct Started {
+    Started() {
+        app.startUp(db.params());
+        QCOMPARE(app.prompter.shown, QList<Shown>{});
+        app.prompter.clear();
+    }
+    void addRecord(const QString& title, const QString& extra = QString()) {
+        db.exec("INSERT INTO tbl_Data (CIM, TIP, KAT, FNEV) VALUES ('" + title + "', 'Cikk', '" +
+                extra + "', NULL)");
+    }
+    void run(const char* handler) {
+        QVERIFY(QMetaObject::invokeMethod(app.form1.get(), handler));
+    }
+    Query& query() {
+        return app.data().FDQuery1;
+    }
+    TestDatabase db;
+    TestApp app;
+};
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void commandsOnAnEmptyStore_data();
+    void commandsOnAnEmptyStore();
+    void checkingCommandsRefuseAfterAnEmptySearch_data();
+    void checkingCommandsRefuseAfterAnEmptySearch();
+    void toolbarChecksBeforeRefreshMenuAfter();
+    void locateWithDatabaseErrorShowsTwoBoxes();
+    void locateMissingRecord();
+    void refreshShowsOtherWorkstationsRecords();
+    void toolbarButtons_data();
+    void toolbarButtons();
+    void gridColumns();
+    void exitAnsweredYesAsksOnce();
+    void closeAnsweredNoKeepsWindow();
+};
+
+void MainWindowTest::commandsOnAnEmptyStore_data() {
+    QTest::addColumn<QByteArray>("handler");
+    QTest::addColumn<bool>("refused");
+    const char* checked[] = {"Keress1Click",      "SpeedButton2Click", "Mdosts1Click",
+                             "Bemutatkozs1Click", "SpeedButton3Click", "rls1Click",
+                             "Listzs1Click",      "SpeedButton5Click", "Listzs2Click",
+                             "DBGrid1DblClick",   "Statisztika1Click", "SpeedButton6Click",
+                             "Statisztika2Click"};
+    for (const char* h : checked)
+        QTest::newRow(h) << QByteArray(h) << true;
+    const char* free[] = {"Lexikon1Click",     "SpeedButton1Click", "Felvtel1Click",
+                          "Bemutatkozs2Click", "SpeedButton7Click", "Frissts1Click",
+                          "SpeedButton9Click"};
+    for (const char* h : free)
+        QTest::newRow(h) << QByteArray(h) << false;
+}
+
+void MainWindowTest::commandsOnAnEmptyStore() {
+    QFETCH(QByteArray, handler);
+    QFETCH(bool, refused);
+    Started s;
+    ModalCloser closer;
+    s.run(handler.constData());
+    if (refused) {
+        QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
+        QCOMPARE(closer.opened, QStringList{});
+    } else {
+        QCOMPARE(s.app.prompter.shown, QList<Shown>{});
+    }
+}
+
+void MainWindowTest::checkingCommandsRefuseAfterAnEmptySearch_data() {
+    QTest::addColumn<QByteArray>("handler");
+    for (const char* h : {"Keress1Click", "SpeedButton2Click", "Mdosts1Click", "Bemutatkozs1Click",
+                          "SpeedButton3Click", "rls1Click", "Listzs1Click", "Listzs2Click",
+                          "Statisztika1Click", "Statisztika2Click"})
+        QTest::newRow(h) << QByteArray(h);
+}
+
+void MainWindowTest::checkingCommandsRefuseAfterAnEmptySearch() {
+    QFETCH(QByteArray, handler);
+    Started s;
+    s.addRecord("Alma");
+    s.app.prompter.answerInputs({"nincs ilyen"});
+    s.run("Keress3Click");
+    QCOMPARE(s.app.prompter.shown.last(), resultBox("Találat: 0."));
+    s.app.prompter.clear();
+    // The refreshing variants run the search statement again: still nothing.
+    ModalCloser closer;
+    s.run(handler.constData());
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
+    QCOMPARE(closer.opened, QStringList{});
+}
+
+void MainWindowTest::toolbarChecksBeforeRefreshMenuAfter() {
+    Started s;
+    s.addRecord("Körte"); // stored by another workstation after the last load
+    QCOMPARE(s.query().recordCount(), 0);
+    s.run("SpeedButton2Click");
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
+    QCOMPARE(s.query().recordCount(), 0); // refused before its refresh
+
+    s.app.prompter.clear();
+    ModalCloser closer;
+    s.run("Keress1Click"); // refreshes first, then finds the record
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{});
+    QCOMPARE(s.query().recordCount(), 1);
+    QCOMPARE(s.app.data().FDTable1.asString("CIM"), QStringLiteral("Körte"));
+}
+
+void MainWindowTest::locateWithDatabaseErrorShowsTwoBoxes() {
+    Started s;
+    s.addRecord("Alma");
+    s.run("Frissts1Click");
+    s.db.exec("RENAME TABLE tbl_Data TO tbl_Data_x");
+    ModalCloser closer;
+    s.run("Mdosts1Click"); // check, then locate: no refresh in front of it
+    QCOMPARE(s.app.prompter.shown.size(), 3);
+    QVERIFY(isHookBox(s.app.prompter.shown[0]));
+    QCOMPARE(s.app.prompter.shown[1], warningBox("Hiba történt !!!"));
+    QCOMPARE(s.app.prompter.shown[2], warningBox("Nem található az adatrekord !"));
+    QCOMPARE(closer.opened, QStringList{});
+    s.db.exec("RENAME TABLE tbl_Data_x TO tbl_Data");
+}
+
+void MainWindowTest::locateMissingRecord() {
+    Started s;
+    s.addRecord("Alma ");
+    s.run("Frissts1Click");
+    // Another workstation renames it to a title that differs only by its trailing blank.
+    s.db.exec("UPDATE tbl_Data SET CIM = 'Alma'");
+    ModalCloser closer;
+    s.run("rls1Click");
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox("Nem található az adatrekord !")});
+    QCOMPARE(closer.opened, QStringList{});
+}
+
+void MainWindowTest::refreshShowsOtherWorkstationsRecords() {
+    Started s;
+    s.addRecord("Béka");
+    s.addRecord("alma");
+    s.addRecord("Cékla");
+    s.run("SpeedButton9Click");
+    QCOMPARE(s.query().recordCount(), 3);
+    const int cim = s.query().columnIndex("CIM");
+    QCOMPARE(s.query().textAt(0, cim), QStringLiteral("alma"));
+    QCOMPARE(s.query().textAt(2, cim), QStringLiteral("Cékla"));
+    QCOMPARE(s.app.form1->DBGrid1->model()->rowCount(), 3);
+    QCOMPARE(s.app.form1->DBGrid1->model()->index(1, 0).data().toString(), QStringLiteral("Béka"));
+}
+
+void MainWindowTest::toolbarButtons_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("left");
+    QTest::addColumn<QString>("tooltip");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("1") << "SpeedButton1" << 0 << "Felvétel"
+                       << "Adatok felvétele !";
+    QTest::newRow("2") << "SpeedButton2" << 25 << "Módosítás"
+                       << "Adatok módosítása !";
+    QTest::newRow("3") << "SpeedButton3" << 50 << "Törlés"
+                       << "Adatok törlése !";
+    QTest::newRow("4") << "SpeedButton4" << 83 << "Keresés"
+                       << "Adatok keresése !";
+    QTest::newRow("5") << "SpeedButton5" << 116 << "Listázás"
+                       << "Adatok áttekintése / listázása !";
+    QTest::newRow("6") << "SpeedButton6" << 149 << "Statisztika"
+                       << "Információk a  tárolt adatokról !";
+    QTest::newRow("7") << "SpeedButton7" << 185 << "Bemutatkozás"
+                       << "Információk a programról !";
+    QTest::newRow("9") << "SpeedButton9" << 480 << "Frissítés"
+                       << "Adatok frissítése !";
+    QTest::newRow("8") << "SpeedButton8" << 777 << "Befejezés"
+                       << "Kilépés a prugramból !";
+}
+
+void MainWindowTest::toolbarButtons() {
+    QFETCH(QString, name);
+    QFETCH(int, left);
+    QFETCH(QString, tooltip);
+    QFETCH(QString, status);
+    TestApp app;
+    auto* b = app.form1->findChild<QToolButton*>(name);
+    QVERIFY(b);
+    QCOMPARE(b->geometry(), QRect(left, 0, 25, 25));
+    QCOMPARE(b->toolTip(), tooltip);
+    QCOMPARE(b->statusTip(), status);
+    QCOMPARE(b->accessibleName(), tooltip);
+    QVERIFY(!b->icon().isNull());
+    // The long hint reaches the first status panel, not the clock's.
+    QStatusTipEvent tip(b->statusTip());
+    QCoreApplication::sendEvent(app.form1.get(), &tip);
+    QCOMPARE(app.form1->statusText(0), status);
+}
+
+void MainWindowTest::gridColumns() {
+    TestApp app;
+    QTableView* grid = app.form1->DBGrid1;
+    const QStringList titles{
+        "Cím",     "Típus",       "Kategória",          "Hivatkozás",        "Dátum",
+        "Felvevő", "Tárolt fájl", "Tárolt fájl típusa", "Tárolt fájl mérete"};
+    const QList<int> widths{370, 250, 250, 350, 150, 250, 200, 200, 120};
+    QCOMPARE(grid->model()->columnCount(), 9);
+    for (int i = 0; i < 9; ++i) {
+        QCOMPARE(grid->model()->headerData(i, Qt::Horizontal).toString(), titles[i]);
+        QCOMPARE(grid->columnWidth(i), widths[i]);
+    }
+    QCOMPARE(grid->model()->headerData(8, Qt::Horizontal, Qt::TextAlignmentRole).toInt(),
+             int(Qt::AlignCenter));
+    QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(grid->geometry(), QRect(0, 25, 802, 552));
+    QCOMPARE(app.form1->windowTitle(), QStringLiteral("Kartotex - MySQL:"));
+}
+
+void MainWindowTest::exitAnsweredYesAsksOnce() {
+    Started s;
+    s.app.prompter.answerQuestions({true});
+    s.app.form1->show();
+    s.run("Kilps1Click");
+    QVERIFY(s.app.lifetime.endRequested());
+    QVERIFY(!s.app.data().FDConnection1.isConnected());
+    s.app.form1->close(); // the window going away asks nothing more
+    QCOMPARE(s.app.prompter.shown,
+             QList<Shown>{questionBox("Biztosan be kívánja fejezni a program használatát ?")});
+    QCOMPARE(s.app.form1->statusText(0), QString());
+}
+
+void MainWindowTest::closeAnsweredNoKeepsWindow() {
+    Started s;
+    s.app.form1->show();
+    s.run("SpeedButton8Click"); // answered No
+    QVERIFY(s.app.form1->isVisible());
+    QVERIFY(!s.app.lifetime.endRequested());
+    QVERIFY(s.app.data().FDConnection1.isConnected());
+    QCOMPARE(s.app.form1->statusText(0), QString());
+    QCOMPARE(s.app.prompter.shown,
+             QList<Shown>{questionBox("Biztosan be kívánja fejezni a program használatát ?")});
+    s.app.prompter.answerQuestions({true});
+    s.app.form1->close();
+    QVERIFY(!s.app.form1->isVisible());
+    QVERIFY(!s.app.data().FDConnection1.isConnected());
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,277 @@
+// The record search (both variants) and the title-click sort, against a real server.
+#include "data/Latin2.h"
+#include "shell/RecordSearch.h"
+#include "support/TestApp.h"
+
+#include <QTableView>
+#include <QTest>
+#include <mysql.h>
+
+using namespace kx;
+using namespace kx::test;
+
+namespace {
+
+struct Record {
+    QString cim, tip, kat, kszo, hiv, datum, felvev, leiras, fnev, ftip, fmer;
+};
+
+// Records with the awkward characters that a search answer may hold.
+const QList<Record>& fixture() {
+    static const QList<Record> r{
+        {"Árvíztűrő tükörfúrógép", "Könyv", "Mese", "", "", "2024.01.02", "Anna", "", "", "", ""},
+        {"O'Brien levele", "Levél", "", "", "", "2023.05.06", "", "", "", "", ""},
+        {"Útvonal C:\\temp\\a.txt", "", "", "", "", "2022.03.04", "", "", "", "", ""},
+        {"Száz % biztos", "", "", "", "", "2021.01.01", "", "", "", "", ""},
+        {"alá_húzás", "", "", "", "", "2020.01.01", "", "", "", "", ""},
+        {"Végén perjel \\", "", "", "", "", "2019.01.01", "", "", "", "", ""},
+        {"Csak a fájlban", "", "", "", "", "2018.01.01", "", "", "titok.pdf", "Adobe Acrobat",
+         "10"},
+        {"Két szó", "", "", "", "", "2017.01.01", "", "kettő\r\nsor", "", "", "2"},
+        {"zárójel ') or 1=1 -- ", "", "", "", "", "2016.01.01", "", "", "", "", "100"},
+    };
+    return r;
+}
+
+struct Searching {
+    Searching() {
+        for (const Record& r : fixture()) {
+            MYSQL_STMT* st = mysql_stmt_init(db.admin());
+            const char* sql = "INSERT INTO tbl_Data (CIM, TIP, KAT, KSZO, HIV, DATUM, FELVEV, "
+                              "LEIRAS, FNEV, FTIP, FMER) VALUES (?,?,?,?,?,?,?,?,?,?,?)";
+            mysql_stmt_prepare(st, sql, strlen(sql));
+            const QStringList values{r.cim,    r.tip,    r.kat,  r.kszo, r.hiv, r.datum,
+                                     r.felvev, r.leiras, r.fnev, r.ftip, r.fmer};
+            QList<QByteArray> bytes;
+            MYSQL_BIND binds[11];
+            memset(binds, 0, sizeof binds);
+            for (int i = 0; i < 11; ++i) {
+                bytes << latin2::encode(values[i]);
+                binds[i].buffer_type = MYSQL_TYPE_STRING;
+                binds[i].buffer = bytes[i].data();
+                binds[i].buffer_length = bytes[i].size();
+                if (values[i].isEmpty() && i >= 8) // no file: NULL, as the forms leave it
+                    binds[i].buffer_type = MYSQL_TYPE_NULL;
+            }
+            mysql_stmt_bind_param(st, binds);
+            if (mysql_stmt_execute(st))
+                qFatal("%s", mysql_stmt_error(st));
+            mysql_stmt_close(st);
+        }
+        app.startUp(db.params());
+        app.prompter.clear();
+    }
+    // Titles of the grid's rows in their order.
+    QStringList titles() {
+        Query& q = app.data().FDQuery1;
+        QStringList out;
+        for (int i = 0; i < q.recordCount(); ++i)
+            out << q.textAt(i, q.columnIndex("CIM"));
+        return out;
+    }
+    QStringList search(const QString& answer, bool toolbar = false) {
+        app.prompter.clear();
+        app.prompter.answerInputs({answer});
+        QMetaObject::invokeMethod(app.form1.get(), toolbar ? "SpeedButton4Click" : "Keress3Click");
+        return titles();
+    }
+    TestDatabase db;
+    TestApp app;
+};
+
+QStringList sorted(QStringList l) {
+    std::sort(l.begin(), l.end());
+    return l;
+}
+
+} // namespace
+
+class SearchTest : public QObject {
+    Q_OBJECT
+private slots:
+    void statements();
+    void windowsOfASearch();
+    void cancelBringsAllBack();
+    void phrases_data();
+    void phrases();
+    void fileColumnsOnlyFromToolbar();
+    void hostileAnswersOnlyFind_data();
+    void hostileAnswersOnlyFind();
+    void textBeyondLatin2();
+    void searchStaysAcrossRefresh();
+    void sortByClickedTitle();
+    void sortStaysAcrossSearch();
+    void failedSearchFindsItsWayBack();
+};
+
+void SearchTest::statements() {
+    QCOMPARE(searchStatement("abc", SearchColumns::Menu),
+             QStringLiteral("Select * FROM tbl_Data WHERE CIM like '%abc%' or TIP like '%abc%' or "
+                            "KAT like '%abc%' or KSZO like '%abc%' or HIV like '%abc%' or DATUM "
+                            "like '%abc%' or FELVEV like '%abc%' or LEIRAS like '%abc%' order by "
+                            "CIM"));
+    QCOMPARE(searchStatement("a'b", SearchColumns::Toolbar),
+             QStringLiteral("Select * FROM tbl_Data WHERE CIM like '%a''b%' or TIP like '%a''b%' "
+                            "or KAT like '%a''b%' or KSZO like '%a''b%' or HIV like '%a''b%' or "
+                            "DATUM like '%a''b%' or FELVEV like '%a''b%' or LEIRAS like '%a''b%' "
+                            "or FNEV like '%a''b%' or FTIP like '%a''b%' order by CIM"));
+    QCOMPARE(allRecordsStatement(), QStringLiteral("Select * FROM tbl_Data order by CIM"));
+}
+
+void SearchTest::windowsOfASearch() {
+    Searching s;
+    s.search("két");
+    QCOMPARE(s.app.prompter.shown, (QList<Shown>{{"input", "Keresés:", "Keresendő kifejezés:"},
+                                                 resultBox("Találat: 1.")}));
+    QCOMPARE(s.app.data().FDQuery1.sql(), searchStatement("két", SearchColumns::Menu));
+}
+
+void SearchTest::cancelBringsAllBack() {
+    Searching s;
+    s.search("két");
+    s.search(QString()); // cancelled
+    QCOMPARE(s.app.prompter.shown.last(), resultBox("Találat: 9."));
+    QCOMPARE(s.app.data().FDQuery1.sql(), allRecordsStatement());
+}
+
+void SearchTest::phrases_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QStringList>("found");
+    QTest::newRow("small letters find capitals")
+        << "árvíztűrő" << QStringList{"Árvíztűrő tükörfúrógép"};
+    QTest::newRow("capitals find small letters")
+        << "KÖNYV" << QStringList{"Árvíztűrő tükörfúrógép"};
+    QTest::newRow("apostrophe") << "O'B" << QStringList{"O'Brien levele"};
+    QTest::newRow("percent alone matches every title") << "%" << sorted([] {
+        QStringList all;
+        for (const Record& r : fixture())
+            all << r.cim;
+        return all;
+    }());
+    QTest::newRow("description over two lines") << "kettő" << QStringList{"Két szó"};
+}
+
+void SearchTest::phrases() {
+    QFETCH(QString, answer);
+    QFETCH(QStringList, found);
+    Searching s;
+    QCOMPARE(sorted(s.search(answer)), sorted(found));
+    QCOMPARE(s.app.prompter.shown.last(),
+             resultBox(QStringLiteral("Találat: %1.").arg(found.size())));
+}
+
+void SearchTest::fileColumnsOnlyFromToolbar() {
+    Searching s;
+    QCOMPARE(s.search("titok", true), QStringList{"Csak a fájlban"});
+    QCOMPARE(s.search("Acrobat", true), QStringList{"Csak a fájlban"});
+    QCOMPARE(s.search("titok", false), QStringList{});
+    QCOMPARE(s.app.prompter.shown.last(), resultBox("Találat: 0."));
+}
+
+void SearchTest::hostileAnswersOnlyFind_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QStringList>("found");
+    QTest::newRow("quote that would end the literal")
+        << "') or 1=1 -- " << QStringList{"zárójel ') or 1=1 -- "};
+    QTest::newRow("doubled quotes") << "''" << QStringList{};
+    QTest::newRow("backslash path") << "C:\\temp\\a" << QStringList{"Útvonal C:\\temp\\a.txt"};
+    QTest::newRow("backslash alone")
+        << "\\" << QStringList{"Útvonal C:\\temp\\a.txt", "Végén perjel \\"};
+    QTest::newRow("trailing backslash") << "perjel \\" << QStringList{"Végén perjel \\"};
+    QTest::newRow("backslash before quote") << "\\'" << QStringList{};
+    // The backslash is taken as itself; the "%" after it stays a wildcard.
+    QTest::newRow("backslash then percent")
+        << "\\%" << QStringList{"Útvonal C:\\temp\\a.txt", "Végén perjel \\"};
+    QTest::newRow("NUL") << QString(QChar(0)) << QStringList{};
+    QTest::newRow("statement after") << "x'; DROP TABLE tbl_Tip; -- " << QStringList{};
+    QTest::newRow("underscore wildcard") << "alá_h" << QStringList{"alá_húzás"};
+    QTest::newRow("percent inside") << "Száz %" << QStringList{"Száz % biztos"};
+}
+
+void SearchTest::hostileAnswersOnlyFind() {
+    QFETCH(QString, answer);
+    QFETCH(QStringList, found);
+    Searching s;
+    QCOMPARE(sorted(s.search(answer)), sorted(found));
+    QCOMPARE(s.app.prompter.shown.size(), 2); // the input and the result box: nothing failed
+    // Nothing else ran: the store is as it was.
+    QCOMPARE(s.db.scalar("select count(*) from tbl_Data"), QStringLiteral("9"));
+    QCOMPARE(s.db.scalar("select count(*) from information_schema.tables where table_schema = "
+                         "database()"),
+             QStringLiteral("4"));
+}
+
+void SearchTest::textBeyondLatin2() {
+    Searching s;
+    s.search("két");
+    s.app.prompter.clear();
+    s.app.prompter.answerInputs({"€ ár"});
+    QMetaObject::invokeMethod(s.app.form1.get(), "Keress3Click");
+    // A clear warning, no statement, and the grid keeps what it showed.
+    QCOMPARE(s.app.prompter.shown.size(), 2);
+    QCOMPARE(s.app.prompter.shown[1].kind, QStringLiteral("warning"));
+    QVERIFY(s.app.prompter.shown[1].text.contains("€"));
+    QCOMPARE(s.titles(), QStringList{"Két szó"});
+}
+
+void SearchTest::searchStaysAcrossRefresh() {
+    Searching s;
+    s.search("két");
+    s.db.exec("INSERT INTO tbl_Data (CIM) VALUES ('Két új')");
+    QMetaObject::invokeMethod(s.app.form1.get(), "SpeedButton9Click");
+    QCOMPARE(s.titles(), (QStringList{"Két szó", "Két új"}));
+}
+
+void SearchTest::sortByClickedTitle() {
+    Searching s;
+    s.app.form1->DBGrid1TitleClick(8); // FMER, by value: NULL first, then 2, 10, 100
+    const QStringList byFmer = s.titles();
+    QCOMPARE(byFmer.mid(6), (QStringList{"Két szó", "Csak a fájlban", "zárójel ') or 1=1 -- "}));
+    s.app.form1->DBGrid1TitleClick(0); // CIM in Hungarian order
+    const QStringList byTitle = s.titles();
+    QCOMPARE(byTitle.first(), QStringLiteral("alá_húzás"));
+    QCOMPARE(byTitle.indexOf("Árvíztűrő tükörfúrógép"), 1);
+    QCOMPARE(byTitle.last(), QStringLiteral("zárójel ') or 1=1 -- "));
+    s.app.form1->DBGrid1TitleClick(0); // no toggle
+    QCOMPARE(s.titles(), byTitle);
+}
+
+void SearchTest::sortStaysAcrossSearch() {
+    Searching s;
+    s.app.form1->DBGrid1TitleClick(4);      // Dátum
+    const QStringList hits = s.search("e"); // several hits
+    QVERIFY(hits.size() > 2);
+    QStringList dates;
+    Query& q = s.app.data().FDQuery1;
+    for (int i = 0; i < q.recordCount(); ++i)
+        dates << q.textAt(i, q.columnIndex("DATUM"));
+    QCOMPARE(dates, sorted(dates));
+    QVERIFY(hits != sorted(hits)); // not in title order
+}
+
+void SearchTest::failedSearchFindsItsWayBack() {
+    Searching s;
+    s.app.prompter.clear();
+    s.app.prompter.answerInputs({"két"});
+    // The table goes away while the user types the phrase: the search statement fails.
+    s.app.prompter.onShown = [&](const Shown& shown) {
+        if (shown.kind == QLatin1String("input"))
+            s.db.exec("RENAME TABLE tbl_Data TO tbl_Data_x");
+    };
+    QMetaObject::invokeMethod(s.app.form1.get(), "Keress3Click");
+    s.app.prompter.onShown = nullptr;
+    QCOMPARE(s.app.prompter.shown.size(), 3);
+    QVERIFY(s.app.prompter.shown[1].text.startsWith("Adatbázis csatlakozási hiba -> "));
+    QCOMPARE(s.app.prompter.shown[2].kind, QStringLiteral("error"));
+    QVERIFY(!s.app.data().FDQuery1.isOpen());
+    QCOMPARE(s.app.form1->DBGrid1->model()->rowCount(), 0);
+    s.db.exec("RENAME TABLE tbl_Data_x TO tbl_Data");
+    // The next refresh brings every record back without a restart.
+    s.app.prompter.clear();
+    QMetaObject::invokeMethod(s.app.form1.get(), "SpeedButton9Click");
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{});
+    QCOMPARE(s.titles().size(), 9);
+}
+
+QTEST_MAIN(SearchTest)
+#include "tst_search.moc"
