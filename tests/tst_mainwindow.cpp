@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -56,6 +57,7 @@ private slots:
     void toolbarButtons_data();
     void toolbarButtons();
     void gridColumns();
+    void menusInOrder();
     void exitAnsweredYesAsksOnce();
     void closeAnsweredNoKeepsWindow();
 };
@@ -232,6 +234,39 @@ void MainWindowTest::gridColumns() {
     QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
     QCOMPARE(grid->geometry(), QRect(0, 25, 802, 552));
     QCOMPARE(app.form1->windowTitle(), QStringLiteral("Kartotex - MySQL:"));
+}
+
+void MainWindowTest::menusInOrder() {
+    TestApp app;
+    // Each entry: object name, caption and long hint; "-" is a separator.
+    const auto describe = [](QMenu* menu) {
+        QStringList out;
+        for (QAction* a : menu->actions())
+            out << (a->isSeparator() ? QStringLiteral("-")
+                                     : a->objectName() + "|" + a->text() + "|" + a->statusTip());
+        return out;
+    };
+    QCOMPARE(app.form1->MainMenu1->title(), QStringLiteral("Lehetőségek"));
+    QCOMPARE(app.form1->MainMenu1->menuAction()->statusTip(), QStringLiteral("Kérem válasszon !"));
+    QCOMPARE(describe(app.form1->MainMenu1),
+             (QStringList{"Lexikon1|Felvétel|Adatok felvétele !",
+                          "Keress1|Módosítás|Adatok módosítása !",
+                          "Bemutatkozs1|Törlés|Adatok törlése !", "-",
+                          "Keress2|Keresés|Adatok keresése !", "-",
+                          "Listzs1|Listázás|Tárolt adatok áttekintése / listázása !", "-",
+                          "Statisztika1|Statisztika|Statisztikai információk a tárolt adatokról !",
+                          "-", "Bemutatkozs2|Bemutatkozás|Információk a programról !", "-",
+                          "Kilps1|Kilépés|Program hasznáéatának befejezése !"}));
+    QCOMPARE(describe(app.form1->PopupMenu1),
+             (QStringList{"Felvtel1|Felvétel|Adatok felvétele !",
+                          "Mdosts1|Módosítás|Adatok módosítása !", "rls1|Törlés|Adatok törlése !",
+                          "-", "Keress3|Keresés|Adatok keresése !", "-",
+                          "Listzs2|Listázás|Adatok áttekintése / listázása !", "-",
+                          "Statisztika2|Statisztika|Információk a tárolt adatokról !", "-",
+                          "Frissts1|Frissítés|Adatok frissítése !"}));
+    for (QMenu* menu : {app.form1->MainMenu1, app.form1->PopupMenu1})
+        for (QAction* a : menu->actions())
+            QVERIFY2(a->shortcut().isEmpty() && a->isEnabled(), qPrintable(a->objectName()));
 }
 
 void MainWindowTest::exitAnsweredYesAsksOnce() {
