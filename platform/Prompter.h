@@ -17,7 +17,8 @@ public:
     virtual void notice(const QString& text) = 0;      // application title, OK
     virtual void errorReport(const QString& text) = 0; // application title, OK, error icon
 
-    // One-line input; returns the typed text, or an empty text when cancelled.
+    // One-line input; returns the typed text, or a null text when cancelled (an accepted empty
+    // field gives an empty text that is not null, so callers can tell the two apart).
     virtual QString input(const QString& caption, const QString& prompt,
                           const QString& defaultText) = 0;
     // File dialogs; an empty result means cancelled.

@@ -53,7 +53,9 @@ QString QtPrompter::input(const QString& caption, const QString& prompt,
     bool ok = false;
     const QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt,
                                                QLineEdit::Normal, defaultText, &ok);
-    return ok ? text : QString();
+    if (!ok)
+        return QString();
+    return text.isNull() ? QStringLiteral("") : text;
 }
 
 QString QtPrompter::openFile(const QString& title, const QString& startPath) {

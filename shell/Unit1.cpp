@@ -2,8 +2,13 @@
 
 #include "ErrorHandlers.h"
 #include "RecordGridModel.h"
-#include "RecordSearch.h"
+#include "about/Unit64.h"
+#include "browsing/Unit4.h"
+#include "browsing/Unit5.h"
+#include "browsing/Unit54.h"
+#include "browsing/Unit55.h"
 #include "data/Latin2.h"
+#include "data/RecordSearch.h"
 #include "editing/Unit2.h"
 #include "editing/Unit3.h"
 #include "platform/AppLifetime.h"
@@ -11,6 +16,7 @@
 #include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "statistics/Unit6.h"
 #include "storage/Unit125.h"
 
 #include <QCloseEvent>
@@ -93,6 +99,23 @@ void TForm1::createForms() {
         m_form2 = new TForm2(m_data, m_prompter, this);
     if (!m_form3)
         m_form3 = new TForm3(m_data, m_prompter, this);
+    if (!m_form4)
+        m_form4 = new TForm4(m_data, m_prompter, this);
+    if (!m_report54)
+        m_report54 = new TQuickReport54(m_data, this);
+    if (!m_form5) {
+        auto* browser = new TForm5(m_data, m_prompter, this);
+        m_form5 = browser;
+        // The browser opens the two printouts, which come after it in the order.
+        browser->showSingleRecordReport = [this] { m_report54->preview(); };
+        browser->showRecordListReport = [this] { m_report55->preview(); };
+    }
+    if (!m_report55)
+        m_report55 = new TQuickReport55(m_data, this);
+    if (!m_aboutBox)
+        m_aboutBox = new TAboutBox(m_prompter, this);
+    if (!m_form6)
+        m_form6 = new TForm6(m_data, m_prompter, this);
     if (!m_form125)
         m_form125 = new TForm125(m_data, m_prompter, m_lifetime, this);
 }

@@ -18,6 +18,8 @@ class AppLifetime;
 class Prompter;
 class RecordGridModel;
 class TForm125;
+class TQuickReport54;
+class TQuickReport55;
 enum class SearchColumns;
 
 // The main window: owner of every shared data object and of the other windows. Shows the
@@ -116,6 +118,9 @@ private:
     QWidget* m_form4 = nullptr; // deletion
     QWidget* m_form5 = nullptr; // browser
     QWidget* m_form6 = nullptr; // statistics
+    // The two printouts the browser starts: one record, and the record list.
+    TQuickReport54* m_report54 = nullptr;
+    TQuickReport55* m_report55 = nullptr;
     QWidget* m_aboutBox = nullptr;
     RecordGridModel* m_gridModel = nullptr;
     QLabel* m_panel0 = nullptr;

@@ -249,14 +249,13 @@ void MainWindowTest::menusInOrder() {
     QCOMPARE(app.form1->MainMenu1->title(), QStringLiteral("Lehetőségek"));
     QCOMPARE(app.form1->MainMenu1->menuAction()->statusTip(), QStringLiteral("Kérem válasszon !"));
     QCOMPARE(describe(app.form1->MainMenu1),
-             (QStringList{"Lexikon1|Felvétel|Adatok felvétele !",
-                          "Keress1|Módosítás|Adatok módosítása !",
-                          "Bemutatkozs1|Törlés|Adatok törlése !", "-",
-                          "Keress2|Keresés|Adatok keresése !", "-",
-                          "Listzs1|Listázás|Tárolt adatok áttekintése / listázása !", "-",
-                          "Statisztika1|Statisztika|Statisztikai információk a tárolt adatokról !",
-                          "-", "Bemutatkozs2|Bemutatkozás|Információk a programról !", "-",
-                          "Kilps1|Kilépés|Program hasznáéatának befejezése !"}));
+             (QStringList{
+                 "Lexikon1|Felvétel|Adatok felvétele !", "Keress1|Módosítás|Adatok módosítása !",
+                 "Bemutatkozs1|Törlés|Adatok törlése !", "-", "Keress2|Keresés|Adatok keresése !",
+                 "-", "Listzs1|Listázás|Tárolt adatok áttekintése / listázása !", "-",
+                 "Statisztika1|Statisztika|Statisztikai információk a tárolt adatokról !", "-",
+                 "Bemutatkozs2|Bemutatkozás|Információk a programról !", "-",
+                 "Kilps1|Kilépés|Program hasznáéatának befejezése !"}));
     QCOMPARE(describe(app.form1->PopupMenu1),
              (QStringList{"Felvtel1|Felvétel|Adatok felvétele !",
                           "Mdosts1|Módosítás|Adatok módosítása !", "rls1|Törlés|Adatok törlése !",

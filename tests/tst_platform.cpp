@@ -313,13 +313,17 @@ void TestPlatform::qtPrompter_question() {
 }
 
 void TestPlatform::qtPrompter_input_data() {
+    QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("accept");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("typed and accepted") << true << QStringLiteral("Új típus");
-    QTest::newRow("cancelled") << false << QString();
+    QTest::newRow("typed and accepted") << "Új típus" << true << QStringLiteral("Új típus");
+    QTest::newRow("cancelled") << "Új típus" << false << QString();
+    // An emptied field is an answer, not a cancel.
+    QTest::newRow("emptied and accepted") << "" << true << QStringLiteral("");
 }
 
 void TestPlatform::qtPrompter_input() {
+    QFETCH(QString, typed);
     QFETCH(bool, accept);
     QFETCH(QString, expected);
 
@@ -330,7 +334,7 @@ void TestPlatform::qtPrompter_input() {
         seenCaption = dialog->windowTitle();
         seenPrompt = dialog->labelText();
         seenDefault = dialog->textValue();
-        dialog->setTextValue(QStringLiteral("Új típus"));
+        dialog->setTextValue(typed);
         if (accept)
             dialog->accept();
         else

@@ -1,6 +1,6 @@
 // The record search (both variants) and the title-click sort, against a real server.
 #include "data/Latin2.h"
-#include "shell/RecordSearch.h"
+#include "data/RecordSearch.h"
 #include "support/TestApp.h"
 
 #include <QTableView>

@@ -83,6 +83,7 @@ private slots:
     void refreshAndDeleteKeepAPlace();
     void editReadsTheRowAgain();
     void deferredColumnsReadOnDemand();
+    void deferredNullsThroughAPass();
     void openingMissingTableFailsThroughHook();
     void closingConnectionClosesTable();
 };
@@ -586,6 +587,60 @@ void TstTable::deferredColumnsReadOnDemand() {
     none.open(QIODevice::WriteOnly);
     QCOMPARE(t.saveBlobTo(QStringLiteral("FILE"), none), qint64(0));
     QVERIFY_THROWS_EXCEPTION(DbError, t.asString(QStringLiteral("NINCS")));
+}
+
+// Whether a blob or long text is NULL, asked row by row in a pass (read ahead in runs), after
+// jumps, and under a filter; an empty value is not NULL, edit reads it again, and a row that
+// another connection deleted reads as NULL.
+void TstTable::deferredNullsThroughAPass() {
+    TestDatabase db;
+    db.exec(
+        QStringLiteral("INSERT INTO tbl_Data (CIM, FOTO, LEIRAS, FMER) SELECT CONCAT('r', seq), "
+                       "IF(seq % 3 = 0, REPEAT('x', seq), IF(seq % 7 = 0, '', NULL)), "
+                       "IF(seq % 5 = 0, 'leírás', NULL), seq % 4 FROM seq_1_to_1203"));
+    const auto photoNull = [](qint64 k) { return k % 3 != 0 && k % 7 != 0; };
+    const auto textNull = [](qint64 k) { return k % 5 != 0; };
+    Program p(db);
+    Table t(p.conn, QStringLiteral("tbl_Data"));
+    t.open();
+
+    int n = 0;
+    for (t.first(); !t.eof(); t.next(), ++n) {
+        const qint64 k = t.currentKey();
+        QCOMPARE(t.isNull(QStringLiteral("FOTO")), photoNull(k));
+        if (k % 2) // a second column, asked only on every other row
+            QCOMPARE(t.isNull(QStringLiteral("LEIRAS")), textNull(k));
+    }
+    QCOMPARE(n, 1203);
+
+    for (const qint64 k : {700, 650, 651, 1203, 3, 14, 499, 500, 501, 502}) {
+        QVERIFY(t.locate(QStringLiteral("CIM"), QStringLiteral("r%1").arg(k), false));
+        QCOMPARE(t.isNull(QStringLiteral("FOTO")), photoNull(k));
+    }
+
+    t.setFilter(QStringLiteral("FMER = 2"));
+    t.setFiltered(true);
+    n = 0;
+    for (t.first(); !t.eof(); t.next(), ++n) {
+        const qint64 k = t.currentKey();
+        QCOMPARE(k % 4, 2);
+        QCOMPARE(t.isNull(QStringLiteral("FOTO")), photoNull(k));
+    }
+    QCOMPARE(n, 301);
+    t.setFiltered(false);
+
+    t.first();
+    QVERIFY(t.isNull(QStringLiteral("FOTO")));
+    db.exec(QStringLiteral("UPDATE tbl_Data SET FOTO = 'új' WHERE AZ = 1"));
+    db.exec(QStringLiteral("DELETE FROM tbl_Data WHERE AZ = 3"));
+    t.edit();
+    QVERIFY(!t.isNull(QStringLiteral("FOTO")));
+    t.cancel();
+    t.next();
+    t.next();
+    QCOMPARE(t.currentKey(), qint64(3));
+    QVERIFY(t.isNull(QStringLiteral("FOTO")));
+    QVERIFY(p.events.isEmpty());
 }
 
 void TstTable::openingMissingTableFailsThroughHook() {

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFrame>
+#include <QImage>
+#include <QSize>
+
+class QAction;
+class QLabel;
+class QMenu;
+
+namespace kx {
+
+// A read-only photo of a record with the photo menu of the browsing windows: "Igazítás
+// középre" and "Kitöltés", whose check marks toggle on every choice and switch the centred and
+// the stretched drawing. The marks belong to the menu and survive a new showing of the window;
+// the drawing is reset by the window.
+class PhotoView : public QFrame {
+    Q_OBJECT
+public:
+    // box: the size of the picture. framed: the picture sits in a cream-coloured sunken frame
+    // of frameSize; otherwise the view is the picture alone.
+    PhotoView(const QString& imageName, QSize box, bool framed, QSize frameSize,
+              QWidget* parent = nullptr);
+
+    QLabel* image; // the picture itself
+    QMenu* PopupMenu1;
+    QAction *Igaztskzpre1, *Kitlts1;
+
+    bool isEmpty() const;
+    QImage picture() const; // null when empty
+    bool centred() const;   // how the picture is drawn now (not the menu marks)
+    bool stretched() const;
+    void setCentred(bool on);
+    void setStretched(bool on);
+
+    // FOTO as stored: the byte image of a BMP file; zero bytes show nothing. Throws
+    // std::runtime_error on bytes that are not a BMP image, leaving the view empty.
+    void readPhoto(const QByteArray& bmp);
+    void clear();
+
+public slots:
+    void Igaztskzpre1Click(); // toggles the mark, then draws by it
+    void Kitlts1Click();
+
+private:
+    void showPicture();
+    QImage m_picture;
+    bool m_centred = false;
+    bool m_stretched = false;
+};
+
+} // namespace kx

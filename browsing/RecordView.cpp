@@ -1,0 +1,225 @@
+#include "RecordView.h"
+
+#include "PhotoView.h"
+#include "data/DataSet.h"
+#include "editing/RecordText.h"
+#include "platform/FormStyle.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStyle>
+
+namespace kx {
+
+namespace {
+
+constexpr int kClientWidth = 645;
+constexpr int kClientHeight = 576;
+constexpr int kStripHeight = 41;
+
+// Field panel: two columns, a label 16 pixels above its control.
+constexpr int kLeft = 16;
+constexpr int kFullWidth = 613;
+constexpr int kLeftWidth = 305;
+constexpr int kRight = 328;
+constexpr int kRightWidth = 301;
+constexpr int kRowStep = 52;
+constexpr int kFirstLabel = 10;
+constexpr int kLabelToControl = 16;
+constexpr int kLineHeight = 21;
+constexpr int kBigHeight = 209; // Leírás and the photo
+
+int labelTop(int row) {
+    return kFirstLabel + row * kRowStep;
+}
+int controlTop(int row) {
+    return labelTop(row) + kLabelToControl;
+}
+
+void addLabel(QWidget* panel, const QString& caption, int x, int top, int width, QWidget* buddy) {
+    auto* label = new QLabel(caption, panel);
+    label->setGeometry(x, top, width, 14);
+    styleFieldLabel(label);
+    label->setBuddy(buddy);
+}
+
+} // namespace
+
+void setHint(QWidget* control, const QString& hint) {
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    control->setToolTip(bar < 0 ? hint : hint.left(bar));
+    control->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+RecordView::RecordView(Prompter& prompter, const QString& objectName, const QString& caption,
+                       const Names& names, bool framedPhoto, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      m_prompter(prompter) {
+    setObjectName(objectName);
+    setWindowTitle(caption);
+    setModal(true);
+    applyDialogLook(this, kClientWidth, kClientHeight);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setGeometry(0, 0, kClientWidth, kStripHeight);
+
+    Label1 = new QLabel(QStringLiteral("Tárolt rekordok száma"), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setGeometry(255, 5, 280, 14);
+    styleFieldLabel(Label1);
+    Label2 = new QLabel(Panel1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setAlignment(Qt::AlignCenter);
+    Label2->setGeometry(255, 21, 280, 14);
+    styleValue(Label2);
+
+    BitBtn1 =
+        addStripButton("BitBtn1", QStringLiteral("Befejezés"), QStringLiteral("Befejezés !"),
+                       style()->standardIcon(QStyle::SP_DialogCloseButton), kClientWidth - 98);
+    connect(BitBtn1, &QPushButton::clicked, this, &RecordView::BitBtn1Click);
+
+    buildFieldPanel(names, framedPhoto);
+}
+
+RecordView::~RecordView() = default;
+
+void RecordView::buildFieldPanel(const Names& names, bool framedPhoto) {
+    Panel2 = new QFrame(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel2->setGeometry(0, kStripHeight, kClientWidth, kClientHeight - kStripHeight);
+
+    for (int f = 0; f < FieldCount; ++f) {
+        auto* edit = new QLineEdit(Panel2);
+        edit->setObjectName(QString::fromLatin1(names.fields[f]));
+        edit->setReadOnly(true);
+        styleValue(edit);
+        moveFocusOnEnter(edit);
+        m_fields[f] = edit;
+    }
+    struct Place {
+        Field field;
+        const char* caption;
+        int x, row, width;
+    };
+    const Place places[] = {
+        {Title, "Cím", kLeft, 0, kFullWidth},
+        {Type, "Típus", kLeft, 1, kLeftWidth},
+        {Category, "Kategória", kRight, 1, kRightWidth},
+        {Keywords, "Keresőszavak", kLeft, 2, kLeftWidth},
+        {Reference, "Hivatkozás", kRight, 2, kRightWidth},
+        {Recorder, "Felvevő", kLeft, 3, kLeftWidth},
+        {Date, "Dátum", kRight, 3, kRightWidth},
+    };
+    for (const Place& p : places) {
+        m_fields[p.field]->setGeometry(p.x, controlTop(p.row), p.width, kLineHeight);
+        addLabel(Panel2, QString::fromUtf8(p.caption), p.x, labelTop(p.row), p.width,
+                 m_fields[p.field]);
+    }
+
+    m_memo = new QPlainTextEdit(Panel2);
+    m_memo->setObjectName(QString::fromLatin1(names.memo));
+    m_memo->setReadOnly(true);
+    m_memo->setTabChangesFocus(true);
+    m_memo->setGeometry(kLeft, controlTop(4), kLeftWidth, kBigHeight);
+    styleValue(m_memo);
+    addLabel(Panel2, QStringLiteral("Leírás"), kLeft, labelTop(4), kLeftWidth, m_memo);
+
+    const QString imageName = QString::fromLatin1(names.image);
+    if (framedPhoto) {
+        photo = new PhotoView(imageName, QSize(286, 193), true, QSize(301, 209), Panel2);
+        photo->setObjectName(QStringLiteral("Panel3"));
+        photo->move(kRight, controlTop(4));
+    } else {
+        photo = new PhotoView(imageName, QSize(293, 209), false, QSize(), Panel2);
+        photo->move(kLeft + kFullWidth - 293, controlTop(4));
+    }
+    addLabel(Panel2, QStringLiteral("Fotó"), photo->x(), labelTop(4), photo->width(), nullptr);
+
+    // The file row comes below Leírás and the photo.
+    const int fileLabelTop = controlTop(4) + kBigHeight + 12;
+    m_fields[FileName]->setGeometry(kLeft, fileLabelTop + kLabelToControl, kFullWidth, kLineHeight);
+    addLabel(Panel2, QStringLiteral("Tárolandó fájl"), kLeft, fileLabelTop, kFullWidth,
+             m_fields[FileName]);
+
+    // Tab order: the fields row by row, the description before the file line.
+    QList<QWidget*> order;
+    for (int f = Title; f <= Date; ++f)
+        order << m_fields[f];
+    order << m_memo << m_fields[FileName];
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+QPushButton* RecordView::addStripButton(const char* name, const QString& caption,
+                                        const QString& hint, const QIcon& icon, int left) {
+    auto* button = new QPushButton(icon, caption, Panel1);
+    button->setObjectName(QString::fromLatin1(name));
+    if (caption.isEmpty()) {
+        button->setGeometry(left, 8, 25, 25);
+        button->setFlat(true);
+        button->setFocusPolicy(Qt::NoFocus); // a picture button, as on a toolbar
+        setHint(button, hint);
+    } else {
+        // A button with a caption needs no tooltip: its hint goes to the status line only.
+        button->setGeometry(left, 8, 90, 25);
+        button->setStatusTip(hint);
+    }
+    return button;
+}
+
+void RecordView::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        centreOnScreen(this);
+        FormShow();
+    }
+}
+
+void RecordView::keyPressEvent(QKeyEvent* event) {
+    // Only "Befejezés" and the title bar close the window; Escape does nothing.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void RecordView::BitBtn1Click() {
+    done(QDialog::Rejected);
+}
+
+void RecordView::showCount(int count) {
+    Label2->setText(QString::number(count));
+}
+
+void RecordView::emptyFields() {
+    for (QLineEdit* edit : m_fields)
+        edit->clear();
+    m_memo->clear();
+    photo->clear();
+}
+
+void RecordView::showRecord(DataSetBase& record) {
+    emptyFields();
+    const std::pair<Field, const char*> texts[] = {
+        {Title, "CIM"},     {Type, "TIP"},   {Category, "KAT"},    {Keywords, "KSZO"},
+        {Reference, "HIV"}, {Date, "DATUM"}, {Recorder, "FELVEV"}, {FileName, "FNEV"},
+    };
+    for (const auto& [field, column] : texts)
+        m_fields[field]->setText(record.asString(QString::fromLatin1(column)));
+    setMemoText(m_memo, record.asString(QStringLiteral("LEIRAS")));
+    photo->readPhoto(record.asBytes(QStringLiteral("FOTO")));
+}
+
+} // namespace kx

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QDialog>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace kx {
+
+class DataSetBase;
+class PhotoView;
+class Prompter;
+
+// What the record browser and the deletion form share: a fixed 645 x 576 dialog centred on the
+// screen, a command strip along the top with the record counter and the "Befejezés" button,
+// and beneath it the read-only fields of one record, labelled and placed alike in both.
+class RecordView : public QDialog {
+    Q_OBJECT
+public:
+    ~RecordView() override;
+
+    // The one-line fields, in tab order, and the object names each window gives its controls.
+    enum Field { Title, Type, Category, Keywords, Reference, Recorder, Date, FileName, FieldCount };
+    struct Names {
+        const char* fields[FieldCount];
+        const char* memo;
+        const char* image;
+    };
+
+    QFrame* Panel1;       // the command strip
+    QFrame* Panel2;       // the fields
+    QLabel* Label1;       // "Tárolt rekordok száma"
+    QLabel* Label2;       // the record counter
+    QPushButton* BitBtn1; // "Befejezés"
+    PhotoView* photo;
+
+public slots:
+    virtual void FormShow() = 0;
+    void BitBtn1Click(); // closes the window, like its close box
+
+protected:
+    // framedPhoto: a 286 x 193 picture in a cream frame of 301 x 209; otherwise a bare
+    // 293 x 209 picture.
+    RecordView(Prompter& prompter, const QString& objectName, const QString& caption,
+               const Names& names, bool framedPhoto, QWidget* parent);
+
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+    // A picture button of the command strip; hint is "short|long" as the status line shows it.
+    QPushButton* addStripButton(const char* name, const QString& caption, const QString& hint,
+                                const QIcon& icon, int left);
+    void showCount(int count);
+    // Empties every field and the photo.
+    void emptyFields();
+    // Empties the fields, then shows the current record of the data set: CIM, TIP, KAT, KSZO,
+    // HIV, DATUM, FELVEV, FNEV, LEIRAS and, last, the photo from FOTO.
+    void showRecord(DataSetBase& record);
+
+    QLineEdit* m_fields[FieldCount];
+    QPlainTextEdit* m_memo;
+    Prompter& m_prompter;
+
+private:
+    void buildFieldPanel(const Names& names, bool framedPhoto);
+};
+
+// Puts a hint on a control: the part before "|" is its tooltip, the part after it the long
+// hint of the status line; a hint without "|" serves as both. An empty hint removes both.
+void setHint(QWidget* control, const QString& hint);
+
+} // namespace kx

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "RecordView.h"
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace kx {
+
+struct SharedData;
+
+// The deletion form "Adatrekord törlése:". It shows, read-only, the record on which the main
+// window has positioned the record table FDTable1, and deletes that record on "Törlés" without
+// asking. Only the record shown is ever deleted: if it is gone, or another workstation has
+// given it another title, the form reports it as not found.
+class TForm4 : public RecordView {
+    Q_OBJECT
+public:
+    TForm4(SharedData& data, Prompter& prompter, QWidget* parent = nullptr);
+
+    QPushButton* BitBtn2; // "Törlés"
+    QLineEdit *Edit1, *Edit2, *Edit3, *Edit4, *Edit5, *Edit6, *Edit7, *Edit8;
+    QPlainTextEdit* Memo1;
+    QLabel* Image1;
+
+    // The key of the record shown; -1 when the showing found none.
+    qint64 shownKey() const {
+        return m_shownKey;
+    }
+
+public slots:
+    void FormShow() override;
+    void BitBtn2Click(); // "Törlés"
+
+private:
+    void refreshRecords();
+    bool findShownRecord();
+    void deleteShownRecord();
+
+    SharedData& m_data;
+    qint64 m_shownKey = -1;
+    QString m_shownTitle;
+};
+
+} // namespace kx

@@ -1,0 +1,79 @@
+#include "Unit55.h"
+
+#include "PrintoutLayout.h"
+#include "QueryReportSource.h"
+#include "data/SharedData.h"
+#include "platform/ReportEngine.h"
+
+#include <QApplication>
+#include <QWidget>
+
+namespace kx {
+
+using printout::addCaption;
+using printout::valueRect;
+
+TQuickReport55::TQuickReport55(SharedData& data, QWidget* parent)
+    : QObject(parent), m_data(data), m_parentWidget(parent), m_report(std::make_unique<Report>()) {
+    setObjectName(QStringLiteral("QuickReport55"));
+    printout::setUpPage(*m_report, QStringLiteral("Tárolt Adatok Listája"), 250.8);
+
+    ReportBand& d = m_report->detail();
+    addCaption(d, QStringLiteral("QRLabel2"), QStringLiteral("Cím:"), 4.5, 4.2, true);
+    addCaption(d, QStringLiteral("QRLabel3"), QStringLiteral("Típus:"), 4.2, 10.3);
+    addCaption(d, QStringLiteral("QRLabel4"), QStringLiteral("Kategória:"), 93.7, 10.3);
+    addCaption(d, QStringLiteral("QRLabel5"), QStringLiteral("Keresőszavak:"), 4.5, 16.4);
+    addCaption(d, QStringLiteral("QRLabel6"), QStringLiteral("Hivatkozás:"), 4.5, 22.5);
+    addCaption(d, QStringLiteral("QRLabel7"), QStringLiteral("Felvevő:"), 4.5, 28.6);
+    addCaption(d, QStringLiteral("QRLabel8"), QStringLiteral("Dátum:"), 93.7, 28.6);
+    addCaption(d, QStringLiteral("QRLabel9"), QStringLiteral("Leírás:"), 4.5, 40.2);
+    addCaption(d, QStringLiteral("QRLabel10"), QStringLiteral("Fotó:"), 4.2, 160.9);
+    addCaption(d, QStringLiteral("QRLabel11"), QStringLiteral("Tárolt fájl:"), 4.2, 228.6);
+    addCaption(d, QStringLiteral("QRLabel12"), QStringLiteral("Tárolt fájl típusa:"), 4.2, 234.7);
+    addCaption(d, QStringLiteral("QRLabel13"), QStringLiteral("Tárolt fájl mérete:"), 4.2, 240.8);
+
+    struct Bound {
+        const char* name;
+        const char* field;
+        double left, top, width;
+    };
+    const Bound texts[] = {
+        {"QRDBText1", "CIM", 28.8, 4.2, 157.7},    {"QRDBText2", "TIP", 28.8, 10.3, 63.2},
+        {"QRDBText3", "KAT", 111.1, 10.3, 75.4},   {"QRDBText4", "KSZO", 28.8, 16.4, 157.7},
+        {"QRDBText5", "HIV", 28.8, 22.5, 157.7},   {"QRDBText6", "FELVEV", 28.8, 28.6, 63.2},
+        {"QRDBText7", "DATUM", 111.1, 28.6, 75.4}, {"QRDBText8", "FNEV", 34.1, 228.6, 152.4},
+        {"QRDBText9", "FTIP", 34.1, 234.7, 152.4}, {"QRDBText10", "FMER", 34.1, 240.8, 152.4},
+    };
+    for (const Bound& b : texts)
+        d.addFieldText(QString::fromLatin1(b.name), valueRect(b.left, b.top, b.width),
+                       QString::fromLatin1(b.field));
+    m_report->element(QStringLiteral("QRDBText1"))->setFont(printout::arial(10, true));
+    d.addFieldText(QStringLiteral("QRDBMemo1"), QRectF(14.8, 50.8, 171.7, 106.1),
+                   QStringLiteral("LEIRAS"))
+        ->setFont(printout::arial(10));
+    d.addFieldPicture(QStringLiteral("QRDBImage1"), QRectF(14.8, 160.9, 171.7, 61.6),
+                      QStringLiteral("FOTO"))
+        ->setCentred(true);
+}
+
+TQuickReport55::~TQuickReport55() = default;
+
+void TQuickReport55::withRecords(const std::function<void(Report&)>& output) {
+    QueryReportSource records(m_data.FDQuery1);
+    m_report->setDataSource(&records);
+    try {
+        output(*m_report);
+    } catch (...) {
+        m_report->setDataSource(nullptr);
+        throw;
+    }
+    m_report->setDataSource(nullptr);
+}
+
+void TQuickReport55::preview() {
+    // Above the window that opened it (the browser), else above the main window.
+    QWidget* owner = QApplication::activeModalWidget();
+    withRecords([owner, this](Report& report) { report.preview(owner ? owner : m_parentWidget); });
+}
+
+} // namespace kx

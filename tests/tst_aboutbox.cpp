@@ -1,0 +1,362 @@
+// The about box: its fixed texts, the values it measures at each showing, the
+// system-information tool and the two clickable addresses, and the formats of the values.
+#include "about/SystemInfoText.h"
+#include "about/Unit64.h"
+#include "platform/ShellRequests.h"
+#include "platform/SystemFacts.h"
+#include "support/TestApp.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+
+using namespace kx;
+using namespace kx::test;
+
+namespace {
+
+// Records what the box asks of the shell instead of asking it.
+class RecordingShell : public ShellRequests {
+public:
+    void open(const QString& address) override {
+        opened << address;
+    }
+    void start(const QString& program) override {
+        started << program;
+    }
+    QString findProgram(const QStringList& names) const override {
+        asked = names;
+        return tool;
+    }
+    QString tool;
+    QStringList opened, started;
+    mutable QStringList asked;
+};
+
+struct Box {
+    Box() {
+        box = app.form1->findChild<TAboutBox*>();
+        QVERIFY(box);
+        box->setShell(shell);
+    }
+    TestApp app;
+    RecordingShell shell;
+    TAboutBox* box = nullptr;
+};
+
+QStringList texts(const QList<QLabel*>& labels) {
+    QStringList out;
+    for (QLabel* l : labels)
+        out << l->text();
+    return out;
+}
+
+} // namespace
+
+class AboutBoxTest : public QObject {
+    Q_OBJECT
+private slots:
+    void fixedTexts();
+    void showingMeasuresValues();
+    void showingAgainMeasuresAfresh();
+    void priorityRestoredAfterMeasuring();
+    void systemInformationTool_data();
+    void systemInformationTool();
+    void addressesOpenOnClick();
+    void rendbenCloses();
+    void openedFromMainWindow();
+    void memoryText_data();
+    void memoryText();
+    void speedText_data();
+    void speedText();
+    void osVersion_data();
+    void osVersion();
+    void memInfo_data();
+    void memInfo();
+    void cpuInfo_data();
+    void cpuInfo();
+};
+
+void AboutBoxTest::fixedTexts() {
+    Box b;
+    TAboutBox* box = b.box;
+    QCOMPARE(box->windowTitle(), QStringLiteral(" Névjegy:"));
+    QCOMPARE(box->size(), QSize(305, 394));
+    QCOMPARE(box->minimumSize(), box->maximumSize());
+    QCOMPARE(box->font().family(), QStringLiteral("MS Sans Serif"));
+    QCOMPARE(box->font().pointSize(), 8);
+    QCOMPARE(box->ProductName->text(), QStringLiteral("Kartotex - MySQL"));
+    QVERIFY(!box->ProgramIcon->pixmap().isNull());
+    QCOMPARE(box->BitBtn1->text(), QStringLiteral("MS Info"));
+    QCOMPARE(box->BitBtn1->statusTip(),
+             QStringLiteral("Microsoft Rendszerinformáció megjelenítése !"));
+    QCOMPARE(box->BitBtn2->text(), QStringLiteral("Rendben"));
+    QCOMPARE(box->BitBtn2->statusTip(), QStringLiteral("Befejezés !"));
+    // "Rendben" comes before "MS Info" in the tab order, and Enter presses it.
+    QList<QWidget*> tabOrder;
+    for (QWidget* w = box->nextInFocusChain(); w != box; w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus)
+            tabOrder << w;
+    QCOMPARE(tabOrder, (QList<QWidget*>{box->BitBtn2, box->BitBtn1}));
+    QVERIFY(box->BitBtn2->isDefault());
+    QCOMPARE(box->Label2->statusTip(), QStringLiteral("E-mail küldése a készítőnek !"));
+    QCOMPARE(box->Label15->statusTip(), QStringLiteral("Cím behívása böngésző programba !"));
+    for (QLabel* link : {box->Label2, box->Label15}) {
+        QVERIFY(link->font().underline());
+        QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+    }
+
+    // The captions of the five values, each left of its value field.
+    const QStringList captions{"Operációs rendszer:", "Processzor típusa:", "Processzor sebessége:",
+                               "Fizikai memória:", "Memória használatban:"};
+    const QList<QLabel*> values{box->Label9, box->Label13, box->Label12, box->Label10,
+                                box->Label11};
+    for (qsizetype i = 0; i < captions.size(); ++i) {
+        QLabel* caption = nullptr;
+        for (QLabel* l : box->findChildren<QLabel*>())
+            if (l->text() == captions[i])
+                caption = l;
+        QVERIFY2(caption, qPrintable(captions[i]));
+        QCOMPARE(caption->y(), values[i]->y());
+        QVERIFY(caption->x() < values[i]->x());
+        QCOMPARE(values[i]->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+    }
+    // Empty until the box is shown.
+    QCOMPARE(texts(values), QStringList(5, QString()));
+}
+
+void AboutBoxTest::showingMeasuresValues() {
+    Box b;
+    b.shell.tool = "/usr/bin/hardinfo";
+    b.box->show();
+    TAboutBox* box = b.box;
+    QCOMPARE(b.app.prompter.shown, QList<Shown>{});
+    QCOMPARE(box->Version->text(), QStringLiteral("V1.0.0.0"));
+    QCOMPARE(box->Label9->text(), osVersionText(kx::osVersion()));
+    QVERIFY2(QRegularExpression(R"(^.*  \(\d+\.\d+\.\d+\)$)").match(box->Label9->text()).hasMatch(),
+             qPrintable(box->Label9->text()));
+
+    // Memory: whole kilobytes grouped by three; a share from 0 to 100.
+    const QString memory = box->Label10->text();
+    QVERIFY2(QRegularExpression(R"(^\d{1,3}(,\d{3})* KB$)").match(memory).hasMatch(),
+             qPrintable(memory));
+    QVERIFY(memory.chopped(3).remove(',').toLongLong() > 1024);
+    const auto inUse = QRegularExpression(R"(^(\d+) %$)").match(box->Label11->text());
+    QVERIFY2(inUse.hasMatch(), qPrintable(box->Label11->text()));
+    QVERIFY(inUse.captured(1).toInt() <= 100);
+
+    // Speed: exactly two decimals, a plausible clock.
+    const auto speed = QRegularExpression(R"(^(\d+\.\d\d) MHz$)").match(box->Label12->text());
+    QVERIFY2(speed.hasMatch(), qPrintable(box->Label12->text()));
+    QVERIFY(speed.captured(1).toDouble() > 10);
+
+    QVERIFY2(QRegularExpression(R"(^.+  Rev\. \d+$)").match(box->Label13->text()).hasMatch(),
+             qPrintable(box->Label13->text()));
+    QCOMPARE(box->Label13->text(), processorTypeText(processorInfo()));
+    QVERIFY(box->BitBtn1->isEnabled());
+    QCOMPARE(b.shell.asked, TAboutBox::systemInformationTools());
+    box->close();
+}
+
+void AboutBoxTest::showingAgainMeasuresAfresh() {
+    Box b;
+    b.box->show();
+    b.box->close();
+    for (QLabel* l : {b.box->Label9, b.box->Label10, b.box->Label11, b.box->Label12, b.box->Label13,
+                      b.box->Version})
+        l->setText("régi");
+    b.shell.tool = "/usr/bin/hardinfo";
+    b.box->show();
+    for (QLabel* l : {b.box->Label9, b.box->Label10, b.box->Label11, b.box->Label12, b.box->Label13,
+                      b.box->Version})
+        QVERIFY(l->text() != "régi");
+    QVERIFY(b.box->BitBtn1->isEnabled()); // the tool is looked for again too
+    b.box->close();
+}
+
+void AboutBoxTest::priorityRestoredAfterMeasuring() {
+    Box b;
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, 0);
+    int policy = -1;
+    sched_param param{};
+    QCOMPARE(pthread_getschedparam(pthread_self(), &policy, &param), 0);
+    b.box->show();
+    QCOMPARE(getpriority(PRIO_PROCESS, 0), nice);
+    int policyAfter = -1;
+    sched_param paramAfter{};
+    QCOMPARE(pthread_getschedparam(pthread_self(), &policyAfter, &paramAfter), 0);
+    QCOMPARE(policyAfter, policy);
+    QCOMPARE(paramAfter.sched_priority, param.sched_priority);
+    b.box->close();
+}
+
+void AboutBoxTest::systemInformationTool_data() {
+    QTest::addColumn<QString>("tool");
+    QTest::newRow("installed") << "/usr/bin/hardinfo";
+    QTest::newRow("missing") << "";
+}
+
+void AboutBoxTest::systemInformationTool() {
+    QFETCH(QString, tool);
+    Box b;
+    b.shell.tool = tool;
+    b.box->show();
+    QCOMPARE(b.box->BitBtn1->isEnabled(), !tool.isEmpty());
+    QTest::mouseClick(b.box->BitBtn1, Qt::LeftButton);
+    QCOMPARE(b.shell.started, tool.isEmpty() ? QStringList() : QStringList{tool});
+    QCOMPARE(b.shell.opened, QStringList{});
+    QVERIFY(b.box->isVisible());
+    b.box->close();
+}
+
+void AboutBoxTest::addressesOpenOnClick() {
+    Box b;
+    b.box->show();
+    QTest::mouseClick(b.box->Label2, Qt::LeftButton);
+    QTest::mouseClick(b.box->Label15, Qt::LeftButton);
+    QTest::mouseClick(b.box->ProductName, Qt::LeftButton); // not a link
+    QCOMPARE(b.shell.opened, (QStringList{TAboutBox::mailAddress(), TAboutBox::webAddress()}));
+    QVERIFY(TAboutBox::mailAddress().startsWith("mailto:"));
+    QVERIFY(TAboutBox::webAddress().startsWith("https://"));
+    QCOMPARE(b.shell.started, QStringList{});
+    b.box->close();
+}
+
+void AboutBoxTest::rendbenCloses() {
+    Box b;
+    b.box->show();
+    b.box->BitBtn2->click();
+    QVERIFY(!b.box->isVisible());
+    QCOMPARE(b.box->result(), int(QDialog::Accepted));
+}
+
+void AboutBoxTest::openedFromMainWindow() {
+    Box b;
+    ModalCloser closer;
+    QVERIFY(QMetaObject::invokeMethod(b.app.form1.get(), "SpeedButton7Click"));
+    QCOMPARE(closer.opened, QStringList{"AboutBox"});
+    QCOMPARE(b.app.prompter.shown, QList<Shown>{});
+    QVERIFY(!b.box->Label12->text().isEmpty());
+}
+
+void AboutBoxTest::memoryText_data() {
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<quint64>("bytes");
+    QTest::addColumn<QString>("text");
+    const QLocale c = QLocale::c();
+    const QLocale de(QLocale::German, QLocale::Germany);
+    const QLocale hu(QLocale::Hungarian, QLocale::Hungary);
+    QTest::newRow("grouped") << c << quint64(24683716) * 1024 << "24,683,716 KB";
+    QTest::newRow("regional separator") << de << quint64(24683716) * 1024 << "24.683.716 KB";
+    QTest::newRow("hungarian") << hu << quint64(1234567) * 1024
+                               << "1" + hu.groupSeparator() + "234" + hu.groupSeparator() +
+                                      "567 KB";
+    QTest::newRow("rounded up") << c << quint64(1536) << "2 KB";
+    QTest::newRow("rounded down") << c << quint64(1535) << "1 KB";
+    QTest::newRow("no digit for zero") << c << quint64(0) << " KB";
+}
+
+void AboutBoxTest::memoryText() {
+    QFETCH(QLocale, locale);
+    QFETCH(quint64, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(physicalMemoryText(bytes, locale), text);
+}
+
+void AboutBoxTest::speedText_data() {
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<double>("mhz");
+    QTest::addColumn<QString>("text");
+    const QLocale de(QLocale::German, QLocale::Germany);
+    QTest::newRow("two decimals, no grouping") << QLocale::c() << 2596.1403 << "2596.14 MHz";
+    QTest::newRow("regional decimal") << de << 2596.1463 << "2596,15 MHz";
+    QTest::newRow("whole") << QLocale::c() << 1000.0 << "1000.00 MHz";
+}
+
+void AboutBoxTest::speedText() {
+    QFETCH(QLocale, locale);
+    QFETCH(double, mhz);
+    QFETCH(QString, text);
+    QCOMPARE(processorSpeedText(mhz, locale), text);
+    QCOMPARE(memoryInUseText(37), QStringLiteral("37 %"));
+}
+
+void AboutBoxTest::osVersion_data() {
+    QTest::addColumn<QByteArray>("osRelease");
+    QTest::addColumn<QString>("system");
+    QTest::addColumn<QString>("release");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("distribution and kernel")
+        << QByteArray("PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian "
+                      "GNU/Linux\"\nVERSION_ID=\"12\"\n")
+        << "Linux"
+        << "6.1.0-18-amd64"
+        << "Debian GNU/Linux  (6.1.0)";
+    QTest::newRow("no os-release") << QByteArray() << "Linux"
+                                   << "5.10"
+                                   << "Linux  (5.10.0)";
+    QTest::newRow("nothing known") << QByteArray() << ""
+                                   << ""
+                                   << "  (0.0.0)";
+    QTest::newRow("percent in the name") << QByteArray("NAME=Sys%2\n") << "Linux"
+                                         << "6.18.44-fc"
+                                         << "Sys%2  (6.18.44)";
+}
+
+void AboutBoxTest::osVersion() {
+    QFETCH(QByteArray, osRelease);
+    QFETCH(QString, system);
+    QFETCH(QString, release);
+    QFETCH(QString, text);
+    QCOMPARE(osVersionText(parseOsVersion(osRelease, system, release)), text);
+}
+
+void AboutBoxTest::memInfo_data() {
+    QTest::addColumn<QByteArray>("memInfo");
+    QTest::addColumn<quint64>("total");
+    QTest::addColumn<int>("load");
+    QTest::newRow("available given")
+        << QByteArray("MemTotal:     1000 kB\nMemFree:       100 kB\nMemAvailable:   250 kB\n")
+        << quint64(1024000) << 75;
+    QTest::newRow("older kernel")
+        << QByteArray("MemTotal: 1000 kB\nMemFree: 100 kB\nBuffers: 50 kB\nCached: 250 kB\n")
+        << quint64(1024000) << 60;
+    QTest::newRow("unreadable") << QByteArray() << quint64(0) << 0;
+}
+
+void AboutBoxTest::memInfo() {
+    QFETCH(QByteArray, memInfo);
+    QFETCH(quint64, total);
+    QFETCH(int, load);
+    const MemoryStatus s = parseMemInfo(memInfo);
+    QCOMPARE(s.totalBytes, total);
+    QCOMPARE(s.loadPercent, load);
+}
+
+void AboutBoxTest::cpuInfo_data() {
+    QTest::addColumn<QByteArray>("cpuInfo");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("x86") << QByteArray("processor\t: 0\nvendor_id\t: AuthenticAMD\ncpu "
+                                       "family\t: 25\nmodel\t\t: 17\nmodel name\t: AMD  "
+                                       "EPYC\nstepping\t: 1\ncpu MHz\t\t: 2596.140\n\nprocessor\t: "
+                                       "1\nmodel name\t: Other\nstepping\t: 9\n")
+                         << "AMD EPYC  Rev. 1";
+    QTest::newRow("arm") << QByteArray("processor\t: 0\nBogoMIPS\t: 48.00\nCPU implementer\t: "
+                                       "0x41\nCPU part\t: 0xd08\nCPU revision\t: 3\n")
+                         << "aarch64  Rev. 3";
+    QTest::newRow("unreadable") << QByteArray() << "aarch64  Rev. 0";
+}
+
+void AboutBoxTest::cpuInfo() {
+    QFETCH(QByteArray, cpuInfo);
+    QFETCH(QString, text);
+    QCOMPARE(processorTypeText(parseCpuInfo(cpuInfo, "aarch64")), text);
+}
+
+QTEST_MAIN(AboutBoxTest)
+#include "tst_aboutbox.moc"

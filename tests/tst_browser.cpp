@@ -1,0 +1,533 @@
+// The record browser: its fields follow the record query (and so the main grid), its search
+// replaces the grid's content, the reference field opens a web address or searches for the
+// term, and a record's stored file is saved back to disk byte for byte.
+#include "support/EditingApp.h"
+
+#include "browsing/PhotoView.h"
+#include "browsing/RecordNavigator.h"
+#include "browsing/Unit5.h"
+#include "data/DbError.h"
+#include "platform/ScreenCursor.h"
+#include "platform/ShellRequests.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using namespace kx;
+using namespace kx::test;
+
+namespace {
+
+const QString kNoFile = QStringLiteral("Nincs tárolt fájl ehhez a rekordhoz !");
+const QString kWebHint = QStringLiteral("Behívás|Behívás Internet programba !");
+const QString kSearchHint =
+    QStringLiteral("Keresés|Hivatkozott kifejezés keresése az állományban !");
+
+Shown searchPrompt() {
+    return {QStringLiteral("input"), QStringLiteral("Keresés:"),
+            QStringLiteral("Keresendő kifejezés:")};
+}
+
+Shown hits(int count) {
+    return resultBox(QStringLiteral("Találat: %1.").arg(count));
+}
+
+QByteArray bmpOf(QSize size, QColor colour) {
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "BMP");
+    return bytes;
+}
+
+QString hexLiteral(const QByteArray& bytes) {
+    return QStringLiteral("X'%1'").arg(QString::fromLatin1(bytes.toHex()));
+}
+
+QByteArray hashOf(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&f);
+    return hash.result();
+}
+
+// Records what the desktop would have been asked to open.
+struct RecordingShell : ShellRequests {
+    void open(const QString& address) override {
+        opened << address;
+    }
+    void start(const QString& program) override {
+        started << program;
+    }
+    QStringList opened, started;
+};
+
+struct Browsing : EditingApp {
+    Browsing() {
+        form5 = app.form1->findChild<TForm5*>();
+        if (!form5)
+            qFatal("the browser was not created");
+        form5->setShell(shell);
+    }
+    // Opens the browser from the grid menu on the grid's current row and acts inside it.
+    bool inside(const std::function<void()>& act) {
+        return insideModal(form5, act, [this] { app.form1->Listzs2Click(); });
+    }
+    QString shownTitle() const {
+        return form5->DBEdit1->text();
+    }
+    int gridRows() const {
+        return app.form1->DBGrid1->model()->rowCount();
+    }
+    TForm5* form5 = nullptr;
+    RecordingShell shell;
+};
+
+} // namespace
+
+class BrowserTest : public QObject {
+    Q_OBJECT
+private slots:
+    void showsTheGridRecordAndMovesTheGrid();
+    void refreshReadsAgainButKeepsTheCounter();
+    void referenceHintAndCursor_data();
+    void referenceHintAndCursor();
+    void referenceClickOpensWebAddress();
+    void referenceClickSearches_data();
+    void referenceClickSearches();
+    void blankReferenceClickDoesNothing();
+    void searchCommand_data();
+    void searchCommand();
+    void searchResultStaysInTheGrid();
+    void failedSearchLeavesTheFieldsEmpty();
+    void savesStoredFileByteForByte();
+    void saveWithoutStoredFileOrCancelled();
+    void emptyStoredFileGivesEmptyFile();
+    void saveTargetThatCannotBeCreated();
+    void photoMenuMarksSurviveShowing();
+    void printoutHooks();
+};
+
+void BrowserTest::showsTheGridRecordAndMovesTheGrid() {
+    Browsing b;
+    b.addRecord(QStringLiteral("Alma"));
+    b.addRecord(QStringLiteral("Banán"),
+                {"TIP", "KAT", "KSZO", "HIV", "DATUM", "FELVEV", "LEIRAS", "FOTO", "FNEV"},
+                {"'Gyümölcs'", "'Sárga'", "'hajlott'", "'www.banan.hu'", "'2001.02.03 4:05:06'",
+                 "'Őri Ödön'", "'egy\\r\\nkettő'",
+                 hexLiteral(bmpOf(QSize(30, 20), QColor(200, 180, 10))), "'banán.txt'"});
+    b.addRecord(QStringLiteral("Citrom"), {"KSZO", "LEIRAS"}, {"'savanyú'", "'citromos'"});
+    b.selectInGrid(QStringLiteral("Banán"));
+
+    QStringList seen;
+    QImage picture;
+    QStringList afterMoves;
+    bool firstEnabled = true, nextEnabled = false, lastAtEndEnabled = true;
+    int gridRowAfterNext = -1;
+    const bool opened = b.inside([&] {
+        TForm5* f = b.form5;
+        seen = {f->windowTitle(),          f->Label2->text(),  f->DBEdit1->text(),
+                f->DBEdit2->text(),        f->DBEdit3->text(), f->DBEdit4->text(),
+                f->DBEdit5->text(),        f->DBEdit6->text(), f->DBEdit7->text(),
+                f->DBMemo1->toPlainText(), f->DBEdit8->text()};
+        picture = f->photo->picture();
+        f->DBNavigator1->nbNext->click();
+        afterMoves << f->DBEdit1->text() + "|" + f->DBEdit4->text() + "|" +
+                          f->DBMemo1->toPlainText() + "|" + QString::number(f->photo->isEmpty());
+        gridRowAfterNext = b.app.form1->DBGrid1->currentIndex().row();
+        lastAtEndEnabled = f->DBNavigator1->nbLast->isEnabled();
+        f->DBNavigator1->nbFirst->click();
+        afterMoves << f->DBEdit1->text();
+        firstEnabled = f->DBNavigator1->nbFirst->isEnabled();
+        nextEnabled = f->DBNavigator1->nbNext->isEnabled();
+        f->BitBtn1->click();
+    });
+    QVERIFY(opened);
+    QCOMPARE(b.prompter().shown, QList<Shown>{});
+    QCOMPARE(seen, (QStringList{"Adatok áttekintése:", "3", "Banán", "Gyümölcs", "Sárga", "hajlott",
+                                "www.banan.hu", "Őri Ödön", "2001.02.03 4:05:06", "egy\nkettő",
+                                "banán.txt"}));
+    QCOMPARE(picture.size(), QSize(30, 20));
+    QCOMPARE(picture.pixelColor(4, 4), QColor(200, 180, 10));
+    // The next record's deferred values are its own, not the previous record's.
+    QCOMPARE(afterMoves, (QStringList{"Citrom|savanyú|citromos|1", "Alma"}));
+    QVERIFY(!lastAtEndEnabled);
+    QVERIFY(!firstEnabled);
+    QVERIFY(nextEnabled);
+    // Moving in the browser moved the main grid, and the grid stays there.
+    QCOMPARE(gridRowAfterNext, 2);
+    QCOMPARE(b.data().FDQuery1.asString("CIM"), QStringLiteral("Alma"));
+    QCOMPARE(b.app.form1->DBGrid1->currentIndex().row(), 0);
+}
+
+void BrowserTest::refreshReadsAgainButKeepsTheCounter() {
+    Browsing b;
+    const qint64 key = b.addRecord(QStringLiteral("Alma"), {"KSZO"}, {"'régi'"});
+    b.addRecord(QStringLiteral("Körte"));
+    b.selectInGrid(QStringLiteral("Alma"));
+    QStringList seen;
+    QVERIFY(b.inside([&] {
+        // Another workstation changes the record and stores a new one meanwhile.
+        b.db.exec(QStringLiteral("UPDATE tbl_Data SET KSZO = 'új' WHERE AZ = %1").arg(key));
+        b.db.exec("INSERT INTO tbl_Data (CIM) VALUES ('Barack')");
+        b.form5->DBNavigator1->nbRefresh->click();
+        seen << b.form5->DBEdit1->text() << b.form5->DBEdit4->text() << b.form5->Label2->text()
+             << QString::number(b.data().FDQuery1.recordCount());
+    }));
+    QCOMPARE(seen, (QStringList{"Alma", "új", "2", "3"}));
+    QCOMPARE(b.prompter().shown, QList<Shown>{});
+}
+
+void BrowserTest::referenceHintAndCursor_data() {
+    QTest::addColumn<QString>("reference");
+    QTest::addColumn<QString>("hint");
+    QTest::newRow("web address") << "http://pelda.hu" << kWebHint;
+    QTest::newRow("https, longer than 7") << "https:/x" << kWebHint;
+    QTest::newRow("exactly http://") << "http://" << kSearchHint;
+    QTest::newRow("capital HTTP://") << "HTTP://PELDA.HU" << kSearchHint;
+    QTest::newRow("plain term") << "Petőfi" << kSearchHint;
+    QTest::newRow("only spaces") << "   " << QString();
+    QTest::newRow("empty") << "" << QString();
+}
+
+void BrowserTest::referenceHintAndCursor() {
+    QFETCH(QString, reference);
+    QFETCH(QString, hint);
+    Browsing b;
+    QString escaped = reference;
+    escaped.replace("'", "''");
+    b.addRecord(QStringLiteral("Előző"), {"HIV"}, {"'www.elozo.hu'"});
+    b.addRecord(QStringLiteral("Hivatkozó"), {"HIV"}, {"'" + escaped + "'"});
+    b.selectInGrid(QStringLiteral("Előző"));
+    QString tip, status;
+    Qt::CursorShape shape = Qt::BlankCursor;
+    QVERIFY(b.inside([&] {
+        // The hint follows another record becoming current.
+        b.form5->DBNavigator1->nbNext->click();
+        tip = b.form5->DBEdit5->toolTip();
+        status = b.form5->DBEdit5->statusTip();
+        shape = b.form5->DBEdit5->cursor().shape();
+    }));
+    const qsizetype bar = hint.indexOf('|');
+    QCOMPARE(tip, hint.left(bar < 0 ? 0 : bar));
+    QCOMPARE(status, hint.mid(bar + 1));
+    QCOMPARE(shape, hint.isEmpty() ? Qt::IBeamCursor : Qt::PointingHandCursor);
+}
+
+void BrowserTest::referenceClickOpensWebAddress() {
+    Browsing b;
+    b.addRecord(QStringLiteral("Oldal"), {"HIV"}, {"'https://pelda.hu/a b?x=1'"});
+    const QString sqlBefore = b.data().FDQuery1.sql();
+    QVERIFY(b.inside([&] { QTest::mouseClick(b.form5->DBEdit5, Qt::LeftButton); }));
+    QCOMPARE(b.shell.opened, QStringList{"https://pelda.hu/a b?x=1"});
+    // No window comes, and nothing is searched.
+    QCOMPARE(b.prompter().shown, QList<Shown>{});
+    QCOMPARE(b.data().FDQuery1.sql(), sqlBefore);
+}
+
+void BrowserTest::referenceClickSearches_data() {
+    QTest::addColumn<QStringList>("answers"); // none: the prompt is cancelled
+    QTest::addColumn<int>("found");
+    QTest::newRow("cancelled: the reference itself") << QStringList() << 2;
+    QTest::newRow("another term typed") << QStringList{"Tej"} << 1;
+    QTest::newRow("emptied and accepted: all records") << QStringList{""} << 4;
+}
+
+void BrowserTest::referenceClickSearches() {
+    QFETCH(QStringList, answers);
+    QFETCH(int, found);
+    Browsing b;
+    b.addRecord(QStringLiteral("Alma"), {"HIV"}, {"'gyümölcs'"});
+    b.addRecord(QStringLiteral("Kenyér"));
+    b.addRecord(QStringLiteral("Körte"), {"KSZO"}, {"'GYÜMÖLCS'"});
+    b.addRecord(QStringLiteral("Tej"));
+    b.selectInGrid(QStringLiteral("Alma"));
+    b.prompter().answerInputs(answers);
+    QString counter;
+    QVERIFY(b.inside([&] {
+        QTest::mouseClick(b.form5->DBEdit5, Qt::LeftButton);
+        counter = b.form5->Label2->text();
+    }));
+    QCOMPARE(b.prompter().shown, (QList<Shown>{searchPrompt(), hits(found)}));
+    QCOMPARE(b.data().FDQuery1.recordCount(), found);
+    // The counter still shows the number from the showing.
+    QCOMPARE(counter, QStringLiteral("4"));
+    QCOMPARE(b.shell.opened, QStringList{});
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+}
+
+void BrowserTest::blankReferenceClickDoesNothing() {
+    Browsing b;
+    b.addRecord(QStringLiteral("Üres hivatkozás"), {"HIV"}, {"'   '"});
+    b.addRecord(QStringLiteral("Másik"));
+    b.selectInGrid(QStringLiteral("Üres hivatkozás"));
+    QVERIFY(b.inside([&] { QTest::mouseClick(b.form5->DBEdit5, Qt::LeftButton); }));
+    QCOMPARE(b.prompter().shown, QList<Shown>{});
+    QCOMPARE(b.shell.opened, QStringList{});
+    QCOMPARE(b.data().FDQuery1.recordCount(), 2);
+}
+
+void BrowserTest::searchCommand_data() {
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QStringList>("titles"); // the hits in title order
+    const QStringList all{"Csak a fájlban", "Gyümölcsös", "It's mine", "Útvonal C:\\temp"};
+    QTest::newRow("cancelled: all records") << QStringList() << all;
+    QTest::newRow("phrase in any letter case")
+        << QStringList{"GYÜMÖLCS"} << QStringList{"Gyümölcsös"};
+    QTest::newRow("apostrophe") << QStringList{"it's"} << QStringList{"It's mine"};
+    QTest::newRow("only in the stored file's name")
+        << QStringList{"titok"} << QStringList{"Csak a fájlban"};
+    QTest::newRow("only in the stored file's type")
+        << QStringList{"Acrobat"} << QStringList{"Csak a fájlban"};
+    QTest::newRow("backslash matches itself")
+        << QStringList{"C:\\temp"} << QStringList{"Útvonal C:\\temp"};
+    QTest::newRow("text that would end the literal")
+        << QStringList{"x\\' or 1=1 -- "} << QStringList();
+    QTest::newRow("no hits") << QStringList{"nincs ilyen"} << QStringList();
+}
+
+void BrowserTest::searchCommand() {
+    QFETCH(QStringList, answers);
+    QFETCH(QStringList, titles);
+    Browsing b;
+    b.addRecord(QStringLiteral("Gyümölcsös"), {"LEIRAS"}, {"'alma és körte'"});
+    b.addRecord(QStringLiteral("It's mine"), {"FNEV", "FILE"}, {"'enyém.txt'", "'abc'"});
+    b.addRecord(QStringLiteral("Csak a fájlban"), {"FNEV", "FTIP", "FILE"},
+                {"'titok.pdf'", "'Adobe Acrobat'", "'x'"});
+    b.addRecord(QStringLiteral("Útvonal C:\\\\temp"));
+    b.prompter().answerInputs(answers);
+    QStringList seenTitles;
+    QString counter, shownTitle;
+    QVERIFY(b.inside([&] {
+        b.form5->SpeedButton3->click();
+        counter = b.form5->Label2->text();
+        shownTitle = b.shownTitle();
+        Query& q = b.data().FDQuery1;
+        for (q.first(); !q.eof(); q.next())
+            seenTitles << q.asString("CIM");
+        if (titles.isEmpty())
+            b.form5->SpeedButton4->click(); // the empty query has no stored file
+    }));
+    QList<Shown> expected{searchPrompt(), hits(int(titles.size()))};
+    if (titles.isEmpty())
+        expected << warningBox(kNoFile);
+    QCOMPARE(b.prompter().shown, expected);
+    QCOMPARE(seenTitles, titles);
+    QCOMPARE(counter, QString::number(titles.size()));
+    QCOMPARE(shownTitle, titles.value(0));
+    QCOMPARE(b.recordCount(), 4);
+}
+
+void BrowserTest::searchResultStaysInTheGrid() {
+    Browsing b;
+    b.addRecord(QStringLiteral("Alma"));
+    b.addRecord(QStringLiteral("Almás pite"));
+    b.addRecord(QStringLiteral("Kenyér"));
+    b.prompter().answerInputs({"alma"});
+    QVERIFY(b.inside([&] { b.form5->SpeedButton3->click(); }));
+    QCOMPARE(b.gridRows(), 2);
+    // The main window's refresh runs the browser's search again.
+    b.app.form1->Frissts1Click();
+    QCOMPARE(b.gridRows(), 2);
+    // Text Latin-2 cannot hold is refused before the record query is touched.
+    b.prompter().clear();
+    b.prompter().answerInputs({"10 €"});
+    QVERIFY(b.inside([&] { b.form5->SpeedButton3->click(); }));
+    QCOMPARE(b.prompter().shown.size(), 2);
+    QCOMPARE(b.prompter().shown[0], searchPrompt());
+    QCOMPARE(b.prompter().shown[1],
+             warningBox(TextEncodingError(QStringLiteral("€"), QString()).userMessage()));
+    QCOMPARE(b.gridRows(), 2);
+}
+
+void BrowserTest::failedSearchLeavesTheFieldsEmpty() {
+    Browsing b;
+    b.addRecord(QStringLiteral("Alma"), {"FNEV", "FILE"}, {"'a.txt'", "'abc'"});
+    b.prompter().answerInputs({"alma"});
+    QString title, counter;
+    QVERIFY(b.inside([&] {
+        b.db.exec("RENAME TABLE tbl_Data TO tbl_Data_el");
+        b.form5->SpeedButton3->click();
+        title = b.shownTitle();
+        counter = b.form5->Label2->text();
+        // With the query closed there is no stored file to save.
+        b.form5->SpeedButton4->click();
+    }));
+    const QList<Shown>& shown = b.prompter().shown;
+    QCOMPARE(shown.size(), 4);
+    QCOMPARE(shown[0], searchPrompt());
+    QVERIFY2(shown[1].text.startsWith("Adatbázis csatlakozási hiba -> "),
+             qPrintable(shown[1].text));
+    QCOMPARE(shown[2].kind, QStringLiteral("error"));
+    QCOMPARE(shown[1], hookBox(shown[2].text));
+    QCOMPARE(shown[3], warningBox(kNoFile));
+    QCOMPARE(title, QString());
+    QCOMPARE(counter, QStringLiteral("1"));
+    QVERIFY(!b.data().FDQuery1.isOpen());
+    b.db.exec("RENAME TABLE tbl_Data_el TO tbl_Data");
+}
+
+void BrowserTest::savesStoredFileByteForByte() {
+    Browsing b;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // A little over 5 MB of random bytes: more than one piece of the stream.
+    const QString source = dir.filePath("forrás.bin");
+    {
+        QFile f(source);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QByteArray block(1024 * 1024, Qt::Uninitialized);
+        for (int i = 0; i < 5; ++i) {
+            QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(block.data()),
+                                                  block.size() / 4);
+            f.write(block);
+        }
+        f.write(QByteArray("\0\r\n\x1a vége", 9));
+    }
+    Table& t = b.data().FDTable1;
+    t.append();
+    t.setField("CIM", QStringLiteral("Mentendő"));
+    t.setField("FNEV", QStringLiteral("melléklet.bin"));
+    t.setFieldFromFile("FILE", source);
+    t.post();
+    b.addRecord(QStringLiteral("Másik"), {"FNEV", "FILE"}, {"'más.bin'", "'más'"});
+    b.selectInGrid(QStringLiteral("Mentendő"));
+
+    // An existing, longer target is replaced without a question.
+    const QString target = dir.filePath("cél.bin");
+    {
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(6 * 1024 * 1024, 'x'));
+    }
+    b.prompter().answerFiles({target});
+    QVERIFY(b.inside([&] { b.form5->SpeedButton4->click(); }));
+    QCOMPARE(b.prompter().shown, (QList<Shown>{{"saveFile", QDir::homePath(), "melléklet.bin"}}));
+    QCOMPARE(QFileInfo(target).size(), QFileInfo(source).size());
+    QCOMPARE(hashOf(target), hashOf(source));
+}
+
+void BrowserTest::saveWithoutStoredFileOrCancelled() {
+    Browsing b;
+    b.addRecord(QStringLiteral("Fájl nélkül"), {"FNEV"}, {"'csak_név.txt'"});
+    b.addRecord(QStringLiteral("Fájllal"), {"FNEV", "FILE"}, {"'van.txt'", "'tartalom'"});
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    b.selectInGrid(QStringLiteral("Fájl nélkül"));
+    QVERIFY(b.inside([&] {
+        b.form5->SpeedButton4->click(); // NULL FILE: no dialog
+        b.form5->DBNavigator1->nbNext->click();
+        b.form5->SpeedButton4->click(); // dialog cancelled: nothing written
+    }));
+    QCOMPARE(b.prompter().shown,
+             (QList<Shown>{warningBox(kNoFile), {"saveFile", QDir::homePath(), "van.txt"}}));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+}
+
+void BrowserTest::emptyStoredFileGivesEmptyFile() {
+    Browsing b;
+    b.addRecord(QStringLiteral("Üres fájl"), {"FNEV", "FILE"}, {"'üres.txt'", "''"});
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString target = dir.filePath("üres");
+    {
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("régi tartalom");
+    }
+    b.prompter().answerFiles({target});
+    QVERIFY(b.inside([&] { b.form5->SpeedButton4->click(); }));
+    QCOMPARE(b.prompter().shown, (QList<Shown>{{"saveFile", QDir::homePath(), "üres.txt"}}));
+    QVERIFY(QFileInfo::exists(target));
+    QCOMPARE(QFileInfo(target).size(), 0);
+}
+
+void BrowserTest::saveTargetThatCannotBeCreated() {
+    Browsing b;
+    b.addRecord(QStringLiteral("Fájllal"), {"FNEV", "FILE"}, {"'van.txt'", "'tartalom'"});
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString target = dir.filePath("nincs/ilyen/mappa.txt");
+    b.prompter().answerFiles({target});
+    bool stillOpen = false;
+    QVERIFY(b.inside([&] {
+        b.form5->SpeedButton4->click();
+        stillOpen = b.form5->isVisible();
+    }));
+    const QList<Shown>& shown = b.prompter().shown;
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown[1].kind, QStringLiteral("error"));
+    QVERIFY2(shown[1].text.contains(QDir::toNativeSeparators(target)), qPrintable(shown[1].text));
+    QVERIFY(stillOpen);
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+}
+
+void BrowserTest::photoMenuMarksSurviveShowing() {
+    Browsing b;
+    b.addRecord(QStringLiteral("Fényképes"), {"FOTO"}, {hexLiteral(bmpOf(QSize(10, 10), Qt::red))});
+    QList<bool> seen;
+    QVERIFY(b.inside([&] {
+        b.form5->photo->Kitlts1->trigger();
+        b.form5->photo->Igaztskzpre1->trigger();
+        seen << b.form5->photo->stretched() << b.form5->photo->centred()
+             << b.form5->DBImage1->hasScaledContents();
+    }));
+    // The next showing draws plainly; the marks stay set, so the next choice clears them.
+    QVERIFY(b.inside([&] {
+        PhotoView* p = b.form5->photo;
+        seen << p->stretched() << p->centred() << p->Kitlts1->isChecked()
+             << p->Igaztskzpre1->isChecked();
+        p->Kitlts1->trigger();
+        seen << p->stretched() << p->Kitlts1->isChecked();
+    }));
+    QCOMPARE(seen, (QList<bool>{true, true, true, false, false, true, true, false, false}));
+}
+
+void BrowserTest::printoutHooks() {
+    Browsing b;
+    b.addRecord(QStringLiteral("Első"));
+    b.addRecord(QStringLiteral("Második"));
+    b.addRecord(QStringLiteral("Harmadik"));
+    b.selectInGrid(QStringLiteral("Első"));
+    QStringList calls;
+    QString shownAfterList;
+    QVERIFY(b.inside([&] {
+        // The main window hooks the real printouts in; here they are replaced by recorders.
+        QVERIFY(b.form5->showSingleRecordReport && b.form5->showRecordListReport);
+        b.form5->showSingleRecordReport = [&] { calls << "egy:" + b.form5->DBEdit1->text(); };
+        b.form5->showRecordListReport = [&] {
+            // The list walks the record query from its first record to its last.
+            Query& q = b.data().FDQuery1;
+            for (q.first(); !q.eof(); q.next())
+                calls << "lista:" + q.asString("CIM");
+        };
+        b.form5->SpeedButton1->click();
+        b.form5->SpeedButton2->click();
+        shownAfterList = b.shownTitle();
+    }));
+    b.form5->showSingleRecordReport = nullptr;
+    b.form5->showRecordListReport = nullptr;
+    QCOMPARE(calls, (QStringList{"egy:Első", "lista:Első", "lista:Harmadik", "lista:Második"}));
+    // Afterwards the browser shows the record the list stopped on.
+    QCOMPARE(shownAfterList, QStringLiteral("Második"));
+    QCOMPARE(b.prompter().shown, QList<Shown>{});
+}
+
+QTEST_MAIN(BrowserTest)
+#include "tst_browser.moc"

@@ -1,0 +1,291 @@
+// The deletion form: it shows the record the main window found, deletes exactly that record on
+// "Törlés" and nothing else, meets a refused delete with the retry question, and refills itself
+// on every showing.
+#include "support/EditingApp.h"
+
+#include "browsing/PhotoView.h"
+#include "browsing/Unit4.h"
+#include "platform/ScreenCursor.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+using namespace kx;
+using namespace kx::test;
+
+namespace {
+
+const QString kDeleted = QStringLiteral("Adatrekord törlése megtörtént !");
+const QString kNotFound = QStringLiteral("Nem található az adatrekord !");
+const QString kLocked =
+    QStringLiteral("Adatrekord nem törölhető (másik felhasználó zárolta) ! Megpróbáljuk újra ?");
+
+QString hexBmp(QSize size, QColor colour) {
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "BMP");
+    return QStringLiteral("X'%1'").arg(QString::fromLatin1(bytes.toHex()));
+}
+
+bool isHookBox(const Shown& s) {
+    return s.kind == QLatin1String("warning") &&
+           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
+}
+
+struct Deleting : EditingApp {
+    Deleting() {
+        form4 = app.form1->findChild<TForm4*>();
+        if (!form4)
+            qFatal("the deletion form was not created");
+    }
+    // Runs the grid menu's Törlés on the grid's current row and acts inside the form.
+    bool inside(const std::function<void()>& act) {
+        return insideModal(form4, act, [this] { app.form1->rls1Click(); });
+    }
+    // Makes the row with this key the grid's current row.
+    void selectKey(qint64 key) {
+        Query& q = data().FDQuery1;
+        for (q.first(); !q.eof(); q.next())
+            if (q.asString("AZ").toLongLong() == key)
+                return;
+        qFatal("no row with key %lld", key);
+    }
+    bool exists(qint64 key) {
+        return value(QStringLiteral("SELECT COUNT(*) FROM tbl_Data WHERE AZ = %1").arg(key)) ==
+               QLatin1String("1");
+    }
+    QStringList fields() const {
+        TForm4* f = form4;
+        return {f->Edit1->text(),        f->Edit2->text(),
+                f->Edit3->text(),        f->Edit4->text(),
+                f->Edit5->text(),        f->Edit6->text(),
+                f->Edit7->text(),        f->Edit8->text(),
+                f->Memo1->toPlainText(), QString::number(f->photo->isEmpty())};
+    }
+    TForm4* form4 = nullptr;
+};
+
+} // namespace
+
+class DeleteFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    void showsAndDeletesTheGridRecord();
+    void toolbarCommandDeletesToo();
+    void sameTitleTakesTheFirstInKeyOrder();
+    void recordChangedElsewhere_data();
+    void recordChangedElsewhere();
+    void refusedDeleteAnsweredNo();
+    void refusedDeleteRetried();
+    void counterCountsTheWholeTable();
+    void eachShowingRefills();
+};
+
+void DeleteFormTest::showsAndDeletesTheGridRecord() {
+    Deleting d;
+    const qint64 first = d.addRecord(QStringLiteral("Alma"));
+    const qint64 shown = d.addRecord(
+        QStringLiteral("Banán"),
+        {"TIP", "KAT", "KSZO", "HIV", "DATUM", "FELVEV", "LEIRAS", "FOTO", "FNEV", "FILE"},
+        {"'Gyümölcs'", "'Sárga'", "'hajlott'", "'www.banan.hu'", "'2001.02.03 4:05:06'",
+         "'Őri Ödön'", "'egy\\r\\nkettő'", hexBmp(QSize(12, 8), QColor(1, 2, 3)), "'b.txt'",
+         "'tartalom'"});
+    const qint64 last = d.addRecord(QStringLiteral("Citrom"));
+    d.selectInGrid(QStringLiteral("Banán"));
+
+    QStringList seen, atResult;
+    QImage picture;
+    bool visibleAfter = true;
+    d.prompter().onShown = [&](const Shown&) {
+        atResult = d.fields();
+        atResult << d.form4->Label2->text();
+    };
+    QVERIFY(d.inside([&] {
+        seen = d.fields();
+        seen << d.form4->windowTitle() << d.form4->Label2->text();
+        picture = d.form4->photo->picture();
+        d.form4->BitBtn2->click();
+        visibleAfter = d.form4->isVisible();
+    }));
+    QCOMPARE(seen, (QStringList{"Banán", "Gyümölcs", "Sárga", "hajlott", "www.banan.hu", "Őri Ödön",
+                                "2001.02.03 4:05:06", "b.txt", "egy\nkettő", "0",
+                                "Adatrekord törlése:", "3"}));
+    QCOMPARE(picture.size(), QSize(12, 8));
+    QCOMPARE(picture.pixelColor(2, 2), QColor(1, 2, 3));
+    // At the message the counter shows one record fewer and the fields are empty.
+    QCOMPARE(atResult, (QStringList{"", "", "", "", "", "", "", "", "", "1", "2"}));
+    QCOMPARE(d.prompter().shown, QList<Shown>{resultBox(kDeleted)});
+    QVERIFY(!visibleAfter);
+    QVERIFY(!d.exists(shown));
+    QVERIFY(d.exists(first));
+    QVERIFY(d.exists(last));
+    // The grid was read again.
+    QCOMPARE(d.app.form1->DBGrid1->model()->rowCount(), 2);
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+}
+
+void DeleteFormTest::toolbarCommandDeletesToo() {
+    Deleting d;
+    d.addRecord(QStringLiteral("Marad"));
+    const qint64 gone = d.addRecord(QStringLiteral("Törlendő"));
+    d.selectInGrid(QStringLiteral("Törlendő"));
+    QVERIFY(insideModal(
+        d.form4, [&] { d.form4->BitBtn2->click(); }, [&] { d.app.form1->SpeedButton3Click(); }));
+    QCOMPARE(d.prompter().shown, QList<Shown>{resultBox(kDeleted)});
+    QVERIFY(!d.exists(gone));
+    QCOMPARE(d.recordCount(), 1);
+}
+
+void DeleteFormTest::sameTitleTakesTheFirstInKeyOrder() {
+    Deleting d;
+    const qint64 first = d.addRecord(QStringLiteral("Ikrek"), {"KSZO"}, {"'első'"});
+    const qint64 second = d.addRecord(QStringLiteral("Ikrek"), {"KSZO"}, {"'második'"});
+    d.selectKey(second);
+    QString keywords;
+    QVERIFY(d.inside([&] {
+        keywords = d.form4->Edit4->text();
+        d.form4->BitBtn2->click();
+    }));
+    QCOMPARE(keywords, QStringLiteral("első"));
+    QCOMPARE(d.prompter().shown, QList<Shown>{resultBox(kDeleted)});
+    QVERIFY(!d.exists(first));
+    QVERIFY(d.exists(second));
+}
+
+void DeleteFormTest::recordChangedElsewhere_data() {
+    QTest::addColumn<QString>("meanwhile"); // %1: the shown record's key
+    QTest::newRow("deleted") << "DELETE FROM tbl_Data WHERE AZ = %1";
+    // Another record of the same title is not the record shown: it is never deleted instead.
+    QTest::newRow("deleted, another of the same title stored")
+        << "DELETE FROM tbl_Data WHERE AZ = %1; INSERT INTO tbl_Data (CIM) VALUES ('Cél')";
+    QTest::newRow("renamed") << "UPDATE tbl_Data SET CIM = 'Cél (új)' WHERE AZ = %1";
+    QTest::newRow("letter case changed") << "UPDATE tbl_Data SET CIM = 'CÉL' WHERE AZ = %1";
+}
+
+void DeleteFormTest::recordChangedElsewhere() {
+    QFETCH(QString, meanwhile);
+    Deleting d;
+    const qint64 target = d.addRecord(QStringLiteral("Cél"));
+    d.addRecord(QStringLiteral("Más"));
+    d.selectInGrid(QStringLiteral("Cél"));
+    bool stillOpen = false;
+    QString title;
+    QVERIFY(d.inside([&] {
+        for (const QString& sql : meanwhile.arg(target).split("; "))
+            d.db.exec(sql);
+        d.form4->BitBtn2->click();
+        stillOpen = d.form4->isVisible();
+        title = d.form4->Edit1->text();
+    }));
+    QCOMPARE(d.prompter().shown, QList<Shown>{warningBox(kNotFound)});
+    QVERIFY(stillOpen);
+    QCOMPARE(title, QStringLiteral("Cél"));
+    const int remaining = meanwhile.startsWith("DELETE") && !meanwhile.contains("INSERT") ? 1 : 2;
+    QCOMPARE(d.recordCount(), remaining);
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+}
+
+void DeleteFormTest::refusedDeleteAnsweredNo() {
+    Deleting d;
+    const qint64 key = d.addRecord(QStringLiteral("Zárolt"), {"KSZO"}, {"'kulcs'"});
+    d.selectInGrid(QStringLiteral("Zárolt"));
+    d.prompter().answerQuestions({false});
+    bool stillOpen = false;
+    QStringList after;
+    QVERIFY(d.inside([&] {
+        d.db.exec("START TRANSACTION");
+        d.db.exec(QStringLiteral("SELECT * FROM tbl_Data WHERE AZ = %1 FOR UPDATE").arg(key));
+        d.form4->BitBtn2->click();
+        d.db.exec("ROLLBACK");
+        stillOpen = d.form4->isVisible();
+        after << d.form4->Edit1->text() << d.form4->Edit4->text() << d.form4->Label2->text();
+    }));
+    const QList<Shown>& shown = d.prompter().shown;
+    QCOMPARE(shown.size(), 2);
+    QVERIFY2(isHookBox(shown[0]), qPrintable(shown[0].text));
+    QCOMPARE(shown[1], questionBox(kLocked));
+    QVERIFY(stillOpen);
+    QCOMPARE(after, (QStringList{"Zárolt", "kulcs", "1"}));
+    QVERIFY(d.exists(key));
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+}
+
+void DeleteFormTest::refusedDeleteRetried() {
+    Deleting d;
+    const qint64 key = d.addRecord(QStringLiteral("Zárolt"));
+    const qint64 other = d.addRecord(QStringLiteral("Szabad"));
+    d.selectInGrid(QStringLiteral("Zárolt"));
+    // The other workstation lets go while the question is on the screen.
+    d.prompter().onShown = [&](const Shown& s) {
+        if (s.kind == QLatin1String("question"))
+            d.db.exec("ROLLBACK");
+    };
+    d.prompter().answerQuestions({true});
+    QVERIFY(d.inside([&] {
+        d.db.exec("START TRANSACTION");
+        d.db.exec(QStringLiteral("SELECT * FROM tbl_Data WHERE AZ = %1 FOR UPDATE").arg(key));
+        d.form4->BitBtn2->click();
+    }));
+    const QList<Shown>& shown = d.prompter().shown;
+    QCOMPARE(shown.size(), 3);
+    QVERIFY(isHookBox(shown[0]));
+    QCOMPARE(shown[1], questionBox(kLocked));
+    QCOMPARE(shown[2], resultBox(kDeleted));
+    QVERIFY(!d.exists(key));
+    QVERIFY(d.exists(other));
+}
+
+void DeleteFormTest::counterCountsTheWholeTable() {
+    Deleting d;
+    d.addRecord(QStringLiteral("Alma"));
+    d.addRecord(QStringLiteral("Almás pite"));
+    d.addRecord(QStringLiteral("Kenyér"));
+    d.prompter().answerInputs({"kenyér"});
+    d.app.form1->SpeedButton4Click(); // the grid now shows one hit
+    d.prompter().clear();
+    QString counter, title;
+    QVERIFY(d.inside([&] {
+        counter = d.form4->Label2->text();
+        title = d.form4->Edit1->text();
+    }));
+    QCOMPARE(counter, QStringLiteral("3"));
+    QCOMPARE(title, QStringLiteral("Kenyér"));
+    QCOMPARE(d.prompter().shown, QList<Shown>{});
+}
+
+void DeleteFormTest::eachShowingRefills() {
+    Deleting d;
+    d.addRecord(QStringLiteral("Fényképes"), {"FOTO", "FNEV", "FILE", "LEIRAS"},
+                {hexBmp(QSize(5, 5), Qt::green), "'kép.txt'", "'x'", "'leírás'"});
+    d.addRecord(QStringLiteral("Üres"));
+    d.selectInGrid(QStringLiteral("Fényképes"));
+    QList<bool> modes;
+    QVERIFY(d.inside([&] {
+        d.form4->photo->Igaztskzpre1->trigger();
+        d.form4->photo->Kitlts1->trigger();
+        modes << d.form4->photo->centred() << d.form4->photo->stretched();
+    }));
+    d.selectInGrid(QStringLiteral("Üres"));
+    QStringList seen;
+    QVERIFY(d.inside([&] {
+        seen = d.fields();
+        modes << d.form4->photo->centred() << d.form4->photo->stretched()
+              << d.form4->photo->Igaztskzpre1->isChecked() << d.form4->photo->Kitlts1->isChecked();
+    }));
+    // Nothing of the first record remains: no photo, no file line, no description.
+    QCOMPARE(seen, (QStringList{"Üres", "", "", "", "", "", "", "", "", "1"}));
+    QCOMPARE(modes, (QList<bool>{true, true, false, false, true, true}));
+    QCOMPARE(d.prompter().shown, QList<Shown>{});
+}
+
+QTEST_MAIN(DeleteFormTest)
+#include "tst_deleteform.moc"

@@ -1,0 +1,491 @@
+// The statistics window: the eighteen figures on small record sets with known answers, the
+// tag that keeps each showing's rows apart in the shared tbl_Tmp, the rows' removal on
+// closing, and what a refused or failed collection leaves.
+#include "platform/ScreenCursor.h"
+#include "shell/ErrorHandlers.h"
+#include "statistics/ResultGridModel.h"
+#include "statistics/Unit6.h"
+#include "support/TestApp.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <mysql.h>
+
+using namespace kx;
+using namespace kx::test;
+
+namespace {
+
+const QStringList labels = {
+    "Tárolt adatrekordok száma",
+    "Típusok száma",
+    "Leggyakoribb típus",
+    "Legritkább típus",
+    "Kategóriák száma",
+    "Leggyakoribb kategória",
+    "Legritkább kategória",
+    "Felvevők száma",
+    "Leggyakoribb felvevő",
+    "Legritkább felvevő",
+    "Rekordok száma, melyekhez fájlok lettek csatolva",
+    "Fájl típusok száma",
+    "Leggyakoribb fájl típus",
+    "Legritkább fájl típus",
+    "Rekordok száma, melyeknél a csatolt fájl > 100 Kbyte",
+    "Rekordok száma, melyeknél a csatolt fájl > 1 Mbyte",
+    "Rekordok száma, melyekhez fotó lett tárolva",
+    "Rekordok száma, melyekhez fotó nem lett tárolva",
+};
+
+const QString writeRefused = QStringLiteral(
+    "Adatok kiírása nem sikerült (másik felhasználó zárolta a táblát) ! Megpróbáljuk újra ?");
+const QString lockTimeout =
+    QStringLiteral("Lock wait timeout exceeded; try restarting transaction");
+
+// "label|value" for each expected row.
+QStringList expectedRows(const QStringList& values) {
+    QStringList out;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        out << labels[i] + QLatin1Char('|') + values[i];
+    return out;
+}
+
+QStringList gridRows(TForm6* form) {
+    QStringList out;
+    QAbstractItemModel* m = form->DBGrid1->model();
+    for (int r = 0; r < m->rowCount(); ++r)
+        out << m->index(r, 0).data().toString() + QLatin1Char('|') +
+                   m->index(r, 1).data().toString();
+    return out;
+}
+
+// A workstation of its own on the same record store: its own connection and data sets.
+struct OtherWorkstation {
+    explicit OtherWorkstation(const ConnectionParams& p) {
+        attachErrorHandlers(data, prompter);
+        data.FDConnection1.setParams(p);
+        data.FDConnection1.open();
+        data.FDQuery1.open();
+        for (Table* t : {&data.FDTable1, &data.FDTable2, &data.FDTable3, &data.FDTable4})
+            t->open();
+        form = std::make_unique<TForm6>(data, prompter);
+    }
+    SharedData data;
+    RecordingPrompter prompter;
+    std::unique_ptr<TForm6> form;
+};
+
+struct Started {
+    Started() {
+        db.exec("SET SESSION group_concat_max_len = 1000000");
+        db.exec("SET SESSION lock_wait_timeout = 5"); // a schema change never waits long
+        app.startUp(db.params());
+        QCOMPARE(app.prompter.shown, QList<Shown>{});
+        form6 = app.form1->findChild<TForm6*>();
+        QVERIFY(form6);
+    }
+    void addRecords(const QStringList& tuples) {
+        if (!tuples.isEmpty())
+            db.exec("INSERT INTO tbl_Data (CIM, TIP, KAT, FELVEV, FNEV, FTIP, FMER, FOTO) VALUES " +
+                    tuples.join(','));
+    }
+    // The rows that carry a tag, as stored on the server, in key order.
+    QStringList storedRows(qint64 tag) {
+        const QString all = db.scalar(QStringLiteral("SELECT GROUP_CONCAT(CONCAT(SZOV, '|', NUM) "
+                                                     "ORDER BY AZ SEPARATOR '\\n') FROM tbl_Tmp "
+                                                     "WHERE SZUR = %1")
+                                          .arg(tag));
+        return all.isEmpty() ? QStringList() : all.split('\n');
+    }
+    int tmpRows() {
+        return db.scalar("SELECT COUNT(*) FROM tbl_Tmp").toInt();
+    }
+    qint64 tag() {
+        return form6->resultRows().tag();
+    }
+    TestDatabase db;
+    TestApp app;
+    TForm6* form6 = nullptr;
+};
+
+} // namespace
+
+class StatisticsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void figures_data();
+    void figures();
+    void windowLayout();
+    void openedFromMainWindowWithRecords();
+    void collectsOnceNewShowingNewTag();
+    void twoWorkstationsAtOnceStayApart();
+    void takenTagIsDrawnAgainWhateverWasShown();
+    void closingWithoutCollectingDeletesNothing();
+    void closingRemovesOnlyOwnRows_data();
+    void closingRemovesOnlyOwnRows();
+    void refusedWriteAnsweredNoKeepsRowsUntilClose();
+    void refusedWriteRetriedWritesEachRowOnce();
+    void failedGroupingLeavesSpareQueryUsable();
+    void recordPassReadsNoBlobsAndFewStatements();
+};
+
+void StatisticsTest::figures_data() {
+    QTest::addColumn<QStringList>("records");
+    QTest::addColumn<QStringList>("values");
+
+    // Equal counts are avoided where an order of ties would decide the answer.
+    QTest::newRow("mixed")
+        << QStringList{"('A', 'Cikk', 'Tech', 'Anna', 'a.pdf', 'PDF', 100000, NULL)",
+                       "('B', 'Cikk', 'Tech', 'Anna', 'a.pdf', 'PDF', 100001, 'x')",
+                       "('C', 'Könyv', 'Tech', 'Béla', 'b.doc', 'PDF', 1000001, 'x')",
+                       "('D', 'Cikk', '', NULL, NULL, NULL, NULL, NULL)",
+                       "('E', '', 'Zene', 'Anna', '', '', 1000000, '')"}
+        << QStringList{"5", "2", "Cikk  -  3", "Könyv  -  1", "2", "Tech  -  3", "Zene  -  1", "2",
+                       "Anna  -  3", "Béla  -  1",
+                       // the same file name twice counts once
+                       "2",
+                       // the empty file type is a group, NULL is not
+                       "2", "PDF  -  3", "  -  1",
+                       // exactly 100000 counts in neither, 1000000 only
+                       // in the first, just over 1000000 in both
+                       "3", "1",
+                       // a stored empty photo is not NULL
+                       "3", "2"};
+
+    QStringList sameType;
+    for (int i = 1; i <= 5; ++i)
+        sameType << QStringLiteral("('R%1', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)").arg(i);
+    QTest::newRow("one type, nothing else")
+        << sameType << QStringList{"5",      "1",      "Cikk  -  5", "Cikk  -  5", "0", "  -  0",
+                                   "  -  0", "0",      "  -  0",     "  -  0",     "0", "0",
+                                   "  -  0", "  -  0", "0",          "0",          "0", "5"};
+
+    // A 150-character type is cut to fit the 100 characters of the value; apostrophes and
+    // backslashes travel as they are.
+    const QString cut = QString(94, 'x') + "  -  2";
+    QTest::newRow("long and odd texts")
+        << QStringList{"('L1', REPEAT('x', 150), 'O''Br\\\\ien', 'Ödön', 'f''1', 'A\\\\B', 5, "
+                       "NULL)",
+                       "('L2', REPEAT('x', 150), 'O''Br\\\\ien', 'Ödön', 'f''1', 'A\\\\B', 5, "
+                       "NULL)"}
+        << QStringList{
+               "2", "1",          cut,          cut, "1", "O'Br\\ien  -  2", "O'Br\\ien  -  2",
+               "1", "Ödön  -  2", "Ödön  -  2", "1", "1", "A\\B  -  2",      "A\\B  -  2",
+               "0", "0",          "0",          "2"};
+}
+
+void StatisticsTest::figures() {
+    QFETCH(QStringList, records);
+    QFETCH(QStringList, values);
+    Started s;
+    s.addRecords(records);
+    s.form6->show();
+    QVERIFY(s.form6->BitBtn2->isEnabled());
+    QCOMPARE(s.form6->Label2->text(), QStringLiteral("0"));
+    s.form6->BitBtn2->click();
+
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{});
+    QCOMPARE(gridRows(s.form6), expectedRows(values));
+    QCOMPARE(s.storedRows(s.tag()), expectedRows(values));
+    QCOMPARE(s.form6->Label2->text(), QStringLiteral("18"));
+    QVERIFY(!s.form6->BitBtn2->isEnabled());
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+    s.form6->close();
+}
+
+void StatisticsTest::windowLayout() {
+    TestApp app;
+    auto* form = app.form1->findChild<TForm6*>();
+    QVERIFY(form);
+    QCOMPARE(form->windowTitle(), QStringLiteral("Statisztikai adatok:"));
+    QCOMPARE(form->size(), QSize(645, 520));
+    QCOMPARE(form->minimumSize(), form->maximumSize());
+    QCOMPARE(form->BitBtn2->text(), QStringLiteral("Adatgyűjtés"));
+    QCOMPARE(form->BitBtn2->statusTip(), QStringLiteral("Adatok összegyűjtése !"));
+    QCOMPARE(form->BitBtn1->text(), QStringLiteral("Befejezés"));
+    QCOMPARE(form->BitBtn1->statusTip(), QStringLiteral("Befejezés !"));
+    QCOMPARE(form->Label1->text(), QStringLiteral("Sorok száma"));
+    QVERIFY(form->BitBtn2->x() < form->Label1->x() && form->Label1->x() < form->BitBtn1->x());
+
+    QAbstractItemModel* m = form->DBGrid1->model();
+    QCOMPARE(m->columnCount(), 2);
+    QCOMPARE(m->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Azonosító"));
+    QCOMPARE(m->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Érték"));
+    QCOMPARE(m->headerData(1, Qt::Horizontal, Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+    QCOMPARE(form->DBGrid1->columnWidth(0), 370);
+    QCOMPARE(form->DBGrid1->columnWidth(1), 215);
+    QVERIFY(!form->DBGrid1->horizontalHeader()->sectionsClickable());
+    QCOMPARE(form->DBGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    // Created with the other windows, after the about box and before the login dialog.
+    const QObjectList children = app.form1->children();
+    const auto at = [&children](const char* name) {
+        for (qsizetype i = 0; i < children.size(); ++i)
+            if (children[i]->objectName() == QLatin1String(name))
+                return i;
+        return qsizetype(-1);
+    };
+    QVERIFY(at("AboutBox") >= 0);
+    QVERIFY(at("AboutBox") < at("Form6"));
+    QVERIFY(at("Form6") < at("Form125"));
+}
+
+void StatisticsTest::openedFromMainWindowWithRecords() {
+    Started s;
+    s.addRecords({"('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)"});
+    ModalCloser closer;
+    QVERIFY(QMetaObject::invokeMethod(s.app.form1.get(), "Statisztika1Click"));
+    QCOMPARE(closer.opened, QStringList{"Form6"});
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{});
+    QCOMPARE(s.tmpRows(), 0);
+}
+
+void StatisticsTest::collectsOnceNewShowingNewTag() {
+    Started s;
+    s.addRecords({"('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)"});
+    s.form6->show();
+    const qint64 first = s.tag();
+    QVERIFY(first >= 0 && first < 1310065408);
+    s.form6->BitBtn2->click();
+    s.form6->BitBtn2->click(); // disabled: nothing happens
+    QTest::mouseClick(s.form6->BitBtn2, Qt::LeftButton);
+    QCOMPARE(s.storedRows(first).size(), 18);
+    QCOMPARE(s.tmpRows(), 18);
+    s.form6->close();
+    QCOMPARE(s.tmpRows(), 0);
+
+    s.form6->show();
+    QVERIFY(s.tag() != first);
+    QVERIFY(s.form6->BitBtn2->isEnabled());
+    QCOMPARE(gridRows(s.form6), QStringList{});
+    QCOMPARE(s.form6->Label2->text(), QStringLiteral("0"));
+    s.form6->BitBtn2->click();
+    QCOMPARE(gridRows(s.form6).size(), 18);
+    QCOMPARE(s.tmpRows(), 18);
+    s.form6->close();
+    QCOMPARE(s.tmpRows(), 0);
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{});
+}
+
+void StatisticsTest::twoWorkstationsAtOnceStayApart() {
+    Started s;
+    s.addRecords({"('A', 'Cikk', 'Tech', NULL, NULL, NULL, NULL, NULL)",
+                  "('B', 'Könyv', 'Tech', NULL, NULL, NULL, NULL, NULL)",
+                  "('C', 'Cikk', 'Tech', NULL, NULL, NULL, NULL, NULL)"});
+    // A row that an earlier showing somewhere left behind.
+    s.db.exec("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('Idegen', '1', 4242)");
+    OtherWorkstation other(s.db.params());
+    TForm6* formB = other.form.get();
+
+    s.form6->show();
+    formB->show();
+    QVERIFY(s.tag() != formB->resultRows().tag());
+    // The other workstation collects while this one is half-way: the rows of both are
+    // written into tbl_Tmp in turns.
+    bool started = false;
+    connect(s.form6->DataSource2, &QAbstractItemModel::modelReset, formB, [&] {
+        if (!started && s.form6->DataSource2->rowCount() == 9) {
+            started = true;
+            formB->BitBtn2->click();
+        }
+    });
+    s.form6->BitBtn2->click();
+    QVERIFY(started);
+
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{});
+    QCOMPARE(other.prompter.shown, QList<Shown>{});
+    QCOMPARE(s.tmpRows(), 37);
+    const QStringList rowsA = gridRows(s.form6);
+    const QStringList rowsB = gridRows(formB);
+    QCOMPARE(rowsA.size(), 18);
+    QCOMPARE(rowsA, rowsB);
+    QCOMPARE(rowsA.first(), labels.first() + "|3");
+    QCOMPARE(s.storedRows(s.tag()), rowsA);
+    QCOMPARE(s.storedRows(formB->resultRows().tag()), rowsB);
+
+    const qint64 tagB = formB->resultRows().tag();
+    s.form6->close();
+    QCOMPARE(s.tmpRows(), 19);
+    QCOMPARE(s.storedRows(tagB), rowsB);
+    formB->DataSource2->reload();
+    QCOMPARE(gridRows(formB), rowsB);
+    formB->close();
+    QCOMPARE(s.storedRows(4242), QStringList{"Idegen|1"});
+    QCOMPARE(s.tmpRows(), 1);
+}
+
+void StatisticsTest::takenTagIsDrawnAgainWhateverWasShown() {
+    Started s;
+    s.db.exec("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('Idegen', '1', 5)");
+    QList<quint32> draws{7, 5, 9};
+    s.form6->resultRows().setTagSource([&draws] { return draws.takeFirst(); });
+    s.form6->show();
+    QCOMPARE(s.tag(), qint64(7));
+    s.form6->close();
+    // The table still shows tag 7 when 5 is drawn; 5 is taken all the same.
+    s.form6->show();
+    QCOMPARE(s.tag(), qint64(9));
+    QCOMPARE(gridRows(s.form6), QStringList{});
+    s.form6->close();
+    QCOMPARE(s.storedRows(5), QStringList{"Idegen|1"});
+}
+
+void StatisticsTest::closingWithoutCollectingDeletesNothing() {
+    Started s;
+    s.db.exec("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('a', '1', 1), ('b', '2', 2), "
+              "('c', '3', NULL)");
+    s.form6->show();
+    QCOMPARE(gridRows(s.form6), QStringList{});
+    s.form6->close();
+    QVERIFY(!s.form6->isVisible());
+    QCOMPARE(s.tmpRows(), 3);
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{});
+}
+
+void StatisticsTest::closingRemovesOnlyOwnRows_data() {
+    QTest::addColumn<QString>("way");
+    QTest::newRow("Befejezés") << "button";
+    QTest::newRow("close box") << "close";
+    QTest::newRow("reject") << "reject";
+}
+
+void StatisticsTest::closingRemovesOnlyOwnRows() {
+    QFETCH(QString, way);
+    Started s;
+    s.addRecords({"('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)"});
+    s.db.exec("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('Idegen', '1', 77)");
+    s.form6->show();
+    s.form6->BitBtn2->click();
+    QCOMPARE(s.tmpRows(), 19);
+    // Escape does not close the window.
+    QTest::keyClick(s.form6, Qt::Key_Escape);
+    QVERIFY(s.form6->isVisible());
+
+    if (way == "button")
+        s.form6->BitBtn1->click();
+    else if (way == "close")
+        s.form6->close();
+    else
+        s.form6->reject();
+    QVERIFY(!s.form6->isVisible());
+    QCOMPARE(s.tmpRows(), 1);
+    QCOMPARE(s.storedRows(77), QStringList{"Idegen|1"});
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{});
+}
+
+void StatisticsTest::refusedWriteAnsweredNoKeepsRowsUntilClose() {
+    Started s;
+    s.addRecords({"('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)"});
+    s.form6->show();
+    // Another workstation locks tbl_Tmp once five rows are written.
+    bool locked = false;
+    connect(s.form6->DataSource2, &QAbstractItemModel::modelReset, s.form6, [&] {
+        if (!locked && s.form6->DataSource2->rowCount() == 5) {
+            locked = true;
+            s.db.exec("START TRANSACTION");
+            s.db.exec("SELECT * FROM tbl_Tmp WHERE AZ > 0 FOR UPDATE");
+        }
+    });
+    s.form6->BitBtn2->click(); // the question is answered No
+    QVERIFY(locked);
+    QCOMPARE(s.app.prompter.shown, (QList<Shown>{hookBox(lockTimeout), questionBox(writeRefused)}));
+    QCOMPARE(gridRows(s.form6), expectedRows({"1", "1", "Cikk  -  1", "Cikk  -  1", "0"}));
+    QCOMPARE(s.form6->Label2->text(), QStringLiteral("5"));
+    QVERIFY(!s.form6->BitBtn2->isEnabled());
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+    s.db.exec("ROLLBACK");
+
+    QCOMPARE(s.storedRows(s.tag()).size(), 5);
+    s.form6->close();
+    QCOMPARE(s.tmpRows(), 0);
+}
+
+void StatisticsTest::refusedWriteRetriedWritesEachRowOnce() {
+    Started s;
+    s.addRecords({"('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)"});
+    s.db.exec("START TRANSACTION");
+    s.db.exec("SELECT * FROM tbl_Tmp FOR UPDATE");
+    s.app.prompter.answerQuestions({true});
+    s.app.prompter.onShown = [&s](const Shown& shown) {
+        if (shown.kind == "question")
+            s.db.exec("ROLLBACK"); // the lock goes before the retry
+    };
+    s.form6->show();
+    s.form6->BitBtn2->click();
+    QCOMPARE(s.app.prompter.shown, (QList<Shown>{hookBox(lockTimeout), questionBox(writeRefused)}));
+    QCOMPARE(gridRows(s.form6).size(), 18);
+    QCOMPARE(s.storedRows(s.tag()), gridRows(s.form6));
+    s.form6->close();
+    QCOMPARE(s.tmpRows(), 0);
+}
+
+void StatisticsTest::failedGroupingLeavesSpareQueryUsable() {
+    Started s;
+    s.addRecords({"('A', 'Cikk', NULL, NULL, 'a', 'PDF', NULL, NULL)"});
+    s.form6->show();
+    // The file-type column disappears while the collection runs.
+    connect(s.form6->DataSource2, &QAbstractItemModel::modelReset, s.form6, [&] {
+        if (s.form6->DataSource2->rowCount() == 11)
+            s.db.exec("ALTER TABLE tbl_Data CHANGE FTIP FTIPX VARCHAR(25) NULL");
+    });
+    s.form6->BitBtn2->click();
+    QCOMPARE(s.app.prompter.shown.size(), 2);
+    const QString message = s.app.prompter.shown[1].text;
+    QVERIFY(message.contains("FTIP"));
+    QCOMPARE(s.app.prompter.shown, (QList<Shown>{hookBox(message), errorReportBox(message)}));
+    QCOMPARE(gridRows(s.form6).size(), 11);
+    QCOMPARE(s.form6->Label2->text(), QStringLiteral("11"));
+    QVERIFY(!s.form6->BitBtn2->isEnabled());
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+
+    // The spare query keeps no filter of the statistics: other statements still run on it.
+    Query& q = s.app.data().FDQuery2;
+    QVERIFY(!q.isOpen());
+    q.setSql("select 1 as X");
+    q.open();
+    QCOMPARE(q.recordCount(), 1);
+    q.close();
+
+    s.form6->close();
+    QCOMPARE(s.tmpRows(), 0);
+}
+
+void StatisticsTest::recordPassReadsNoBlobsAndFewStatements() {
+    Started s;
+    s.db.exec("INSERT INTO tbl_Data (CIM, FOTO, FMER) SELECT CONCAT('r', seq), IF(seq % 2 = 0, "
+              "'x', NULL), seq * 1000 FROM seq_1_to_1200");
+    s.db.exec("INSERT INTO tbl_Data (CIM, FOTO, FILE, FMER) VALUES ('big1', REPEAT('p', 3000000), "
+              "REPEAT('f', 3000000), 3000000), ('big2', REPEAT('p', 3000000), REPEAT('f', "
+              "3000000), 3000000)");
+    MariaConnection& conn = s.app.data().FDConnection1;
+    const auto status = [&conn](const char* name) {
+        return conn
+            .scalar(QStringLiteral("SELECT VARIABLE_VALUE FROM information_schema.SESSION_STATUS "
+                                   "WHERE VARIABLE_NAME = '%1'")
+                        .arg(QLatin1String(name)))
+            .toLongLong();
+    };
+    s.form6->show();
+    const qint64 bytesBefore = status("BYTES_SENT");
+    const qint64 statementsBefore = status("QUESTIONS");
+    s.form6->BitBtn2->click();
+    const qint64 bytes = status("BYTES_SENT") - bytesBefore;
+    const qint64 statements = status("QUESTIONS") - statementsBefore;
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{});
+    const QStringList rows = gridRows(s.form6);
+    QCOMPARE(rows.mid(14), expectedRows({"", "", "", "", "", "", "", "", "", "", "", "", "", "",
+                                         "1102", "202", "602", "600"})
+                               .mid(14));
+    // One photo alone is 3 MB; the whole collection moves far less.
+    QVERIFY2(bytes < 1000000, qPrintable(QString::number(bytes)));
+    // A few statements per page of rows, not one per record.
+    QVERIFY2(statements < 300, qPrintable(QString::number(statements)));
+    s.form6->close();
+}
+
+QTEST_MAIN(StatisticsTest)
+#include "tst_statistics.moc"
