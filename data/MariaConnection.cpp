@@ -86,7 +86,7 @@ void MariaConnection::open() {
 
     MYSQL* mysql = mysql_init(nullptr);
     if (!mysql)
-        fail(QStringLiteral("Out of memory"), CR_OUT_OF_MEMORY);
+        fail(QStringLiteral("Elfogyott a memória."), CR_OUT_OF_MEMORY);
     mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "latin2");
     const unsigned timeout = kConnectTimeoutSeconds;
     mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);

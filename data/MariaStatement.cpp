@@ -76,7 +76,7 @@ void MariaStatement::bindNull() {
 void MariaStatement::bindFile(const QString& path) {
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("Cannot open file \"%1\". %2")
+        throw std::runtime_error(QStringLiteral("A(z) „%1” fájl nem nyitható meg. %2")
                                      .arg(path, file->errorString())
                                      .toStdString());
     Param p(Param::File);
@@ -166,7 +166,7 @@ void MariaStatement::sendLongData(unsigned index, const Param& p) {
     for (;;) {
         const qint64 n = p.file->read(chunk.data(), kChunk);
         if (n < 0)
-            throw std::runtime_error(QStringLiteral("Cannot read file \"%1\". %2")
+            throw std::runtime_error(QStringLiteral("A(z) „%1” fájl nem olvasható. %2")
                                          .arg(p.file->fileName(), p.file->errorString())
                                          .toStdString());
         if (n == 0 && sentAny)

@@ -67,13 +67,13 @@ bool SqliteConnection::isConnected() const {
 
 sqlite3* SqliteConnection::handle() {
     if (!m_db)
-        throw DbError(QStringLiteral("The settings database is not open"));
+        throw DbError(QStringLiteral("A beállítási adatbázis nincs megnyitva."));
     return m_db;
 }
 
 void SqliteConnection::fail() {
     if (!m_db)
-        throw DbError(QStringLiteral("The settings database is not open"));
+        throw DbError(QStringLiteral("A beállítási adatbázis nincs megnyitva."));
     throw DbError(QString::fromUtf8(sqlite3_errmsg(m_db)),
                   unsigned(sqlite3_extended_errcode(m_db)));
 }

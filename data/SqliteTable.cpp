@@ -11,7 +11,8 @@ namespace kx {
 
 namespace {
 
-const QString kNotFound = QStringLiteral("Record not found or changed by another user");
+const QString kNotFound =
+    QStringLiteral("Az adatrekord nem található, vagy másik felhasználó időközben módosította.");
 constexpr qint64 kChunk = 1024 * 1024;
 
 QString quote(const QString& name) {
@@ -223,7 +224,8 @@ void SqliteTable::close() {
 
 void SqliteTable::refresh() {
     if (!d->open)
-        throw DbError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+        throw DbError(
+            QStringLiteral("A művelet nem hajtható végre: az adathalmaz nincs megnyitva."));
     cancel();
     const qint64 k = d->hasRow() ? d->currentKey() : d->lostKey;
     d->load();
@@ -339,7 +341,7 @@ void SqliteTable::doPost(TableState state, const QList<QPair<QString, PendingVal
         if (!pv.filePath.isEmpty()) {
             auto f = std::make_unique<QFile>(pv.filePath);
             if (!f->open(QIODevice::ReadOnly))
-                throw std::runtime_error(QStringLiteral("Cannot open file \"%1\". %2")
+                throw std::runtime_error(QStringLiteral("A(z) „%1” fájl nem nyitható meg. %2")
                                              .arg(pv.filePath, f->errorString())
                                              .toStdString());
             files.emplace_back(d->columns.value(d->column(field)), std::move(f));

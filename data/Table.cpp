@@ -18,7 +18,8 @@ constexpr int kPageSize = 500;
 constexpr qint64 kMaxBlobChunk = 8 * 1024 * 1024;
 constexpr qint64 kMinBlobChunk = 64 * 1024;
 
-const QString kNotFound = QStringLiteral("Record not found or changed by another user");
+const QString kNotFound =
+    QStringLiteral("Az adatrekord nem található, vagy másik felhasználó időközben módosította.");
 
 QString q(const QString& name) {
     return MariaStatement::quoteIdentifier(name);
@@ -318,7 +319,8 @@ void Table::close() {
 
 void Table::refresh() {
     if (!d->open)
-        throw DbError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+        throw DbError(
+            QStringLiteral("A művelet nem hajtható végre: az adathalmaz nincs megnyitva."));
     cancel();
     const qint64 k = d->hasRow() ? d->currentKey() : d->lostKey;
     auto rows = k >= 0 ? d->loadPage(QStringLiteral(">="), k) : decltype(d->page)();
@@ -450,7 +452,7 @@ qint64 Table::saveBlobTo(const QString& field, QIODevice& out) {
     auto write = [&out](const QByteArray& bytes) {
         if (out.write(bytes) != bytes.size())
             throw std::runtime_error(
-                QStringLiteral("Cannot write the file. %1").arg(out.errorString()).toStdString());
+                QStringLiteral("A fájl nem írható. %1").arg(out.errorString()).toStdString());
     };
     if (!isDeferred) {
         const QByteArray bytes = asBytes(field);

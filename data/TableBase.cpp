@@ -12,7 +12,7 @@ namespace kx {
 
 namespace {
 [[noreturn]] void throwClosed() {
-    throw DbError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    throw DbError(QStringLiteral("A művelet nem hajtható végre: az adathalmaz nincs megnyitva."));
 }
 } // namespace
 
@@ -35,7 +35,7 @@ void TableBase::edit() {
         return; // already editing this row; keep what was set
     cancel();
     if (isEmpty())
-        throw DbError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+        throw DbError(QStringLiteral("A művelet nem hajtható végre: az adathalmaz üres."));
     runWithHandler(TableOp::Edit, [this] { doEdit(); });
     m_state = TableState::Edit;
 }
@@ -69,13 +69,13 @@ void TableBase::deleteRecord() {
         throwClosed();
     cancel();
     if (isEmpty())
-        throw DbError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+        throw DbError(QStringLiteral("A művelet nem hajtható végre: az adathalmaz üres."));
     runWithHandler(TableOp::Delete, [this] { doDelete(); });
 }
 
 void TableBase::setField(const QString& field, const QVariant& value) {
     if (m_state != TableState::Edit && m_state != TableState::Insert)
-        throw DbError(QStringLiteral("Dataset not in edit or insert mode"));
+        throw DbError(QStringLiteral("Az adathalmaz nincs szerkesztés vagy felvétel állapotban."));
     for (auto& entry : m_pending)
         if (entry.first.compare(field, Qt::CaseInsensitive) == 0) {
             entry.second = {value, QString()};
@@ -86,10 +86,10 @@ void TableBase::setField(const QString& field, const QVariant& value) {
 
 void TableBase::setFieldFromFile(const QString& field, const QString& path) {
     if (m_state != TableState::Edit && m_state != TableState::Insert)
-        throw DbError(QStringLiteral("Dataset not in edit or insert mode"));
+        throw DbError(QStringLiteral("Az adathalmaz nincs szerkesztés vagy felvétel állapotban."));
     if (path.isEmpty()) {
         cancel();
-        throw DbError(QStringLiteral("No file named for field '%1'").arg(field));
+        throw DbError(QStringLiteral("Nincs megadva fájl a(z) %1 mezőhöz.").arg(field));
     }
     for (auto& entry : m_pending)
         if (entry.first.compare(field, Qt::CaseInsensitive) == 0) {

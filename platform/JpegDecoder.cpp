@@ -101,7 +101,7 @@ JpegPicture decodeJpegFile(const QString& path) {
     FILE* file = std::fopen(QFile::encodeName(path).constData(), "rb");
     if (!file) {
         const int code = errno;
-        throw std::runtime_error(QStringLiteral("Cannot open file \"%1\". %2")
+        throw std::runtime_error(QStringLiteral("A(z) „%1” fájl nem nyitható meg. %2")
                                      .arg(path, QString::fromLocal8Bit(std::strerror(code)))
                                      .toStdString());
     }
