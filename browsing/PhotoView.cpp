@@ -1,17 +1,15 @@
 #include "PhotoView.h"
 
-#include <QAction>
-#include <QLabel>
+#include "platform/PictureBox.h"
+
 #include <QMenu>
-#include <QPixmap>
-#include <stdexcept>
 
 namespace kx {
 
 PhotoView::PhotoView(const QString& imageName, QSize box, bool framed, QSize frameSize,
                      QWidget* parent)
     : QFrame(parent) {
-    image = new QLabel(this);
+    image = new PictureBox(this);
     image->setObjectName(imageName);
     if (framed) {
         setFixedSize(frameSize);
@@ -27,87 +25,55 @@ PhotoView::PhotoView(const QString& imageName, QSize box, bool framed, QSize fra
         setFixedSize(box);
         image->setGeometry(0, 0, box.width(), box.height());
     }
-    image->setContextMenuPolicy(Qt::CustomContextMenu);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    Igaztskzpre1 = PopupMenu1->addAction(QStringLiteral("Igazítás középre"));
-    Igaztskzpre1->setObjectName(QStringLiteral("Igaztskzpre1"));
-    Igaztskzpre1->setStatusTip(QStringLiteral("Fotó igazítása középre !"));
-    Igaztskzpre1->setCheckable(true);
-    Kitlts1 = PopupMenu1->addAction(QStringLiteral("Kitöltés"));
-    Kitlts1->setObjectName(QStringLiteral("Kitlts1"));
-    Kitlts1->setStatusTip(QStringLiteral("Fotó kitöltése az egész mezőre !"));
-    Kitlts1->setCheckable(true);
-
-    connect(image, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(image->mapToGlobal(at)); });
-    // A checkable action has toggled its own mark by the time it reports the choice.
-    connect(Igaztskzpre1, &QAction::triggered, this,
-            [this] { setCentred(Igaztskzpre1->isChecked()); });
-    connect(Kitlts1, &QAction::triggered, this, [this] { setStretched(Kitlts1->isChecked()); });
-    showPicture();
+    const PictureBox::SwitchItems items = image->addSwitchItems(PopupMenu1);
+    Igaztskzpre1 = items.centre;
+    Kitlts1 = items.fill;
+    image->setPopupMenu(PopupMenu1);
 }
 
 bool PhotoView::isEmpty() const {
-    return m_picture.isNull();
+    return image->isEmpty();
 }
 
 QImage PhotoView::picture() const {
-    return m_picture;
+    return image->picture();
 }
 
 bool PhotoView::centred() const {
-    return m_centred;
+    return image->centred();
 }
 
 bool PhotoView::stretched() const {
-    return m_stretched;
+    return image->stretched();
 }
 
 void PhotoView::setCentred(bool on) {
-    m_centred = on;
-    showPicture();
+    image->setCentred(on);
 }
 
 void PhotoView::setStretched(bool on) {
-    m_stretched = on;
-    showPicture();
+    image->setStretched(on);
 }
 
+// The view is emptied first, so that unreadable bytes leave nothing of the last record.
 void PhotoView::readPhoto(const QByteArray& bmp) {
-    m_picture = QImage();
-    if (!bmp.isEmpty() && !m_picture.loadFromData(bmp, "BMP")) {
-        showPicture();
-        throw std::runtime_error("A tárolt fotó nem olvasható BMP képként !");
-    }
-    showPicture();
+    image->setPicture(QImage());
+    image->readBmp(bmp);
 }
 
 void PhotoView::clear() {
-    m_picture = QImage();
-    showPicture();
+    image->setPicture(QImage());
 }
 
 void PhotoView::Igaztskzpre1Click() {
-    Igaztskzpre1->setChecked(!Igaztskzpre1->isChecked());
-    setCentred(Igaztskzpre1->isChecked());
+    image->chooseCentre();
 }
 
 void PhotoView::Kitlts1Click() {
-    Kitlts1->setChecked(!Kitlts1->isChecked());
-    setStretched(Kitlts1->isChecked());
-}
-
-// Stretched fills the picture's area without keeping proportions; centred puts the photo's
-// middle on the area's middle, otherwise it starts at the top left. What does not fit is cut.
-void PhotoView::showPicture() {
-    image->setScaledContents(m_stretched);
-    image->setAlignment(m_centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
-    if (m_picture.isNull())
-        image->clear();
-    else
-        image->setPixmap(QPixmap::fromImage(m_picture));
+    image->chooseFill();
 }
 
 } // namespace kx

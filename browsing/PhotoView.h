@@ -1,12 +1,13 @@
 #pragma once
 
+#include "platform/PictureBox.h"
+
 #include <QByteArray>
 #include <QFrame>
 #include <QImage>
 #include <QSize>
 
 class QAction;
-class QLabel;
 class QMenu;
 
 namespace kx {
@@ -23,7 +24,7 @@ public:
     PhotoView(const QString& imageName, QSize box, bool framed, QSize frameSize,
               QWidget* parent = nullptr);
 
-    QLabel* image; // the picture itself
+    PictureBox* image; // the picture itself
     QMenu* PopupMenu1;
     QAction *Igaztskzpre1, *Kitlts1;
 
@@ -42,12 +43,6 @@ public:
 public slots:
     void Igaztskzpre1Click(); // toggles the mark, then draws by it
     void Kitlts1Click();
-
-private:
-    void showPicture();
-    QImage m_picture;
-    bool m_centred = false;
-    bool m_stretched = false;
 };
 
 } // namespace kx

@@ -8,7 +8,6 @@
 #include <QBuffer>
 #include <QLabel>
 #include <QMenu>
-#include <QPixmap>
 #include <stdexcept>
 
 namespace kx {
@@ -52,11 +51,10 @@ PhotoPanel::PhotoPanel(Prompter& prompter, QLabel* caption, QWidget* parent)
     setPalette(cream);
     setAutoFillBackground(true);
 
-    Image1 = new QLabel(this);
+    Image1 = new PictureBox(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry((kFrameWidth - kBoxWidth) / 2, (kFrameHeight - kBoxHeight) / 2, kBoxWidth,
                         kBoxHeight);
-    Image1->setContextMenuPolicy(Qt::CustomContextMenu);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -66,15 +64,12 @@ PhotoPanel::PhotoPanel(Prompter& prompter, QLabel* caption, QWidget* parent)
                        QStringLiteral("Kép másolása vágólapról !"));
     rl1 = addItem(PopupMenu1, "rl1", QStringLiteral("Töröl"), QStringLiteral("Fotó törlése !"));
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
-    Igaztskzpre1 = addItem(PopupMenu1, "Igaztskzpre1", QStringLiteral("Igazítás középre"),
-                           QStringLiteral("Fotó igazítása középre !"));
-    Kitlts1 = addItem(PopupMenu1, "Kitlts1", QStringLiteral("Kitöltés"),
-                      QStringLiteral("Fotó kitöltése az egész mezőre !"));
-    Igaztskzpre1->setCheckable(true);
-    Kitlts1->setCheckable(true);
+    const PictureBox::SwitchItems switches = Image1->addSwitchItems(PopupMenu1);
+    Igaztskzpre1 = switches.centre;
+    Kitlts1 = switches.fill;
 
-    connect(Image1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(Image1->mapToGlobal(at)); });
+    Image1->setPopupMenu(PopupMenu1);
+
     // The menu is wired here, each choice as a command of its own: a file that cannot be
     // decoded ends in the default error report, never in the event loop.
     const auto command = [this](void (PhotoPanel::*handler)()) {
@@ -83,46 +78,37 @@ PhotoPanel::PhotoPanel(Prompter& prompter, QLabel* caption, QWidget* parent)
     connect(Betlt1, &QAction::triggered, this, command(&PhotoPanel::Betlt1Click));
     connect(Vglaprl1, &QAction::triggered, this, command(&PhotoPanel::Vglaprl1Click));
     connect(rl1, &QAction::triggered, this, command(&PhotoPanel::rl1Click));
-    // A checkable action has toggled its mark by the time it reports the choice; the switch
-    // follows the new mark.
-    connect(Igaztskzpre1, &QAction::triggered, this,
-            [this] { setCentred(Igaztskzpre1->isChecked()); });
-    connect(Kitlts1, &QAction::triggered, this, [this] { setStretched(Kitlts1->isChecked()); });
 
     if (m_caption)
         m_caption->setText(QStringLiteral("Fotó"));
-    showPicture();
 }
 
 bool PhotoPanel::isEmpty() const {
-    return m_picture.isNull();
+    return Image1->isEmpty();
 }
 
 QImage PhotoPanel::picture() const {
-    return m_picture;
+    return Image1->picture();
 }
 
 bool PhotoPanel::centred() const {
-    return m_centred;
+    return Image1->centred();
 }
 
 bool PhotoPanel::stretched() const {
-    return m_stretched;
+    return Image1->stretched();
 }
 
 void PhotoPanel::setCentred(bool on) {
-    m_centred = on;
-    showPicture();
+    Image1->setCentred(on);
 }
 
 void PhotoPanel::setStretched(bool on) {
-    m_stretched = on;
-    showPicture();
+    Image1->setStretched(on);
 }
 
 void PhotoPanel::clear() {
-    m_picture = QImage();
-    showPicture();
+    Image1->setPicture(QImage());
 }
 
 QSize PhotoPanel::fittedSize(QSize source) {
@@ -164,40 +150,32 @@ void PhotoPanel::placeSource(const QImage& source, int depth) {
         m_caption->setText(depthCaption(depth));
     const QSize fitted = fittedSize(source.size());
     if (fitted == source.size()) {
-        m_picture = source;
-        m_stretched = false;
+        Image1->setStretched(false);
+        Image1->setPicture(source);
     } else {
         // The reduced copy is 24-bit colour, or 8-bit grey for a grey source.
         const bool grey = source.format() == QImage::Format_Grayscale8 ||
                           source.format() == QImage::Format_Grayscale16;
-        m_picture = source.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                        .convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
-        m_stretched = true;
+        Image1->setStretched(true);
+        Image1->setPicture(
+            source.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                .convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888));
     }
-    showPicture();
 }
 
 QByteArray PhotoPanel::photoBytes() const {
-    if (m_picture.isNull())
+    if (Image1->isEmpty())
         return QByteArray();
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!m_picture.save(&buffer, "BMP"))
+    if (!Image1->picture().save(&buffer, "BMP"))
         throw std::runtime_error("A fotó nem írható BMP képként !");
     return bytes;
 }
 
 void PhotoPanel::readPhoto(const QByteArray& bmp) {
-    if (bmp.isEmpty()) {
-        clear();
-        return;
-    }
-    QImage image;
-    if (!image.loadFromData(bmp, "BMP"))
-        throw std::runtime_error("A tárolt fotó nem olvasható BMP képként !");
-    m_picture = image;
-    showPicture();
+    Image1->readBmp(bmp);
 }
 
 void PhotoPanel::Betlt1Click() {
@@ -226,25 +204,11 @@ void PhotoPanel::rl1Click() {
 
 // Chosen from code: the item toggles its own mark, then the switch follows the new mark.
 void PhotoPanel::Igaztskzpre1Click() {
-    Igaztskzpre1->setChecked(!Igaztskzpre1->isChecked());
-    setCentred(Igaztskzpre1->isChecked());
+    Image1->chooseCentre();
 }
 
 void PhotoPanel::Kitlts1Click() {
-    Kitlts1->setChecked(!Kitlts1->isChecked());
-    setStretched(Kitlts1->isChecked());
-}
-
-// The switches change only how the box paints: stretched fills the box, centred puts the
-// picture's middle on the box's middle, otherwise it starts at the top left; what does not
-// fit is cut at the box's edges.
-void PhotoPanel::showPicture() {
-    Image1->setScaledContents(m_stretched);
-    Image1->setAlignment(m_centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
-    if (m_picture.isNull())
-        Image1->clear();
-    else
-        Image1->setPixmap(QPixmap::fromImage(m_picture));
+    Image1->chooseFill();
 }
 
 } // namespace kx

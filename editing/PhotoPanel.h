@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PictureBox.h"
+
 #include <QByteArray>
 #include <QFrame>
 #include <QImage>
@@ -22,7 +24,7 @@ public:
     // caption is the form's Label11; the panel sets its text.
     PhotoPanel(Prompter& prompter, QLabel* caption, QWidget* parent = nullptr);
 
-    QLabel* Image1; // the box
+    PictureBox* Image1; // the box
     QMenu* PopupMenu1;
     QAction *Betlt1, *Vglaprl1, *rl1, *Igaztskzpre1, *Kitlts1;
 
@@ -54,13 +56,9 @@ public slots:
     void Kitlts1Click();
 
 private:
-    void showPicture();
     Prompter& m_prompter;
     QLabel* m_caption;
-    QImage m_picture;
     QString m_lastPicture; // the picture dialog starts at the file last loaded
-    bool m_centred = false;
-    bool m_stretched = false;
 };
 
 } // namespace kx

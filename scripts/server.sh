@@ -8,22 +8,34 @@
 # Its data lives in .work/mariadb/ and survives a stop, so records entered through run.sh are
 # still there next time. The port is picked automatically (the last one used if it is still
 # free), unless KX_DB_PORT names one. The settings are written to .work/server.env.
+#
+# For a server of its own (as tools/bench.sh starts): KX_SERVER_DIR names another data folder,
+# whose settings are then written to server.env inside it, and KX_SERVER_OPTIONS adds mariadbd
+# options, which win over the ones given here.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 work=$root/.work
-dir=$work/mariadb
+if [[ -n ${KX_SERVER_DIR:-} ]]; then
+    dir=$(realpath -m "$KX_SERVER_DIR") # absolute: the running server is found by its --datadir
+    envfile=$dir/server.env
+else
+    dir=$work/mariadb
+    envfile=$work/server.env
+fi
+read -r -a extra_options <<<"${KX_SERVER_OPTIONS:-}"
 datadir=$dir/data
 pidfile=$dir/mariadbd.pid
 errlog=$dir/error.log
 pwfile=$dir/password
 portfile=$dir/port
-envfile=$work/server.env
 db_user=kartotex
 
-# A Unix socket path is limited to about 107 bytes; a deep checkout gets one under /tmp.
+# A Unix socket path is limited to about 107 bytes; a deep checkout gets one under /tmp, named
+# after the checkout (and the data folder, when it is not the usual one).
 socket=$dir/mysqld.sock
 if ((${#socket} > 100)); then
-    socket=${TMPDIR:-/tmp}/kartotex-mariadb-$(printf '%s' "$root" | cksum | cut -d' ' -f1).sock
+    socket=${TMPDIR:-/tmp}/kartotex-mariadb-$(printf '%s' "$root${KX_SERVER_DIR:+:$dir}" |
+        cksum | cut -d' ' -f1).sock
 fi
 
 find_tool() {
@@ -196,7 +208,8 @@ start() {
             --port="$port" --bind-address=127.0.0.1 --socket="$socket" --pid-file="$pidfile" \
             --log-error="$errlog" --skip-name-resolve --innodb-lock-wait-timeout=3 \
             --max-allowed-packet=1G --character-set-server=latin2 \
-            --collation-server=latin2_hungarian_ci </dev/null >>"$dir/stdout.log" 2>&1 9>&- &
+            --collation-server=latin2_hungarian_ci "${extra_options[@]}" \
+            </dev/null >>"$dir/stdout.log" 2>&1 9>&- &
         local child=$!
         local waited=0
         while ! MYSQL_PWD='' "$client" --no-defaults -uroot -S "$socket" -e 'select 1' >/dev/null 2>&1 &&
