@@ -132,8 +132,9 @@ struct Table::Impl {
             nullRuns[it.key()].length = *it;
     }
 
-    bool deferredIsNull(const QString& col) {
-        NullRun& run = nullRuns[col.toUpper()];
+    // emptyToo: zero bytes count as no value as well (FOTO stores "no photo" as zero bytes).
+    bool deferredIsNull(const QString& col, bool emptyToo = false) {
+        NullRun& run = nullRuns[col.toUpper() + (emptyToo ? QStringLiteral("|0") : QString())];
         const int size = int(run.flags.size());
         if (pos >= run.from && pos < run.from + size)
             return run.flags[size_t(pos - run.from)] != 0;
@@ -145,8 +146,10 @@ struct Table::Impl {
         const int count = std::min(run.length, int(page.size()) - pos);
         const qint64 firstKey = keyOf(page[size_t(pos)]);
         const qint64 lastKey = keyOf(page[size_t(pos + count - 1)]);
-        MariaStatement st(conn, QStringLiteral("SELECT %1, %2 IS NULL FROM %3%4")
-                                    .arg(q(key), q(col), q(table),
+        const QString test = emptyToo ? QStringLiteral("COALESCE(OCTET_LENGTH(%1), 0) = 0")
+                                      : QStringLiteral("%1 IS NULL");
+        MariaStatement st(conn, QStringLiteral("SELECT %1, %2 FROM %3%4")
+                                    .arg(q(key), test.arg(q(col)), q(table),
                                          where(QStringLiteral("%1 BETWEEN ? AND ?").arg(q(key)))));
         bindFilter(st);
         st.bindInt(firstKey);
@@ -419,6 +422,18 @@ bool Table::isNull(const QString& field) {
     if (!isDeferred)
         return !d->page[size_t(d->pos)][size_t(d->visibleIndex.value(col.toUpper()))];
     return d->deferredIsNull(col);
+}
+
+bool Table::isNullOrEmpty(const QString& field) {
+    bool isDeferred = false;
+    const QString col = d->columnName(field, &isDeferred);
+    if (!d->hasRow())
+        return true;
+    if (!isDeferred) {
+        const auto& v = d->page[size_t(d->pos)][size_t(d->visibleIndex.value(col.toUpper()))];
+        return !v || v->isEmpty();
+    }
+    return d->deferredIsNull(col, true);
 }
 
 QString Table::asString(const QString& field) {

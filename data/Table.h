@@ -37,6 +37,8 @@ public:
     qint64 currentKey() const; // -1 when no current row
 
     bool isNull(const QString& field) override;
+    // NULL or zero bytes; asked of many rows in a pass, like isNull(), without reading blobs.
+    bool isNullOrEmpty(const QString& field);
     QString asString(const QString& field) override;
     QByteArray asBytes(const QString& field) override;
     qint64 saveBlobTo(const QString& field, QIODevice& out); // streamed in chunks

@@ -80,6 +80,15 @@ void AttachedFileField::SpeedButton1Click() {
     const QString chosen = m_prompter.openFile(QStringLiteral("Tárolandó fájlok:"), m_lastChosen);
     if (chosen.isEmpty())
         return;
+    // The line holds 500 characters and would cut a longer path to one that names no file:
+    // the record would then be stored without it under a success message. Such a choice is
+    // refused here and the line keeps what it showed, which is what the store attaches.
+    if (chosen.size() > Edit2->maxLength()) {
+        m_prompter.warning(QStringLiteral("A kiválasztott fájl elérési útja hosszabb %1 "
+                                          "karakternél, a fájl nem csatolható !")
+                               .arg(Edit2->maxLength()));
+        return;
+    }
     Edit2->setText(chosen);
     m_lastChosen = chosen;
     m_chosen = true;

@@ -109,6 +109,12 @@ void PhotoPanel::setStretched(bool on) {
 
 void PhotoPanel::clear() {
     Image1->setPicture(QImage());
+    forgetStoredPhoto();
+}
+
+void PhotoPanel::forgetStoredPhoto() {
+    m_storedPhoto.clear();
+    m_keepStored = false;
 }
 
 QSize PhotoPanel::fittedSize(QSize source) {
@@ -146,6 +152,7 @@ QString PhotoPanel::depthCaption(int depth) {
 }
 
 void PhotoPanel::placeSource(const QImage& source, int depth) {
+    forgetStoredPhoto();
     if (m_caption)
         m_caption->setText(depthCaption(depth));
     const QSize fitted = fittedSize(source.size());
@@ -164,6 +171,8 @@ void PhotoPanel::placeSource(const QImage& source, int depth) {
 }
 
 QByteArray PhotoPanel::photoBytes() const {
+    if (m_keepStored)
+        return m_storedPhoto;
     if (Image1->isEmpty())
         return QByteArray();
     QByteArray bytes;
@@ -174,8 +183,17 @@ QByteArray PhotoPanel::photoBytes() const {
     return bytes;
 }
 
-void PhotoPanel::readPhoto(const QByteArray& bmp) {
-    Image1->readBmp(bmp);
+bool PhotoPanel::readPhoto(const QByteArray& bmp) {
+    bool shown = true;
+    try {
+        Image1->readBmp(bmp);
+    } catch (const std::runtime_error&) {
+        Image1->setPicture(QImage());
+        shown = false;
+    }
+    m_storedPhoto = bmp;
+    m_keepStored = true;
+    return shown;
 }
 
 void PhotoPanel::Betlt1Click() {

@@ -34,16 +34,21 @@ public:
     bool stretched() const;
     void setCentred(bool on);
     void setStretched(bool on);
-    void clear(); // removes the picture; the caption is the form's business
+    // Removes the picture and forgets any stored photo read in; the caption is the form's
+    // business.
+    void clear();
 
     // The fitting steps for a newly loaded or pasted picture; depth is the source's colour
     // depth in bits (0 when device-dependent or unknown).
     void placeSource(const QImage& source, int depth);
     // FOTO: a complete BMP file image of the picture, or zero bytes when the box is empty.
+    // While the box holds the stored photo read in by readPhoto() (nothing loaded, pasted or
+    // removed since), these are the stored bytes themselves, unchanged.
     QByteArray photoBytes() const;
-    // Reads FOTO back; empty bytes leave the box empty. Throws std::runtime_error on bytes
-    // that are not a BMP image.
-    void readPhoto(const QByteArray& bmp);
+    // Reads FOTO back and keeps its bytes for an unchanged store; empty bytes leave the box
+    // empty. Bytes that are not a BMP image leave the box empty too and return false: the
+    // record stays usable, and its photo is kept as stored.
+    bool readPhoto(const QByteArray& bmp);
 
     static QSize fittedSize(QSize source); // the size a source is placed at
     static QString depthCaption(int depth);
@@ -56,9 +61,15 @@ public slots:
     void Kitlts1Click();
 
 private:
+    void forgetStoredPhoto();
+
     Prompter& m_prompter;
     QLabel* m_caption;
     QString m_lastPicture; // the picture dialog starts at the file last loaded
+    // The stored photo as read, written back byte for byte until the picture is replaced or
+    // removed: encoding it again would change its depth or compression.
+    QByteArray m_storedPhoto;
+    bool m_keepStored = false;
 };
 
 } // namespace kx

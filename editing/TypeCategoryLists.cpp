@@ -1,8 +1,10 @@
 #include "TypeCategoryLists.h"
 
 #include "RecordText.h"
+#include "data/Latin2.h"
 #include "data/SharedData.h"
 #include "platform/GuardedStep.h"
+#include "platform/Prompter.h"
 
 #include <QComboBox>
 
@@ -27,6 +29,15 @@ private:
     QString m_text;
 };
 
+// TIP of tbl_Data and tbl_Tip, KAT of tbl_Data and tbl_Kat.
+constexpr qsizetype kColumnWidth = 150;
+
+// Characters as the Latin-2 column counts them, one byte each. A text Latin-2 cannot hold is
+// counted as typed; the store refuses it on its own.
+qsizetype storedLength(const QString& text) {
+    return latin2::canEncode(text) ? latin2::encode(text).size() : text.size();
+}
+
 } // namespace
 
 TypeCategoryLists::TypeCategoryLists(SharedData& data, Prompter& prompter, QComboBox* types,
@@ -38,6 +49,20 @@ TypeCategoryLists::TypeCategoryLists(SharedData& data, Prompter& prompter, QComb
 void TypeCategoryLists::fill() {
     fillBox(m_types, m_data.FDTable2, QStringLiteral("TIP"));
     fillBox(m_categories, m_data.FDTable3, QStringLiteral("KAT"));
+}
+
+bool TypeCategoryLists::typedTextsFit() {
+    if (storedLength(m_types->currentText()) > kColumnWidth) {
+        m_prompter.warning(
+            QStringLiteral("A típus legfeljebb %1 karakter hosszú lehet !").arg(kColumnWidth));
+        return false;
+    }
+    if (storedLength(m_categories->currentText()) > kColumnWidth) {
+        m_prompter.warning(
+            QStringLiteral("A kategória legfeljebb %1 karakter hosszú lehet !").arg(kColumnWidth));
+        return false;
+    }
+    return true;
 }
 
 void TypeCategoryLists::addTyped() {

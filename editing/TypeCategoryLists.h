@@ -24,6 +24,10 @@ public:
 
     // Rebuilds both lists from FDTable2 and FDTable3 in AZ order; the boxes' texts stay.
     void fill();
+    // Whether the typed type and category fit their 150-character columns; the first that
+    // does not is named in a warning box. Checked before a store writes anything, so a text
+    // the server would refuse never comes back as a question about another user's lock.
+    bool typedTextsFit();
     // Adds the boxes' texts to their tables and lists where the lookup finds no match: type
     // first, then category. Texts of blanks only add nothing.
     void addTyped();

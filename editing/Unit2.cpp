@@ -60,6 +60,8 @@ void TForm2::store() {
         m_prompter.warning(QStringLiteral("Legalább a cím megadása kötelező !"));
         return;
     }
+    if (!m_lists->typedTextsFit())
+        return; // the form keeps what was typed
     refreshRecords();
 
     // A stored title that begins with the new one counts as taken; a failed lookup has been

@@ -23,15 +23,18 @@ TForm3::TForm3(SharedData& data, Prompter& prompter, QWidget* parent)
 void TForm3::FormShow() {
     // Until the record is found and loaded whole, "Tárol" has no row to write onto.
     m_openedKey = -1;
+    m_toldPhotoUnreadable = false;
     runCommand(m_prompter, [this] {
         if (!findRecord())
             return; // the fields keep whatever they held
         photo->setStretched(false);
         photo->setCentred(false);
-        loadRecord();
+        const bool photoShown = loadRecord();
         m_openingTitle = m_data.FDTable1.asString(QStringLiteral("CIM"));
         m_openedKey = m_data.FDTable1.currentKey();
         m_lists->fill();
+        if (!photoShown)
+            tellPhotoUnreadable();
     });
 }
 
@@ -43,13 +46,38 @@ void TForm3::BitBtn3Click() {
     // The opening title, the lists and the photo switches stay as they are.
     runCommand(m_prompter, [this] {
         refreshRecords();
-        if (findRecord())
-            loadRecord();
+        // The opened record again, by its key: the record query's current row may be another
+        // record by now (the opened one may have left an active search), and loading that one
+        // would let "Tárol" write its values onto the opened record.
+        bool lookedUp = false;
+        const bool found = m_openedKey >= 0 && guardedLookup(m_prompter, [&] {
+                               const bool there = returnToOpenedRecord();
+                               lookedUp = true;
+                               return there;
+                           });
+        if (!found) {
+            // Deleted meanwhile: from now on the form is one opened without its record. A
+            // failed lookup (already shown) proves nothing and keeps the key.
+            if (lookedUp)
+                m_openedKey = -1;
+            warnNotFound();
+            return;
+        }
+        if (!loadRecord())
+            tellPhotoUnreadable();
     });
 }
 
 void TForm3::warnNotFound() {
     m_prompter.warning(QStringLiteral("Nem található az eredeti adatrekord !"));
+}
+
+// Once per opening: "Elvet" reads the same photo again and need not say it twice.
+void TForm3::tellPhotoUnreadable() {
+    if (m_toldPhotoUnreadable)
+        return;
+    m_toldPhotoUnreadable = true;
+    m_prompter.warning(QStringLiteral("A tárolt fotó nem jeleníthető meg !"));
 }
 
 // The record whose title is that of the record query's current row: the whole value, exact.
@@ -63,7 +91,7 @@ bool TForm3::findRecord() {
     return found;
 }
 
-void TForm3::loadRecord() {
+bool TForm3::loadRecord() {
     Table& t = m_data.FDTable1;
     emptyFields();
     showRecordCount();
@@ -78,7 +106,8 @@ void TForm3::loadRecord() {
     // The bare stored name: shown, never read as a path.
     fileField->reset(t.asString(QStringLiteral("FNEV")));
     setMemoText(Memo1, t.asString(QStringLiteral("LEIRAS")));
-    photo->readPhoto(t.asBytes(QStringLiteral("FOTO")));
+    // A photo that cannot be shown leaves the box empty and is kept as stored.
+    return photo->readPhoto(t.asBytes(QStringLiteral("FOTO")));
 }
 
 // FDTable1 may have been moved since the showing (a lookup, another window); every write of
@@ -101,6 +130,8 @@ void TForm3::store() {
         m_prompter.warning(QStringLiteral("Legalább a cím megadása kötelező !"));
         return;
     }
+    if (!m_lists->typedTextsFit())
+        return; // the form keeps what was typed
 
     Table& table = m_data.FDTable1;
     // Letter case counts: a change of case alone is a new title and is tested.

@@ -28,13 +28,15 @@ public slots:
 
 private:
     bool findRecord();
-    void loadRecord();
+    bool loadRecord(); // false: the stored photo cannot be shown
     bool returnToOpenedRecord();
     void store();
     void warnNotFound();
+    void tellPhotoUnreadable();
 
     qint64 m_openedKey = -1;
     QString m_openingTitle;
+    bool m_toldPhotoUnreadable = false;
 };
 
 } // namespace kx

@@ -63,7 +63,8 @@ RecordPass recordPass(Table& records) {
     const QString size = QStringLiteral("FMER");
     RecordPass out;
     for (records.first(); !records.eof(); records.next()) {
-        if (records.isNull(photo))
+        // Every form stores "no photo" as zero bytes; NULL is no photo too.
+        if (records.isNullOrEmpty(photo))
             ++out.withoutPhoto;
         else
             ++out.withPhoto;

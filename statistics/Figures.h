@@ -39,7 +39,7 @@ struct RecordPass {
 };
 
 // Walks the table from its first record to its last. Only the visible columns travel; the
-// photo is asked whether it is NULL, never read.
+// photo is asked whether it holds any bytes (NULL or zero bytes is no photo), never read.
 RecordPass recordPass(Table& records);
 
 } // namespace kx

@@ -9,7 +9,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -39,6 +41,26 @@ void type(RecordForm* f, const QString& title, const QString& keywords = QString
     f->Edit4->setText(keywords);
 }
 
+// A file whose full path is exactly length characters long, below base.
+QString fileWithPathLength(const QString& base, qsizetype length) {
+    QString dir = base;
+    // Folders of 200 characters until the rest fits one file name.
+    while (length - dir.size() - 1 > 200) {
+        dir += QLatin1Char('/') + QString(200, QLatin1Char('d'));
+        if (!QDir().mkpath(dir))
+            qFatal("cannot create %s", qPrintable(dir));
+    }
+    const qsizetype nameLength = length - dir.size() - 1;
+    if (nameLength < 5)
+        qFatal("path too short for the base folder");
+    const QString path =
+        dir + QLatin1Char('/') + QString(nameLength - 4, QLatin1Char('f')) + QStringLiteral(".txt");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write("tartalom") != 8)
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
 QImage smallPicture() {
     QImage img(10, 8, QImage::Format_RGB32);
     img.fill(QColor(200, 30, 40));
@@ -64,6 +86,8 @@ private slots:
     void textLatin2CannotHoldKeepsTyping_data();
     void textLatin2CannotHoldKeepsTyping();
     void discardAndCloseDropTypedData();
+    void pathLongerThanTheFileLine_data();
+    void pathLongerThanTheFileLine();
 };
 
 void EntryFormTest::tabOrderAndEnterKey() {
@@ -277,7 +301,9 @@ void EntryFormTest::failedWriteLeavesNoPendingRow() {
         e.db.exec("START TRANSACTION");
         e.db.exec("SELECT * FROM tbl_Data FOR UPDATE");
     } else {
-        e.form2->ComboBox1->setEditText(QString(151, QLatin1Char('x'))); // TIP holds 150
+        // A rule of the server's own that the form cannot know of.
+        e.db.exec("ALTER TABLE tbl_Data ADD CONSTRAINT kx_refused CHECK (HIV <> 'tiltott')");
+        e.form2->Edit5->setText(QStringLiteral("tiltott"));
     }
     e.prompter().answerQuestions({false});
     e.form2->BitBtn2Click();
@@ -428,6 +454,45 @@ void EntryFormTest::discardAndCloseDropTypedData() {
     QCOMPARE(titleAtNextShowing, QString());
     QCOMPARE(e.prompter().shown, QList<Shown>{});
     QCOMPARE(e.recordCount(), 0);
+}
+
+void EntryFormTest::pathLongerThanTheFileLine_data() {
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("attached");
+    QTest::newRow("500 characters, as many as the line holds") << 500 << true;
+    QTest::newRow("501 characters") << 501 << false;
+}
+
+void EntryFormTest::pathLongerThanTheFileLine() {
+    QFETCH(int, length);
+    QFETCH(bool, attached);
+    EditingApp e;
+    const QString path = fileWithPathLength(e.app.folder.path(), length);
+    QCOMPARE(path.size(), length);
+    e.form2->FormShow();
+    type(e.form2, QStringLiteral("Hosszú úttal"));
+    e.prompter().answerFiles({path});
+    e.form2->SpeedButton1->click();
+    QCOMPARE(e.form2->Edit2->text(), attached ? path : QString());
+    e.form2->BitBtn2Click();
+
+    const Shown chooser{"openFile", "Tárolandó fájlok:", ""};
+    const QString fnev = e.value("SELECT CONCAT_WS('|', FNEV, FMER, FILE) FROM tbl_Data");
+    if (attached) {
+        QCOMPARE(e.prompter().shown, (QList<Shown>{chooser, resultBox(kStored)}));
+        QCOMPARE(fnev, QFileInfo(path).fileName() + QStringLiteral("|8|tartalom"));
+        return;
+    }
+    // Told at once; the line was never cut to a path that names no file, and the record is
+    // stored without one.
+    QCOMPARE(e.prompter().shown,
+             (QList<Shown>{chooser,
+                           warningBox(QStringLiteral("A kiválasztott fájl elérési útja hosszabb "
+                                                     "500 karakternél, a fájl nem csatolható !")),
+                           resultBox(kStored)}));
+    QCOMPARE(e.recordCount(), 1);
+    QCOMPARE(e.value("SELECT CONCAT_WS('|', FNEV IS NULL, FILE IS NULL) FROM tbl_Data"),
+             QStringLiteral("1|1"));
 }
 
 QTEST_MAIN(EntryFormTest)

@@ -43,6 +43,8 @@ private slots:
     void matchRules();
     void addedValueIsAtTheEndAtOnce();
     void failedLookupCountsAsNoMatch();
+    void textLongerThanItsColumn_data();
+    void textLongerThanItsColumn();
 };
 
 void ListsTest::fillTakesRowsInKeyOrder() {
@@ -177,6 +179,78 @@ void ListsTest::failedLookupCountsAsNoMatch() {
     QCOMPARE(e.form2->Edit1->text(), QStringLiteral("Rekord"));
     QCOMPARE(e.data().FDTable2.state(), TableState::Browse);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+}
+
+void ListsTest::textLongerThanItsColumn_data() {
+    QTest::addColumn<bool>("modification");
+    QTest::addColumn<bool>("category");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("refusal"); // empty: stored
+    const QString typeTooLong = QStringLiteral("A típus legfeljebb 150 karakter hosszú lehet !");
+    const QString categoryTooLong =
+        QStringLiteral("A kategória legfeljebb 150 karakter hosszú lehet !");
+    const QString over = QString(151, QLatin1Char('x'));
+    // One byte each in the Latin-2 column, two in UTF-8.
+    const QString accentedFull = QString(150, QChar(0x0151)); // ő
+    QTest::newRow("entry, type of 151") << false << false << over << typeTooLong;
+    QTest::newRow("entry, category of 151") << false << true << over << categoryTooLong;
+    QTest::newRow("modification, type of 151") << true << false << over << typeTooLong;
+    QTest::newRow("modification, category of 151") << true << true << over << categoryTooLong;
+    QTest::newRow("entry, type of 150 accented") << false << false << accentedFull << QString();
+    QTest::newRow("modification, category of 150 accented")
+        << true << true << accentedFull << QString();
+}
+
+void ListsTest::textLongerThanItsColumn() {
+    QFETCH(bool, modification);
+    QFETCH(bool, category);
+    QFETCH(QString, text);
+    QFETCH(QString, refusal);
+    EditingApp e;
+    const qint64 key = e.addRecord(QStringLiteral("Meglévő"), {"KSZO"}, {"'eredeti'"});
+    RecordForm* form = modification ? static_cast<RecordForm*>(e.form3) : e.form2;
+    if (modification) {
+        e.openForModification(QStringLiteral("Meglévő"));
+    } else {
+        e.form2->FormShow();
+        e.form2->Edit1->setText(QStringLiteral("Új"));
+    }
+    form->Edit4->setText(QStringLiteral("gépelt"));
+    QComboBox* box = category ? form->ComboBox2 : form->ComboBox1;
+    box->setEditText(text);
+    form->BitBtn2Click();
+
+    const QString column = category ? QStringLiteral("KAT") : QStringLiteral("TIP");
+    const QString listTable = category ? QStringLiteral("tbl_Kat") : QStringLiteral("tbl_Tip");
+    if (refusal.isEmpty()) {
+        QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(modification ? kModified : kStored)});
+        QCOMPARE(
+            e.value(
+                QStringLiteral("SELECT HEX(%1) FROM tbl_Data WHERE KSZO = 'gépelt'").arg(column)),
+            hex(text));
+        QCOMPARE(e.value("SELECT COUNT(*) FROM " + listTable), QStringLiteral("1"));
+        return;
+    }
+    // Refused before anything is written: no lock question, no row, no list value.
+    QCOMPARE(e.prompter().shown, QList<Shown>{warningBox(refusal)});
+    QCOMPARE(box->currentText(), text);
+    QCOMPARE(form->Edit4->text(), QStringLiteral("gépelt"));
+    QCOMPARE(e.recordCount(), 1);
+    QCOMPARE(e.value(QStringLiteral("SELECT KSZO FROM tbl_Data WHERE AZ = %1").arg(key)),
+             QStringLiteral("eredeti"));
+    QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Tip"), QStringLiteral("0"));
+    QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Kat"), QStringLiteral("0"));
+    QCOMPARE(e.data().FDTable1.state(), TableState::Browse);
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+
+    // Shortened, the same form stores what it keeps.
+    box->setEditText(text.left(150));
+    form->BitBtn2Click();
+    QCOMPARE(e.prompter().shown.last(), resultBox(modification ? kModified : kStored));
+    QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Data WHERE KSZO = 'gépelt' AND "
+                                    "%1 = REPEAT('x', 150)")
+                         .arg(column)),
+             QStringLiteral("1"));
 }
 
 QTEST_MAIN(ListsTest)

@@ -84,7 +84,7 @@ private slots:
     void photoBytes_data();
     void photoBytes();
     void emptyBoxAndEmptyPhoto();
-    void unreadablePhotoKeepsTheBox();
+    void unreadablePhotoEmptiesTheBoxAndIsKept();
     void marksAndSwitches_data();
     void marksAndSwitches();
     void switchesOnlyChangeTheDisplay();
@@ -329,12 +329,17 @@ void TstPhoto::emptyBoxAndEmptyPhoto() {
     QVERIFY(b.panel.Image1->pixmap().isNull());
 }
 
-void TstPhoto::unreadablePhotoKeepsTheBox() {
+void TstPhoto::unreadablePhotoEmptiesTheBoxAndIsKept() {
     Box b;
     b.panel.placeSource(twoColours({20, 20}), 24);
-    const QImage before = b.panel.picture();
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error, b.panel.readPhoto("not a bitmap at all"));
-    QCOMPARE(b.panel.picture(), before);
+    // Nothing of the earlier picture stays; the stored bytes go back as they came.
+    QVERIFY(!b.panel.readPhoto("not a bitmap at all"));
+    QVERIFY(b.panel.isEmpty());
+    QCOMPARE(b.panel.photoBytes(), QByteArray("not a bitmap at all"));
+    QVERIFY(b.prompter.shown.isEmpty());
+    // Removing it is a change of this opening like any other.
+    b.panel.rl1->trigger();
+    QVERIFY(b.panel.photoBytes().isEmpty());
 }
 
 void TstPhoto::marksAndSwitches_data() {

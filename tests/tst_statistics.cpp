@@ -152,8 +152,9 @@ void StatisticsTest::figures_data() {
                        // exactly 100000 counts in neither, 1000000 only
                        // in the first, just over 1000000 in both
                        "3", "1",
-                       // a stored empty photo is not NULL
-                       "3", "2"};
+                       // zero bytes, as the forms store "no photo", count as no photo
+                       // like NULL
+                       "2", "3"};
 
     QStringList sameType;
     for (int i = 1; i <= 5; ++i)
