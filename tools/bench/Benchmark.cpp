@@ -481,8 +481,9 @@ bool Benchmark::run() {
                      count = table.recordCount();
                      pass = recordPass(table);
                  },
-             .client = QStringLiteral("SELECT COUNT(*) FROM tbl_Data; SELECT AZ, FOTO IS "
-                                      "NULL, FMER FROM tbl_Data ORDER BY AZ;")},
+             .client = QStringLiteral("SELECT COUNT(*) FROM tbl_Data; SELECT AZ, "
+                                      "COALESCE(OCTET_LENGTH(FOTO), 0) = 0, FMER FROM tbl_Data "
+                                      "ORDER BY AZ;")},
             kRatioTarget);
 
     const qint64 peakKb = peakResidentKb();
