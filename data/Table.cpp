@@ -132,7 +132,7 @@ struct Table::Impl {
             nullRuns[it.key()].length = *it;
     }
 
-    // emptyToo: zero bytes count as no value as well (FOTO stores "no photo" as zero bytes).
+    // emptyToo: a value of zero bytes counts as no value as well.
     bool deferredIsNull(const QString& col, bool emptyToo = false) {
         NullRun& run = nullRuns[col.toUpper() + (emptyToo ? QStringLiteral("|0") : QString())];
         const int size = int(run.flags.size());
