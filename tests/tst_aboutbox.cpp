@@ -96,13 +96,15 @@ void AboutBoxTest::fixedTexts() {
              QStringLiteral("Microsoft Rendszerinformáció megjelenítése !"));
     QCOMPARE(box->BitBtn2->text(), QStringLiteral("Rendben"));
     QCOMPARE(box->BitBtn2->statusTip(), QStringLiteral("Befejezés !"));
-    // "Rendben" comes before "MS Info" in the tab order, and Enter presses it.
+    // "Rendben" comes before "MS Info" in the tab order. Neither is a default button: Enter
+    // presses only the button that has the focus.
     QList<QWidget*> tabOrder;
     for (QWidget* w = box->nextInFocusChain(); w != box; w = w->nextInFocusChain())
         if (w->focusPolicy() & Qt::TabFocus)
             tabOrder << w;
     QCOMPARE(tabOrder, (QList<QWidget*>{box->BitBtn2, box->BitBtn1}));
-    QVERIFY(box->BitBtn2->isDefault());
+    QVERIFY(!box->BitBtn2->isDefault() && !box->BitBtn2->autoDefault());
+    QVERIFY(!box->BitBtn1->isDefault() && !box->BitBtn1->autoDefault());
     QCOMPARE(box->Label2->statusTip(), QStringLiteral("E-mail küldése a készítőnek !"));
     QCOMPARE(box->Label15->statusTip(), QStringLiteral("Cím behívása böngésző programba !"));
     for (QLabel* link : {box->Label2, box->Label15}) {
