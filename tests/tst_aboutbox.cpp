@@ -142,19 +142,27 @@ void AboutBoxTest::showingMeasuresValues() {
     QVERIFY2(QRegularExpression(R"(^.*  \(\d+\.\d+\.\d+\)$)").match(box->Label9->text()).hasMatch(),
              qPrintable(box->Label9->text()));
 
-    // Memory: whole kilobytes grouped by three; a share from 0 to 100.
+    // Memory: whole kilobytes grouped by three with the desktop's own separator; a share
+    // from 0 to 100.
+    const QLocale regional;
+    const QString group = QRegularExpression::escape(regional.groupSeparator());
     const QString memory = box->Label10->text();
-    QVERIFY2(QRegularExpression(R"(^\d{1,3}(,\d{3})* KB$)").match(memory).hasMatch(),
+    QVERIFY2(QRegularExpression(QStringLiteral(R"(^\d{1,3}(%1\d{3})* KB$)").arg(group))
+                 .match(memory)
+                 .hasMatch(),
              qPrintable(memory));
-    QVERIFY(memory.chopped(3).remove(',').toLongLong() > 1024);
+    QVERIFY(memory.chopped(3).remove(regional.groupSeparator()).toLongLong() > 1024);
     const auto inUse = QRegularExpression(R"(^(\d+) %$)").match(box->Label11->text());
     QVERIFY2(inUse.hasMatch(), qPrintable(box->Label11->text()));
     QVERIFY(inUse.captured(1).toInt() <= 100);
 
-    // Speed: exactly two decimals, a plausible clock.
-    const auto speed = QRegularExpression(R"(^(\d+\.\d\d) MHz$)").match(box->Label12->text());
+    // Speed: exactly two decimals after the desktop's decimal sign, a plausible clock.
+    const auto speed =
+        QRegularExpression(QStringLiteral(R"(^(\d+%1\d\d) MHz$)")
+                               .arg(QRegularExpression::escape(regional.decimalPoint())))
+            .match(box->Label12->text());
     QVERIFY2(speed.hasMatch(), qPrintable(box->Label12->text()));
-    QVERIFY(speed.captured(1).toDouble() > 10);
+    QVERIFY(regional.toDouble(speed.captured(1)) > 10);
 
     QVERIFY2(QRegularExpression(R"(^.+  Rev\. \d+$)").match(box->Label13->text()).hasMatch(),
              qPrintable(box->Label13->text()));
