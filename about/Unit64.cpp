@@ -3,6 +3,7 @@
 #include "SystemInfoText.h"
 #include "platform/CommandRunner.h"
 #include "platform/FormStyle.h"
+#include "platform/Hints.h"
 #include "platform/ProcessorSpeed.h"
 #include "platform/ShellRequests.h"
 #include "platform/SystemFacts.h"
@@ -80,16 +81,16 @@ TAboutBox::TAboutBox(Prompter& prompter, QWidget* parent)
                               QStringLiteral("Rendben"), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     BitBtn2->setGeometry(189, 362, 100, 25);
-    BitBtn2->setStatusTip(QStringLiteral("Befejezés !"));
-    BitBtn2->setDefault(true);
+    setHint(BitBtn2, QStringLiteral("Befejezés !"));
     BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_ComputerIcon),
                               QStringLiteral("MS Info"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setGeometry(8, 362, 100, 25);
-    BitBtn1->setStatusTip(QStringLiteral("Microsoft Rendszerinformáció megjelenítése !"));
+    setHint(BitBtn1, QStringLiteral("Microsoft Rendszerinformáció megjelenítése !"));
 
     connect(BitBtn1, &QPushButton::clicked, this, &TAboutBox::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TAboutBox::BitBtn2Click);
+    enterPressesOnlyFocusedButton(this);
 }
 
 const QStringList& TAboutBox::systemInformationTools() {
@@ -164,8 +165,8 @@ void TAboutBox::buildUpperPanel() {
         link->setCursor(Qt::PointingHandCursor);
         link->installEventFilter(this);
     }
-    Label2->setStatusTip(QStringLiteral("E-mail küldése a készítőnek !"));
-    Label15->setStatusTip(QStringLiteral("Cím behívása böngésző programba !"));
+    setHint(Label2, QStringLiteral("E-mail küldése a készítőnek !"));
+    setHint(Label15, QStringLiteral("Cím behívása böngésző programba !"));
 }
 
 void TAboutBox::buildSystemPanel() {

@@ -2,6 +2,7 @@
 
 #include "data/Query.h"
 #include "platform/CommandRunner.h"
+#include "platform/Hints.h"
 
 #include <QStyle>
 #include <QToolButton>
@@ -35,8 +36,7 @@ RecordNavigator::RecordNavigator(Query& query, Prompter& prompter, QWidget* pare
         button->setObjectName(QString::fromLatin1(b.name));
         button->setGeometry(left, 0, 25, 25);
         button->setIcon(style()->standardIcon(b.icon));
-        button->setToolTip(QString::fromUtf8(b.hint));
-        button->setStatusTip(QString::fromUtf8(b.hint));
+        setHint(button, QString::fromUtf8(b.hint)); // also its name: the button is a picture
         button->setFocusPolicy(Qt::NoFocus);
         connect(button, &QToolButton::clicked, this, b.handler);
         *b.target = button;

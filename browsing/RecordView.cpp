@@ -50,12 +50,6 @@ void addLabel(QWidget* panel, const QString& caption, int x, int top, int width,
 
 } // namespace
 
-void setHint(QWidget* control, const QString& hint) {
-    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
-    control->setToolTip(bar < 0 ? hint : hint.left(bar));
-    control->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
-}
-
 RecordView::RecordView(Prompter& prompter, const QString& objectName, const QString& caption,
                        const Names& names, bool framedPhoto, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -89,6 +83,7 @@ RecordView::RecordView(Prompter& prompter, const QString& objectName, const QStr
     connect(BitBtn1, &QPushButton::clicked, this, &RecordView::BitBtn1Click);
 
     buildFieldPanel(names, framedPhoto);
+    enterPressesOnlyFocusedButton(this);
 }
 
 RecordView::~RecordView() = default;
@@ -169,12 +164,10 @@ QPushButton* RecordView::addStripButton(const char* name, const QString& caption
         button->setGeometry(left, 8, 25, 25);
         button->setFlat(true);
         button->setFocusPolicy(Qt::NoFocus); // a picture button, as on a toolbar
-        setHint(button, hint);
     } else {
-        // A button with a caption needs no tooltip: its hint goes to the status line only.
         button->setGeometry(left, 8, 90, 25);
-        button->setStatusTip(hint);
     }
+    setHint(button, hint);
     return button;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Hints.h"
+
 #include <QDialog>
 
 class QFrame;
@@ -67,9 +69,5 @@ protected:
 private:
     void buildFieldPanel(const Names& names, bool framedPhoto);
 };
-
-// Puts a hint on a control: the part before "|" is its tooltip, the part after it the long
-// hint of the status line; a hint without "|" serves as both. An empty hint removes both.
-void setHint(QWidget* control, const QString& hint);
 
 } // namespace kx

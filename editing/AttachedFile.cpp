@@ -2,6 +2,7 @@
 
 #include "data/TableBase.h"
 #include "platform/FormStyle.h"
+#include "platform/Hints.h"
 #include "platform/Prompter.h"
 
 #include <QFile>
@@ -46,9 +47,7 @@ AttachedFileField::AttachedFileField(Prompter& prompter, QWidget* parent)
     SpeedButton1 = new QToolButton(this);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setIcon(QIcon(QStringLiteral(":/icons/document-open.png")));
-    SpeedButton1->setToolTip(QStringLiteral("Fájl kiválasztása"));
-    SpeedButton1->setStatusTip(QStringLiteral("Fájl kiválasztása !"));
-    SpeedButton1->setAccessibleName(QStringLiteral("Fájl kiválasztása"));
+    setHint(SpeedButton1, QStringLiteral("Fájl kiválasztása|Fájl kiválasztása !"));
     SpeedButton1->setFixedSize(23, 22);
     SpeedButton1->setFocusPolicy(Qt::NoFocus); // a speed button never takes the focus
     SpeedButton1->setAutoRaise(true);

@@ -2,6 +2,7 @@
 
 #include "platform/ClipboardPicture.h"
 #include "platform/CommandRunner.h"
+#include "platform/Hints.h"
 #include "platform/JpegDecoder.h"
 #include "platform/Prompter.h"
 
@@ -35,7 +36,7 @@ int scaledSide(qint64 part, qint64 whole) {
 QAction* addItem(QMenu* menu, const char* name, const QString& caption, const QString& hint) {
     QAction* action = menu->addAction(caption);
     action->setObjectName(QString::fromLatin1(name));
-    action->setStatusTip(hint);
+    setHint(action, hint);
     return action;
 }
 

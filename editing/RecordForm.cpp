@@ -117,6 +117,7 @@ RecordForm::RecordForm(SharedData& data, Prompter& prompter, const QString& obje
     connect(BitBtn1, &QPushButton::clicked, this, &RecordForm::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &RecordForm::BitBtn2Click);
     connect(BitBtn3, &QPushButton::clicked, this, &RecordForm::BitBtn3Click);
+    enterPressesOnlyFocusedButton(this);
 }
 
 RecordForm::~RecordForm() = default;

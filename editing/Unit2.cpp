@@ -5,6 +5,7 @@
 #include "TypeCategoryLists.h"
 #include "data/SharedData.h"
 #include "platform/CommandRunner.h"
+#include "platform/DateTimeText.h"
 #include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
@@ -12,17 +13,13 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 
 namespace kx {
 
 namespace {
-// The current local time as the user's regional short date, one blank, the long time.
+// The current local date and time as the program writes it everywhere.
 QString nowText() {
-    const QLocale locale;
-    const QDateTime now = QDateTime::currentDateTime();
-    return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(now.time(), QLocale::LongFormat);
+    return dateTimeText(QDateTime::currentDateTime());
 }
 } // namespace
 

@@ -1,5 +1,6 @@
 #pragma once
 
+class QDialog;
 class QWidget;
 class QLabel;
 
@@ -15,5 +16,10 @@ void centreOnScreen(QWidget* window);
 // Enter in a one-line field (or a check box) moves the focus to the next control instead of
 // pressing the dialog's default button.
 void moveFocusOnEnter(QWidget* field);
+
+// Enter in the dialog presses only a focused push or tool button, and only that one: no button
+// is the dialog's default, so Enter in a field that does not use the key (a read-only text, a
+// grid) closes nothing and runs no command.
+void enterPressesOnlyFocusedButton(QDialog* dialog);
 
 } // namespace kx

@@ -1,5 +1,7 @@
 #include "PictureBox.h"
 
+#include "Hints.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QPixmap>
@@ -12,7 +14,7 @@ namespace {
 QAction* addSwitchItem(QMenu* menu, const char* name, const QString& caption, const QString& hint) {
     QAction* item = menu->addAction(caption);
     item->setObjectName(QString::fromLatin1(name));
-    item->setStatusTip(hint);
+    setHint(item, hint);
     item->setCheckable(true);
     return item;
 }

@@ -1,11 +1,11 @@
 #include "ReportEngine.h"
 
+#include "DateTimeText.h"
 #include "Prompter.h"
 #include "ReportDataSource.h"
 #include "ReportPreview.h"
 
 #include <QFontMetricsF>
-#include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -127,10 +127,32 @@ QRectF placePicture(const QImage& picture, const QRectF& box, bool centred, bool
     return QRectF(box.center() - QPointF(natural.width() / 2, natural.height() / 2), natural);
 }
 
+// The pages a print job sends, 0-based, in the order they go out: the range chosen in the
+// print dialog (all pages when none), each as many times as the copies asked for where the
+// printer does not make the copies itself (a PDF file, for one). Collated copies repeat the
+// whole range; uncollated ones repeat each page in turn.
+QList<int> pagesToSend(const QPrinter& printer, int pageCount) {
+    QList<int> range;
+    const QPageRanges chosen = printer.pageRanges();
+    const bool ranged = printer.printRange() == QPrinter::PageRange && !chosen.isEmpty();
+    for (int page = 1; page <= pageCount; ++page)
+        if (!ranged || chosen.contains(page))
+            range << page - 1;
+    const int copies = printer.supportsMultipleCopies() ? 1 : qMax(1, printer.copyCount());
+    QList<int> pages;
+    if (printer.collateCopies()) {
+        for (int copy = 0; copy < copies; ++copy)
+            pages << range;
+    } else {
+        for (int page : range)
+            for (int copy = 0; copy < copies; ++copy)
+                pages << page;
+    }
+    return pages;
+}
+
 QString producedText(const QDateTime& when) {
-    const QLocale locale;
-    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(when.time(), QLocale::LongFormat);
+    return dateTimeText(when);
 }
 
 } // namespace
@@ -450,7 +472,12 @@ void Report::configurePrinter(QPrinter& printer) const {
 
 void Report::print(QPrinter& printer) {
     startOutput();
-    const int pages = pageCount();
+    const QList<int> pages = pagesToSend(printer, pageCount());
+    if (pages.isEmpty()) {
+        // A range beyond the last page: nothing to send, not even a blank sheet.
+        finishWalk();
+        return;
+    }
     QPainter painter;
     if (!painter.begin(&printer))
         throw std::runtime_error(QStringLiteral("A nyomtatás nem indítható el: %1")
@@ -459,10 +486,10 @@ void Report::print(QPrinter& printer) {
                                               : printer.outputFileName())
                                      .toStdString());
     scaleToMillimetres(painter, printer.resolution());
-    for (int page = 0; page < pages; ++page) {
-        if (page > 0 && !printer.newPage())
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        if (i > 0 && !printer.newPage())
             throw std::runtime_error("A nyomtatás megszakadt.");
-        paintPage(page, painter);
+        paintPage(pages[i], painter);
     }
     painter.end();
     finishWalk();

@@ -1,5 +1,8 @@
 #include "ReportPreview.h"
 
+#include "FormStyle.h"
+#include "Hints.h"
+
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -28,10 +31,10 @@ QToolButton* toolButton(QWidget* parent, const QString& name, const QString& tip
                         const QString& text = QString()) {
     auto* b = new QToolButton(parent);
     b->setObjectName(name);
-    b->setToolTip(tip);
     b->setAutoRaise(true);
     b->setIcon(icon);
     b->setText(text);
+    setHint(b, tip); // after the text: a button without one is named by its tip
     if (!icon.isNull() && !text.isEmpty())
         b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     else if (icon.isNull())
@@ -148,6 +151,7 @@ ReportPreview::ReportPreview(Report& report, int pageCount, QWidget* parent)
     }
     setZoom(m_zoom);
     updateControls();
+    enterPressesOnlyFocusedButton(this);
 }
 
 ReportPreview::~ReportPreview() = default;
@@ -287,6 +291,9 @@ void ReportPreview::printReport() {
         } else {
             QPrintDialog dialog(&printer, this);
             dialog.setOption(QAbstractPrintDialog::PrintToFile);
+            // The range offered is the report's own pages; printing honours it.
+            dialog.setOption(QAbstractPrintDialog::PrintPageRange);
+            dialog.setMinMax(1, m_pages);
             accepted = dialog.exec() == QDialog::Accepted;
         }
         if (accepted)

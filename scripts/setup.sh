@@ -6,7 +6,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 packages=(qt6-base-dev qt6-base-dev-tools libmariadb-dev mariadb-server mariadb-client
     libsqlite3-dev libjpeg-dev ninja-build cmake g++ pkg-config xvfb fonts-liberation sqlite3
-    xauth poppler-utils)
+    xauth poppler-utils xdotool x11-utils locales)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -42,6 +42,8 @@ if ((${#missing[@]})); then
         trap - EXIT
     fi
 fi
+
+bash scripts/locales.sh
 
 cmake -S . -B build -G Ninja
 cmake --build build

@@ -16,4 +16,9 @@ export QT_QPA_PLATFORM=offscreen
 
 status=0
 ctest --test-dir build --output-on-failure "$@" || status=$?
+# A whole run (no ctest arguments) also runs the widget tests on an X server under a
+# Hungarian locale.
+if (($# == 0)); then
+    bash scripts/test-desktop.sh || status=1
+fi
 exit "$status"

@@ -1,3 +1,4 @@
+#include "platform/AppIdentity.h"
 #include "platform/AppLifetime.h"
 #include "platform/QtPrompter.h"
 #include "shell/Unit1.h"
@@ -6,8 +7,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kartotex"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Kartotex"));
+    kx::applyApplicationIdentity();
 
     kx::QtPrompter prompter;
     kx::AppLifetime lifetime;

@@ -13,7 +13,9 @@
 #include "editing/Unit3.h"
 #include "platform/AppLifetime.h"
 #include "platform/CommandRunner.h"
+#include "platform/DateTimeText.h"
 #include "platform/GuardedStep.h"
+#include "platform/Hints.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
 #include "statistics/Unit6.h"
@@ -26,7 +28,6 @@
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QLocale>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusTipEvent>
@@ -61,6 +62,8 @@ TForm1::TForm1(Prompter& prompter, AppLifetime& lifetime, QWidget* parent)
     font.setPointSize(8);
     setFont(font);
     attachErrorHandlers(m_data, m_prompter);
+    // Panel 0 shows the long hints of every window, not only of this one.
+    new StatusHintRouter(this);
 
     m_gridModel = new RecordGridModel(m_data.FDQuery1, this);
     auto* client = new QWidget(this);
@@ -134,10 +137,7 @@ bool TForm1::event(QEvent* event) {
 }
 
 void TForm1::Timer1Timer() {
-    const QLocale locale;
-    const QDateTime now = QDateTime::currentDateTime();
-    m_panel1->setText(locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                      locale.toString(now.time(), QLocale::LongFormat));
+    m_panel1->setText(dateTimeText(QDateTime::currentDateTime()));
 }
 
 // Keeps the grid's selected row on the record query's current row.

@@ -1,6 +1,7 @@
 // Building the main window's controls: toolbar, menus, grid and status bar.
 #include "RecordGridModel.h"
 #include "Unit1.h"
+#include "platform/DoubleClick.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -160,7 +161,8 @@ void TForm1::buildGrid(QWidget* parent) {
         DBGrid1->setColumnWidth(i, RecordGridModel::widths()[i]);
 
     connect(titles, &QHeaderView::sectionClicked, this, &TForm1::DBGrid1TitleClick);
-    connect(DBGrid1, &QTableView::doubleClicked, this, &TForm1::DBGrid1DblClick);
+    // Anywhere in the grid, rows or none: the command's record check speaks for an empty one.
+    onDoubleClick(DBGrid1->viewport(), [this] { DBGrid1DblClick(); });
     connect(DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos));
     });

@@ -5,6 +5,7 @@
 #include "data/SharedData.h"
 #include "platform/CommandRunner.h"
 #include "platform/FormStyle.h"
+#include "platform/Hints.h"
 #include "platform/ScreenCursor.h"
 
 #include <QFrame>
@@ -29,8 +30,8 @@ QPushButton* stripButton(QWidget* strip, const char* name, const QString& captio
     auto* button = new QPushButton(strip->style()->standardIcon(icon), caption, strip);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(x, 8, 100, 25);
-    // The hint goes to the main window's status line, as on the other windows.
-    button->setStatusTip(hint);
+    // Tooltip, and the long hint on the main window's status line, as on the other windows.
+    setHint(button, hint);
     return button;
 }
 
@@ -76,6 +77,7 @@ TForm6::TForm6(SharedData& data, Prompter& prompter, QWidget* parent)
     setTabOrder(BitBtn1, DBGrid1);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm6::BitBtn2Click);
     connect(BitBtn1, &QPushButton::clicked, this, &TForm6::BitBtn1Click);
+    enterPressesOnlyFocusedButton(this);
 }
 
 TForm6::~TForm6() = default;

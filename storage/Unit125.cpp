@@ -73,11 +73,9 @@ TForm125::TForm125(SharedData& data, Prompter& prompter, AppLifetime& lifetime, 
     BitBtn1 = new QPushButton(QStringLiteral("Belépés"), panel);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setGeometry(16, 14, 105, 28);
-    BitBtn1->setAutoDefault(true);
     BitBtn2 = new QPushButton(QStringLiteral("Befejezés"), panel);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     BitBtn2->setGeometry(152, 14, 105, 28);
-    BitBtn2->setAutoDefault(true);
 
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, Edit3);
@@ -89,6 +87,8 @@ TForm125::TForm125(SharedData& data, Prompter& prompter, AppLifetime& lifetime, 
 
     connect(BitBtn1, &QPushButton::clicked, this, &TForm125::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm125::BitBtn2Click);
+    // Enter on "Belépés" (or "Befejezés") presses it; elsewhere it only moves the focus.
+    enterPressesOnlyFocusedButton(this);
 }
 
 void TForm125::showEvent(QShowEvent* event) {

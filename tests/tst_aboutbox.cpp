@@ -96,13 +96,15 @@ void AboutBoxTest::fixedTexts() {
              QStringLiteral("Microsoft Rendszerinformáció megjelenítése !"));
     QCOMPARE(box->BitBtn2->text(), QStringLiteral("Rendben"));
     QCOMPARE(box->BitBtn2->statusTip(), QStringLiteral("Befejezés !"));
-    // "Rendben" comes before "MS Info" in the tab order, and Enter presses it.
+    // "Rendben" comes before "MS Info" in the tab order. Neither is a default button: Enter
+    // presses only the button that has the focus.
     QList<QWidget*> tabOrder;
     for (QWidget* w = box->nextInFocusChain(); w != box; w = w->nextInFocusChain())
         if (w->focusPolicy() & Qt::TabFocus)
             tabOrder << w;
     QCOMPARE(tabOrder, (QList<QWidget*>{box->BitBtn2, box->BitBtn1}));
-    QVERIFY(box->BitBtn2->isDefault());
+    QVERIFY(!box->BitBtn2->isDefault() && !box->BitBtn2->autoDefault());
+    QVERIFY(!box->BitBtn1->isDefault() && !box->BitBtn1->autoDefault());
     QCOMPARE(box->Label2->statusTip(), QStringLiteral("E-mail küldése a készítőnek !"));
     QCOMPARE(box->Label15->statusTip(), QStringLiteral("Cím behívása böngésző programba !"));
     for (QLabel* link : {box->Label2, box->Label15}) {
@@ -140,19 +142,27 @@ void AboutBoxTest::showingMeasuresValues() {
     QVERIFY2(QRegularExpression(R"(^.*  \(\d+\.\d+\.\d+\)$)").match(box->Label9->text()).hasMatch(),
              qPrintable(box->Label9->text()));
 
-    // Memory: whole kilobytes grouped by three; a share from 0 to 100.
+    // Memory: whole kilobytes grouped by three with the desktop's own separator; a share
+    // from 0 to 100.
+    const QLocale regional;
+    const QString group = QRegularExpression::escape(regional.groupSeparator());
     const QString memory = box->Label10->text();
-    QVERIFY2(QRegularExpression(R"(^\d{1,3}(,\d{3})* KB$)").match(memory).hasMatch(),
+    QVERIFY2(QRegularExpression(QStringLiteral(R"(^\d{1,3}(%1\d{3})* KB$)").arg(group))
+                 .match(memory)
+                 .hasMatch(),
              qPrintable(memory));
-    QVERIFY(memory.chopped(3).remove(',').toLongLong() > 1024);
+    QVERIFY(memory.chopped(3).remove(regional.groupSeparator()).toLongLong() > 1024);
     const auto inUse = QRegularExpression(R"(^(\d+) %$)").match(box->Label11->text());
     QVERIFY2(inUse.hasMatch(), qPrintable(box->Label11->text()));
     QVERIFY(inUse.captured(1).toInt() <= 100);
 
-    // Speed: exactly two decimals, a plausible clock.
-    const auto speed = QRegularExpression(R"(^(\d+\.\d\d) MHz$)").match(box->Label12->text());
+    // Speed: exactly two decimals after the desktop's decimal sign, a plausible clock.
+    const auto speed =
+        QRegularExpression(QStringLiteral(R"(^(\d+%1\d\d) MHz$)")
+                               .arg(QRegularExpression::escape(regional.decimalPoint())))
+            .match(box->Label12->text());
     QVERIFY2(speed.hasMatch(), qPrintable(box->Label12->text()));
-    QVERIFY(speed.captured(1).toDouble() > 10);
+    QVERIFY(regional.toDouble(speed.captured(1)) > 10);
 
     QVERIFY2(QRegularExpression(R"(^.+  Rev\. \d+$)").match(box->Label13->text()).hasMatch(),
              qPrintable(box->Label13->text()));

@@ -5,6 +5,7 @@
 
 #include "browsing/Unit54.h"
 #include "browsing/Unit55.h"
+#include "platform/DateTimeText.h"
 #include "platform/ReportDataSource.h"
 #include "platform/ReportEngine.h"
 #include "platform/ReportPreview.h"
@@ -352,9 +353,7 @@ void TstReports::elements() {
 void TstReports::footerFields() {
     addSampleRecords();
     const ReportPage page = listPage(2);
-    const QLocale locale;
-    const QString when = locale.toString(m_when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                         locale.toString(m_when.time(), QLocale::LongFormat);
+    const QString when = dateTimeText(m_when);
     const PlacedElement* time = page.find(QStringLiteral("QRSysData1"));
     QVERIFY(time);
     // The field is 36.2 mm wide: what prints is the first line of the date and time.
