@@ -6,6 +6,7 @@
 #   share/metainfo/org.kartotex.Kartotex.metainfo.xml
 #   share/doc/kartotex/copyright, changelog.gz
 #   share/man/man1/kartotex.1.gz
+#   share/kartotex/Data.db
 include(GNUInstallDirs)
 
 set(KX_APP_ID org.kartotex.Kartotex)
@@ -21,6 +22,17 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/kartotex.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps
         RENAME ${KX_APP_ID}.png)
 
+# The settings file the program comes with: tbl_Config, no rows. A new Data.db starts as a
+# copy of it, so the first start from the desktop menu finds the table it needs.
+find_program(KX_SQLITE3 sqlite3 REQUIRED)
+set(KX_SHIPPED_DATA_DB ${CMAKE_CURRENT_BINARY_DIR}/packaging/Data.db)
+add_custom_command(OUTPUT ${KX_SHIPPED_DATA_DB}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/packaging
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${KX_SHIPPED_DATA_DB}
+  COMMAND ${KX_SQLITE3} ${KX_SHIPPED_DATA_DB} ".read ${PROJECT_SOURCE_DIR}/storage/ConfigTable.sql"
+  DEPENDS ${PROJECT_SOURCE_DIR}/storage/ConfigTable.sql VERBATIM)
+install(FILES ${KX_SHIPPED_DATA_DB} DESTINATION ${CMAKE_INSTALL_DATADIR}/kartotex)
+
 # Debian wants the changelog compressed with maximum compression and no timestamp.
 set(KX_CHANGELOG_GZ ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${KX_CHANGELOG_GZ}
@@ -32,7 +44,7 @@ add_custom_command(OUTPUT ${KX_MANPAGE_GZ}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/packaging
   COMMAND gzip -9 -n -c ${KX_PACKAGING_DIR}/kartotex.1 > ${KX_MANPAGE_GZ}
   DEPENDS ${KX_PACKAGING_DIR}/kartotex.1 VERBATIM)
-add_custom_target(kx_changelog ALL DEPENDS ${KX_CHANGELOG_GZ} ${KX_MANPAGE_GZ})
+add_custom_target(kx_package_files ALL DEPENDS ${KX_CHANGELOG_GZ} ${KX_MANPAGE_GZ} ${KX_SHIPPED_DATA_DB})
 install(FILES ${KX_MANPAGE_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${KX_PACKAGING_DIR}/copyright ${KX_CHANGELOG_GZ}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kartotex)

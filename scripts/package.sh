@@ -21,7 +21,7 @@ for arg in "$@"; do
 done
 
 packages=(qt6-base-dev qt6-base-dev-tools libmariadb-dev libsqlite3-dev libjpeg-dev ninja-build
-    cmake g++ pkg-config dpkg-dev file desktop-file-utils appstream)
+    cmake g++ pkg-config sqlite3 dpkg-dev file desktop-file-utils appstream)
 ((run_lintian)) && packages+=(lintian)
 missing=()
 for p in "${packages[@]}"; do
@@ -41,7 +41,7 @@ fi
 
 build=${KX_BUILD_DIR:-build}
 [[ -f $build/CMakeCache.txt ]] || cmake -S . -B "$build" -G Ninja
-cmake --build "$build" --target kartotex kx_changelog
+cmake --build "$build" --target kartotex kx_package_files
 rm -rf "$build/package"
 (cd "$build" && cpack -G DEB)
 deb=$(ls "$build"/package/kartotex_*.deb)

@@ -17,12 +17,12 @@
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
 #include "statistics/Unit6.h"
+#include "storage/DataDbLocation.h"
 #include "storage/Unit125.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDialog>
-#include <QDir>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -174,8 +174,9 @@ void TForm1::FormShow() {
         return;
     m_startupRan = true;
     runCommand(m_prompter, [this] {
-        // Data.db is looked for in the process's current directory, not the executable's.
-        m_data.FDConnection2.setDatabase(QDir::currentPath() + QStringLiteral("/Data.db"));
+        // Data.db is looked for in the process's current directory, not the executable's,
+        // or in the settings folder when that directory cannot take it.
+        m_data.FDConnection2.setDatabase(DataDbLocation::forThisProcess());
         createForms();
         m_form125->exec();
         openData();
