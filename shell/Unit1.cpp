@@ -15,6 +15,7 @@
 #include "platform/CommandRunner.h"
 #include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
+#include "platform/ReportEngine.h"
 #include "platform/ScreenCursor.h"
 #include "statistics/Unit6.h"
 #include "storage/DataDbLocation.h"
@@ -110,8 +111,11 @@ void TForm1::createForms() {
         browser->showSingleRecordReport = [this] { m_report54->preview(); };
         browser->showRecordListReport = [this] { m_report55->preview(); };
     }
-    if (!m_report55)
+    if (!m_report55) {
         m_report55 = new TQuickReport55(m_data, this);
+        // A list of many pages is printed or saved under a progress window.
+        m_report55->report().setPrompter(&m_prompter);
+    }
     if (!m_aboutBox)
         m_aboutBox = new TAboutBox(m_prompter, this);
     if (!m_form6)
