@@ -24,13 +24,13 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/kartotex.png
 
 # The settings file the program comes with: tbl_Config, no rows. A new Data.db starts as a
 # copy of it, so the first start from the desktop menu finds the table it needs.
-find_program(KX_SQLITE3 sqlite3 REQUIRED)
+add_executable(kx-make-data-db ${KX_PACKAGING_DIR}/MakeDataDb.cpp)
+target_link_libraries(kx-make-data-db PRIVATE PkgConfig::SQLITE3)
 set(KX_SHIPPED_DATA_DB ${CMAKE_CURRENT_BINARY_DIR}/packaging/Data.db)
 add_custom_command(OUTPUT ${KX_SHIPPED_DATA_DB}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/packaging
-  COMMAND ${CMAKE_COMMAND} -E rm -f ${KX_SHIPPED_DATA_DB}
-  COMMAND ${KX_SQLITE3} ${KX_SHIPPED_DATA_DB} ".read ${PROJECT_SOURCE_DIR}/storage/ConfigTable.sql"
-  DEPENDS ${PROJECT_SOURCE_DIR}/storage/ConfigTable.sql VERBATIM)
+  COMMAND kx-make-data-db ${KX_SHIPPED_DATA_DB} ${PROJECT_SOURCE_DIR}/storage/ConfigTable.sql
+  DEPENDS kx-make-data-db ${PROJECT_SOURCE_DIR}/storage/ConfigTable.sql VERBATIM)
 install(FILES ${KX_SHIPPED_DATA_DB} DESTINATION ${CMAKE_INSTALL_DATADIR}/kartotex)
 
 # Debian wants the changelog compressed with maximum compression and no timestamp.

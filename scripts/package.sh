@@ -21,7 +21,7 @@ for arg in "$@"; do
 done
 
 packages=(qt6-base-dev qt6-base-dev-tools libmariadb-dev libsqlite3-dev libjpeg-dev ninja-build
-    cmake g++ pkg-config sqlite3 dpkg-dev file desktop-file-utils appstream)
+    cmake g++ pkg-config dpkg-dev file desktop-file-utils appstream)
 ((run_lintian)) && packages+=(lintian)
 missing=()
 for p in "${packages[@]}"; do
