@@ -40,4 +40,4 @@ fi
 mkdir -p "$out"
 (cd "$work/run" && LANG=$locale LC_ALL=$locale QT_QPA_PLATFORM=xcb \
     xvfb-run -a -s "-screen 0 1280x1024x24" "$root/build/tools/kartotex-screenshots" "$out")
-echo "screenshots: $(ls "$out" | tr '\n' ' ')in $out"
+echo "screenshots: pictures saved in $out"
