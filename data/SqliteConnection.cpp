@@ -33,8 +33,9 @@ void SqliteConnection::open() {
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         // The file's path goes with SQLite's text: the user must see which file failed.
-        const DbError err(QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)) +
-                              QStringLiteral(": ") + QDir::toNativeSeparators(m_path),
+        const DbError err(QStringLiteral("A(z) \"%1\" adatbázisfájl nem nyitható meg: %2")
+                              .arg(QDir::toNativeSeparators(m_path),
+                                   QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc))),
                           unsigned(rc));
         sqlite3_close(db);
         throw err;

@@ -149,7 +149,9 @@ void DataDbLocationTest::settingsFileThatCannotBeMadeIsReportedAtStartUp() {
     // The failure is the first window, the default error report naming the file; the login
     // dialog is shown all the same.
     QVERIFY(!app.prompter.shown.isEmpty());
-    QCOMPARE(app.prompter.shown.first(), errorReportBox("unable to open database file: " + path));
+    QCOMPARE(app.prompter.shown.first(),
+             errorReportBox("A(z) \"" + path +
+                            "\" adatbázisfájl nem nyitható meg: unable to open database file"));
     QVERIFY(dialogShown);
 }
 
