@@ -3,19 +3,23 @@
 #include "PhotoView.h"
 #include "RecordNavigator.h"
 #include "Reference.h"
+#include "data/DbError.h"
 #include "data/Latin2.h"
 #include "data/RecordSearch.h"
 #include "data/SharedData.h"
 #include "platform/CommandRunner.h"
+#include "platform/Progress.h"
+#include "platform/ProgressWriter.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
 #include "platform/ShellRequests.h"
 
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QStyle>
 #include <stdexcept>
 
@@ -222,15 +226,29 @@ void TForm5::saveStoredFile() {
     const QString path = m_prompter.saveFile(saveFolder(), q.asString(QStringLiteral("FNEV")));
     if (path.isEmpty())
         return;
-    // Created, or emptied when it exists; the value is copied piece by piece, so memory does
-    // not grow with the file. A failure leaves what was written so far.
-    QFile target(path);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Written under a temporary name beside the target and put in its place only when whole:
+    // a failed or cancelled save leaves the chosen name as it was. The value is copied piece
+    // by piece, so memory does not grow with the file.
+    QSaveFile target(path);
+    if (!target.open(QIODevice::WriteOnly))
         throw std::runtime_error(QStringLiteral("A(z) \"%1\" fájl nem hozható létre. %2")
                                      .arg(QDir::toNativeSeparators(path), target.errorString())
                                      .toStdString());
-    q.saveBlobTo(file, target);
-    if (!target.flush())
+    const qint64 size = q.blobSize(file);
+    const std::unique_ptr<Progress> progress =
+        size > kProgressFileBytes
+            ? m_prompter.progress(
+                  QStringLiteral("Tárolt fájl mentése: %1").arg(QFileInfo(path).fileName()), size)
+            : nullptr;
+    ProgressWriter writer(target, progress.get());
+    try {
+        q.saveBlobTo(file, writer);
+    } catch (const DbError&) {
+        if (writer.cancelled())
+            throw SilentAbort{}; // the user stopped it; the temporary file goes with target
+        throw;
+    }
+    if (!target.commit())
         throw std::runtime_error(QStringLiteral("A(z) \"%1\" fájl írása nem sikerült. %2")
                                      .arg(QDir::toNativeSeparators(path), target.errorString())
                                      .toStdString());

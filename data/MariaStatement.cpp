@@ -2,6 +2,7 @@
 
 #include "Latin2.h"
 #include "MariaConnection.h"
+#include "TransferWatch.h"
 
 #include <QFile>
 #include <cstring>
@@ -163,6 +164,7 @@ void MariaStatement::sendLongData(unsigned index, const Param& p) {
     }
     QByteArray chunk(kChunk, Qt::Uninitialized);
     bool sentAny = false;
+    qint64 sent = 0;
     for (;;) {
         const qint64 n = p.file->read(chunk.data(), kChunk);
         if (n < 0)
@@ -177,6 +179,8 @@ void MariaStatement::sendLongData(unsigned index, const Param& p) {
         sentAny = true;
         if (n == 0)
             break;
+        sent += n;
+        TransferWatch::piece(sent); // may stop here: the statement is then never executed
     }
 }
 

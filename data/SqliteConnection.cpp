@@ -3,6 +3,7 @@
 #include "DataSet.h"
 #include "DbError.h"
 
+#include <QDir>
 #include <algorithm>
 #include <sqlite3.h>
 
@@ -31,7 +32,10 @@ void SqliteConnection::open() {
     const int rc = sqlite3_open_v2(m_path.toUtf8().constData(), &db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
-        const DbError err(QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)),
+        // The file's path goes with SQLite's text: the user must see which file failed.
+        const DbError err(QStringLiteral("A(z) \"%1\" adatbázisfájl nem nyitható meg: %2")
+                              .arg(QDir::toNativeSeparators(m_path),
+                                   QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc))),
                           unsigned(rc));
         sqlite3_close(db);
         throw err;

@@ -5,10 +5,14 @@
 #include "RecordText.h"
 #include "TypeCategoryLists.h"
 #include "data/SharedData.h"
+#include "data/TransferWatch.h"
 #include "platform/FormStyle.h"
+#include "platform/Progress.h"
+#include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -268,6 +272,11 @@ void RecordForm::writeRecordRow(const std::function<void()>& start) {
     Table& table = m_data.FDTable1;
     try {
         start();
+        // A large file goes to the server under a progress window; "Mégse" stops it before
+        // the statement runs, so no row is added and nothing is changed.
+        const std::unique_ptr<Progress> progress = fileProgress();
+        const TransferWatch watch(
+            [&progress](qint64 sent) { return !progress || progress->step(sent); });
         table.post();
     } catch (...) {
         table.cancel();
@@ -285,6 +294,16 @@ void RecordForm::setRecordFields(Table& table) {
     table.setField(QStringLiteral("FELVEV"), Edit6->text());
     table.setField(QStringLiteral("LEIRAS"), memoText(Memo1));
     table.setField(QStringLiteral("FOTO"), photo->photoBytes());
+}
+
+std::unique_ptr<Progress> RecordForm::fileProgress() {
+    if (!fileField->chosenInThisOpening())
+        return nullptr;
+    const QFileInfo info(fileField->path());
+    if (!info.isFile() || info.size() <= kProgressFileBytes)
+        return nullptr;
+    return m_prompter.progress(QStringLiteral("Fájl tárolása: %1").arg(info.fileName()),
+                               info.size());
 }
 
 void RecordForm::attachChosenFile(Table& table) {

@@ -15,6 +15,7 @@ namespace kx {
 
 class AttachedFileField;
 class PhotoPanel;
+class Progress;
 class Prompter;
 class Table;
 class TypeCategoryLists;
@@ -83,6 +84,7 @@ protected:
     void setRecordFields(Table& table);
     // FNEV, FTIP, FMER and FILE from the chosen file.
     void attachChosenFile(Table& table);
+    std::unique_ptr<Progress> fileProgress(); // null unless a chosen file is over 10 MB
 
     SharedData& m_data;
     Prompter& m_prompter;

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 namespace kx {
+
+class Progress;
 
 // Every window the program shows on its own goes through one Prompter: the five kinds of
 // message window, the one-line input dialog and the file dialogs. The real one shows Qt
@@ -25,6 +28,11 @@ public:
     virtual QString openFile(const QString& title, const QString& startPath) = 0;
     virtual QString openPicture(const QString& startPath) = 0;
     virtual QString saveFile(const QString& folder, const QString& proposedName) = 0;
+
+    // Long work (total in the work's own units): a window with text, how far the work is and
+    // a "Mégse" button, shown once the work has run for half a second. The default shows
+    // nothing and never cancels.
+    virtual std::unique_ptr<Progress> progress(const QString& text, qint64 total);
 };
 
 QString applicationTitle(); // "Kartotex"

@@ -1,5 +1,7 @@
 #include "QtPrompter.h"
 
+#include "Progress.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -75,6 +77,10 @@ QString QtPrompter::saveFile(const QString& folder, const QString& proposedName)
     const QString start = folder.isEmpty() ? proposedName : QDir(folder).filePath(proposedName);
     return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), start, QString(),
                                         nullptr, QFileDialog::DontConfirmOverwrite);
+}
+
+std::unique_ptr<Progress> QtPrompter::progress(const QString& text, qint64 total) {
+    return std::make_unique<QtProgress>(text, total);
 }
 
 } // namespace kx

@@ -19,6 +19,7 @@ public:
     QString openFile(const QString& title, const QString& startPath) override;
     QString openPicture(const QString& startPath) override;
     QString saveFile(const QString& folder, const QString& proposedName) override;
+    std::unique_ptr<Progress> progress(const QString& text, qint64 total) override;
 };
 
 } // namespace kx

@@ -1,17 +1,25 @@
 #include "ReportEngine.h"
 
 #include "DateTimeText.h"
+#include "Progress.h"
 #include "Prompter.h"
 #include "ReportDataSource.h"
 #include "ReportPreview.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
+#include <QTemporaryFile>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
+#include <sys/stat.h>
 
 namespace kx {
 
@@ -470,13 +478,13 @@ void Report::configurePrinter(QPrinter& printer) const {
     printer.setCreator(applicationTitle());
 }
 
-void Report::print(QPrinter& printer) {
+bool Report::print(QPrinter& printer) {
     startOutput();
     const QList<int> pages = pagesToSend(printer, pageCount());
     if (pages.isEmpty()) {
         // A range beyond the last page: nothing to send, not even a blank sheet.
         finishWalk();
-        return;
+        return true;
     }
     QPainter painter;
     if (!painter.begin(&printer))
@@ -486,21 +494,58 @@ void Report::print(QPrinter& printer) {
                                               : printer.outputFileName())
                                      .toStdString());
     scaleToMillimetres(painter, printer.resolution());
+    const std::unique_ptr<Progress> progress =
+        m_prompter ? m_prompter->progress(printer.outputFormat() == QPrinter::PdfFormat
+                                              ? QStringLiteral("Mentés PDF fájlba...")
+                                              : QStringLiteral("Nyomtatás..."),
+                                          int(pages.size()))
+                   : nullptr;
     for (qsizetype i = 0; i < pages.size(); ++i) {
+        if (progress && !progress->step(int(i))) {
+            // Stopped by the user: the printer drops the job, and the data source stays on
+            // the last record printed.
+            printer.abort();
+            painter.end();
+            return false;
+        }
         if (i > 0 && !printer.newPage())
             throw std::runtime_error("A nyomtatás megszakadt.");
         paintPage(pages[i], painter);
     }
     painter.end();
     finishWalk();
+    return true;
 }
 
-void Report::writePdf(const QString& path) {
+bool Report::writePdf(const QString& path) {
+    // Written under a temporary name beside the target and renamed over it only when whole:
+    // a cancelled or failed output leaves the chosen name as it was.
+    const QFileInfo target(path);
+    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                        QStringLiteral(".XXXXXX"));
+    if (!temp.open())
+        throw std::runtime_error(QStringLiteral("A(z) \"%1\" fájl nem hozható létre. %2")
+                                     .arg(QDir::toNativeSeparators(path), temp.errorString())
+                                     .toStdString());
+    temp.close();
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
+    printer.setOutputFileName(temp.fileName());
     configurePrinter(printer);
-    print(printer);
+    if (!print(printer))
+        return false;
+    // The file gets the mode a newly created one would have, not the temporary file's 0600.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const QByteArray from = QFile::encodeName(temp.fileName());
+    ::chmod(from.constData(), 0666 & ~mask);
+    if (::rename(from.constData(), QFile::encodeName(path).constData()) != 0)
+        throw std::runtime_error(
+            QStringLiteral("A(z) \"%1\" fájl írása nem sikerült. %2")
+                .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno)))
+                .toStdString());
+    temp.setAutoRemove(false);
+    return true;
 }
 
 void Report::preview(QWidget* parent) {

@@ -20,6 +20,7 @@ class QWidget;
 
 namespace kx {
 
+class Prompter;
 class ReportDataSource;
 
 enum class ReportBandKind { PageHeader, Detail, PageFooter };
@@ -244,9 +245,14 @@ public:
 
     // The outputs. Each walks the pages in order and leaves the data source on its last
     // record; errors (data, a file that cannot be written) are thrown to the caller.
+    // With a prompter set, print() and writePdf() show their progress and stop when the user
+    // asks; they return false then (writePdf leaves no file at path).
     void configurePrinter(QPrinter& printer) const;
-    void print(QPrinter& printer);
-    void writePdf(const QString& path);
+    bool print(QPrinter& printer);
+    bool writePdf(const QString& path);
+    void setPrompter(Prompter* prompter) {
+        m_prompter = prompter;
+    }
     void preview(QWidget* parent = nullptr); // modal; returns when the user closes it
 
     void startOutput(); // takes the production time
@@ -268,6 +274,7 @@ private:
     ReportDataSource* m_source = nullptr;
     QDateTime m_fixedTime;
     QDateTime m_producedAt;
+    Prompter* m_prompter = nullptr;
 };
 
 } // namespace kx

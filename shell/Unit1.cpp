@@ -17,14 +17,15 @@
 #include "platform/GuardedStep.h"
 #include "platform/Hints.h"
 #include "platform/Prompter.h"
+#include "platform/ReportEngine.h"
 #include "platform/ScreenCursor.h"
 #include "statistics/Unit6.h"
+#include "storage/DataDbLocation.h"
 #include "storage/Unit125.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDialog>
-#include <QDir>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -113,8 +114,11 @@ void TForm1::createForms() {
         browser->showSingleRecordReport = [this] { m_report54->preview(); };
         browser->showRecordListReport = [this] { m_report55->preview(); };
     }
-    if (!m_report55)
+    if (!m_report55) {
         m_report55 = new TQuickReport55(m_data, this);
+        // A list of many pages is printed or saved under a progress window.
+        m_report55->report().setPrompter(&m_prompter);
+    }
     if (!m_aboutBox)
         m_aboutBox = new TAboutBox(m_prompter, this);
     if (!m_form6)
@@ -174,8 +178,9 @@ void TForm1::FormShow() {
         return;
     m_startupRan = true;
     runCommand(m_prompter, [this] {
-        // Data.db is looked for in the process's current directory, not the executable's.
-        m_data.FDConnection2.setDatabase(QDir::currentPath() + QStringLiteral("/Data.db"));
+        // Data.db is looked for in the process's current directory, not the executable's,
+        // or in the settings folder when that directory cannot take it.
+        m_data.FDConnection2.setDatabase(DataDbLocation::forThisProcess());
         createForms();
         m_form125->exec();
         openData();

@@ -2,10 +2,13 @@
 
 #include "Figures.h"
 #include "ResultGridModel.h"
+#include "data/DbError.h"
 #include "data/SharedData.h"
 #include "platform/CommandRunner.h"
 #include "platform/FormStyle.h"
 #include "platform/Hints.h"
+#include "platform/Progress.h"
+#include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
 
 #include <QFrame>
@@ -24,6 +27,8 @@ namespace {
 constexpr int kClientWidth = 645;
 constexpr int kClientHeight = 520;
 constexpr int kTopStripHeight = 41;
+// The rows a whole collection writes: the progress window's total.
+constexpr int kFigureCount = 18;
 
 QPushButton* stripButton(QWidget* strip, const char* name, const QString& caption,
                          const QString& hint, QStyle::StandardPixmap icon, int x) {
@@ -193,9 +198,17 @@ void TForm6::collect() {
     m_data.FDQuery1.refresh();
 
     int row = 0;
-    const auto write = [this, &row](const QString& value) {
+    const std::unique_ptr<Progress> progress =
+        m_prompter.progress(QStringLiteral("Adatgyűjtés..."), kFigureCount);
+    const auto write = [this, &row, &progress](const QString& value) {
         m_rows.write(label(++row), value);
         DataSource2->reload();
+        // "Mégse" ends the collection as a declined retry does: the rows written so far stay
+        // on show and are deleted on closing.
+        if (!progress->step(row)) {
+            ScreenCursor::set(CursorShape::Default);
+            throw SilentAbort{};
+        }
     };
     const auto number = [](qint64 n) { return QString::number(n); };
 

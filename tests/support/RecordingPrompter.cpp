@@ -1,5 +1,7 @@
 #include "RecordingPrompter.h"
 
+#include "platform/Progress.h"
+
 #include <QTest>
 
 namespace kx::test {
@@ -53,6 +55,41 @@ QString RecordingPrompter::openPicture(const QString& startPath) {
 QString RecordingPrompter::saveFile(const QString& folder, const QString& proposedName) {
     record(QStringLiteral("saveFile"), folder, proposedName);
     return m_files.isEmpty() ? QString() : m_files.takeFirst();
+}
+
+namespace {
+class RecordedProgress : public Progress {
+public:
+    RecordedProgress(QList<RecordingPrompter::ProgressRun>& runs, double cancelShare)
+        : m_runs(runs), m_index(runs.size() - 1), m_cancelShare(cancelShare) {}
+    bool step(qint64 done) override {
+        RecordingPrompter::ProgressRun& run = m_runs[m_index];
+        run.steps << done;
+        if (run.cancelledAt >= 0)
+            return false;
+        if (m_cancelShare >= 0 && double(done) >= m_cancelShare * double(run.total)) {
+            run.cancelledAt = done;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    QList<RecordingPrompter::ProgressRun>& m_runs;
+    qsizetype m_index;
+    double m_cancelShare;
+};
+} // namespace
+
+std::unique_ptr<Progress> RecordingPrompter::progress(const QString& text, qint64 total) {
+    progresses.append({text, total, {}, -1});
+    const double share = m_cancelShare;
+    m_cancelShare = -1;
+    return std::make_unique<RecordedProgress>(progresses, share);
+}
+
+void RecordingPrompter::cancelProgressAt(double share) {
+    m_cancelShare = share;
 }
 
 void RecordingPrompter::answerQuestions(const QList<bool>& answers) {

@@ -34,12 +34,25 @@ public:
     QString openFile(const QString& title, const QString& startPath) override;
     QString openPicture(const QString& startPath) override;
     QString saveFile(const QString& folder, const QString& proposedName) override;
+    std::unique_ptr<Progress> progress(const QString& text, qint64 total) override;
 
     void answerQuestions(const QList<bool>& answers); // appended to the queue
     void answerInputs(const QStringList& answers);
     void answerFiles(const QStringList& paths);
     // Runs at the moment a window is shown (after it is recorded), e.g. to release a lock.
     std::function<void(const Shown&)> onShown;
+
+    // Progress windows are kept apart from the message windows: whether one shows depends on
+    // time. Each run records every step the work took and where it was cancelled.
+    struct ProgressRun {
+        QString text;
+        qint64 total = 0;
+        QList<qint64> steps;
+        qint64 cancelledAt = -1; // the step that answered "stop"; -1: never
+    };
+    QList<ProgressRun> progresses;
+    // The next progress answers "stop" at its first step at or past this share of its total.
+    void cancelProgressAt(double share);
 
     QList<Shown> shown;
     QStringList texts() const; // the texts alone, in order
@@ -50,6 +63,7 @@ private:
     QList<bool> m_questions;
     QStringList m_inputs;
     QStringList m_files;
+    double m_cancelShare = -1;
 };
 
 // Builders for expected sequences.

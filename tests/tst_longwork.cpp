@@ -1,0 +1,278 @@
+// Long work under a progress window: the window itself (after half a second, "Mégse"), and
+// cancelling a record-list PDF, saving a stored file and storing a file half way, and the
+// statistics collection: nothing half-written at the chosen name, no row added, the work
+// stopped at the step that was cancelled, and the program still working afterwards.
+#include "browsing/Unit5.h"
+#include "browsing/Unit55.h"
+#include "data/Table.h"
+#include "platform/Progress.h"
+#include "platform/ReportEngine.h"
+#include "statistics/Unit6.h"
+#include "support/EditingApp.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using namespace kx;
+using namespace kx::test;
+
+namespace {
+
+constexpr qint64 kBigFile = 200 * 1024 * 1024;
+
+QProgressDialog* visibleProgressDialog() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible())
+            return d;
+    return nullptr;
+}
+
+QByteArray hashOf(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash h(QCryptographicHash::Sha1);
+    h.addData(&f);
+    return h.result();
+}
+
+// Checks the run was cancelled at or past half its total and took no step after that.
+void checkCancelledHalfWay(const RecordingPrompter::ProgressRun& run) {
+    QVERIFY2(
+        run.cancelledAt >= run.total / 2 && run.cancelledAt < run.total,
+        qPrintable(QStringLiteral("cancelled at %1 of %2").arg(run.cancelledAt).arg(run.total)));
+    QCOMPARE(run.steps.last(), run.cancelledAt);
+}
+
+// What a folder holds, hidden files included: a cancelled output leaves no temporary file.
+QStringList filesIn(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+} // namespace
+
+class LongWorkTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void progressWindowAfterHalfASecondStopsOnMegse();
+    void cancelListPdfHalfWay_data();
+    void cancelListPdfHalfWay();
+    void cancelSavingLargeFile_data();
+    void cancelSavingLargeFile();
+    void cancelStoringLargeFile();
+    void cancelStatisticsRemovesItsRowsOnClosing();
+
+private:
+    QTemporaryDir m_files;
+    QString m_big; // 200 MB of varied bytes
+};
+
+void LongWorkTest::initTestCase() {
+    m_big = m_files.filePath("nagy fájl.bin");
+    QFile f(m_big);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QByteArray block(1024 * 1024, Qt::Uninitialized);
+    for (int i = 0; i < kBigFile / block.size(); ++i) {
+        block.fill(char(i * 7 + 1));
+        block[0] = char(i);
+        QCOMPARE(f.write(block), qint64(block.size()));
+    }
+}
+
+void LongWorkTest::progressWindowAfterHalfASecondStopsOnMegse() {
+    QWidget owner;
+    owner.show();
+    QtProgress progress(QStringLiteral("Dolgozom"), 100);
+    QElapsedTimer clock;
+    clock.start();
+    int done = 0;
+    // Short work shows nothing.
+    while (clock.elapsed() < QtProgress::kShowAfterMs - 150) {
+        QVERIFY(progress.step(++done));
+        QTest::qWait(10);
+    }
+    QVERIFY(!visibleProgressDialog());
+    // Past half a second the window is up, modal, with its "Mégse" button.
+    while (!visibleProgressDialog() && clock.elapsed() < 5000) {
+        QVERIFY(progress.step(++done));
+        QTest::qWait(10);
+    }
+    QProgressDialog* dialog = visibleProgressDialog();
+    QVERIFY(dialog);
+    QVERIFY(dialog->isModal());
+    QCOMPARE(dialog->labelText(), QStringLiteral("Dolgozom"));
+    QPushButton* cancel = dialog->findChild<QPushButton*>();
+    QVERIFY(cancel);
+    QCOMPARE(cancel->text(), QStringLiteral("Mégse"));
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QTest::qWait(40); // past the pause between looks at the events
+    QVERIFY(!progress.step(++done));
+    QVERIFY(!progress.step(++done)); // stays stopped
+}
+
+void LongWorkTest::cancelListPdfHalfWay_data() {
+    QTest::addColumn<bool>("earlierFile"); // a file of that name exists before
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("cancelled: no file") << false << true;
+    QTest::newRow("cancelled: the earlier file stays as it was") << true << true;
+    QTest::newRow("not cancelled: the whole list replaces it") << true << false;
+}
+
+void LongWorkTest::cancelListPdfHalfWay() {
+    QFETCH(bool, earlierFile);
+    QFETCH(bool, cancel);
+    EditingApp e;
+    const int records = 120;
+    e.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, LEIRAS) SELECT CONCAT('Rekord ', "
+                             "LPAD(seq, 4, '0')), REPEAT('szöveg ', 40) FROM seq_1_to_%1")
+                  .arg(records));
+    e.refresh();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("lista.pdf");
+    if (earlierFile) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("korábbi");
+    }
+    const QByteArray before = hashOf(path);
+
+    auto* list = e.app.form1->findChild<TQuickReport55*>();
+    QVERIFY(list);
+    if (cancel)
+        e.prompter().cancelProgressAt(0.5);
+    bool whole = false;
+    list->withRecords([&](Report& r) { whole = r.writePdf(path); });
+
+    QCOMPARE(e.prompter().progresses.size(), 1);
+    const RecordingPrompter::ProgressRun& run = e.prompter().progresses.first();
+    QCOMPARE(run.text, QStringLiteral("Mentés PDF fájlba..."));
+    QCOMPARE(run.total, qint64(records));
+    QCOMPARE(e.prompter().shown, QList<Shown>{});
+    QCOMPARE(filesIn(dir.path()), QStringList{"lista.pdf"}.mid(0, earlierFile || !cancel ? 1 : 0));
+    if (cancel) {
+        QVERIFY(!whole);
+        checkCancelledHalfWay(run);
+        QCOMPARE(hashOf(path), before);
+    } else {
+        QVERIFY(whole);
+        QCOMPARE(run.steps.size(), records);
+        QVERIFY(QFile(path).size() > 1000);
+        QVERIFY(QFileInfo(path).permissions() & QFile::ReadGroup); // not the 0600 of a temp
+    }
+}
+
+void LongWorkTest::cancelSavingLargeFile_data() {
+    QTest::addColumn<bool>("earlierFile");
+    QTest::newRow("no file of that name") << false;
+    QTest::newRow("an earlier file stays as it was") << true;
+}
+
+void LongWorkTest::cancelSavingLargeFile() {
+    QFETCH(bool, earlierFile);
+    EditingApp e;
+    Table& t = e.data().FDTable1;
+    t.append();
+    t.setField("CIM", QStringLiteral("Nagy"));
+    t.setField("FNEV", QStringLiteral("nagy fájl.bin"));
+    t.setFieldFromFile("FILE", m_big);
+    t.post();
+    e.refresh();
+    e.selectInGrid(QStringLiteral("Nagy"));
+
+    QTemporaryDir dir;
+    const QString target = dir.filePath("mentett.bin");
+    if (earlierFile) {
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("korábbi");
+    }
+    const QByteArray before = hashOf(target);
+    auto* browser = e.app.form1->findChild<TForm5*>();
+    QVERIFY(browser);
+    e.prompter().clear();
+    QVERIFY(insideModal(
+        browser,
+        [&] {
+            e.prompter().answerFiles({target, target});
+            e.prompter().cancelProgressAt(0.5);
+            browser->SpeedButton4->click();
+            QCOMPARE(e.prompter().shown.size(), 1); // the save dialog, nothing after it
+            QCOMPARE(e.prompter().shown[0].kind, QStringLiteral("saveFile"));
+            QCOMPARE(e.prompter().progresses.size(), 1);
+            checkCancelledHalfWay(e.prompter().progresses[0]);
+            QCOMPARE(e.prompter().progresses[0].total, kBigFile);
+            QCOMPARE(hashOf(target), before);
+            QCOMPARE(filesIn(dir.path()), QStringList{"mentett.bin"}.mid(0, earlierFile ? 1 : 0));
+
+            // The connection is whole after the stream was cut: saving again works.
+            browser->SpeedButton4->click();
+            QCOMPARE(e.prompter().shown.size(), 2);
+            QCOMPARE(e.prompter().progresses[1].cancelledAt, qint64(-1));
+            QCOMPARE(hashOf(target), hashOf(m_big));
+        },
+        [&] { e.app.form1->Listzs2Click(); }));
+}
+
+void LongWorkTest::cancelStoringLargeFile() {
+    EditingApp e;
+    TForm2* form = e.form2;
+    form->FormShow();
+    form->Edit1->setText(QStringLiteral("Nagy fájllal"));
+    e.prompter().answerFiles({m_big});
+    form->SpeedButton1->click();
+    e.prompter().clear();
+    e.prompter().cancelProgressAt(0.5);
+    form->BitBtn2Click();
+
+    QCOMPARE(e.prompter().shown, QList<Shown>{});
+    QCOMPARE(e.prompter().progresses.size(), 1);
+    const RecordingPrompter::ProgressRun& run = e.prompter().progresses[0];
+    QCOMPARE(run.text, QStringLiteral("Fájl tárolása: nagy fájl.bin"));
+    QCOMPARE(run.total, kBigFile);
+    checkCancelledHalfWay(run);
+    QCOMPARE(e.recordCount(), 0);
+    QCOMPARE(e.data().FDTable1.state(), TableState::Browse);
+    // What the user typed and chose is still there for another try.
+    QCOMPARE(form->Edit1->text(), QStringLiteral("Nagy fájllal"));
+    QCOMPARE(form->Edit2->text(), m_big);
+
+    form->BitBtn2Click();
+    QCOMPARE(e.prompter().shown, QList<Shown>{resultBox("Adatok tárolása megtörtént !")});
+    QCOMPARE(e.recordCount(), 1);
+    QCOMPARE(e.value("SELECT LENGTH(FILE) FROM tbl_Data"), QString::number(kBigFile));
+}
+
+void LongWorkTest::cancelStatisticsRemovesItsRowsOnClosing() {
+    EditingApp e;
+    e.addRecord(QStringLiteral("Egy"), {"TIP"}, {"'Könyv'"});
+    auto* stats = e.app.form1->findChild<TForm6*>();
+    QVERIFY(stats);
+    QVERIFY(insideModal(
+        stats,
+        [&] {
+            e.prompter().cancelProgressAt(0.5);
+            stats->BitBtn2->click();
+            QCOMPARE(e.prompter().shown, QList<Shown>{});
+            const RecordingPrompter::ProgressRun& run = e.prompter().progresses.last();
+            QCOMPARE(run.cancelledAt, qint64(9)); // the first row at or past half of 18
+            QCOMPARE(run.steps.last(), qint64(9));
+            QCOMPARE(stats->Label2->text(), QStringLiteral("9"));
+            QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Tmp"), QStringLiteral("9"));
+            QVERIFY(!stats->BitBtn2->isEnabled());
+        },
+        [&] { e.app.form1->Statisztika1Click(); }));
+    QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Tmp"), QStringLiteral("0"));
+}
+
+QTEST_MAIN(LongWorkTest)
+#include "tst_longwork.moc"

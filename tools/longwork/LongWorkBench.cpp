@@ -1,0 +1,190 @@
+// kartotex-longwork-bench [--records N]: how the record list PDF of a large store behaves under
+// its progress window. Against the server named by KX_DB_HOST, KX_DB_PORT, KX_DB_USER and
+// KX_DB_PASSWORD it makes a database of N records (default 50000), writes the list as PDF
+// and cancels it after 2% of the pages, and prints:
+//   first step      seconds from the start of the output to its first progress step (the
+//                   window can show only from then on; it shows at 0.5 s)
+//   page            median seconds per page, and the longest gap between two steps (how long
+//                   the windows may wait for a repaint)
+//   cancel          seconds from "Mégse" to the output's return, and whether a file was left
+//   statistics      the whole collection on the same store: its steps, seconds, and the
+//                   longest gap between two steps
+// Run it through tools/longwork-bench.sh, which starts a private server.
+#include "browsing/Unit55.h"
+#include "data/MariaConnection.h"
+#include "data/SharedData.h"
+#include "platform/Progress.h"
+#include "platform/Prompter.h"
+#include "platform/ReportEngine.h"
+#include "statistics/Unit6.h"
+#include "storage/RecordStoreSchema.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace kx;
+
+namespace {
+
+struct Timings {
+    QElapsedTimer clock;
+    std::vector<qint64> stepsNs;
+    qint64 cancelledNs = -1;
+    qint64 cancelAt = 0;
+    double cancelShare = 0.02; // above 1: never cancelled
+};
+
+class TimedProgress : public Progress {
+public:
+    explicit TimedProgress(Timings& t) : m_t(t) {}
+    bool step(qint64 done) override {
+        m_t.stepsNs.push_back(m_t.clock.nsecsElapsed());
+        if (done >= m_t.cancelAt) {
+            if (m_t.cancelledNs < 0)
+                m_t.cancelledNs = m_t.clock.nsecsElapsed();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    Timings& m_t;
+};
+
+class BenchPrompter : public Prompter {
+public:
+    explicit BenchPrompter(Timings& t) : m_t(t) {}
+    void warning(const QString&) override {}
+    bool question(const QString&) override {
+        return false;
+    }
+    void result(const QString&) override {}
+    void notice(const QString&) override {}
+    void errorReport(const QString&) override {}
+    QString input(const QString&, const QString&, const QString&) override {
+        return {};
+    }
+    QString openFile(const QString&, const QString&) override {
+        return {};
+    }
+    QString openPicture(const QString&) override {
+        return {};
+    }
+    QString saveFile(const QString&, const QString&) override {
+        return {};
+    }
+    std::unique_ptr<Progress> progress(const QString&, qint64 total) override {
+        m_t.cancelAt =
+            m_t.cancelShare > 1 ? total + 1 : std::max<qint64>(1, qint64(total * m_t.cancelShare));
+        return std::make_unique<TimedProgress>(m_t);
+    }
+
+private:
+    Timings& m_t;
+};
+
+double seconds(qint64 ns) {
+    return double(ns) / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    int records = 50000;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (QByteArray(argv[i]) == "--records")
+            records = QByteArray(argv[i + 1]).toInt();
+
+    const ConnectionParams server{
+        qEnvironmentVariable("KX_DB_HOST"), qEnvironmentVariable("KX_DB_PORT"), QString(),
+        qEnvironmentVariable("KX_DB_USER"), qEnvironmentVariable("KX_DB_PASSWORD")};
+    const QString database = QStringLiteral("kx_longwork_bench");
+    SharedData data;
+    try {
+        MariaConnection& c = data.FDConnection1;
+        c.setParams(server);
+        c.open();
+        c.execute(QStringLiteral("DROP DATABASE IF EXISTS ") + database);
+        c.execute(schema::createDatabase(database).join(QLatin1Char(' ')));
+        for (const char* table : {"tbl_Data", "tbl_Tmp"})
+            c.execute(
+                schema::createTable(database, QString::fromLatin1(table)).join(QLatin1Char(' ')));
+        c.execute(
+            QStringLiteral(
+                "INSERT INTO %1.tbl_Data (CIM, TIP, KAT, KSZO, FELVEV, DATUM, LEIRAS, FNEV, FTIP, "
+                "FMER) SELECT CONCAT('Rekord ', LPAD(seq, 6, '0')), 'Könyv', 'Természet', "
+                "'kulcs, szó', 'Kovács Éva', '2024.03.14. 10:22:05', REPEAT('Árvíztűrő "
+                "tükörfúrógép. ', 30), 'melléklet.pdf', 'Adobe Acrobat', seq * 100 FROM "
+                "%1.seq_1_to_%2")
+                .arg(database)
+                .arg(records));
+        c.close();
+        ConnectionParams withDb = server;
+        withDb.database = database;
+        c.setParams(withDb);
+        c.open();
+        data.FDQuery1.open();
+        data.FDTable1.open();
+        data.FDTable4.open();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "longwork-bench: %s\n", e.what());
+        return 1;
+    } catch (...) {
+        std::fprintf(stderr, "longwork-bench: the database could not be prepared\n");
+        return 1;
+    }
+
+    Timings t;
+    BenchPrompter prompter(t);
+    TQuickReport55 list(data);
+    list.report().setPrompter(&prompter);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("lista.pdf"));
+    bool whole = true;
+    qint64 returnedNs = 0;
+    t.clock.start();
+    list.withRecords([&](Report& r) { whole = r.writePdf(path); });
+    returnedNs = t.clock.nsecsElapsed();
+
+    std::vector<qint64> gaps;
+    for (size_t i = 1; i < t.stepsNs.size(); ++i)
+        gaps.push_back(t.stepsNs[i] - t.stepsNs[i - 1]);
+    std::sort(gaps.begin(), gaps.end());
+    const qint64 median = gaps.empty() ? 0 : gaps[gaps.size() / 2];
+    const qint64 longest = gaps.empty() ? 0 : gaps.back();
+    std::printf("records: %d, cancelled after %lld pages\n", records, t.cancelAt);
+    std::printf("first step: %.3f s\n", seconds(t.stepsNs.empty() ? 0 : t.stepsNs.front()));
+    std::printf("page: median %.4f s, longest gap %.4f s\n", seconds(median), seconds(longest));
+    std::printf("cancel: returned %.4f s after Mégse; complete=%s, files left: %lld\n",
+                seconds(returnedNs - t.cancelledNs), whole ? "yes" : "no",
+                qlonglong(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size()));
+    // The statistics collection on the same store, not cancelled: the longest time between two
+    // of its steps is how long the windows may wait for a repaint.
+    Timings st;
+    st.cancelShare = 2;
+    BenchPrompter statsPrompter(st);
+    TForm6 statistics(data, statsPrompter);
+    statistics.FormShow();
+    st.clock.start();
+    statistics.BitBtn2Click();
+    const qint64 collectedNs = st.clock.nsecsElapsed();
+    qint64 longestStep = st.stepsNs.empty() ? 0 : st.stepsNs.front();
+    for (size_t i = 1; i < st.stepsNs.size(); ++i)
+        longestStep = std::max(longestStep, st.stepsNs[i] - st.stepsNs[i - 1]);
+    std::printf("statistics: %zu steps in %.3f s, longest gap %.3f s\n", st.stepsNs.size(),
+                seconds(collectedNs), seconds(longestStep));
+    statistics.done(0);
+
+    try {
+        data.FDQuery1.close();
+        data.FDConnection1.execute(QStringLiteral("DROP DATABASE ") + database);
+    } catch (...) {
+    }
+    return 0;
+}

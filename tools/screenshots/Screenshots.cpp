@@ -1,0 +1,271 @@
+// kartotex-screenshots OUTDIR: starts the program's windows against the server named by
+// KX_DB_HOST, KX_DB_PORT, KX_DB_USER and KX_DB_PASSWORD, in the database KX_DB_DATABASE
+// (created when missing, as on a first login), fills it with a few sample records and saves
+// PNG pictures of the main window, the entry form with a photo, the record browser, the
+// statistics window and the first page of the record list printout. Run it through
+// tools/screenshots.sh, which provides a private server, a Data.db and a virtual display.
+#include "browsing/Unit5.h"
+#include "browsing/Unit55.h"
+#include "data/SharedData.h"
+#include "editing/PhotoPanel.h"
+#include "editing/Unit2.h"
+#include "platform/AppLifetime.h"
+#include "platform/Prompter.h"
+#include "platform/ReportEngine.h"
+#include "shell/Unit1.h"
+#include "statistics/Unit6.h"
+#include "storage/Unit125.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+
+using namespace kx;
+
+namespace {
+
+// Answers every question Yes (the first login creates the database and its tables) and
+// prints every other window, so that nothing waits for a user.
+class ScriptedPrompter : public Prompter {
+public:
+    void warning(const QString& t) override {
+        say("warning", t);
+    }
+    bool question(const QString& t) override {
+        say("question (Yes)", t);
+        return true;
+    }
+    void result(const QString& t) override {
+        say("result", t);
+    }
+    void notice(const QString& t) override {
+        say("notice", t);
+        failed = true;
+    }
+    void errorReport(const QString& t) override {
+        say("error", t);
+        failed = true;
+    }
+    QString input(const QString&, const QString&, const QString&) override {
+        return QString();
+    }
+    QString openFile(const QString&, const QString&) override {
+        return QString();
+    }
+    QString openPicture(const QString&) override {
+        return QString();
+    }
+    QString saveFile(const QString&, const QString&) override {
+        return QString();
+    }
+    bool failed = false;
+
+private:
+    static void say(const char* kind, const QString& text) {
+        std::fprintf(stderr, "screenshots: %s: %s\n", kind, qPrintable(text));
+    }
+};
+
+void settle(int ms = 300) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool save(QWidget* window, const QString& path) {
+    settle();
+    const bool ok = window->grab().save(path);
+    std::fprintf(stderr, "screenshots: %s %s\n", ok ? "saved" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+// A small landscape as a BMP file image, as photos are stored.
+QByteArray samplePhoto(int variant) {
+    QImage image(320, 220, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, 140);
+    sky.setColorAt(0, QColor(70 + 30 * variant, 130, 210));
+    sky.setColorAt(1, QColor(200, 225, 245));
+    p.fillRect(image.rect(), sky);
+    p.setBrush(QColor(255, 215, 80));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(250 - 60 * variant, 55), 28, 28);
+    QPainterPath hills;
+    hills.moveTo(0, 160);
+    hills.cubicTo(80, 100, 160, 190, 320, 130);
+    hills.lineTo(320, 220);
+    hills.lineTo(0, 220);
+    p.setBrush(QColor(60, 140 - 20 * variant, 70));
+    p.drawPath(hills);
+    p.end();
+    QByteArray bmp;
+    QBuffer buffer(&bmp);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return bmp;
+}
+
+struct Sample {
+    const char *title, *type, *category, *keywords, *reference, *by, *date, *text;
+    int photo; // -1: none
+    const char *fileName, *fileType;
+    int fileSize;
+};
+
+const Sample samples[] = {
+    {"A Balaton élővilága", "Könyv", "Természet", "tó, madarak, nád", "https://example.org/balaton",
+     "Kovács Éva", "2024.03.14. 10:22:05",
+     "Áttekintés a tó növény- és állatvilágáról, sok fényképpel.", 0, "balaton.pdf",
+     "Adobe Acrobat", 182344},
+    {"Budapesti hidak", "Cikk", "Építészet", "Lánchíd, Erzsébet híd", "hidak", "Nagy Péter",
+     "2024.05.02. 16:40:11", "A főváros Duna-hídjainak története.", 1, "hidak.docx", "MS Word",
+     45211},
+    {"Gyümölcsfák metszése", "Jegyzet", "Kert", "alma, körte, metszés", "", "Kovács Éva",
+     "2024.06.21. 08:05:47", "Mikor és hogyan metsszük a gyümölcsfákat.", -1, nullptr, nullptr, 0},
+    {"Hortobágyi Nemzeti Park", "Könyv", "Természet", "puszta, gémeskút",
+     "https://example.org/hortobagy", "Szabó Anna", "2024.08.09. 12:31:02",
+     "Kirándulási útmutató a pusztához.", 1, "terkep.png", "PNG kép", 1203990},
+    {"Őszi receptek", "Jegyzet", "Konyha", "tök, gesztenye", "", "Nagy Péter",
+     "2024.10.30. 19:12:55", "Sütőtökös és gesztenyés ételek.", -1, "receptek.txt", "TEXT", 5120},
+};
+
+void addSamples(SharedData& data) {
+    Table& records = data.FDTable1;
+    for (const Sample& s : samples) {
+        records.append();
+        records.setField(QStringLiteral("CIM"), QString::fromUtf8(s.title));
+        records.setField(QStringLiteral("TIP"), QString::fromUtf8(s.type));
+        records.setField(QStringLiteral("KAT"), QString::fromUtf8(s.category));
+        records.setField(QStringLiteral("KSZO"), QString::fromUtf8(s.keywords));
+        records.setField(QStringLiteral("HIV"), QString::fromUtf8(s.reference));
+        records.setField(QStringLiteral("FELVEV"), QString::fromUtf8(s.by));
+        records.setField(QStringLiteral("DATUM"), QString::fromUtf8(s.date));
+        records.setField(QStringLiteral("LEIRAS"), QString::fromUtf8(s.text));
+        records.setField(QStringLiteral("FOTO"),
+                         s.photo >= 0 ? QVariant(samplePhoto(s.photo)) : QVariant(QByteArray()));
+        if (s.fileName) {
+            records.setField(QStringLiteral("FNEV"), QString::fromUtf8(s.fileName));
+            records.setField(QStringLiteral("FTIP"), QString::fromUtf8(s.fileType));
+            records.setField(QStringLiteral("FMER"), s.fileSize);
+            records.setField(QStringLiteral("FILE"), QByteArray(64, 'x'));
+        }
+        records.post();
+    }
+    for (const char* type : {"Cikk", "Jegyzet", "Könyv"}) {
+        data.FDTable2.append();
+        data.FDTable2.setField(QStringLiteral("TIP"), QString::fromUtf8(type));
+        data.FDTable2.post();
+    }
+    for (const char* category : {"Építészet", "Kert", "Konyha", "Természet"}) {
+        data.FDTable3.append();
+        data.FDTable3.setField(QStringLiteral("KAT"), QString::fromUtf8(category));
+        data.FDTable3.post();
+    }
+    data.FDTable1.refresh();
+    data.FDQuery1.refresh();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kartotex"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Kartotex"));
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kartotex-screenshots OUTDIR\n");
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    QDir().mkpath(out.path());
+
+    ScriptedPrompter prompter;
+    AppLifetime lifetime;
+    TForm1 form1(prompter, lifetime);
+    form1.createForms();
+    TForm125* login = form1.loginDialog();
+    SharedData& data = form1.data();
+
+    // The login dialog shows what Data.db remembers; the password is typed in.
+    QTimer typist;
+    typist.setInterval(20);
+    QObject::connect(&typist, &QTimer::timeout, [&] {
+        if (QApplication::activeModalWidget() != login)
+            return;
+        typist.stop();
+        login->Edit5->setText(qEnvironmentVariable("KX_DB_PASSWORD"));
+        login->CheckBox1->setChecked(false);
+        login->BitBtn1->click();
+    });
+    typist.start();
+    form1.show();
+    form1.FormShow();
+    if (prompter.failed || lifetime.endRequested())
+        return 1;
+    try {
+        if (data.FDTable1.recordCount() == 0)
+            addSamples(data);
+    } catch (...) {
+        std::fprintf(stderr, "screenshots: the sample records could not be stored\n");
+        return 1;
+    }
+
+    bool ok = save(&form1, out.filePath(QStringLiteral("main-window.png")));
+
+    auto* entry = form1.findChild<TForm2*>();
+    entry->show();
+    entry->Edit1->setText(QStringLiteral("Tihanyi levendulás"));
+    entry->ComboBox1->setEditText(QStringLiteral("Könyv"));
+    entry->ComboBox2->setEditText(QStringLiteral("Természet"));
+    entry->Edit4->setText(QStringLiteral("levendula, Tihany, nyár"));
+    entry->Edit5->setText(QStringLiteral("https://example.org/tihany"));
+    entry->Edit6->setText(QStringLiteral("Szabó Anna"));
+    entry->Memo1->setPlainText(QStringLiteral("Nyári séta a tihanyi levendulamezőkön."));
+    entry->photo->readPhoto(samplePhoto(2));
+    ok = save(entry, out.filePath(QStringLiteral("entry-form.png"))) && ok;
+    entry->hide();
+
+    auto* browser = form1.findChild<TForm5*>();
+    data.FDQuery1.setCurrentRow(0);
+    browser->show();
+    ok = save(browser, out.filePath(QStringLiteral("record-browser.png"))) && ok;
+    browser->hide();
+
+    auto* statistics = form1.findChild<TForm6*>();
+    statistics->show();
+    settle();
+    statistics->BitBtn2->click();
+    ok = save(statistics, out.filePath(QStringLiteral("statistics.png"))) && ok;
+    statistics->done(QDialog::Rejected); // its rows are deleted again
+
+    // The first page of the record list printout, at 100 dots per inch on white paper.
+    auto* list = form1.findChild<TQuickReport55*>();
+    list->withRecords([&](Report& report) {
+        report.startOutput();
+        const double dpi = 100;
+        QImage page(QSize(qRound(report.paperSize().width() / 25.4 * dpi),
+                          qRound(report.paperSize().height() / 25.4 * dpi)),
+                    QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        Report::scaleToMillimetres(painter, dpi);
+        report.paintPage(0, painter);
+        painter.end();
+        const QString path = out.filePath(QStringLiteral("printout.png"));
+        ok = page.save(path) && ok;
+        std::fprintf(stderr, "screenshots: saved %s\n", qPrintable(path));
+    });
+    return ok ? 0 : 1;
+}
