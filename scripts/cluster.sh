@@ -136,8 +136,12 @@ start_node() {
     local datadir
     datadir=$(datadir_of "$n")
     # Row-based replication and interleaved auto-increment locks are what Galera requires;
-    # the rest matches scripts/server.sh (latin2, Hungarian collation, short lock waits, large
-    # packets), so that the tests meet the same server behaviour on every node.
+    # the strict mode refuses tables that Galera cannot replicate safely (without a primary
+    # key, or not InnoDB), so the program's own schema is checked by every test that creates
+    # it. Commits are flushed to disk once a second, as usual on a cluster, where a committed
+    # write lives on in the other nodes. The rest matches scripts/server.sh (latin2,
+    # Hungarian collation, short lock waits, large packets), so that the tests meet the same
+    # server behaviour on every node.
     setsid "$daemon" --no-defaults --datadir="$datadir" --user="$run_user" \
         --port="$(client_port "$n")" --bind-address=127.0.0.1 --socket="$(socket_of "$n")" \
         --pid-file="$dir/node$n/mariadbd.pid" --log-error="$dir/node$n/error.log" \
@@ -145,6 +149,7 @@ start_node() {
         --character-set-server=latin2 --collation-server=latin2_hungarian_ci \
         --innodb-buffer-pool-size=64M \
         --binlog-format=ROW --default-storage-engine=InnoDB --innodb-autoinc-lock-mode=2 \
+        --wsrep-mode=REQUIRED_PRIMARY_KEY,STRICT_REPLICATION --innodb-flush-log-at-trx-commit=2 \
         --wsrep-on=ON --wsrep-provider="$provider" --wsrep-cluster-name=kartotex \
         --wsrep-cluster-address="$address" --wsrep-node-name="node$n" \
         --wsrep-node-address=127.0.0.1 --wsrep-sst-method=rsync \
