@@ -12,6 +12,7 @@
 # there, and nodes 2 and 3 join it and receive everything by rsync state transfer. The start
 # waits until every node counts three members and is synced; when anything fails on the way,
 # every node that was started is stopped again. The settings go to cluster.env in the folder.
+# KX_CLUSTER_OPTIONS adds mariadbd options for every node, which win over the ones given here.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 dir=$(realpath -m "${KX_CLUSTER_DIR:-$root/.work/cluster}")
