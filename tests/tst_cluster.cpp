@@ -3,6 +3,7 @@
 // loses a conflict to another node is asked about again and stored once on Yes; a node that
 // refuses statements brings the same question. Skipped on a single server.
 #include "shell/ErrorHandlers.h"
+#include "storage/Unit125.h"
 #include "support/EditingApp.h"
 
 #include <QLineEdit>
@@ -94,6 +95,7 @@ class ClusterTest : public QObject {
 private slots:
     void initTestCase();
     void writesAtOneNodeAreSeenAtTheOthers();
+    void storeCreatedAtOneNodeIsFoundAtAnother();
     void writeLosingAConflictIsAskedAgain();
     void writeAtACutOffNodeIsAskedAgain();
 };
@@ -164,6 +166,36 @@ void ClusterTest::writesAtOneNodeAreSeenAtTheOthers() {
 // transactions in its way: Galera reports the program's loss as a deadlock. The program must
 // offer the retry, and Yes must store the user's values once. (Whether a locking read that
 // waits is aborted too depends on timing, so the edit's read is not the case tested.)
+// The first workstation creates the record store through node 1 and the second logs in
+// through node 2 at once: its probes must find the database and the four tables there, so
+// it asks nothing and creates nothing a second time.
+void ClusterTest::storeCreatedAtOneNodeIsFoundAtAnother() {
+    TestDatabase admin(false);
+    const QString name = admin.name() + QStringLiteral("_uj");
+    struct Drop {
+        TestDatabase& admin;
+        QString name;
+        ~Drop() {
+            admin.exec(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
+        }
+    } drop{admin, name};
+
+    TestApp first;
+    ConnectionParams p = admin.params();
+    p.database = name;
+    first.prompter.answerQuestions({true, true, true, true, true});
+    first.login(p);
+    QCOMPARE(first.prompter.shown.size(), 6); // the database and the four tables
+    QCOMPARE(first.form125->result(), int(QDialog::Accepted));
+
+    TestApp second;
+    p = admin.otherWorkstation();
+    p.database = name;
+    second.login(p);
+    QCOMPARE(second.prompter.shown, QList<Shown>{});
+    QCOMPARE(second.form125->result(), int(QDialog::Accepted));
+}
+
 void ClusterTest::writeLosingAConflictIsAskedAgain() {
     EditingApp e;
     const qint64 key = e.addRecord(QStringLiteral("Vitatott"), {"KSZO"}, {"'eredeti'"});
