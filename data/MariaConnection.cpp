@@ -106,6 +106,37 @@ void MariaConnection::open() {
     }
     m_mysql = mysql;
     m_maxPacket = 0;
+    waitForClusterOnReads();
+}
+
+// On a Galera cluster node, a read first waits until the node has applied every write that
+// the cluster committed before it, so a record stored through another node is seen at the
+// next refresh (the nodes apply each other's writes a little later otherwise). A plain server
+// lacks the variable or has it off; SHOW VARIABLES answers there too, without an error.
+void MariaConnection::waitForClusterOnReads() {
+    MYSQL* mysql = m_mysql;
+    bool clusterNode = false;
+    bool ok = !mysql_query(mysql, "SHOW VARIABLES LIKE 'wsrep_on'");
+    if (ok) {
+        MYSQL_RES* res = mysql_store_result(mysql);
+        ok = res != nullptr;
+        if (res) {
+            if (MYSQL_ROW row = mysql_fetch_row(res); row && row[1])
+                clusterNode = qstrcmp(row[1], "ON") == 0;
+            mysql_free_result(res);
+        }
+    }
+    // 1: reads (SELECT, SHOW, the start of a transaction) wait; writes are ordered by the
+    // cluster anyway and would only get slower.
+    if (ok && clusterNode)
+        ok = !mysql_query(mysql, "SET SESSION wsrep_sync_wait = 1");
+    if (!ok) {
+        // A session that might read stale records is not handed out.
+        const DbError err = errorOf(mysql);
+        mysql_close(mysql);
+        m_mysql = nullptr;
+        reportAndThrow(err);
+    }
 }
 
 void MariaConnection::close() {

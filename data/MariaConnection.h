@@ -56,6 +56,7 @@ public:
     void unregisterDataSet(DataSetBase* ds);
 
 private:
+    void waitForClusterOnReads(); // after every connect
     void reportAndThrow(const DbError& err);
     MYSQL* m_mysql = nullptr;
     ConnectionParams m_params;

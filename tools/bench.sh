@@ -1,17 +1,30 @@
 #!/usr/bin/env bash
 # The data-layer benchmark in one command:
 #
-#   bash tools/bench.sh [--records N] [--repeat R]
+#   bash tools/bench.sh [--cluster] [--records N] [--repeat R]
 #
 # Builds kartotex-bench (Release, in build-bench/) when needed, starts a private MariaDB
 # server through scripts/server.sh with a data folder of its own under .work/bench/ on a free
 # port, runs the benchmark against it, and stops the server and removes the folder again, also
 # when something fails.
-# Arguments go to kartotex-bench (--records, default 50000; --repeat, default 3).
+# With --cluster, a three-node Galera cluster (scripts/cluster.sh, in .work/bench/) takes the
+# server's place, with the same server options on every node; the program and the client
+# both work at node 1, so the figures show what the cluster costs them.
+# Other arguments go to kartotex-bench (--records, default 50000; --repeat, default 3).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build-bench
 work=$root/.work/bench
+cluster_mode=
+args=()
+for arg in "$@"; do
+    if [[ $arg == --cluster ]]; then
+        cluster_mode=1
+    else
+        args+=("$arg")
+    fi
+done
+set -- "${args[@]}"
 
 # Quiet unless the build fails.
 build_log=$(mktemp)
@@ -45,6 +58,11 @@ server() {
         bash "$root/scripts/server.sh" "$@"
 }
 
+cluster() {
+    KX_CLUSTER_DIR="$run/cluster" KX_CLUSTER_OPTIONS="$server_options" \
+        bash "$root/scripts/cluster.sh" "$@"
+}
+
 bench_pid=
 cleanup() {
     if [[ -n $bench_pid ]]; then
@@ -52,7 +70,11 @@ cleanup() {
         wait "$bench_pid" 2>/dev/null || true
     fi
     if [[ -n $server_started ]]; then
-        server stop >/dev/null || true
+        if [[ -n $cluster_mode ]]; then
+            cluster stop >/dev/null || true
+        else
+            server stop >/dev/null || true
+        fi
     fi
     rm -rf "$run"
     rmdir "$work" 2>/dev/null || true
@@ -62,12 +84,22 @@ trap 'exit 130' INT TERM
 
 mkdir -p "$files"
 server_started=1
-if ! server start >"$run/server.log" 2>&1; then
-    cat "$run/server.log" >&2
-    exit 1
+if [[ -n $cluster_mode ]]; then
+    if ! cluster start >"$run/server.log" 2>&1; then
+        cat "$run/server.log" >&2
+        exit 1
+    fi
+    # shellcheck source=/dev/null
+    source "$run/cluster/cluster.env"
+    echo "Galera cluster of 3 nodes on 127.0.0.1; the program and the client at node 1"
+else
+    if ! server start >"$run/server.log" 2>&1; then
+        cat "$run/server.log" >&2
+        exit 1
+    fi
+    # shellcheck source=/dev/null
+    source "$run/server.env"
 fi
-# shellcheck source=/dev/null
-source "$run/server.env"
 
 # In the background and waited for, so that a signal to this script cleans up at once.
 KX_DB_HOST=$KX_DB_HOST KX_DB_PORT=$KX_DB_PORT KX_DB_USER=$KX_DB_USER \

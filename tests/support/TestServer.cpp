@@ -35,12 +35,33 @@ TestDatabase::TestDatabase(bool createRecordTables) {
     if (!mysql_real_connect(m_admin, s.host.toUtf8().constData(), s.user.toUtf8().constData(),
                             s.password.toUtf8().constData(), nullptr, s.port.toUInt(), nullptr, 0))
         qFatal("admin connect failed: %s", mysql_error(m_admin));
+    // On a cluster the checks read what any node has written, as the program does.
+    if (!clusterPorts().isEmpty())
+        exec(QStringLiteral("SET SESSION wsrep_sync_wait = 1"));
     exec(schema::createDatabase(m_name).join(QLatin1Char('\n')));
     if (mysql_select_db(m_admin, m_name.toUtf8().constData()))
         qFatal("select db failed: %s", mysql_error(m_admin));
     if (createRecordTables)
         for (const auto& t : schema::tableNames())
             exec(schema::createTable(m_name, t).join(QLatin1Char('\n')));
+    // The other nodes apply the new database a moment later; a workstation that logs in
+    // there at once must find it. A read that waits for the cluster's writes, at each node.
+    const QStringList ports = clusterPorts();
+    for (qsizetype n = 1; n < ports.size(); ++n) {
+        MYSQL* node = mysql_init(nullptr);
+        const QByteArray wait = "SELECT COUNT(*) FROM information_schema.TABLES WHERE "
+                                "TABLE_SCHEMA = '" +
+                                m_name.toUtf8() + "'";
+        if (!mysql_real_connect(node, s.host.toUtf8().constData(), s.user.toUtf8().constData(),
+                                s.password.toUtf8().constData(), nullptr, ports[n].toUInt(),
+                                nullptr, 0) ||
+            mysql_query(node, "SET SESSION wsrep_sync_wait = 1") ||
+            mysql_query(node, wait.constData()))
+            qFatal("node %d: %s", int(n + 1), mysql_error(node));
+        if (MYSQL_RES* r = mysql_store_result(node))
+            mysql_free_result(r);
+        mysql_close(node);
+    }
 }
 
 TestDatabase::~TestDatabase() {
@@ -52,6 +73,18 @@ TestDatabase::~TestDatabase() {
 
 ConnectionParams TestDatabase::params() const {
     return ServerSettings::fromEnvironment().params(m_name);
+}
+
+ConnectionParams TestDatabase::paramsAtNode(int node) const {
+    ConnectionParams p = params();
+    const QStringList ports = clusterPorts();
+    if (!ports.isEmpty())
+        p.port = ports.value(node % ports.size());
+    return p;
+}
+
+QStringList TestDatabase::clusterPorts() {
+    return qEnvironmentVariable("KX_CLUSTER_PORTS").split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 MYSQL* TestDatabase::admin() {

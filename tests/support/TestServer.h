@@ -27,6 +27,14 @@ public:
         return m_name;
     }
     ConnectionParams params() const;
+    // This database at node n (from 0) of the cluster of scripts/cluster.sh (KX_CLUSTER_PORTS,
+    // node 0 is the program's); on a single server, the server itself.
+    ConnectionParams paramsAtNode(int node) const;
+    // Where a second workstation logs in: another node of the cluster, or the same server.
+    ConnectionParams otherWorkstation() const {
+        return paramsAtNode(1);
+    }
+    static QStringList clusterPorts(); // empty on a single server
     // An independent admin connection (e.g. to hold a lock); statements fail the test.
     MYSQL* admin();
     void exec(const QString& sql); // on the admin connection, latin2
