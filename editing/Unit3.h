@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RecordForm.h"
+#include "data/ShownRowGuard.h"
 
 namespace kx {
 
@@ -35,6 +36,9 @@ private:
 
     qint64 m_openedKey = -1;
     QString m_openingTitle;
+    // The record as the form showed it: a store asks before it goes over another
+    // workstation's change.
+    ShownRowGuard m_shownRow;
 };
 
 } // namespace kx
