@@ -1,6 +1,10 @@
 #include "ShownRowGuard.h"
 
+#include "Latin2.h"
+#include "MariaConnection.h"
 #include "Table.h"
+
+#include <mysql.h>
 
 namespace kx {
 
@@ -71,7 +75,8 @@ bool ShownRowGuard::overwrite() {
 }
 
 // One statement on the row's key: the short columns by value, then each long one by its
-// size and its digest. The locking form takes the row's write lock for the transaction.
+// size and its digest. The locking form takes the row's write lock for the transaction. The
+// key is a number, so the statement goes as text, in one exchange with the server.
 std::optional<ShownRowGuard::Fingerprint> ShownRowGuard::read(qint64 key, bool lock) {
     QStringList columns;
     for (const QString& f : m_table.rowFields())
@@ -79,17 +84,29 @@ std::optional<ShownRowGuard::Fingerprint> ShownRowGuard::read(qint64 key, bool l
     for (const QString& f : m_table.onDemandFields())
         columns << QStringLiteral("OCTET_LENGTH(%1)").arg(q(f))
                 << QStringLiteral("SHA1(%1)").arg(q(f));
-    MariaStatement st(m_table.connection(),
-                      QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?%4")
-                          .arg(columns.join(QLatin1Char(',')), q(m_table.tableName()),
-                               q(m_table.keyField()),
-                               lock ? QStringLiteral(" FOR UPDATE") : QString()));
-    st.bindInt(key);
-    st.execute();
-    auto rows = st.fetchAll();
-    if (rows.empty())
-        return std::nullopt;
-    return std::move(rows[0]);
+    const QByteArray sql = latin2::encode(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = %4%5")
+            .arg(columns.join(QLatin1Char(',')), q(m_table.tableName()), q(m_table.keyField()))
+            .arg(key)
+            .arg(lock ? QStringLiteral(" FOR UPDATE") : QString()));
+    MariaConnection& conn = m_table.connection();
+    MYSQL* mysql = conn.handle();
+    if (mysql_real_query(mysql, sql.constData(), sql.size()))
+        conn.fail();
+    MYSQL_RES* result = mysql_store_result(mysql);
+    if (!result)
+        conn.fail();
+    std::optional<Fingerprint> out;
+    if (MYSQL_ROW row = mysql_fetch_row(result)) {
+        const unsigned count = mysql_num_fields(result);
+        const unsigned long* lengths = mysql_fetch_lengths(result);
+        out.emplace();
+        for (unsigned i = 0; i < count; ++i)
+            out->push_back(row[i] ? MariaStatement::Value(QByteArray(row[i], qsizetype(lengths[i])))
+                                  : MariaStatement::Value());
+    }
+    mysql_free_result(result);
+    return out;
 }
 
 } // namespace kx

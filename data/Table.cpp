@@ -233,6 +233,32 @@ struct Table::Impl {
         }
     }
 
+    // After an update that kept the current row's key: that row alone is read again, which
+    // costs one short statement instead of a page. False when the page has to be read.
+    // The write is done either way: a failed reread must not make it look failed.
+    bool rereadCurrentRow(qint64 k) {
+        if (useFilter() || currentKey() != k)
+            return false; // the row may have left the filter: a page decides
+        try {
+            MariaStatement st(
+                conn,
+                QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(selectList, q(table), q(key)));
+            st.bindInt(k);
+            st.execute();
+            auto rows = st.fetchAll();
+            if (rows.empty())
+                return false;
+            page[size_t(pos)] = std::move(rows[0]);
+            nullRuns.clear(); // read again with the row
+            lostKey = -1;
+            return true;
+        } catch (const DbError&) {
+            clearRows(); // as after any write whose reread failed
+            lostKey = k;
+            return true;
+        }
+    }
+
     QString columnName(const QString& field, bool* isDeferred) const {
         const QString upper = field.toUpper();
         if (auto it = visibleIndex.constFind(upper); it != visibleIndex.constEnd()) {
@@ -653,7 +679,8 @@ void Table::doPost(TableState state, const QList<QPair<QString, PendingValue>>& 
             d->rollbackQuietly();
         throw;
     }
-    d->repositionAfterWrite(newKey);
+    if (insert || !d->rereadCurrentRow(newKey))
+        d->repositionAfterWrite(newKey);
     emit reset();
     emit currentChanged();
 }

@@ -65,15 +65,21 @@ public:
     ~OtherWorkstation() {
         mysql_close(m_mysql);
     }
-    // Statements separated by "; ".
-    void exec(const QString& sql) {
+    // Statements separated by "; ". Returns the server's message of the first that fails.
+    QString tryExec(const QString& sql) {
         for (const QString& one : sql.split(QStringLiteral("; "), Qt::SkipEmptyParts)) {
             const QByteArray bytes = latin2::encode(one);
             if (mysql_real_query(m_mysql, bytes.constData(), bytes.size()))
-                qFatal("other workstation: %s\n%s", mysql_error(m_mysql), bytes.constData());
+                return QString::fromUtf8(mysql_error(m_mysql));
             if (MYSQL_RES* r = mysql_store_result(m_mysql))
                 mysql_free_result(r);
         }
+        return QString();
+    }
+    void exec(const QString& sql) {
+        const QString error = tryExec(sql);
+        if (!error.isEmpty())
+            qFatal("other workstation: %s\n%s", qPrintable(error), qPrintable(sql));
     }
     // Runs sql in a transaction left open: its locks stay until the first question of the
     // program's user, when the transaction is committed.
@@ -187,6 +193,7 @@ private slots:
     void deleteOverAnotherChange_data();
     void deleteOverAnotherChange();
     void twoProgramsOneRecord();
+    void questionHoldsNoLock();
     void lockWaitIsShortOnADefaultServer();
 };
 
@@ -329,6 +336,30 @@ void ConcurrentChangeTest::twoProgramsOneRecord() {
     QCOMPARE(w.prompter().shown, (QList<Shown>{questionBox(kOverwrite), questionBox(kOverwrite),
                                                resultBox(kModified)}));
     QCOMPARE(w.stored("CONCAT(KSZO, '|', LEIRAS)"), QStringLiteral("első kulcsa|leírás"));
+}
+
+// While the question waits for the user, the record is not locked: the other workstation
+// writes it again meanwhile, and that change is asked about in its turn.
+void ConcurrentChangeTest::questionHoldsNoLock() {
+    TwoWorkstations w;
+    w.form3->FormShow();
+    w.form3->Edit4->setText(QStringLiteral("itt írt"));
+    w.other.exec(
+        QStringLiteral("UPDATE tbl_Data SET KSZO = 'máshol írt' WHERE AZ = %1").arg(w.key));
+    QString duringQuestion = QStringLiteral("not asked");
+    w.prompter().onShown = [&](const Shown&) {
+        w.prompter().onShown = nullptr;
+        duringQuestion = w.other.tryExec(
+            QStringLiteral("SET SESSION innodb_lock_wait_timeout = 1; UPDATE tbl_Data SET LEIRAS = "
+                           "'közben' WHERE AZ = %1")
+                .arg(w.key));
+    };
+    w.prompter().answerQuestions({true, true});
+    w.form3->BitBtn2Click();
+    QCOMPARE(duringQuestion, QString());
+    QCOMPARE(w.prompter().shown, (QList<Shown>{questionBox(kOverwrite), questionBox(kOverwrite),
+                                               resultBox(kModified)}));
+    QCOMPARE(w.stored("CONCAT(KSZO, '|', LEIRAS)"), QStringLiteral("itt írt|leírás"));
 }
 
 // The server's own lock wait is left at its default (50 s). A lock the other workstation
