@@ -28,9 +28,6 @@ public:
     // columns are taken as the table holds them, which is what the form shows.
     void remember();
     void forget();
-    bool remembers() const {
-        return m_key >= 0;
-    }
     // Runs change (an edit and post, or a delete, of the remembered row) with this guard on
     // the table.
     void run(const std::function<void()>& change);
