@@ -27,7 +27,13 @@ const RecordView::Names& deletionNames() {
 TForm4::TForm4(SharedData& data, Prompter& prompter, QWidget* parent)
     : RecordView(prompter, QStringLiteral("Form4"), QStringLiteral("Adatrekord törlése:"),
                  deletionNames(), true, parent),
-      m_data(data) {
+      m_data(data), m_shownRow(data.FDTable1, [this] {
+          const bool yes = m_prompter.question(QStringLiteral(
+              "Az adatrekordot időközben egy másik felhasználó módosította ! Mégis töröljük ?"));
+          if (!yes)
+              ScreenCursor::set(CursorShape::Default);
+          return yes;
+      }) {
     Edit1 = m_fields[Title];
     Edit2 = m_fields[Type];
     Edit3 = m_fields[Category];
@@ -50,6 +56,7 @@ void TForm4::FormShow() {
     // Until a record is shown there is nothing this opening may delete.
     m_shownKey = -1;
     m_shownTitle.clear();
+    m_shownRow.forget();
     runCommand(m_prompter, [this] {
         photo->setCentred(false);
         photo->setStretched(false);
@@ -61,6 +68,7 @@ void TForm4::FormShow() {
             return;
         m_shownTitle = t.asString(QStringLiteral("CIM"));
         m_shownKey = key;
+        m_shownRow.remember();
         showRecord(t);
     });
 }
@@ -100,7 +108,7 @@ void TForm4::deleteShownRecord() {
     ScreenCursor::set(CursorShape::Busy);
     // A refused delete asks whether to try again; No ends the command here, silently, with
     // the record still shown and the form open.
-    t.deleteRecord();
+    m_shownRow.run([&] { t.deleteRecord(); });
     m_shownKey = -1;
     refreshRecords();
     showCount(t.recordCount());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RecordView.h"
+#include "data/ShownRowGuard.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -40,6 +41,9 @@ private:
     SharedData& m_data;
     qint64 m_shownKey = -1;
     QString m_shownTitle;
+    // The record as the form showed it: deleting it after another workstation changed it
+    // needs the user's yes.
+    ShownRowGuard m_shownRow;
 };
 
 } // namespace kx

@@ -14,6 +14,12 @@ namespace {
 // Long enough for a slow network, short enough that a wrong address does not freeze the login.
 constexpr unsigned kConnectTimeoutSeconds = 10;
 
+// How long a statement of the program waits for a row or table lock that another workstation
+// holds before it fails and the retry question appears. The window does not answer while it
+// waits, so the program sets its own short wait rather than the server's (50 s by default):
+// a few seconds, below the desktop's check that marks a window as not responding.
+constexpr int kLockWaitSeconds = 3;
+
 // The port as typed: digits only, 1..65535; anything else is not a port.
 bool parsePort(const QString& text, unsigned& port) {
     if (text.isEmpty() || text.size() > 5)
@@ -106,6 +112,13 @@ void MariaConnection::open() {
     }
     m_mysql = mysql;
     m_maxPacket = 0;
+    try {
+        execute(QStringLiteral("SET SESSION innodb_lock_wait_timeout = %1").arg(kLockWaitSeconds));
+    } catch (...) {
+        mysql_close(m_mysql); // a connection without the program's settings is not used
+        m_mysql = nullptr;
+        throw;
+    }
     waitForClusterOnReads();
 }
 

@@ -3,6 +3,7 @@
 #include "Latin2.h"
 #include "MariaConnection.h"
 #include "MariaStatement.h"
+#include "RowGuard.h"
 
 #include <QHash>
 #include <QIODevice>
@@ -45,6 +46,7 @@ struct Table::Impl {
     int pos = -1;                          // current row in page; -1: none
     bool atEnd = true;
     qint64 lostKey = -1; // key to return to when a reread after a write failed
+    RowGuard* guard = nullptr;
 
     // Whether deferred columns are NULL, for a run of page rows [from, from + size), read
     // with one statement. Asking on forward through the rows doubles the run, so a pass over
@@ -200,6 +202,63 @@ struct Table::Impl {
         } catch (const DbError&) {
             clearRows();
             lostKey = k;
+        }
+    }
+
+    void rollbackQuietly() {
+        try {
+            conn.execute(QStringLiteral("ROLLBACK"));
+        } catch (const DbError&) {
+            // the failure that ended the change is the one to report
+        }
+    }
+    // Opens the transaction of a guarded change of row k and leaves it open with the row
+    // locked, unless the row is gone. A row changed meanwhile is put to the guard with the
+    // transaction rolled back, so no lock waits on the user's answer; on Yes the row is
+    // locked and checked again.
+    RowGuard::Verdict beginGuarded(qint64 k) {
+        for (;;) {
+            conn.execute(QStringLiteral("START TRANSACTION"));
+            RowGuard::Verdict verdict = RowGuard::Verdict::Gone;
+            try {
+                verdict = guard->check(k);
+            } catch (...) {
+                rollbackQuietly();
+                throw;
+            }
+            if (verdict == RowGuard::Verdict::Write)
+                return verdict;
+            rollbackQuietly();
+            if (verdict == RowGuard::Verdict::Gone)
+                return verdict;
+            if (!guard->overwrite())
+                throw SilentAbort{};
+        }
+    }
+
+    // After an update that kept the current row's key: that row alone is read again, which
+    // costs one short statement instead of a page. False when the page has to be read.
+    // The write is done either way: a failed reread must not make it look failed.
+    bool rereadCurrentRow(qint64 k) {
+        if (useFilter() || currentKey() != k)
+            return false; // the row may have left the filter: a page decides
+        try {
+            MariaStatement st(
+                conn,
+                QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(selectList, q(table), q(key)));
+            st.bindInt(k);
+            st.execute();
+            auto rows = st.fetchAll();
+            if (rows.empty())
+                return false;
+            page[size_t(pos)] = std::move(rows[0]);
+            nullRuns.clear(); // read again with the row
+            lostKey = -1;
+            return true;
+        } catch (const DbError&) {
+            clearRows(); // as after any write whose reread failed
+            lostKey = k;
+            return true;
         }
     }
 
@@ -518,6 +577,28 @@ qint64 Table::saveBlobTo(const QString& field, QIODevice& out) {
     return total;
 }
 
+void Table::setRowGuard(RowGuard* guard) {
+    d->guard = guard;
+}
+
+QStringList Table::rowFields() const {
+    return d->visible;
+}
+
+QStringList Table::onDemandFields() const {
+    QStringList fields = d->deferred.values();
+    fields.sort(); // a fixed order; the hash has none
+    return fields;
+}
+
+QString Table::keyField() const {
+    return d->key;
+}
+
+MariaConnection& Table::connection() const {
+    return d->conn;
+}
+
 void Table::doEdit() {
     if (!d->hasRow())
         d->conn.fail(kNotFound);
@@ -587,21 +668,34 @@ void Table::doPost(TableState state, const QList<QPair<QString, PendingValue>>& 
     if (!insert)
         st.bindInt(oldKey);
 
-    const quint64 affected = st.execute();
+    const bool guarded = !insert && d->guard;
+    if (guarded && d->beginGuarded(oldKey) == RowGuard::Verdict::Gone)
+        d->conn.fail(kNotFound);
     qint64 newKey = oldKey;
-    if (insert) {
-        newKey = st.insertId();
-    } else if (affected == 0) {
-        // Zero changed rows is also what an update with unchanged values gives; only a row
-        // that is gone is a failure.
-        MariaStatement check(
-            d->conn, QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(q(d->table), q(d->key)));
-        check.bindInt(oldKey);
-        check.execute();
-        if (check.fetchAll().empty())
-            d->conn.fail(kNotFound);
+    try {
+        const quint64 affected = st.execute();
+        if (insert) {
+            newKey = st.insertId();
+        } else if (affected == 0) {
+            // Zero changed rows is also what an update with unchanged values gives; only a
+            // row that is gone is a failure.
+            MariaStatement check(
+                d->conn,
+                QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(q(d->table), q(d->key)));
+            check.bindInt(oldKey);
+            check.execute();
+            if (check.fetchAll().empty())
+                d->conn.fail(kNotFound);
+        }
+        if (guarded)
+            d->conn.execute(QStringLiteral("COMMIT"));
+    } catch (...) {
+        if (guarded)
+            d->rollbackQuietly();
+        throw;
     }
-    d->repositionAfterWrite(newKey);
+    if (insert || !d->rereadCurrentRow(newKey))
+        d->repositionAfterWrite(newKey);
     emit reset();
     emit currentChanged();
 }
@@ -613,7 +707,22 @@ void Table::doDelete() {
     MariaStatement st(d->conn,
                       QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(q(d->table), q(d->key)));
     st.bindInt(key);
-    st.execute(); // a row another workstation removed already counts as removed
+    // A row another workstation removed already counts as removed.
+    if (d->guard && d->beginGuarded(key) == RowGuard::Verdict::Gone) {
+        d->repositionAfterWrite(key + 1);
+        emit reset();
+        emit currentChanged();
+        return;
+    }
+    try {
+        st.execute();
+        if (d->guard)
+            d->conn.execute(QStringLiteral("COMMIT"));
+    } catch (...) {
+        if (d->guard)
+            d->rollbackQuietly();
+        throw;
+    }
     // The current row becomes the next one, or the previous one when it was the last.
     d->repositionAfterWrite(key + 1);
     emit reset();

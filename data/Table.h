@@ -9,6 +9,7 @@ class QIODevice;
 namespace kx {
 
 class MariaConnection;
+class RowGuard;
 
 // Whole-table data set over one table of the record store. It never copies the table:
 // count, locate and the row pass are statements on the server, rows are read in key order
@@ -43,6 +44,16 @@ public:
     QByteArray asBytes(const QString& field) override;
     qint64 saveBlobTo(const QString& field, QIODevice& out); // streamed in chunks
     qint64 blobSize(const QString& field);
+
+    // While a guard is set, every post of an edited row and every delete runs in a
+    // transaction of its own: the row is read with a lock by its key and checked by the
+    // guard, then changed, then committed. nullptr: no guard, no transaction of its own.
+    void setRowGuard(RowGuard* guard);
+    // The columns read with the rows, in table order, and the long ones read on demand.
+    QStringList rowFields() const;
+    QStringList onDemandFields() const;
+    QString keyField() const;
+    MariaConnection& connection() const;
 
 protected:
     void doEdit() override;

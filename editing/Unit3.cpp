@@ -8,6 +8,7 @@
 #include "platform/CommandRunner.h"
 #include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
+#include "platform/ScreenCursor.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -18,17 +19,26 @@ namespace kx {
 
 TForm3::TForm3(SharedData& data, Prompter& prompter, QWidget* parent)
     : RecordForm(data, prompter, QStringLiteral("Form3"), QStringLiteral("Adatok módosítása:"),
-                 ListMatch::Exact, parent) {}
+                 ListMatch::Exact, parent),
+      m_shownRow(m_data.FDTable1, [this] {
+          const bool yes = m_prompter.question(QStringLiteral(
+              "Az adatrekordot időközben egy másik felhasználó módosította ! Felülírjuk ?"));
+          if (!yes)
+              ScreenCursor::set(CursorShape::Default);
+          return yes;
+      }) {}
 
 void TForm3::FormShow() {
     // Until the record is found and loaded whole, "Tárol" has no row to write onto.
     m_openedKey = -1;
     m_toldPhotoUnreadable = false;
+    m_shownRow.forget();
     runCommand(m_prompter, [this] {
         if (!findRecord())
             return; // the fields keep whatever they held
         photo->setStretched(false);
         photo->setCentred(false);
+        m_shownRow.remember();
         const bool photoShown = loadRecord();
         m_openingTitle = m_data.FDTable1.asString(QStringLiteral("CIM"));
         m_openedKey = m_data.FDTable1.currentKey();
@@ -63,6 +73,7 @@ void TForm3::BitBtn3Click() {
             warnNotFound();
             return;
         }
+        m_shownRow.remember();
         if (!loadRecord())
             tellPhotoUnreadable();
     });
@@ -153,14 +164,17 @@ void TForm3::store() {
         warnNotFound(); // removed meanwhile by another workstation
         return;
     }
-    writeRecordRow([&] {
-        table.edit();
-        if (renamed)
-            table.setField(QStringLiteral("CIM"), title);
-        setRecordFields(table);
-        // The stored file stays unless a new one was chosen with the button in this opening.
-        if (fileField->chosenInThisOpening())
-            attachChosenFile(table);
+    m_shownRow.run([&] {
+        writeRecordRow([&] {
+            table.edit();
+            if (renamed)
+                table.setField(QStringLiteral("CIM"), title);
+            setRecordFields(table);
+            // The stored file stays unless a new one was chosen with the button in this
+            // opening.
+            if (fileField->chosenInThisOpening())
+                attachChosenFile(table);
+        });
     });
     refreshRecords();
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RecordForm.h"
+#include "data/ShownRowGuard.h"
 
 namespace kx {
 
@@ -37,6 +38,9 @@ private:
     qint64 m_openedKey = -1;
     QString m_openingTitle;
     bool m_toldPhotoUnreadable = false;
+    // The record as the form showed it: a store asks before it goes over another
+    // workstation's change.
+    ShownRowGuard m_shownRow;
 };
 
 } // namespace kx

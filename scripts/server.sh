@@ -206,7 +206,7 @@ start() {
         echo "$port" >"$portfile"
         setsid "$daemon" --no-defaults --datadir="$datadir" --user="$run_user" \
             --port="$port" --bind-address=127.0.0.1 --socket="$socket" --pid-file="$pidfile" \
-            --log-error="$errlog" --skip-name-resolve --innodb-lock-wait-timeout=3 \
+            --log-error="$errlog" --skip-name-resolve \
             --max-allowed-packet=1G --character-set-server=latin2 \
             --collation-server=latin2_hungarian_ci "${extra_options[@]}" \
             </dev/null >>"$dir/stdout.log" 2>&1 9>&- &

@@ -203,17 +203,22 @@ void ModifyFormTest::unchangedStoreKeepsTitleAndFile() {
     const bool opened = insideModal(
         e.form3,
         [&] {
-            // Another workstation renames the record meanwhile: an unchanged title is not
-            // written, so the other's title stays.
+            // Another workstation renames the record meanwhile: the store asks first, and
+            // when told to go on, an unchanged title is not written, so the other's title
+            // stays.
             e.db.exec(
                 QStringLiteral("UPDATE tbl_Data SET CIM = 'Alma (máshol)' WHERE AZ = %1").arg(key));
+            e.prompter().answerQuestions({true});
             e.form3->Edit4->setText(QStringLiteral("új kulcs"));
             e.form3->BitBtn2->click();
             visibleAfterStore = e.form3->isVisible();
         },
         [&] { e.app.form1->SpeedButton2Click(); });
     QVERIFY(opened);
-    QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kModified)});
+    QCOMPARE(e.prompter().shown,
+             (QList<Shown>{questionBox(QStringLiteral("Az adatrekordot időközben egy másik "
+                                                      "felhasználó módosította ! Felülírjuk ?")),
+                           resultBox(kModified)}));
     QVERIFY(!visibleAfterStore);
     QCOMPARE(column(e, key, "CIM"), QStringLiteral("Alma (máshol)"));
     QCOMPARE(column(e, key, "KSZO"), QStringLiteral("új kulcs"));

@@ -1,0 +1,112 @@
+#include "ShownRowGuard.h"
+
+#include "Latin2.h"
+#include "MariaConnection.h"
+#include "Table.h"
+
+#include <mysql.h>
+
+namespace kx {
+
+namespace {
+
+QString q(const QString& name) {
+    return MariaStatement::quoteIdentifier(name);
+}
+
+} // namespace
+
+ShownRowGuard::ShownRowGuard(Table& table, std::function<bool()> confirm)
+    : m_table(table), m_confirm(std::move(confirm)) {}
+
+void ShownRowGuard::remember() {
+    forget();
+    const qint64 key = m_table.currentKey();
+    if (key < 0)
+        return;
+    auto row = read(key, false);
+    if (!row)
+        return; // gone already: the form finds that out for itself
+    // The short columns as the table holds them: it read them before this reading, and they
+    // are what the form shows.
+    const QStringList fields = m_table.rowFields();
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        (*row)[size_t(i)] = m_table.isNull(fields[i])
+                                ? MariaStatement::Value()
+                                : MariaStatement::Value(m_table.asBytes(fields[i]));
+    m_shown = std::move(*row);
+    m_key = key;
+}
+
+void ShownRowGuard::forget() {
+    m_key = -1;
+    m_shown.clear();
+    m_stored.clear();
+    m_storedKey = -1;
+}
+
+void ShownRowGuard::run(const std::function<void()>& change) {
+    m_table.setRowGuard(this);
+    try {
+        change();
+    } catch (...) {
+        m_table.setRowGuard(nullptr);
+        throw;
+    }
+    m_table.setRowGuard(nullptr);
+}
+
+RowGuard::Verdict ShownRowGuard::check(qint64 key) {
+    auto row = read(key, true);
+    if (!row)
+        return Verdict::Gone;
+    m_stored = std::move(*row);
+    m_storedKey = key;
+    return m_key == key && m_stored == m_shown ? Verdict::Write : Verdict::Changed;
+}
+
+bool ShownRowGuard::overwrite() {
+    if (!m_confirm || !m_confirm())
+        return false;
+    // What the user agreed to write over; a further change before the write is asked again.
+    m_key = m_storedKey;
+    m_shown = m_stored;
+    return true;
+}
+
+// One statement on the row's key: the short columns by value, then each long one by its
+// size and its digest. The locking form takes the row's write lock for the transaction. The
+// key is a number, so the statement goes as text, in one exchange with the server.
+std::optional<ShownRowGuard::Fingerprint> ShownRowGuard::read(qint64 key, bool lock) {
+    QStringList columns;
+    for (const QString& f : m_table.rowFields())
+        columns << q(f);
+    for (const QString& f : m_table.onDemandFields())
+        columns << QStringLiteral("OCTET_LENGTH(%1)").arg(q(f))
+                << QStringLiteral("SHA1(%1)").arg(q(f));
+    const QByteArray sql = latin2::encode(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = %4%5")
+            .arg(columns.join(QLatin1Char(',')), q(m_table.tableName()), q(m_table.keyField()))
+            .arg(key)
+            .arg(lock ? QStringLiteral(" FOR UPDATE") : QString()));
+    MariaConnection& conn = m_table.connection();
+    MYSQL* mysql = conn.handle();
+    if (mysql_real_query(mysql, sql.constData(), sql.size()))
+        conn.fail();
+    MYSQL_RES* result = mysql_store_result(mysql);
+    if (!result)
+        conn.fail();
+    std::optional<Fingerprint> out;
+    if (MYSQL_ROW row = mysql_fetch_row(result)) {
+        const unsigned count = mysql_num_fields(result);
+        const unsigned long* lengths = mysql_fetch_lengths(result);
+        out.emplace();
+        for (unsigned i = 0; i < count; ++i)
+            out->push_back(row[i] ? MariaStatement::Value(QByteArray(row[i], qsizetype(lengths[i])))
+                                  : MariaStatement::Value());
+    }
+    mysql_free_result(result);
+    return out;
+}
+
+} // namespace kx
