@@ -1,5 +1,7 @@
 #include "PictureBox.h"
 
+#include "StoredBmp.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QPixmap>
@@ -59,8 +61,8 @@ void PictureBox::readBmp(const QByteArray& bmp) {
         setPicture(QImage());
         return;
     }
-    QImage image;
-    if (!image.loadFromData(bmp, "BMP"))
+    const QImage image = readBmpImage(bmp);
+    if (image.isNull())
         throw std::runtime_error("A tárolt fotó nem olvasható BMP képként !");
     setPicture(image);
 }

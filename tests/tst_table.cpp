@@ -169,6 +169,11 @@ void TstTable::locate_data() {
     QTest::newRow("apostrophe and backslash") << "it's a \\ path" << false << 11;
     QTest::newRow("apostrophe and backslash, prefix") << "it's a \\" << true << 11;
     QTest::newRow("text Latin-2 cannot hold: none") << "€uro" << true << 0;
+    // Accents as combining marks (as some keyboards and clipboards deliver them) compare as
+    // the composed letters that are stored; the prefix is as long as its composed form.
+    QTest::newRow("exact, decomposed accents") << "a\u0301rvi\u0301z" << false << 5;
+    QTest::newRow("prefix, decomposed capital") << "A\u0301rv" << true << 4;
+    QTest::newRow("prefix, decomposed double acute") << "A\u0301rvi\u0301ztu\u030Br" << true << 4;
 }
 
 void TstTable::locate() {
