@@ -6,6 +6,7 @@
 #include "data/Latin2.h"
 #include "data/MariaConnection.h"
 #include "data/Table.h"
+#include "support/Sanitizer.h"
 #include "support/TestServer.h"
 
 #include <QBuffer>
@@ -17,6 +18,7 @@
 #include <mysql.h>
 
 using namespace kx;
+using kx::test::kUnderSanitizer;
 using kx::test::TestDatabase;
 
 namespace {
@@ -135,7 +137,11 @@ void TstTable::largeFileIsStreamedBothWays() {
     QCryptographicHash outHash(QCryptographicHash::Sha1);
     QVERIFY(outHash.addData(&back));
     QCOMPARE(outHash.result().toHex(), inHash.result().toHex());
-    // Neither direction may hold the file in memory.
+    // Neither direction may hold the file in memory. Under AddressSanitizer the peak holds
+    // the sanitizer's quarantine of freed chunks; the round trip above still holds there.
+    if (kUnderSanitizer)
+        QSKIP("AddressSanitizer's quarantine inflates the peak memory; it is measured in the "
+              "normal build");
     QVERIFY2(growthKb < size / 1024 / 4,
              qPrintable(QStringLiteral("peak memory grew by %1 kB").arg(growthKb)));
 }
