@@ -162,11 +162,21 @@ JpegPicture decodeFrom(const JpegSource& source, JpegTarget target) {
 
 } // namespace
 
+namespace {
+
+QString tooLargeMessage(QSize own) {
+    // The size is known once the header is read; the decoder's memory bound may be met sooner.
+    if (!own.isValid())
+        return QStringLiteral("A kép túl nagy, nem tölthető be !");
+    return QStringLiteral("A kép túl nagy (%1 × %2 képpont), nem tölthető be !")
+        .arg(own.width())
+        .arg(own.height());
+}
+
+} // namespace
+
 PictureTooLargeError::PictureTooLargeError(QSize own)
-    : std::runtime_error(QStringLiteral("A kép túl nagy (%1 × %2 képpont), nem tölthető be !")
-                             .arg(own.width())
-                             .arg(own.height())
-                             .toStdString()) {}
+    : std::runtime_error(tooLargeMessage(own).toStdString()) {}
 
 QString PictureTooLargeError::userMessage() const {
     return QString::fromUtf8(what());

@@ -557,6 +557,18 @@ void TstPhoto::paste_data() {
     QTest::newRow("BMP data names its bit count")
         << twoColours({40, 30}, QImage::Format_RGB32) << indexed
         << QStringLiteral("Fotó :  4 bit - 16 szín") << QSize(40, 30);
+    // Picture and caption come from the same BMP bytes, whatever the platform's picture is.
+    QTest::newRow("BMP data is the picture placed")
+        << twoColours({50, 50}, QImage::Format_RGB32) << indexed
+        << QStringLiteral("Fotó :  4 bit - 16 szín") << QSize(40, 30);
+    QByteArray png;
+    QBuffer pngBuffer(&png);
+    pngBuffer.open(QIODevice::WriteOnly);
+    twoColours({40, 30}).save(&pngBuffer, "PNG");
+    // Bytes offered as BMP that are no BMP are not decoded as anything else.
+    QTest::newRow("BMP data that is no BMP")
+        << twoColours({60, 20}, QImage::Format_RGB32) << png
+        << QStringLiteral("Fotó :  32 bit - true color - RGB compressio") << QSize(60, 20);
 }
 
 void TstPhoto::paste() {
