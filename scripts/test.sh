@@ -26,9 +26,8 @@ source .work/server.env
 export KX_DB_HOST KX_DB_PORT KX_DB_USER KX_DB_PASSWORD
 export QT_QPA_PLATFORM=offscreen
 if [[ $build == build-asan ]]; then
-    # Every finding ends the test program with a failure; Qt's and fontconfig's caches that
-    # live until the process ends are not leaks of ours, so leak reports are left out.
-    export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0:halt_on_error=1:strict_string_checks=1
+    # Every finding, leaks included, ends the test program with a failure.
+    export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:strict_string_checks=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
 
