@@ -60,14 +60,30 @@ bool encodeAsIs(const QString& text, QByteArray* out) {
     return true;
 }
 
+// The ASCII signs of text (everything but letters and digits), in order.
+QByteArray asciiSigns(const QString& text) {
+    QByteArray signs;
+    for (const QChar c : text)
+        if (c.unicode() < 0x80 && !(c.isLetterOrNumber()))
+            signs.append(char(c.unicode()));
+    return signs;
+}
+
 } // namespace
 
 QString composed(const QString& text) {
     // Every Latin-2 character is its own composed form, so text that encodes as it is stays
     // as it is; only text with something outside Latin-2 is worth composing.
-    for (const QChar c : text)
-        if (byteFor(c.unicode()) < 0)
-            return text.normalized(QString::NormalizationForm_C);
+    for (const QChar c : text) {
+        if (byteFor(c.unicode()) >= 0)
+            continue;
+        const QString nfc = text.normalized(QString::NormalizationForm_C);
+        // Composing joins letters with their marks. A few characters compose to an ASCII
+        // sign (U+037E to ";", U+1FEF to "`"); text with one of those stays as typed, so it is
+        // refused rather than given a sign that could end a literal or a quoted name made
+        // from it before it was composed.
+        return asciiSigns(nfc) == asciiSigns(text) ? nfc : text;
+    }
     return text;
 }
 

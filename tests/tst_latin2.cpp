@@ -112,6 +112,13 @@ void TestLatin2::composedBeforeTheCheck_data() {
         << QStringLiteral("A\u030A") << QByteArray() << QStringLiteral("Å");
     QTest::newRow("mark without a composed letter")
         << QStringLiteral("q\u0303") << QByteArray() << QStringLiteral("\u0303");
+    QTest::newRow("Kelvin sign is the letter K")
+        << QStringLiteral("5 \u212A") << QByteArray("5 K") << QString();
+    // Characters whose composed form is an ASCII sign stay as typed, and are refused.
+    QTest::newRow("Greek question mark is no semicolon")
+        << QStringLiteral("x\u037E") << QByteArray() << QStringLiteral("\u037E");
+    QTest::newRow("varia is no backtick, beside a decomposed letter")
+        << QStringLiteral("a\u0301`\u1FEF") << QByteArray() << QStringLiteral("\u0301\u1FEF");
     QTest::newRow("only the euro is refused")
         << QStringLiteral("a\u0301r: 5 €") << QByteArray() << QStringLiteral("€");
 }
