@@ -19,7 +19,7 @@ if ! command -v clang++ >/dev/null; then
     echo "fuzz: clang++ is missing (scripts/setup.sh installs it)" >&2
     exit 1
 fi
-build=build-fuzz
+build="build-fuzz"
 if [[ ! -f $build/build.ninja ]]; then
     CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DKX_FUZZ=ON >/dev/null
@@ -50,7 +50,9 @@ for t in "${targets[@]}"; do
     echo "fuzz: $t: ${runs:-?} runs, status $t_status"
     if ((t_status)); then
         tail -n 60 "$log" >&2
-        ls "$work" | grep -E '^(crash|oom|timeout|leak|slow-unit)-' >&2 || true
+        for artifact in "$work"/crash-* "$work"/oom-* "$work"/timeout-* "$work"/leak-*; do
+            if [[ -e $artifact ]]; then echo "fuzz: $t: kept $artifact" >&2; fi
+        done
         ((status)) || status=$t_status
     fi
 done

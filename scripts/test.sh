@@ -8,10 +8,10 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-build=build
+build="build"
 if [[ ${1:-} == --sanitize ]]; then
     shift
-    build=build-asan
+    build="build-asan"
 fi
 
 bash scripts/setup.sh
