@@ -3,6 +3,7 @@
 #include "PrintoutLayout.h"
 #include "data/SharedData.h"
 #include "platform/ReportEngine.h"
+#include "platform/StoredBmp.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -64,9 +65,7 @@ TQuickReport54::Values TQuickReport54::currentRecord(SharedData& data) {
     v.date = q.asString(QStringLiteral("DATUM"));
     v.description = q.asString(QStringLiteral("LEIRAS"));
     // FOTO is a BMP file image; anything else shows no photo in the browser either.
-    const QByteArray photo = q.asBytes(QStringLiteral("FOTO"));
-    if (!photo.isEmpty())
-        v.photo.loadFromData(photo, "BMP");
+    v.photo = readBmpImage(q.asBytes(QStringLiteral("FOTO")));
     v.fileName = q.asString(QStringLiteral("FNEV"));
     v.fileType = q.asString(QStringLiteral("FTIP"));
     v.fileSize = q.asInteger(QStringLiteral("FMER")); // NULL reads as 0

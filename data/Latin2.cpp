@@ -46,18 +46,54 @@ int byteFor(char16_t u) {
     return b == 0 ? -1 : b;
 }
 
-} // namespace
-
-QByteArray encode(const QString& text) {
-    QByteArray out(text.size(), Qt::Uninitialized);
-    char* dst = out.data();
+// The bytes of text when every character has one; false otherwise.
+bool encodeAsIs(const QString& text, QByteArray* out) {
+    out->resize(text.size());
+    char* dst = out->data();
     const char16_t* src = reinterpret_cast<const char16_t*>(text.utf16());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const int b = byteFor(src[i]);
         if (b < 0)
-            throw TextEncodingError(text, unrepresentable(text));
+            return false;
         dst[i] = static_cast<char>(b);
     }
+    return true;
+}
+
+// The ASCII signs of text (everything but letters and digits), in order.
+QByteArray asciiSigns(const QString& text) {
+    QByteArray signs;
+    for (const QChar c : text)
+        if (c.unicode() < 0x80 && !(c.isLetterOrNumber()))
+            signs.append(char(c.unicode()));
+    return signs;
+}
+
+} // namespace
+
+QString composed(const QString& text) {
+    // Every Latin-2 character is its own composed form, so text that encodes as it is stays
+    // as it is; only text with something outside Latin-2 is worth composing.
+    for (const QChar c : text) {
+        if (byteFor(c.unicode()) >= 0)
+            continue;
+        const QString nfc = text.normalized(QString::NormalizationForm_C);
+        // Composing joins letters with their marks. A few characters compose to an ASCII
+        // sign (U+037E to ";", U+1FEF to "`"); text with one of those stays as typed, so it is
+        // refused rather than given a sign that could end a literal or a quoted name made
+        // from it before it was composed.
+        return asciiSigns(nfc) == asciiSigns(text) ? nfc : text;
+    }
+    return text;
+}
+
+QByteArray encode(const QString& text) {
+    QByteArray out;
+    if (encodeAsIs(text, &out))
+        return out;
+    const QString nfc = composed(text);
+    if (!encodeAsIs(nfc, &out))
+        throw TextEncodingError(text, unrepresentable(nfc));
     return out;
 }
 
@@ -71,7 +107,8 @@ QString decode(const char* bytes, qsizetype size) {
     return out;
 }
 
-QString unrepresentable(const QString& text) {
+QString unrepresentable(const QString& input) {
+    const QString text = composed(input);
     QString out;
     for (qsizetype i = 0; i < text.size(); ++i) {
         QString ch = text.mid(i, 1);
@@ -89,10 +126,8 @@ QString unrepresentable(const QString& text) {
 }
 
 bool canEncode(const QString& text) {
-    for (const QChar c : text)
-        if (byteFor(c.unicode()) < 0)
-            return false;
-    return true;
+    QByteArray bytes;
+    return encodeAsIs(text, &bytes) || encodeAsIs(composed(text), &bytes);
 }
 
 } // namespace kx::latin2

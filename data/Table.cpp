@@ -439,10 +439,12 @@ bool Table::eof() {
     return !d->open || d->atEnd;
 }
 
-bool Table::locate(const QString& field, const QString& value, bool prefix) {
+bool Table::locate(const QString& field, const QString& typed, bool prefix) {
     if (!d->open)
         return false;
-    // Stored text is Latin-2: a value with other characters cannot match anything.
+    // Stored text is Latin-2, in composed form: a value with other characters cannot match
+    // anything, and a prefix is as long as its composed form.
+    const QString value = latin2::composed(typed);
     if (!latin2::canEncode(value))
         return false;
     cancel();

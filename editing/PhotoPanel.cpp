@@ -152,12 +152,14 @@ QString PhotoPanel::depthCaption(int depth) {
     }
 }
 
-void PhotoPanel::placeSource(const QImage& source, int depth) {
+void PhotoPanel::placeSource(const QImage& source, int depth, QSize own) {
     forgetStoredPhoto();
     if (m_caption)
         m_caption->setText(depthCaption(depth));
-    const QSize fitted = fittedSize(source.size());
-    if (fitted == source.size()) {
+    if (!own.isValid())
+        own = source.size();
+    const QSize fitted = fittedSize(own);
+    if (fitted == own && fitted == source.size()) {
         Image1->setStretched(false);
         Image1->setPicture(source);
     } else {
@@ -202,10 +204,20 @@ void PhotoPanel::Betlt1Click() {
     if (path.isEmpty())
         return;
     m_lastPicture = path;
-    // Decoded before anything changes: a file that is no JPEG leaves box and caption as
-    // they were.
-    const JpegPicture decoded = decodeJpegFile(path);
-    placeSource(decoded.image, decoded.depth);
+    loadPicture(path);
+}
+
+void PhotoPanel::loadPicture(const QString& path) {
+    // Decoded before anything changes: a file that is no JPEG, or one too large, leaves box
+    // and caption as they were. Only the size the box needs is decoded.
+    JpegPicture decoded;
+    try {
+        decoded = decodeJpegFile(path, &PhotoPanel::fittedSize);
+    } catch (const PictureTooLargeError& e) {
+        m_prompter.warning(e.userMessage());
+        return;
+    }
+    placeSource(decoded.image, decoded.depth, decoded.size);
 }
 
 void PhotoPanel::Vglaprl1Click() {

@@ -39,8 +39,13 @@ public:
     void clear();
 
     // The fitting steps for a newly loaded or pasted picture; depth is the source's colour
-    // depth in bits (0 when device-dependent or unknown).
-    void placeSource(const QImage& source, int depth);
+    // depth in bits (0 when device-dependent or unknown). own is the picture's own size when
+    // source was decoded smaller (a JPEG decoded at a reduced scale); the fitting follows it.
+    void placeSource(const QImage& source, int depth, QSize own = QSize());
+    // Loads the JPEG file at path, decoded no larger than the box needs, and places it. A
+    // picture too large to decode is refused with a warning and changes nothing; other
+    // decoder errors are thrown (see decodeJpegFile).
+    void loadPicture(const QString& path);
     // FOTO: a complete BMP file image of the picture, or zero bytes when the box is empty.
     // While the box holds the stored photo read in by readPhoto() (nothing loaded, pasted or
     // removed since), these are the stored bytes themselves, unchanged.

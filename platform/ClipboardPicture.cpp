@@ -1,23 +1,12 @@
 #include "ClipboardPicture.h"
 
+#include "StoredBmp.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <QtEndian>
 
 namespace kx {
-
-namespace {
-
-// biBitCount of a BMP file image (after the 14-byte file header and the 14 bytes before the
-// bit count in the info header), or 0 when the bytes are not a BMP file.
-int bmpBitCount(const QByteArray& bmp) {
-    if (bmp.size() < 30 || !bmp.startsWith("BM"))
-        return 0;
-    return qFromLittleEndian<quint16>(bmp.constData() + 28);
-}
-
-} // namespace
 
 bool clipboardHasPicture() {
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
@@ -25,18 +14,26 @@ bool clipboardHasPicture() {
 }
 
 ClipboardPicture clipboardPicture() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    return data ? pictureFromMimeData(*data) : ClipboardPicture();
+}
+
+ClipboardPicture pictureFromMimeData(const QMimeData& data) {
     ClipboardPicture picture;
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    const QMimeData* data = clipboard->mimeData();
-    if (!data || !data->hasImage())
+    if (!data.hasImage())
         return picture;
-    picture.image = clipboard->image();
-    if (picture.image.isNull())
-        return picture;
-    int depth = 0;
-    if (data->hasFormat(QStringLiteral("image/bmp")))
-        depth = bmpBitCount(data->data(QStringLiteral("image/bmp")));
-    picture.depth = depth ? depth : imageDepth(picture.image);
+    // The bitmap offered as BMP is read by the BMP reader itself, so that the picture and the
+    // depth named for it come from the same bytes; otherwise the platform's own picture.
+    if (data.hasFormat(QStringLiteral("image/bmp"))) {
+        const QByteArray bmp = data.data(QStringLiteral("image/bmp"));
+        picture.image = readBmpImage(bmp);
+        if (!picture.image.isNull()) {
+            picture.depth = bmpBitCount(bmp);
+            return picture;
+        }
+    }
+    picture.image = qvariant_cast<QImage>(data.imageData());
+    picture.depth = picture.image.isNull() ? 0 : imageDepth(picture.image);
     return picture;
 }
 

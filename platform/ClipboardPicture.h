@@ -2,6 +2,8 @@
 
 #include <QImage>
 
+class QMimeData;
+
 namespace kx {
 
 // A bitmap as the clipboard holds it, with its colour depth in bits (0 when unknown).
@@ -12,9 +14,11 @@ struct ClipboardPicture {
 
 // Whether the clipboard holds a picture in a bitmap form Qt can read.
 bool clipboardHasPicture();
-// A copy of the clipboard's picture; a null image when there is none. The depth is the bit
-// count of the BMP data when the clipboard offers it as BMP, else that of the image format.
+// A copy of the clipboard's picture; a null image when there is none.
 ClipboardPicture clipboardPicture();
+// The picture of clipboard data: the BMP the data offers (its depth the BMP's bit count), or
+// else the platform's picture (its depth that of the image format).
+ClipboardPicture pictureFromMimeData(const QMimeData& data);
 
 // The bits per pixel of an image by its format: 1, 8, 15, 16, 24 or 32; 0 for other formats.
 int imageDepth(const QImage& image);

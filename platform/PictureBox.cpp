@@ -1,6 +1,7 @@
 #include "PictureBox.h"
 
 #include "Hints.h"
+#include "StoredBmp.h"
 
 #include <QAction>
 #include <QMenu>
@@ -61,8 +62,8 @@ void PictureBox::readBmp(const QByteArray& bmp) {
         setPicture(QImage());
         return;
     }
-    QImage image;
-    if (!image.loadFromData(bmp, "BMP"))
+    const QImage image = readBmpImage(bmp);
+    if (image.isNull())
         throw std::runtime_error("A tárolt fotó nem olvasható BMP képként !");
     setPicture(image);
 }

@@ -5,6 +5,7 @@
 #include "Prompter.h"
 #include "ReportDataSource.h"
 #include "ReportPreview.h"
+#include "StoredBmp.h"
 
 #include <QDir>
 #include <QFile>
@@ -392,10 +393,10 @@ PlacedElement Report::placeElement(const ReportElement& element, const QRectF& r
         if (element.kind() == ReportElement::Kind::Picture) {
             picture = element.picture();
         } else if (record >= 0) {
-            // Read for this band only; the bytes go when the page has been laid out.
-            const QByteArray bytes = m_source->bytes(element.field());
-            if (!bytes.isEmpty())
-                picture = QImage::fromData(bytes);
+            // Read for this band only; the bytes go when the page has been laid out. A bound
+            // picture is a BMP file image; bytes of any other kind print as no picture, so
+            // that what another client stored never reaches another image decoder.
+            picture = readBmpImage(m_source->bytes(element.field()));
         }
         if (!picture.isNull()) {
             placed.picture = picture;

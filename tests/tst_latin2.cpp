@@ -3,6 +3,7 @@
 #include "data/DbError.h"
 #include "data/Latin2.h"
 #include "data/MariaConnection.h"
+#include "data/MariaStatement.h"
 #include "data/Query.h"
 #include "support/TestServer.h"
 
@@ -18,6 +19,9 @@ private slots:
     void tableMatchesServer();
     void hungarianTextThroughTable_data();
     void hungarianTextThroughTable();
+    void composedBeforeTheCheck_data();
+    void composedBeforeTheCheck();
+    void decomposedTextIsStoredComposed();
     void unencodableTextIsNotSent_data();
     void unencodableTextIsNotSent();
     void unencodableSearchLeavesQueryClosed();
@@ -86,6 +90,75 @@ void TestLatin2::hungarianTextThroughTable() {
     QCOMPARE(q.asString(QStringLiteral("CIM")), text);
     QCOMPARE(q.asString(QStringLiteral("LEIRAS")), text); // read on demand
     QCOMPARE(conn.scalar(QStringLiteral("select CIM from tbl_Data")), text);
+}
+
+void TestLatin2::composedBeforeTheCheck_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("stored"); // the Latin-2 bytes; empty when refused
+    QTest::addColumn<QString>("offending"); // what the refusal names
+    QTest::newRow("a + acute") << QStringLiteral("a\u0301") << QByteArray("\xE1") << QString();
+    QTest::newRow("o + double acute")
+        << QStringLiteral("o\u030B") << QByteArray("\xF5") << QString();
+    QTest::newRow("whole phrase decomposed")
+        << QStringLiteral(
+               "A\u0301rvi\u0301ztu\u030Bro\u030B tu\u0308ko\u0308rfu\u0301ro\u0301ge\u0301p")
+        << QByteArray("\xC1rv\xEDzt\xFBr\xF5 t\xFCk\xF6rf\xFAr\xF3g\xE9p") << QString();
+    QTest::newRow("composed and decomposed mixed")
+        << QStringLiteral("ő o\u030B") << QByteArray("\xF5 \xF5") << QString();
+    QTest::newRow("Czech u + ring") << QStringLiteral("u\u030A") << QByteArray("\xF9") << QString();
+    QTest::newRow("composes to a letter outside Latin-2")
+        << QStringLiteral("n\u0303o") << QByteArray() << QStringLiteral("ñ");
+    QTest::newRow("A + ring composes outside Latin-2")
+        << QStringLiteral("A\u030A") << QByteArray() << QStringLiteral("Å");
+    QTest::newRow("mark without a composed letter")
+        << QStringLiteral("q\u0303") << QByteArray() << QStringLiteral("\u0303");
+    QTest::newRow("Kelvin sign is the letter K")
+        << QStringLiteral("5 \u212A") << QByteArray("5 K") << QString();
+    // Characters whose composed form is an ASCII sign stay as typed, and are refused.
+    QTest::newRow("Greek question mark is no semicolon")
+        << QStringLiteral("x\u037E") << QByteArray() << QStringLiteral("\u037E");
+    QTest::newRow("varia is no backtick, beside a decomposed letter")
+        << QStringLiteral("a\u0301`\u1FEF") << QByteArray() << QStringLiteral("\u0301\u1FEF");
+    QTest::newRow("only the euro is refused")
+        << QStringLiteral("a\u0301r: 5 €") << QByteArray() << QStringLiteral("€");
+}
+
+// A letter typed as a base letter and combining marks is stored as the Latin-2 letter; only
+// what is outside Latin-2 in composed form is refused, and named in that form.
+void TestLatin2::composedBeforeTheCheck() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, offending);
+    QCOMPARE(latin2::canEncode(text), !stored.isEmpty());
+    QCOMPARE(latin2::unrepresentable(text), offending);
+    if (!stored.isEmpty()) {
+        QCOMPARE(latin2::encode(text), stored);
+        return;
+    }
+    try {
+        latin2::encode(text);
+        QFAIL("the text was accepted");
+    } catch (const TextEncodingError& e) {
+        QCOMPARE(e.offending(), offending);
+    }
+}
+
+// Through the server, bound and as a literal: the composed bytes are stored, and text read
+// back is the composed text.
+void TestLatin2::decomposedTextIsStoredComposed() {
+    const QString decomposed = QStringLiteral("A\u0301rvi\u0301ztu\u030Bro\u030B");
+    test::TestDatabase db;
+    MariaConnection conn;
+    conn.setParams(db.params());
+    conn.open();
+    conn.execute(QStringLiteral("insert into tbl_Data (CIM) values ('%1')").arg(decomposed));
+    MariaStatement st(conn, QStringLiteral("insert into tbl_Data (CIM) values (?)"));
+    st.bindText(decomposed);
+    st.execute();
+    QCOMPARE(db.scalar(QStringLiteral("select group_concat(hex(CIM)) from tbl_Data")),
+             QStringLiteral("C17276ED7A74FB72F5,C17276ED7A74FB72F5"));
+    QCOMPARE(conn.scalar(QStringLiteral("select CIM from tbl_Data limit 1")),
+             QStringLiteral("Árvíztűrő"));
 }
 
 void TestLatin2::unencodableTextIsNotSent_data() {

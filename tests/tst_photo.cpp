@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QFile>
+#include <QImageWriter>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -49,6 +50,31 @@ QString writeJpeg(const QTemporaryDir& dir, const QString& name, const QImage& i
     return path;
 }
 
+QByteArray jpegBytes(const QImage& image, bool progressive) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(progressive);
+    if (!writer.write(image))
+        qFatal("cannot write test JPEG");
+    return bytes;
+}
+
+// A JPEG whose frame header declares another size than its data holds, as a damaged or
+// hostile file may: the decoder believes the header and fills in what the data lacks.
+QByteArray declaringSize(QByteArray jpeg, QSize declared) {
+    for (qsizetype i = 2; i + 9 < jpeg.size(); ++i) {
+        const auto marker = uchar(jpeg[i + 1]);
+        if (uchar(jpeg[i]) == 0xFF && (marker == 0xC0 || marker == 0xC2)) {
+            qToBigEndian<quint16>(quint16(declared.height()), jpeg.data() + i + 5);
+            qToBigEndian<quint16>(quint16(declared.width()), jpeg.data() + i + 7);
+            return jpeg;
+        }
+    }
+    qFatal("no frame header in test JPEG");
+}
+
 int bmpBitCount(const QByteArray& bmp) {
     return bmp.size() < 30 ? -1 : qFromLittleEndian<quint16>(bmp.constData() + 28);
 }
@@ -77,6 +103,11 @@ private slots:
     void loadJpeg_data();
     void loadJpeg();
     void loadCancelledChangesNothing();
+    void jpegDecodedAtTheSmallestCoveringScale_data();
+    void jpegDecodedAtTheSmallestCoveringScale();
+    void hugeJpeg_data();
+    void hugeJpeg();
+    void wholeDecodingIsBounded();
     void notAJpegIsRefused_data();
     void notAJpegIsRefused();
     void depthCaptions_data();
@@ -212,6 +243,115 @@ void TstPhoto::loadCancelledChangesNothing() {
     QCOMPARE(b.panel.picture(), before);
     QCOMPARE(b.caption.text(), QStringLiteral("Fotó :  8 bit - 256 szín"));
     QCOMPARE(b.prompter.shown.size(), 2);
+}
+
+void TstPhoto::jpegDecodedAtTheSmallestCoveringScale_data() {
+    QTest::addColumn<QSize>("own");
+    QTest::addColumn<QSize>("decoded"); // at the smallest n/8 that covers the placed size
+    QTest::addColumn<QSize>("placed");
+    QTest::addColumn<bool>("stretched");
+    QTest::newRow("2000x1500 at 1/8")
+        << QSize(2000, 1500) << QSize(250, 188) << QSize(193, 145) << true;
+    QTest::newRow("400x600 at 3/8")
+        << QSize(400, 600) << QSize(150, 225) << QSize(129, 193) << true;
+    QTest::newRow("386x772 at 2/8, exactly the height")
+        << QSize(386, 772) << QSize(97, 193) << QSize(96, 193) << true;
+    QTest::newRow("1544x100 at 1/8, exactly the width")
+        << QSize(1544, 100) << QSize(193, 13) << QSize(193, 12) << true;
+    QTest::newRow("293x100 at 6/8") << QSize(293, 100) << QSize(220, 75) << QSize(193, 66) << true;
+    QTest::newRow("292x292 whole")
+        << QSize(292, 292) << QSize(292, 292) << QSize(292, 292) << false;
+}
+
+// A large JPEG is decoded only as large as its reduced copy needs, and the copy is the one
+// its own size gives, with stretching on even when the decoded size is already the copy's.
+void TstPhoto::jpegDecodedAtTheSmallestCoveringScale() {
+    QFETCH(QSize, own);
+    QFETCH(QSize, decoded);
+    QFETCH(QSize, placed);
+    QFETCH(bool, stretched);
+    QTemporaryDir dir;
+    const QString path = writeJpeg(dir, QStringLiteral("nagy.jpg"), twoColours(own));
+
+    const JpegPicture picture = decodeJpegFile(path, &PhotoPanel::fittedSize);
+    QCOMPARE(picture.size, own);
+    QCOMPARE(picture.image.size(), decoded);
+
+    Box b;
+    b.panel.setStretched(!stretched);
+    b.prompter.answerFiles({path});
+    b.panel.Betlt1->trigger();
+    QCOMPARE(b.prompter.shown, QList<Shown>({{QStringLiteral("openPicture"), {}, {}}}));
+    QCOMPARE(b.panel.picture().size(), placed);
+    QCOMPARE(b.panel.stretched(), stretched);
+    QCOMPARE(b.caption.text(), QStringLiteral("Fotó :  24 bit - true color"));
+    const QImage shown = b.panel.picture();
+    const int y = placed.height() / 2;
+    QVERIFY(nearColour(shown.pixel(1, y), Qt::red));
+    QVERIFY(nearColour(shown.pixel(placed.width() - 2, y), Qt::blue));
+}
+
+void TstPhoto::hugeJpeg_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("refusal"); // the warning; empty when the picture is placed
+    const QImage small = twoColours({48, 32});
+    const QString tooLarge = QStringLiteral("A kép túl nagy (20000 × 20000 képpont), nem "
+                                            "tölthető be !");
+    // Held whole only at 1/8: 2500 x 2500 pixels.
+    QTest::newRow("baseline declaring 20000x20000")
+        << declaringSize(jpegBytes(small, false), {20000, 20000}) << QString();
+    // A file of several scans keeps the coefficients of its whole size.
+    QTest::newRow("progressive declaring 20000x20000")
+        << declaringSize(jpegBytes(small, true), {20000, 20000}) << tooLarge;
+    QTest::newRow("progressive declaring 4000x4000")
+        << declaringSize(jpegBytes(small, true), {4000, 4000}) << QString();
+}
+
+// A declared size is refused with a plain warning when decoding it would hold more than the
+// bound; the box and its caption stay as they were.
+void TstPhoto::hugeJpeg() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, refusal);
+    QTemporaryDir dir;
+    const QString good = writeJpeg(dir, QStringLiteral("jó.jpg"), greyPicture({60, 40}));
+    const QString huge = dir.filePath(QStringLiteral("óriás.jpg"));
+    QFile f(huge);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+
+    Box b;
+    b.prompter.answerFiles({good, huge});
+    b.panel.Betlt1->trigger();
+    const QImage before = b.panel.picture();
+    b.panel.Betlt1->trigger();
+    const Shown dialog{QStringLiteral("openPicture"), {}, {}};
+    if (refusal.isEmpty()) {
+        QCOMPARE(b.prompter.shown, QList<Shown>({dialog, dialog}));
+        QCOMPARE(b.panel.picture().size(), QSize(193, 193));
+        QVERIFY(b.panel.stretched());
+        QCOMPARE(b.caption.text(), QStringLiteral("Fotó :  24 bit - true color"));
+    } else {
+        QCOMPARE(b.prompter.shown, QList<Shown>({dialog, dialog, warningBox(refusal)}));
+        QCOMPARE(b.panel.picture(), before);
+        QCOMPARE(b.caption.text(), QStringLiteral("Fotó :  8 bit - 256 szín"));
+    }
+}
+
+// Without a target the picture is decoded whole, and the bound holds for that too.
+void TstPhoto::wholeDecodingIsBounded() {
+    const QByteArray file = declaringSize(jpegBytes(twoColours({48, 32}), false), {12000, 9000});
+    try {
+        decodeJpegData(file);
+        QFAIL("decoded");
+    } catch (const PictureTooLargeError& e) {
+        QCOMPARE(e.userMessage(),
+                 QStringLiteral("A kép túl nagy (12000 × 9000 képpont), nem tölthető be !"));
+    }
+    // The same file decoded for the box needs 1500 x 1125 pixels.
+    const JpegPicture picture = decodeJpegData(file, &PhotoPanel::fittedSize);
+    QCOMPARE(picture.size, QSize(12000, 9000));
+    QCOMPARE(picture.image.size(), QSize(1500, 1125));
 }
 
 void TstPhoto::notAJpegIsRefused_data() {
@@ -422,6 +562,18 @@ void TstPhoto::paste_data() {
     QTest::newRow("BMP data names its bit count")
         << twoColours({40, 30}, QImage::Format_RGB32) << indexed
         << QStringLiteral("Fotó :  4 bit - 16 szín") << QSize(40, 30);
+    // Picture and caption come from the same BMP bytes, whatever the platform's picture is.
+    QTest::newRow("BMP data is the picture placed")
+        << twoColours({50, 50}, QImage::Format_RGB32) << indexed
+        << QStringLiteral("Fotó :  4 bit - 16 szín") << QSize(40, 30);
+    QByteArray png;
+    QBuffer pngBuffer(&png);
+    pngBuffer.open(QIODevice::WriteOnly);
+    twoColours({40, 30}).save(&pngBuffer, "PNG");
+    // Bytes offered as BMP that are no BMP are not decoded as anything else.
+    QTest::newRow("BMP data that is no BMP")
+        << twoColours({60, 20}, QImage::Format_RGB32) << png
+        << QStringLiteral("Fotó :  32 bit - true color - RGB compressio") << QSize(60, 20);
 }
 
 void TstPhoto::paste() {

@@ -142,6 +142,8 @@ private slots:
     void singleRecordValues();
     void singleRecordWithoutFileOrPhoto();
     void secondRecordKeepsNothingOfTheFirst();
+    void photoOfAnotherKindPrintsAsNone_data();
+    void photoOfAnotherKindPrintsAsNone();
     void longValuesAreCutNotGrown();
 
     void listIsOnePagePerRecord();
@@ -434,6 +436,43 @@ void TstReports::secondRecordKeepsNothingOfTheFirst() {
     QCOMPARE(lines(page, QStringLiteral("QRLabel16")), QStringLiteral("Állat"));
     QCOMPARE(lines(page, QStringLiteral("QRLabel23")), QStringLiteral("0"));
     QVERIFY(page.find(QStringLiteral("QRImage1"))->picture.isNull());
+}
+
+void TstReports::photoOfAnotherKindPrintsAsNone_data() {
+    QTest::addColumn<QByteArray>("photo");
+    QTest::addColumn<bool>("printed");
+    const QImage red = solid(QSize(30, 20), Qt::red);
+    const auto encoded = [&](const char* format) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        red.save(&buffer, format);
+        return bytes;
+    };
+    // FOTO written by another client: pictures that Qt's other readers would decode.
+    QTest::newRow("PNG") << encoded("PNG") << false;
+    QTest::newRow("JPEG") << encoded("JPG") << false;
+    QTest::newRow("GIF") << QByteArray::fromHex("47494638396101000100800000ff000000000021f904"
+                                                "01000000002c00000000010001000002024401003b")
+                         << false;
+    QTest::newRow("BMP") << encoded("BMP") << true;
+    QTest::newRow("BMP header only") << encoded("BMP").left(54) << false;
+}
+
+// Whatever else FOTO holds prints as no photo in both printouts; only a BMP is drawn.
+void TstReports::photoOfAnotherKindPrintsAsNone() {
+    QFETCH(QByteArray, photo);
+    QFETCH(bool, printed);
+    if (QTest::currentDataTag() != QLatin1String("BMP header only"))
+        QVERIFY2(!QImage::fromData(photo).isNull(), "the fixture is a picture Qt can decode");
+    m_app->addRecord(QStringLiteral("Más kép"), {QStringLiteral("FOTO")},
+                     {QStringLiteral("0x") + QString::fromLatin1(photo.toHex())});
+    const ReportPage single = singlePage(QStringLiteral("Más kép"));
+    QCOMPARE(!single.find(QStringLiteral("QRImage1"))->picture.isNull(), printed);
+    const ReportPage listed = listPage(0);
+    QCOMPARE(lines(listed, QStringLiteral("QRDBText1")), QStringLiteral("Más kép"));
+    QCOMPARE(!listed.find(QStringLiteral("QRDBImage1"))->picture.isNull(), printed);
+    QVERIFY(m_app->prompter().shown.isEmpty());
 }
 
 void TstReports::longValuesAreCutNotGrown() {

@@ -6,6 +6,7 @@
 #include "data/Latin2.h"
 #include "data/MariaConnection.h"
 #include "data/Table.h"
+#include "support/Sanitizer.h"
 #include "support/TestServer.h"
 
 #include <QBuffer>
@@ -17,6 +18,7 @@
 #include <mysql.h>
 
 using namespace kx;
+using kx::test::kUnderSanitizer;
 using kx::test::TestDatabase;
 
 namespace {
@@ -142,7 +144,11 @@ void TstTable::largeFileIsStreamedBothWays() {
     QCryptographicHash outHash(QCryptographicHash::Sha1);
     QVERIFY(outHash.addData(&back));
     QCOMPARE(outHash.result().toHex(), inHash.result().toHex());
-    // Neither direction may hold the file in memory.
+    // Neither direction may hold the file in memory. Under AddressSanitizer the peak holds
+    // the sanitizer's quarantine of freed chunks; the round trip above still holds there.
+    if (kUnderSanitizer)
+        QSKIP("AddressSanitizer's quarantine inflates the peak memory; it is measured in the "
+              "normal build");
     QVERIFY2(growthKb < size / 1024 / 4,
              qPrintable(QStringLiteral("peak memory grew by %1 kB").arg(growthKb)));
 }
@@ -176,6 +182,11 @@ void TstTable::locate_data() {
     QTest::newRow("apostrophe and backslash") << "it's a \\ path" << false << 11;
     QTest::newRow("apostrophe and backslash, prefix") << "it's a \\" << true << 11;
     QTest::newRow("text Latin-2 cannot hold: none") << "€uro" << true << 0;
+    // Accents as combining marks (as some keyboards and clipboards deliver them) compare as
+    // the composed letters that are stored; the prefix is as long as its composed form.
+    QTest::newRow("exact, decomposed accents") << "a\u0301rvi\u0301z" << false << 5;
+    QTest::newRow("prefix, decomposed capital") << "A\u0301rv" << true << 4;
+    QTest::newRow("prefix, decomposed double acute") << "A\u0301rvi\u0301ztu\u030Br" << true << 4;
 }
 
 void TstTable::locate() {

@@ -1,0 +1,189 @@
+// Writes the seed corpus of the fuzz targets: small pictures of each kind the decoders meet,
+// made here so that every seed is known and free to ship.
+//
+//   fuzz_make_corpus <folder>   writes <folder>/jpeg, <folder>/bmp and <folder>/clipboard
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+#include <QtEndian>
+#include <cstdio>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace {
+
+QImage sample(QSize size, QImage::Format format) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, size.width() / 2, size.height(), Qt::red);
+    painter.fillRect(size.width() / 4, size.height() / 4, size.width() / 2, size.height() / 2,
+                     Qt::yellow);
+    painter.end();
+    return image.convertToFormat(format);
+}
+
+bool save(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray qtJpeg(const QImage& image, bool progressive, int quality) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(progressive);
+    writer.setQuality(quality);
+    writer.write(image);
+    return bytes;
+}
+
+// A JPEG written by libjpeg itself, for what Qt's writer does not offer: CMYK with the Adobe
+// marker, arithmetic coding, restart markers.
+QByteArray libjpegJpeg(int components, J_COLOR_SPACE space, bool arithmetic, int restart) {
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = 24;
+    cinfo.image_height = 17;
+    cinfo.input_components = components;
+    cinfo.in_color_space = space;
+    jpeg_set_defaults(&cinfo);
+    cinfo.arith_code = arithmetic ? TRUE : FALSE;
+    cinfo.restart_in_rows = restart;
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(std::size_t(cinfo.image_width) * components);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        for (std::size_t i = 0; i < row.size(); ++i)
+            row[i] = JSAMPLE((i * 7 + cinfo.next_scanline * 13) & 0xFF);
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    free(out);
+    return bytes;
+}
+
+QByteArray qtBmp(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return bytes;
+}
+
+void put16(QByteArray& b, int v) {
+    char c[2];
+    qToLittleEndian<quint16>(quint16(v), c);
+    b.append(c, 2);
+}
+
+void put32(QByteArray& b, qint64 v) {
+    char c[4];
+    qToLittleEndian<quint32>(quint32(v), c);
+    b.append(c, 4);
+}
+
+// A BMP file image with a 40-byte info header, written by hand for the kinds Qt's writer
+// does not make: run-length coded, 4-bit, 16-bit bit fields, top-down.
+QByteArray handBmp(int width, int height, int bits, int compression, const QByteArray& palette,
+                   const QByteArray& masks, const QByteArray& pixels) {
+    QByteArray b("BM");
+    const int offset = 14 + 40 + int(masks.size()) + int(palette.size());
+    put32(b, offset + pixels.size());
+    put32(b, 0);
+    put32(b, offset);
+    put32(b, 40);
+    put32(b, width);
+    put32(b, height);
+    put16(b, 1);
+    put16(b, bits);
+    put32(b, compression);
+    put32(b, pixels.size());
+    put32(b, 2835);
+    put32(b, 2835);
+    put32(b, palette.size() / 4);
+    put32(b, 0);
+    b += masks;
+    b += palette;
+    b += pixels;
+    return b;
+}
+
+QByteArray greyPalette(int colours) {
+    QByteArray p;
+    for (int i = 0; i < colours; ++i) {
+        const char v = char(i * 255 / (colours - 1));
+        p.append(v).append(v).append(v).append('\0');
+    }
+    return p;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_make_corpus <folder>\n");
+        return 2;
+    }
+    const QDir root(QFile::decodeName(argv[1]));
+    for (const char* sub : {"jpeg", "bmp", "clipboard"})
+        root.mkpath(QString::fromLatin1(sub));
+    const QString jpeg = root.filePath(QStringLiteral("jpeg/"));
+    const QString bmp = root.filePath(QStringLiteral("bmp/"));
+    const QString clip = root.filePath(QStringLiteral("clipboard/"));
+
+    bool ok = true;
+    const QImage colour = sample({24, 17}, QImage::Format_RGB32);
+    ok &= save(jpeg + QStringLiteral("baseline.jpg"), qtJpeg(colour, false, 75));
+    ok &= save(jpeg + QStringLiteral("progressive.jpg"), qtJpeg(colour, true, 90));
+    ok &= save(jpeg + QStringLiteral("grey.jpg"),
+               qtJpeg(sample({19, 9}, QImage::Format_Grayscale8), false, 60));
+    ok &= save(jpeg + QStringLiteral("cmyk-adobe.jpg"), libjpegJpeg(4, JCS_CMYK, false, 0));
+    ok &= save(jpeg + QStringLiteral("arithmetic.jpg"), libjpegJpeg(3, JCS_RGB, true, 0));
+    ok &= save(jpeg + QStringLiteral("restart-markers.jpg"), libjpegJpeg(3, JCS_RGB, false, 1));
+
+    const QList<std::pair<QString, QByteArray>> bmps{
+        {QStringLiteral("mono.bmp"), qtBmp(sample({13, 7}, QImage::Format_Mono))},
+        {QStringLiteral("indexed8.bmp"), qtBmp(sample({13, 7}, QImage::Format_Indexed8))},
+        {QStringLiteral("rgb24.bmp"), qtBmp(sample({13, 7}, QImage::Format_RGB888))},
+        {QStringLiteral("argb32.bmp"), qtBmp(sample({13, 7}, QImage::Format_ARGB32))},
+        // 4-bit, two rows of four pixels, bottom-up.
+        {QStringLiteral("4bit.bmp"),
+         handBmp(4, 2, 4, 0, greyPalette(16), {}, QByteArray::fromHex("0123000089AB0000"))},
+        // RLE8: runs, end of line, an absolute run, end of bitmap.
+        {QStringLiteral("rle8.bmp"),
+         handBmp(6, 2, 8, 1, greyPalette(4), {},
+                 QByteArray::fromHex("04010202000000030102030003000001"))},
+        // 8-bit with a full palette, and 32-bit, uncompressed.
+        {QStringLiteral("8bit.bmp"),
+         handBmp(4, 2, 8, 0, greyPalette(256), {}, QByteArray::fromHex("00408020FFC08060"))},
+        {QStringLiteral("32bit.bmp"),
+         handBmp(2, 2, 32, 0, {}, {}, QByteArray::fromHex("0000FF0000FF0000FF000000FFFFFF00"))},
+        // RLE4: runs of alternating nibbles, a delta, end of bitmap.
+        {QStringLiteral("rle4.bmp"), handBmp(6, 2, 4, 2, greyPalette(16), {},
+                                             QByteArray::fromHex("06120000040700020100000001"))},
+        // 16-bit with 5-6-5 masks, top-down.
+        {QStringLiteral("rgb565-topdown.bmp"),
+         handBmp(2, -2, 16, 3, {}, QByteArray::fromHex("00F80000E00700001F000000"),
+                 QByteArray::fromHex("00F8E0071F00FFFF"))},
+    };
+    for (const auto& [name, bytes] : bmps) {
+        ok &= save(bmp + name, bytes);
+        ok &= save(clip + name, bytes);
+    }
+    if (!ok)
+        std::fprintf(stderr, "fuzz_make_corpus: a seed could not be written\n");
+    return ok ? 0 : 1;
+}
