@@ -146,7 +146,7 @@ start_node() {
     setsid "$daemon" --no-defaults --datadir="$datadir" --user="$run_user" \
         --port="$(client_port "$n")" --bind-address=127.0.0.1 --socket="$(socket_of "$n")" \
         --pid-file="$dir/node$n/mariadbd.pid" --log-error="$dir/node$n/error.log" \
-        --skip-name-resolve --innodb-lock-wait-timeout=3 --max-allowed-packet=1G \
+        --skip-name-resolve --max-allowed-packet=1G \
         --character-set-server=latin2 --collation-server=latin2_hungarian_ci \
         --innodb-buffer-pool-size=64M \
         --binlog-format=ROW --default-storage-engine=InnoDB --innodb-autoinc-lock-mode=2 \
