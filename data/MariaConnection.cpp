@@ -170,29 +170,30 @@ qint64 MariaConnection::serverStartedOn(MYSQL* mysql) {
 void MariaConnection::settleLostSession() {
     if (!m_lostThread)
         return;
-    handle();
-    // Two start times far apart: the server ran anew and the old session went with it.
-    // Ids begin again after a restart, so an old id is only ended on the same server run
-    // (never someone else's session); unknown start times count as a restart.
-    constexpr qint64 kClockSlack = 5;
-    if (m_lostServerStarted == 0 || m_serverStarted == 0 ||
-        qAbs(m_serverStarted - m_lostServerStarted) > kClockSlack) {
-        m_lostThread = 0;
+    MYSQL* mysql = handle();
+    // Session ids begin again when the server starts again, so the old id is ended only on
+    // the same server run, never someone else's session there: the same start time (within
+    // the second of rounding either side) and a newer id than the lost one. A restarted
+    // server took the old session with it; unknown start times count as a restart.
+    constexpr qint64 kClockSlack = 2;
+    const bool sameRun = m_lostServerStarted != 0 && m_serverStarted != 0 &&
+                         qAbs(m_serverStarted - m_lostServerStarted) <= kClockSlack &&
+                         mysql_thread_id(mysql) > m_lostThread;
+    const QByteArray id = QByteArray::number(m_lostThread);
+    m_lostThread = sameRun ? m_lostThread : 0;
+    if (!sameRun)
         return;
-    }
-    const QString id = QString::number(m_lostThread);
-    try {
-        execute(QStringLiteral("KILL CONNECTION ") + id);
-    } catch (const DbError& e) {
-        constexpr unsigned kNoSuchThread = 1094; // ER_NO_SUCH_THREAD: already gone
-        if (e.code() != kNoSuchThread)
-            throw;
-    }
+    // Already gone is as good as ended; nothing of this is shown.
+    const QByteArray kill = "KILL CONNECTION " + id;
+    if (mysql_real_query(mysql, kill.constData(), kill.size()) == 0)
+        discardResults(mysql);
     // A killed statement is undone before its session ends; a large write takes a while.
+    const QString stillThere =
+        QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE ID = ") +
+        QString::fromLatin1(id);
     QElapsedTimer waited;
     waited.start();
-    while (!scalar(QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE ID = ") + id)
-                .isEmpty()) {
+    while (!scalar(stillThere).isEmpty()) {
         if (waited.elapsed() > qint64(ioTimeout) * 1000)
             fail(QStringLiteral("Az előző, megszakadt írás a szerveren még nem fejeződött be."));
         QThread::msleep(100);
