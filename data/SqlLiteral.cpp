@@ -33,7 +33,12 @@ bool isBareIdentifier(const QString& name) {
         const bool ascii = c.unicode() < 128;
         const bool asciiWord =
             ascii && (c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$'));
-        const bool latin2Letter = !ascii && c.isLetter() && latin2::canEncode(QString(c));
+        // The server's Latin-2 table does not count "Đ" and "ß" as name characters, nor the
+        // caron "ˇ" (a modifier, not a letter of a word): those stay refused.
+        const bool wordLetter =
+            c.category() == QChar::Letter_Uppercase || c.category() == QChar::Letter_Lowercase;
+        const bool latin2Letter = !ascii && wordLetter && c != QChar(0x0110) &&
+                                  c != QChar(0x00DF) && latin2::canEncode(QString(c));
         if (!asciiWord && !latin2Letter)
             return false;
         if (!c.isDigit())
