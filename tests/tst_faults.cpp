@@ -72,19 +72,23 @@ private:
     MYSQL* m_mysql = nullptr;
 };
 
-// Runs act on its own thread as soon as a write of the program waits for a row lock that
-// another workstation holds: the fault then strikes in the middle of that write.
+const QString kWriteRuns = QStringLiteral(
+    "COMMAND = 'Execute' AND (INFO LIKE 'INSERT%' OR INFO LIKE 'UPDATE%' OR INFO LIKE 'DELETE%')");
+
+// Runs act on its own thread as soon as a write of the program runs on the server (waiting
+// for a row lock that another workstation holds, or in a slow trigger): the fault then
+// strikes in the middle of that write. running: a condition on the server's process list.
 class WhenWriteWaits {
 public:
-    WhenWriteWaits(const ServerSettings& s, std::function<void()> act)
-        : m_thread([this, s, act = std::move(act)] {
+    WhenWriteWaits(const ServerSettings& s, std::function<void()> act,
+                   const QString& running = kWriteRuns)
+        : m_thread([this, s, running, act = std::move(act)] {
               Other watcher(s, QString());
               QElapsedTimer t;
               t.start();
               while (t.elapsed() < 20000) {
-                  if (watcher.run("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE "
-                                  "COMMAND = 'Execute' AND (INFO LIKE 'INSERT%' OR INFO LIKE "
-                                  "'UPDATE%' OR INFO LIKE 'DELETE%')") != QLatin1String("0")) {
+                  if (watcher.run("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE " +
+                                  running) != QLatin1String("0")) {
                       act();
                       m_done = true;
                       return;
@@ -161,6 +165,7 @@ private slots:
     void connectionKilledInLongStatementIsUsedAgain();
     void writeLostMidwayIsDoneOnce_data();
     void writeLostMidwayIsDoneOnce();
+    void writeDoneBeforeLossIsNotDoneAgain();
     void changeAndDeletionLostMidwayTellTheTruth_data();
     void changeAndDeletionLostMidwayTellTheTruth();
     void frozenServerEndsTheWait();
@@ -306,6 +311,39 @@ void FaultsTest::writeLostMidwayIsDoneOnce() {
              QStringLiteral("1|%1|%1").arg(qint64(mib) * 1024 * 1024));
     QCOMPARE(check.run("SELECT COUNT(*) FROM tbl_Data"), QStringLiteral("1"));
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+}
+
+// The server has stored the row when the connection goes (a table that keeps what it wrote
+// even when the statement is cut short, as a non-transactional one does): the program finds
+// the row by its exact title, says it is stored, and asks nothing, so it is never written twice.
+void FaultsTest::writeDoneBeforeLossIsNotDoneAgain() {
+    EditingApp e;
+    e.db.exec("ALTER TABLE tbl_Data ENGINE = MyISAM");
+    e.db.exec("CREATE TRIGGER kx_slow AFTER INSERT ON tbl_Data FOR EACH ROW SET @kx = SLEEP(20)");
+    e.addRecord(QStringLiteral("Tárolt írás előtt"));
+    e.db.exec("DELETE FROM tbl_Data");
+    e.refresh();
+    e.form2->FormShow();
+    e.form2->Edit1->setText(QStringLiteral("Tárolt írás"));
+    e.prompter().clear();
+    const quint64 id = e.data().FDConnection1.serverThreadId();
+    WhenWriteWaits strike(
+        server->settings(),
+        [&] { Other(server->settings(), QString()).run(QStringLiteral("KILL %1").arg(id)); },
+        // A statement of the program that has run for a second: the insert, in its trigger.
+        QStringLiteral("ID = %1 AND COMMAND = 'Execute' AND TIME >= 1").arg(id));
+    QElapsedTimer t;
+    t.start();
+    e.form2->BitBtn2Click();
+    QVERIFY(strike.done());
+    QVERIFY(t.elapsed() < 15000); // cut short by the kill, not ended by the trigger
+    const QList<Shown>& shown = e.prompter().shown;
+    QCOMPARE(shown.size(), 2);
+    QVERIFY2(isHookBox(shown[0]), qPrintable(shown[0].text));
+    QCOMPARE(shown[1], resultBox(kStored));
+    Other check(server->settings(), e.db.name());
+    QCOMPARE(check.run("SELECT GROUP_CONCAT(CIM) FROM tbl_Data"), QStringLiteral("Tárolt írás"));
+    QCOMPARE(e.form2->Edit1->text(), QString()); // the form goes on as after any store
 }
 
 void FaultsTest::changeAndDeletionLostMidwayTellTheTruth_data() {

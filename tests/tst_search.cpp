@@ -184,16 +184,13 @@ void SearchTest::hostileAnswersOnlyFind_data() {
          {QString(), QStringLiteral("ANSI_QUOTES,ONLY_FULL_GROUP_BY,NO_BACKSLASH_ESCAPES,"
                                     "PAD_CHAR_TO_FULL_LENGTH")}) {
         const auto row = [&modes](const char* name) -> QTestData& {
-            return QTest::newRow(
-                qPrintable(QStringLiteral("%1, %2").arg(QString::fromUtf8(name),
-                                                        modes.isEmpty() ? "default mode"
-                                                                        : "modes changed")));
+            return QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(
+                QString::fromUtf8(name), modes.isEmpty() ? "default mode" : "modes changed")));
         };
         row("quote that would end the literal")
             << modes << "') or 1=1 -- " << QStringList{"zárójel ') or 1=1 -- "};
         row("doubled quotes") << modes << "''" << QStringList{};
-        row("backslash path") << modes << "C:\\temp\\a"
-                              << QStringList{"Útvonal C:\\temp\\a.txt"};
+        row("backslash path") << modes << "C:\\temp\\a" << QStringList{"Útvonal C:\\temp\\a.txt"};
         row("backslash alone") << modes << "\\"
                                << QStringList{"Útvonal C:\\temp\\a.txt", "Végén perjel \\"};
         row("trailing backslash") << modes << "perjel \\" << QStringList{"Végén perjel \\"};
