@@ -2,7 +2,11 @@
 
 #include "DataSet.h"
 #include "Latin2.h"
+#include "SessionSettings.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QThread>
 #include <algorithm>
 #include <errmsg.h>
 #include <mysql.h>
@@ -11,14 +15,8 @@ namespace kx {
 
 namespace {
 
-// Long enough for a slow network, short enough that a wrong address does not freeze the login.
-constexpr unsigned kConnectTimeoutSeconds = 10;
-
-// How long a statement of the program waits for a row or table lock that another workstation
-// holds before it fails and the retry question appears. The window does not answer while it
-// waits, so the program sets its own short wait rather than the server's (50 s by default):
-// a few seconds, below the desktop's check that marks a window as not responding.
-constexpr int kLockWaitSeconds = 3;
+unsigned connectTimeout = MariaConnection::kConnectTimeoutSeconds;
+unsigned ioTimeout = MariaConnection::kIoTimeoutSeconds;
 
 // The port as typed: digits only, 1..65535; anything else is not a port.
 bool parsePort(const QString& text, unsigned& port) {
@@ -70,37 +68,63 @@ void MariaConnection::setErrorHook(ErrorHook hook) {
 }
 
 void MariaConnection::open() {
+    if (m_lost) {
+        reconnect();
+        return;
+    }
     if (m_mysql)
         return;
+    m_mysql = connectWith(m_params, false);
+    m_connectedParams = m_params;
+    m_maxPacket = 0;
+    ++m_session;
+}
+
+// Connects with params, character set latin2 and the session settings. A failure goes
+// through the hook and is thrown, or (quiet) only returns nullptr.
+MYSQL* MariaConnection::connectWith(const ConnectionParams& params, bool quiet) {
+    const auto refuse = [this, quiet](const DbError& err) -> MYSQL* {
+        if (!quiet)
+            reportAndThrow(err);
+        return nullptr;
+    };
     unsigned port = 0;
-    if (!parsePort(m_params.port, port))
-        fail(QStringLiteral("Érvénytelen port: „%1” (1 és 65535 közötti szám kell)")
-                 .arg(m_params.port),
-             CR_CONN_HOST_ERROR);
+    if (!parsePort(params.port, port))
+        return refuse(
+            DbError(QStringLiteral("Érvénytelen port: „%1” (1 és 65535 közötti szám kell)")
+                        .arg(params.port),
+                    CR_CONN_HOST_ERROR));
 
     // Names and the password travel in the connection's character set; the host is a DNS
     // name or an address.
     QByteArray host, user, password, database;
     try {
-        host = m_params.server.toUtf8();
-        user = latin2::encode(m_params.user);
-        password = latin2::encode(m_params.password);
-        database = latin2::encode(m_params.database);
+        host = params.server.toUtf8();
+        user = latin2::encode(params.user);
+        password = latin2::encode(params.password);
+        database = latin2::encode(params.database);
     } catch (const TextEncodingError& e) {
-        fail(e.userMessage(), CR_CONN_HOST_ERROR);
+        return refuse(DbError(e.userMessage(), CR_CONN_HOST_ERROR));
     }
 
     MYSQL* mysql = mysql_init(nullptr);
     if (!mysql)
-        fail(QStringLiteral("Elfogyott a memória."), CR_OUT_OF_MEMORY);
+        return refuse(DbError(QStringLiteral("Elfogyott a memória."), CR_OUT_OF_MEMORY));
     mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "latin2");
-    const unsigned timeout = kConnectTimeoutSeconds;
-    mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
+    // Every later wait on the server is bounded too: a frozen server or a network path that
+    // drops packets silently ends in the client library's own error, not in a frozen window.
+    mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &ioTimeout);
+    mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &ioTimeout);
     // The port the user typed is used also for "localhost" (no silent switch to a socket).
     const unsigned protocol = MYSQL_PROTOCOL_TCP;
     mysql_options(mysql, MYSQL_OPT_PROTOCOL, &protocol);
     const unsigned noLocalFiles = 0;
     mysql_options(mysql, MYSQL_OPT_LOCAL_INFILE, &noLocalFiles);
+    // The library never reconnects on its own: a new session without the settings below
+    // would run the program's statements under the server's defaults.
+    const my_bool noReconnect = 0;
+    mysql_options(mysql, MYSQL_OPT_RECONNECT, &noReconnect);
 
     // No CLIENT_MULTI_STATEMENTS: a text holding two statements is refused by the server.
     if (!mysql_real_connect(mysql, host.constData(), user.constData(), password.constData(),
@@ -108,48 +132,150 @@ void MariaConnection::open() {
                             0)) {
         const DbError err = errorOf(mysql);
         mysql_close(mysql);
-        reportAndThrow(err);
+        return refuse(err);
     }
-    m_mysql = mysql;
-    m_maxPacket = 0;
-    try {
-        execute(QStringLiteral("SET SESSION innodb_lock_wait_timeout = %1").arg(kLockWaitSeconds));
-    } catch (...) {
-        mysql_close(m_mysql); // a connection without the program's settings is not used
-        m_mysql = nullptr;
-        throw;
+    if (auto err = applySessionSettings(mysql)) {
+        mysql_close(mysql);
+        return refuse(*err);
     }
-    waitForClusterOnReads();
+    m_serverStarted = serverStartedOn(mysql);
+    return mysql;
+}
+
+std::optional<DbError> MariaConnection::applySessionSettings(MYSQL* mysql) {
+    for (const QString& sql : sessionSettingStatements()) {
+        const QByteArray bytes = latin2::encode(sql);
+        if (mysql_real_query(mysql, bytes.constData(), bytes.size()))
+            return errorOf(mysql);
+        discardResults(mysql);
+    }
+    return waitForClusterOnReads(mysql);
 }
 
 // On a Galera cluster node, a read first waits until the node has applied every write that
 // the cluster committed before it, so a record stored through another node is seen at the
 // next refresh (the nodes apply each other's writes a little later otherwise). A plain server
-// lacks the variable or has it off; SHOW VARIABLES answers there too, without an error.
-void MariaConnection::waitForClusterOnReads() {
-    MYSQL* mysql = m_mysql;
+// lacks the variable or has it off; SHOW VARIABLES answers there too, without an error. A
+// session that might read stale records is not handed out.
+std::optional<DbError> MariaConnection::waitForClusterOnReads(MYSQL* mysql) {
+    if (mysql_query(mysql, "SHOW VARIABLES LIKE 'wsrep_on'"))
+        return errorOf(mysql);
+    MYSQL_RES* res = mysql_store_result(mysql);
+    if (!res)
+        return errorOf(mysql);
     bool clusterNode = false;
-    bool ok = !mysql_query(mysql, "SHOW VARIABLES LIKE 'wsrep_on'");
-    if (ok) {
-        MYSQL_RES* res = mysql_store_result(mysql);
-        ok = res != nullptr;
-        if (res) {
-            if (MYSQL_ROW row = mysql_fetch_row(res); row && row[1])
-                clusterNode = qstrcmp(row[1], "ON") == 0;
-            mysql_free_result(res);
-        }
-    }
+    if (MYSQL_ROW row = mysql_fetch_row(res); row && row[1])
+        clusterNode = qstrcmp(row[1], "ON") == 0;
+    mysql_free_result(res);
     // 1: reads (SELECT, SHOW, the start of a transaction) wait; writes are ordered by the
     // cluster anyway and would only get slower.
-    if (ok && clusterNode)
-        ok = !mysql_query(mysql, "SET SESSION wsrep_sync_wait = 1");
-    if (!ok) {
-        // A session that might read stale records is not handed out.
-        const DbError err = errorOf(mysql);
-        mysql_close(mysql);
-        m_mysql = nullptr;
-        reportAndThrow(err);
+    if (clusterNode && mysql_query(mysql, "SET SESSION wsrep_sync_wait = 1"))
+        return errorOf(mysql);
+    return std::nullopt;
+}
+
+// When the server started, by the client's clock; 0 when it cannot be told.
+qint64 MariaConnection::serverStartedOn(MYSQL* mysql) {
+    const QByteArray sql("SHOW GLOBAL STATUS LIKE 'Uptime'");
+    if (mysql_real_query(mysql, sql.constData(), sql.size()))
+        return 0;
+    MYSQL_RES* res = mysql_store_result(mysql);
+    if (!res)
+        return 0;
+    qint64 started = 0;
+    if (MYSQL_ROW row = mysql_fetch_row(res); row && row[1])
+        started = QDateTime::currentSecsSinceEpoch() - QByteArray(row[1]).toLongLong();
+    mysql_free_result(res);
+    return started;
+}
+
+void MariaConnection::settleLostSession() {
+    if (!m_lostThread)
+        return;
+    MYSQL* mysql = handle();
+    // Session ids begin again when the server starts again, so the old id is ended only on
+    // the same server run, never someone else's session there: the same start time (within
+    // the second of rounding either side) and a newer id than the lost one. A restarted
+    // server took the old session with it; unknown start times count as a restart.
+    constexpr qint64 kClockSlack = 2;
+    const bool sameRun = m_lostServerStarted != 0 && m_serverStarted != 0 &&
+                         qAbs(m_serverStarted - m_lostServerStarted) <= kClockSlack &&
+                         mysql_thread_id(mysql) > m_lostThread;
+    const QByteArray id = QByteArray::number(m_lostThread);
+    m_lostThread = sameRun ? m_lostThread : 0;
+    if (!sameRun)
+        return;
+    // Already gone is as good as ended; nothing of this is shown.
+    const QByteArray kill = "KILL CONNECTION " + id;
+    if (mysql_real_query(mysql, kill.constData(), kill.size()) == 0)
+        discardResults(mysql);
+    // A killed statement is undone before its session ends; a large write takes a while.
+    const QString stillThere =
+        QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE ID = ") +
+        QString::fromLatin1(id);
+    QElapsedTimer waited;
+    waited.start();
+    while (!scalar(stillThere).isEmpty()) {
+        if (waited.elapsed() > qint64(ioTimeout) * 1000)
+            fail(QStringLiteral("Az előző, megszakadt írás a szerveren még nem fejeződött be."));
+        QThread::msleep(100);
     }
+    m_lostThread = 0;
+}
+
+void MariaConnection::dropLostHandle() {
+    if (m_mysql) {
+        // Statements that data sets still keep become invalid here and fail cleanly; they
+        // see the new session number and prepare again.
+        mysql_close(m_mysql);
+        m_mysql = nullptr;
+        ++m_session;
+    }
+    m_maxPacket = 0;
+}
+
+void MariaConnection::reconnect() {
+    dropLostHandle();
+    m_mysql = connectWith(m_connectedParams, false); // on failure it stays lost
+    m_lost = false;
+    ++m_session;
+}
+
+bool MariaConnection::reconnectQuietly() {
+    if (!m_lost)
+        return m_mysql != nullptr;
+    dropLostHandle();
+    MYSQL* mysql = connectWith(m_connectedParams, true);
+    if (!mysql)
+        return false;
+    m_mysql = mysql;
+    m_lost = false;
+    ++m_session;
+    return true;
+}
+
+bool MariaConnection::isLostConnection(unsigned code) {
+    constexpr unsigned kServerShutdown = 1053;   // ER_SERVER_SHUTDOWN
+    constexpr unsigned kConnectionKilled = 1927; // ER_CONNECTION_KILLED
+    return code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST ||
+           code == CR_SERVER_LOST_EXTENDED || code == kServerShutdown || code == kConnectionKilled;
+}
+
+bool MariaConnection::isLost() const {
+    return m_lost;
+}
+
+quint64 MariaConnection::session() const {
+    return m_session;
+}
+
+quint64 MariaConnection::serverThreadId() {
+    return mysql_thread_id(handle());
+}
+
+void MariaConnection::setTimeoutsForTesting(unsigned connectSeconds, unsigned ioSeconds) {
+    connectTimeout = connectSeconds;
+    ioTimeout = ioSeconds;
 }
 
 void MariaConnection::close() {
@@ -161,7 +287,10 @@ void MariaConnection::close() {
     if (m_mysql) {
         mysql_close(m_mysql);
         m_mysql = nullptr;
+        ++m_session;
     }
+    m_lost = false;
+    m_lostThread = 0;
     m_maxPacket = 0;
 }
 
@@ -208,6 +337,8 @@ quint64 MariaConnection::maxAllowedPacket() {
 }
 
 MYSQL* MariaConnection::handle() {
+    if (m_lost)
+        reconnect(); // a failure goes through the hook; the connection stays lost
     if (!m_mysql)
         fail(QStringLiteral("Nincs kapcsolat az adatbázis-szerverrel."), CR_SERVER_LOST);
     return m_mysql;
@@ -216,16 +347,16 @@ MYSQL* MariaConnection::handle() {
 void MariaConnection::fail() {
     if (!m_mysql)
         fail(QStringLiteral("Nincs kapcsolat az adatbázis-szerverrel."), CR_SERVER_LOST);
-    raise(m_hook, errorOf(m_mysql));
+    reportAndThrow(errorOf(m_mysql));
 }
 
 void MariaConnection::fail(const QString& message, unsigned code) {
-    raise(m_hook, DbError(message, code));
+    reportAndThrow(DbError(message, code));
 }
 
 void MariaConnection::failStatement(void* stmt) {
     auto* s = static_cast<MYSQL_STMT*>(stmt);
-    raise(m_hook, DbError(latin2::decode(QByteArray(mysql_stmt_error(s))), mysql_stmt_errno(s)));
+    reportAndThrow(DbError(latin2::decode(QByteArray(mysql_stmt_error(s))), mysql_stmt_errno(s)));
 }
 
 void MariaConnection::registerDataSet(DataSetBase* ds) {
@@ -238,6 +369,12 @@ void MariaConnection::unregisterDataSet(DataSetBase* ds) {
 }
 
 void MariaConnection::reportAndThrow(const DbError& err) {
+    // Only a session that existed can be lost; the next statement makes it again.
+    if (m_mysql && !m_lost && isLostConnection(err.code())) {
+        m_lost = true;
+        m_lostThread = mysql_thread_id(m_mysql);
+        m_lostServerStarted = m_serverStarted;
+    }
     raise(m_hook, err);
 }
 

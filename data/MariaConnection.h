@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 typedef struct st_mysql MYSQL;
@@ -23,6 +24,11 @@ struct ConnectionParams {
 // The main connection to the MariaDB/MySQL server. Character set latin2 on every connect,
 // one statement per call (multi-statements are never enabled). Every error on it passes the
 // error hook first and is then thrown as DbError.
+//
+// Every wait on the server is bounded (connect, read and write timeouts). A connection that
+// was lost (killed, server restarted, a wait that timed out) is made again, with the
+// parameters and session settings of the last successful connect, when the next statement
+// needs it: the retry of a refused write and the next command both find it working again.
 class MariaConnection {
 public:
     using ErrorHook = std::function<void(const DbError&)>;
@@ -36,9 +42,38 @@ public:
     const ConnectionParams& params() const;
     void setErrorHook(ErrorHook hook);
 
-    void open();  // no-op when connected
+    void open();  // no-op when connected; makes a lost connection again
     void close(); // closes every data set on the connection first
     bool isConnected() const;
+
+    // Whether an error means the connection itself is gone: the client library lost the
+    // server (2006, 2013, 2055), or the server ended the session (shutdown 1053, killed 1927).
+    static bool isLostConnection(unsigned code);
+    bool isLost() const;
+    // Makes a lost connection again without showing anything; false when the server cannot
+    // be reached now (the next statement tries again, and reports through the hook).
+    bool reconnectQuietly();
+    // After a reconnect: makes sure the lost session has ended on the server, so that what it
+    // was doing is either done or undone before anyone looks. A session of the same server
+    // run is ended (KILL) and waited for; after a server restart there is nothing to wait
+    // for. Fails through the hook when the old session does not end within the timeout.
+    void settleLostSession();
+    // Changes whenever the session changes (connect, loss, reconnect): prepared statements
+    // kept by data sets belong to one session only.
+    quint64 session() const;
+    // The server's id of the current session (for KILL from another connection).
+    quint64 serverThreadId();
+
+    // How long a read or a write on the server may stay silent before the connection counts
+    // as lost: above the server's default lock wait (50 s), so that a lock held elsewhere
+    // still ends in the lock question, and above the longest silence of legitimate work (the
+    // server storing a 1 GiB value, a statistics pass over 250,000 records).
+    static constexpr unsigned kIoTimeoutSeconds = 120;
+    // Long enough for a slow network, short enough that a wrong address does not freeze the
+    // login; also bounds the greeting of a server that accepts but does not answer.
+    static constexpr unsigned kConnectTimeoutSeconds = 10;
+    // Tests of a frozen server shorten both for every connect that follows.
+    static void setTimeoutsForTesting(unsigned connectSeconds, unsigned ioSeconds);
 
     // Runs one statement that returns no rows; returns the affected row count.
     quint64 execute(const QString& sql);
@@ -56,10 +91,21 @@ public:
     void unregisterDataSet(DataSetBase* ds);
 
 private:
-    void waitForClusterOnReads(); // after every connect
-    void reportAndThrow(const DbError& err);
+    [[noreturn]] void reportAndThrow(const DbError& err);
+    MYSQL* connectWith(const ConnectionParams& params, bool quiet);
+    std::optional<DbError> applySessionSettings(MYSQL* mysql);
+    void reconnect();
+    void dropLostHandle();
+    qint64 serverStartedOn(MYSQL* mysql);
+    static std::optional<DbError> waitForClusterOnReads(MYSQL* mysql);
     MYSQL* m_mysql = nullptr;
+    bool m_lost = false;
+    quint64 m_lostThread = 0;   // the server's id of the lost session, until settled
+    qint64 m_serverStarted = 0; // the server's start (client clock, seconds) at the last connect
+    qint64 m_lostServerStarted = 0;
+    quint64 m_session = 0;
     ConnectionParams m_params;
+    ConnectionParams m_connectedParams; // what the last successful connect used
     ErrorHook m_hook;
     quint64 m_maxPacket = 0;
     std::vector<DataSetBase*> m_dataSets;

@@ -211,6 +211,21 @@ struct Query::Impl {
         detailStmt.reset();
         blobStmts.clear();
     }
+    // Prepared statements belong to one session: after the connection was made again they
+    // are dropped (the entries stay, so references to them remain valid) and prepared anew.
+    quint64 stmtSession = 0;
+    MYSQL* liveHandle() {
+        MYSQL* mysql = conn.handle(); // makes a lost connection again
+        if (stmtSession != conn.session()) {
+            detailStmt.reset();
+            for (BlobStatements& b : blobStmts) {
+                b.stream.reset();
+                b.piece.reset();
+            }
+            stmtSession = conn.session();
+        }
+        return mysql;
+    }
     void clearData() {
         forgetDetail();
         releaseStatements();
@@ -257,14 +272,16 @@ struct PendingRows {
 
 MYSQL_STMT* Query::Impl::prepareBlobStatement(std::shared_ptr<MYSQL_STMT>& slot, const QString& sql,
                                               bool quiet) {
+    MYSQL* mysql = liveHandle();
     if (slot)
         return slot.get();
     const QByteArray text = latin2::encode(sql);
-    StmtPtr stmt(mysql_stmt_init(conn.handle()));
+    StmtPtr stmt(mysql_stmt_init(mysql));
     if (!stmt)
         conn.fail();
     if (mysql_stmt_prepare(stmt.get(), text.constData(), text.size())) {
-        if (quiet)
+        // Only a refusal of the statement is quiet; a lost connection is not a missing feature.
+        if (quiet && !MariaConnection::isLostConnection(mysql_stmt_errno(stmt.get())))
             return nullptr;
         const DbError err = errorOf(stmt.get());
         conn.fail(err.message(), err.code());
@@ -667,7 +684,7 @@ void Query::open() {
     if (d->sql.trimmed().isEmpty())
         d->conn.fail(QStringLiteral("A lekérdezés szövege üres."));
     const QByteArray raw = latin2::encode(d->sql); // nothing is sent when this throws
-    MYSQL* mysql = d->conn.handle();
+    MYSQL* mysql = d->liveHandle();
     Loaded loaded;
     if (auto err = d->run(mysql, raw, loaded))
         d->conn.fail(err->message(), err->code());
@@ -703,7 +720,7 @@ void Query::refresh() {
     }
     const std::optional<qint64> key = d->currentKey();
     const int oldRow = d->current;
-    MYSQL* mysql = d->conn.handle();
+    MYSQL* mysql = d->liveHandle();
     Loaded loaded;
     const QByteArray raw = latin2::encode(d->sql);
     if (auto err = d->run(mysql, raw, loaded)) {
@@ -925,7 +942,7 @@ QString Query::asString(const QString& field) {
                 textCols.push_back(int(i));
                 names << quoteName(d->data.columns[i].name);
             }
-        MYSQL* mysql = d->conn.handle();
+        MYSQL* mysql = d->liveHandle();
         if (!d->detailStmt) {
             const QByteArray text = latin2::encode(
                 QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")

@@ -13,6 +13,8 @@ SharedData::SharedData()
     // The grid never shows these; they are read for the current record when asked for.
     const QStringList deferred{QStringLiteral("KSZO"), QStringLiteral("LEIRAS"),
                                QStringLiteral("FOTO"), QStringLiteral("FILE")};
+    // A record whose write lost its connection is recognised by its exact title.
+    FDTable1.setNewRowIdentity({QStringLiteral("CIM")});
     FDQuery1.setKeyField(QStringLiteral("AZ"));
     FDQuery1.setDeferredFields(deferred);
     FDQuery2.setKeyField(QStringLiteral("AZ"));

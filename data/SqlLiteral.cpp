@@ -1,5 +1,7 @@
 #include "SqlLiteral.h"
 
+#include "Latin2.h"
+
 namespace kx {
 
 QString sqlLiteral(const QString& text) {
@@ -25,8 +27,19 @@ bool isBareIdentifier(const QString& name) {
         return false;
     bool allDigits = true;
     for (QChar c : name) {
+        // ASCII letters and digits, "_" and "$", and the letters beyond ASCII that Latin-2
+        // holds ("é", "ő", "Ł"): all of them the server takes in a name without quotes. No
+        // blank, quote, backtick, semicolon, slash, sign or control character can pass.
         const bool ascii = c.unicode() < 128;
-        if (!(ascii && (c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$'))))
+        const bool asciiWord =
+            ascii && (c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$'));
+        // The server's Latin-2 table does not count "Đ" and "ß" as name characters, nor the
+        // caron "ˇ" (a modifier, not a letter of a word): those stay refused.
+        const bool wordLetter =
+            c.category() == QChar::Letter_Uppercase || c.category() == QChar::Letter_Lowercase;
+        const bool latin2Letter = !ascii && wordLetter && c != QChar(0x0110) &&
+                                  c != QChar(0x00DF) && latin2::canEncode(QString(c));
+        if (!asciiWord && !latin2Letter)
             return false;
         if (!c.isDigit())
             allDigits = false;

@@ -10,8 +10,8 @@ namespace kx {
 // "%" and "_" are left alone, so they still work as wildcards in a like pattern.
 QString sqlLiteral(const QString& text);
 
-// True for a bare identifier the server takes unquoted: letters, digits, "_" and "$",
-// not all digits.
+// True for a bare identifier the server takes unquoted: ASCII letters and digits, "_", "$"
+// and the letters beyond ASCII that Latin-2 holds; not all digits.
 bool isBareIdentifier(const QString& name);
 
 } // namespace kx

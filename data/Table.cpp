@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QIODevice>
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 
 namespace kx {
@@ -47,6 +48,75 @@ struct Table::Impl {
     bool atEnd = true;
     qint64 lostKey = -1; // key to return to when a reread after a write failed
     RowGuard* guard = nullptr;
+    QStringList identity; // fields that recognise a new row; empty: every plain value
+
+    // A write whose connection was lost after it was sent: the server may have done it. Kept
+    // for the retry of the same pending row, which looks on the server before writing again.
+    struct UncertainWrite {
+        bool active = false;
+        bool insert = false;
+        qint64 key = -1;      // the changed row
+        qint64 keysBelow = 0; // every row present before the insert has a key up to this
+        QList<QPair<QString, PendingValue>> values;
+    } uncertain;
+
+    enum class Outcome { Written, NotWritten, Unknown };
+    // Looks on the server whether the uncertain write took place. A new row is found by its
+    // identity among the rows added since the write began; a change cannot be told from its
+    // values cheaply, but writing it again by its key gives the same row, so it is Unknown.
+    Outcome lookForUncertainWrite(qint64* foundKey) {
+        conn.settleLostSession(); // the lost statement is done or undone by now
+        if (!uncertain.insert) {
+            MariaStatement check(
+                conn, QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(q(table), q(key)));
+            check.bindInt(uncertain.key);
+            check.execute();
+            if (check.fetchAll().empty())
+                conn.fail(kNotFound);
+            return Outcome::Unknown;
+        }
+        QStringList conds{q(key) + QStringLiteral(" > ?")};
+        std::vector<std::function<void(MariaStatement&)>> binds;
+        for (const auto& [field, pv] : std::as_const(uncertain.values)) {
+            const bool wanted =
+                identity.isEmpty() ? true : identity.contains(field, Qt::CaseInsensitive);
+            if (!wanted || !pv.filePath.isEmpty())
+                continue; // a streamed file is not sent again to be compared
+            const QVariant& v = pv.value;
+            const QString col = q(field);
+            if (v.isNull()) {
+                conds << col + QStringLiteral(" IS NULL");
+            } else if (v.typeId() == QMetaType::QByteArray) {
+                conds << col + QStringLiteral(" = BINARY ?");
+                const QByteArray b = v.toByteArray();
+                binds.push_back([b](MariaStatement& st) { st.bindBytes(b); });
+            } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
+                       v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::Bool ||
+                       v.typeId() == QMetaType::Long || v.typeId() == QMetaType::Short) {
+                conds << col + QStringLiteral(" = ?");
+                const qint64 i = v.toLongLong();
+                binds.push_back([i](MariaStatement& st) { st.bindInt(i); });
+            } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+                continue; // a stored number may be rounded by its column
+            } else {
+                // Exact: letter case and trailing blanks count.
+                conds << col + QStringLiteral(" = BINARY ?");
+                const QString t = v.toString();
+                binds.push_back([t](MariaStatement& st) { st.bindText(t); });
+            }
+        }
+        MariaStatement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %1 LIMIT 1")
+                                    .arg(q(key), q(table), conds.join(QStringLiteral(" AND "))));
+        st.bindInt(uncertain.keysBelow);
+        for (const auto& bind : binds)
+            bind(st);
+        st.execute();
+        const auto rows = st.fetchAll();
+        if (rows.empty() || !rows[0][0])
+            return Outcome::NotWritten;
+        *foundKey = rows[0][0]->toLongLong();
+        return Outcome::Written;
+    }
 
     // Whether deferred columns are NULL, for a run of page rows [from, from + size), read
     // with one statement. Asking on forward through the rows doubles the run, so a pass over
@@ -322,6 +392,14 @@ void Table::setFilter(const QString& filterText) {
     }
 }
 
+void Table::setNewRowIdentity(const QStringList& fields) {
+    d->identity = fields;
+}
+
+void Table::pendingDropped() {
+    d->uncertain = Impl::UncertainWrite();
+}
+
 void Table::setFiltered(bool on) {
     if (d->filtered == on)
         return;
@@ -569,10 +647,13 @@ qint64 Table::saveBlobTo(const QString& field, QIODevice& out) {
         }
         d->conn.execute(QStringLiteral("COMMIT"));
     } catch (...) {
-        try {
-            d->conn.execute(QStringLiteral("ROLLBACK"));
-        } catch (const DbError&) {
-            // the first failure is the one to report
+        // A lost session has rolled back on its own; it is not made again just for this.
+        if (!d->conn.isLost()) {
+            try {
+                d->conn.execute(QStringLiteral("ROLLBACK"));
+            } catch (const DbError&) {
+                // the first failure is the one to report
+            }
         }
         throw;
     }
@@ -623,9 +704,32 @@ void Table::doEdit() {
 
 void Table::doPost(TableState state, const QList<QPair<QString, PendingValue>>& values) {
     const bool insert = state == TableState::Insert;
+    if (d->uncertain.active) {
+        // The retry of a write whose connection was lost: never written twice.
+        qint64 found = -1;
+        const Impl::Outcome outcome = d->lookForUncertainWrite(&found);
+        d->uncertain.active = false;
+        if (outcome == Impl::Outcome::Written) {
+            d->repositionAfterWrite(found);
+            emit reset();
+            emit currentChanged();
+            return;
+        }
+    }
     if (!insert && !d->hasRow())
         d->conn.fail(kNotFound);
     const qint64 oldKey = d->currentKey();
+    qint64 keysBelow = 0;
+    if (insert) {
+        // Where new rows begin, so that a row written by this insert can be told apart from
+        // every row that was there before it.
+        MariaStatement top(
+            d->conn,
+            QStringLiteral("SELECT COALESCE(MAX(%1), 0) FROM %2").arg(q(d->key), q(d->table)));
+        top.execute();
+        const auto rows = top.fetchAll();
+        keysBelow = rows.empty() || !rows[0][0] ? 0 : rows[0][0]->toLongLong();
+    }
 
     QStringList columns;
     for (const auto& v : values)
@@ -673,9 +777,32 @@ void Table::doPost(TableState state, const QList<QPair<QString, PendingValue>>& 
     const bool guarded = !insert && d->guard;
     if (guarded && d->beginGuarded(oldKey) == RowGuard::Verdict::Gone)
         d->conn.fail(kNotFound);
+    quint64 affected = 0;
+    try {
+        affected = st.execute();
+    } catch (const DbError& e) {
+        if (guarded)
+            d->rollbackQuietly();
+        if (!MariaConnection::isLostConnection(e.code()))
+            throw;
+        // The server may have done the write before the connection went.
+        d->uncertain = {true, insert, oldKey, keysBelow, values};
+        if (!d->conn.reconnectQuietly())
+            throw; // the retry looks first
+        qint64 found = -1;
+        const Impl::Outcome outcome = d->lookForUncertainWrite(&found);
+        if (outcome == Impl::Outcome::Unknown)
+            throw; // the retry writes the same values by key again
+        d->uncertain.active = false;
+        if (outcome == Impl::Outcome::NotWritten)
+            throw;
+        d->repositionAfterWrite(found);
+        emit reset();
+        emit currentChanged();
+        return;
+    }
     qint64 newKey = oldKey;
     try {
-        const quint64 affected = st.execute();
         if (insert) {
             newKey = st.insertId();
         } else if (affected == 0) {
@@ -720,10 +847,19 @@ void Table::doDelete() {
         st.execute();
         if (d->guard)
             d->conn.execute(QStringLiteral("COMMIT"));
-    } catch (...) {
+    } catch (const DbError& e) {
         if (d->guard)
             d->rollbackQuietly();
-        throw;
+        if (!MariaConnection::isLostConnection(e.code()) || !d->conn.reconnectQuietly())
+            throw; // a retry deletes by key again, which cannot remove a second row
+        // The server may have deleted the row before the connection went: look by its key.
+        d->conn.settleLostSession();
+        MariaStatement check(
+            d->conn, QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(q(d->table), q(d->key)));
+        check.bindInt(key);
+        check.execute();
+        if (!check.fetchAll().empty())
+            throw;
     }
     // The current row becomes the next one, or the previous one when it was the last.
     d->repositionAfterWrite(key + 1);

@@ -24,6 +24,9 @@ public:
     void setKeyField(const QString& field);    // default "AZ"
     void setFilter(const QString& filterText); // RowFilter text, applied on the server
     void setFiltered(bool on);
+    // The fields by which a new row is recognised on the server when the connection was lost
+    // during its write (e.g. the exact title); empty: every plain value written.
+    void setNewRowIdentity(const QStringList& fields);
 
     void open() override;
     void close() override;
@@ -59,6 +62,7 @@ protected:
     void doEdit() override;
     void doPost(TableState state, const QList<QPair<QString, PendingValue>>& values) override;
     void doDelete() override;
+    void pendingDropped() override;
 
 private:
     struct Impl;

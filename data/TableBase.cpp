@@ -60,6 +60,7 @@ void TableBase::post() {
 
 void TableBase::cancel() {
     m_pending.clear();
+    pendingDropped();
     if (m_state == TableState::Edit || m_state == TableState::Insert)
         m_state = TableState::Browse;
 }

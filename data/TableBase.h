@@ -57,6 +57,9 @@ protected:
     virtual void doEdit() = 0; // check the row can be edited
     virtual void doPost(TableState state, const QList<QPair<QString, PendingValue>>& values) = 0;
     virtual void doDelete() = 0;
+    // Called whenever the pending row is dropped (cancel, a new append or edit, a write that
+    // ended without retry), so state kept for a retry of that row goes with it.
+    virtual void pendingDropped() {}
     void setState(TableState s) {
         m_state = s;
     }

@@ -4,6 +4,11 @@
 #   server.sh start   start it (or reuse the one already running); prints port and password
 #   server.sh stop    stop it
 #   server.sh env     print its settings as shell exports (KX_DB_HOST, _PORT, _USER, _PASSWORD)
+#   server.sh kill    end it at once (SIGKILL), as a crash would; its data stays
+#   server.sh freeze  stop its process (SIGSTOP): connections stay open, nothing answers
+#   server.sh thaw    let a frozen server go on (SIGCONT)
+#
+# kill, freeze and thaw are for fault tests; each acts only on the server of this data folder.
 #
 # Its data lives in .work/mariadb/ and survives a stop, so records entered through run.sh are
 # still there next time. The port is picked automatically (the last one used if it is still
@@ -295,14 +300,34 @@ print_env() {
         "$KX_DB_HOST" "$KX_DB_PORT" "$KX_DB_USER" "$KX_DB_PASSWORD"
 }
 
+# Sends a signal to the server of this data folder; fails when none is running.
+signal_server() {
+    local pid
+    pid=$(running_pid)
+    if [[ -z $pid ]]; then
+        echo "server: not running" >&2
+        exit 1
+    fi
+    kill "-$1" "$pid"
+    if [[ $1 == KILL ]]; then
+        while serves_our_data "$pid"; do
+            sleep 0.1
+        done
+        rm -f "$pidfile" "$envfile"
+    fi
+}
+
 run_user=$(id -un) # as root mariadbd insists on --user=root
 
 case ${1:-} in
 start) start ;;
 stop) stop ;;
 env) print_env ;;
+kill) signal_server KILL ;;
+freeze) signal_server STOP ;;
+thaw) signal_server CONT ;;
 *)
-    echo "usage: $0 start|stop|env" >&2
+    echo "usage: $0 start|stop|env|kill|freeze|thaw" >&2
     exit 2
     ;;
 esac

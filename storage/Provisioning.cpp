@@ -26,11 +26,31 @@ Provisioning::Provisioning(Query& probe, ScriptRunner& script, Prompter& prompte
     : m_probe(probe), m_script(script), m_prompter(prompter) {}
 
 QString Provisioning::databaseProbe(const QString& database) {
-    // Compared as bytes, so "_" and "%" in a name match only themselves and another
-    // database whose name merely resembles it is not taken for this one.
-    return QStringLiteral("select schema_name from information_schema.schemata where "
-                          "schema_name = binary ") +
-           sqlLiteral(database);
+    // A like pattern with "%", "_" and the escape character escaped matches the name itself
+    // under the catalogue's comparison, which ignores letter case (and accents): it finds the
+    // database however the server stored its name. The server's own rule for names comes
+    // with it, so that databaseMatches() can keep only what the server takes for this name.
+    QString pattern;
+    for (const QChar c : database) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('%') || c == QLatin1Char('_'))
+            pattern += QLatin1Char('\\');
+        pattern += c;
+    }
+    return QStringLiteral("select schema_name, @@lower_case_table_names as kx_lower from "
+                          "information_schema.schemata where schema_name like ") +
+           sqlLiteral(pattern);
+}
+
+bool Provisioning::databaseMatches(const QString& typed, const QString& stored,
+                                   const QString& lowerCaseNames) {
+    bool known = false;
+    const int rule = lowerCaseNames.toInt(&known);
+    if (!known)
+        return true; // the rule cannot be read: whatever the pattern found counts
+    if (rule == 0)
+        return typed == stored; // names are compared as they are
+    // 1: stored in small letters; 2: stored as given, compared in small letters.
+    return typed.toLower() == stored.toLower();
 }
 
 QString Provisioning::tableProbe(const QString& database, const QString& table) {
@@ -44,6 +64,16 @@ bool Provisioning::probeFindsRow(const QString& sql) {
     WaitCursor wait;
     m_probe.open();
     return m_probe.recordCount() > 0;
+}
+
+bool Provisioning::probeFindsDatabase(const QString& database) {
+    if (!probeFindsRow(databaseProbe(database)))
+        return false;
+    for (m_probe.first(); !m_probe.eof(); m_probe.next())
+        if (databaseMatches(database, m_probe.asString(QStringLiteral("schema_name")),
+                            m_probe.asString(QStringLiteral("kx_lower"))))
+            return true;
+    return false;
 }
 
 // Runs one creation statement. The name goes into it as typed; a name that is not a bare
@@ -65,7 +95,7 @@ bool Provisioning::run(const QStringList& lines, const QString& database) {
 }
 
 bool Provisioning::checkDatabase(const QString& database) {
-    if (probeFindsRow(databaseProbe(database)))
+    if (probeFindsDatabase(database))
         return true;
     if (!m_prompter.question(QStringLiteral("Adatbázis nem létezik, létrehozzuk most ?")))
         return false;

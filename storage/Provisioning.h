@@ -20,10 +20,15 @@ public:
     bool checkTables(const QString& database);
 
     static QString databaseProbe(const QString& database);
+    // Whether a database name found by the probe is the typed one under the server's rule
+    // for names (its lower_case_table_names, as text; empty when unknown).
+    static bool databaseMatches(const QString& typed, const QString& stored,
+                                const QString& lowerCaseNames);
     static QString tableProbe(const QString& database, const QString& table);
 
 private:
     bool probeFindsRow(const QString& sql);
+    bool probeFindsDatabase(const QString& database);
     bool run(const QStringList& lines, const QString& database);
 
     Query& m_probe;

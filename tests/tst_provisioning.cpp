@@ -1,5 +1,6 @@
 // Provisioning of a missing record store during the login, against a real server.
 #include "data/SqlLiteral.h"
+#include "support/PrivateServer.h"
 #include "support/TestApp.h"
 
 #include <QCheckBox>
@@ -60,10 +61,21 @@ struct FreshName {
     QString name;
 };
 
+// Whether the server has a database by this name, as the server itself compares names.
+bool serverHasDatabase(TestDatabase& admin, const QString& name) {
+    return admin.scalar("select count(*) from information_schema.schemata where schema_name = " +
+                        sqlLiteral(name)) != QLatin1String("0");
+}
+
+const QList<Shown> kCreatedAll{questionBox(dbQuestion),       warningBox("Adatbázis létre hozva !"),
+                               questionBox(tableQuestion(2)), questionBox(tableQuestion(3)),
+                               questionBox(tableQuestion(4)), questionBox(tableQuestion(5))};
+
 } // namespace
 
 class ProvisioningTest : public QObject {
     Q_OBJECT
+    std::unique_ptr<PrivateServer> lowerCaseServer; // started by the first test that needs it
 private slots:
     void firstLoginCreatesEverythingAsDefined();
     void refusedTableStopsAndIsAskedAgain();
@@ -71,6 +83,12 @@ private slots:
     void unusableNamesAreNeverCreated_data();
     void unusableNamesAreNeverCreated();
     void underscoreNameIsMatchedExactly();
+    void latin2LettersInNames_data();
+    void latin2LettersInNames();
+    void nameFoundAgainAsTheServerStoresIt_data();
+    void nameFoundAgainAsTheServerStoresIt();
+    void otherLetterCaseIsAnotherDatabaseWhereNamesKeepCase();
+    void cleanupTestCase();
 };
 
 void ProvisioningTest::firstLoginCreatesEverythingAsDefined() {
@@ -172,6 +190,18 @@ void ProvisioningTest::unusableNamesAreNeverCreated_data() {
     QTest::newRow("comment cuts the name") << "c -- x"
                                            << "c";
     QTest::newRow("backslash") << "b\\" << QString();
+    QTest::newRow("backtick that would end a quoted name") << "b`;create database @"
+                                                           << "@";
+    QTest::newRow("semicolon") << "s;" << QString();
+    QTest::newRow("slash") << "p/x" << QString();
+    QTest::newRow("double quote") << "d\"x" << QString();
+    QTest::newRow("dot naming another database") << "a.b" << QString();
+    QTest::newRow("tab") << "t\tx" << QString();
+    QTest::newRow("control character") << QString("c") + QChar(1) + "x" << QString();
+    QTest::newRow("sign that is not a letter") << "pont°" << QString();
+    // Latin-2 has them, but the server does not take them in a name without quotes.
+    QTest::newRow("sharp s") << "straße" << QString();
+    QTest::newRow("capital D with stroke") << "Đx" << QString();
 }
 
 void ProvisioningTest::unusableNamesAreNeverCreated() {
@@ -214,6 +244,105 @@ void ProvisioningTest::underscoreNameIsMatchedExactly() {
     QCOMPARE(app.form125->result(), int(QDialog::Accepted));
     QVERIFY(databaseExists(similar, name));
     QCOMPARE(tablesOf(similar, similar.name()), QStringList{}); // the similar one untouched
+}
+
+void ProvisioningTest::latin2LettersInNames_data() {
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("Hungarian accents") << "Kartoték";
+    QTest::newRow("double acute") << "Árvíztűrő";
+    QTest::newRow("Polish") << "Łódź";
+    QTest::newRow("Czech and Slovak") << "čšžťďňľŕ";
+    QTest::newRow("underscore, digit and dollar") << "név_1$";
+}
+
+// Letters beyond ASCII that Latin-2 carries are valid unquoted names for the server: the
+// database and its tables are created, and the next login finds them and asks nothing.
+void ProvisioningTest::latin2LettersInNames() {
+    QFETCH(QString, suffix);
+    TestDatabase admin(false);
+    const QString name = admin.name().right(6) + suffix;
+    FreshName fresh(admin, name);
+    TestApp app;
+    ConnectionParams p = admin.params();
+    p.database = name;
+    app.prompter.answerQuestions({true, true, true, true, true});
+    app.login(p);
+    QCOMPARE(app.prompter.shown, kCreatedAll);
+    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+    QVERIFY(serverHasDatabase(admin, name));
+    QCOMPARE(admin.scalar("select count(*) from information_schema.tables where table_schema = " +
+                          sqlLiteral(name)),
+             QStringLiteral("4"));
+    app.prompter.clear();
+    app.login(p);
+    QCOMPARE(app.prompter.shown, QList<Shown>{});
+    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+}
+
+void ProvisioningTest::nameFoundAgainAsTheServerStoresIt_data() {
+    QTest::addColumn<QString>("created"); // typed at the first login
+    QTest::addColumn<QString>("typed");   // typed (or remembered) at a later one
+    QTest::newRow("remembered as typed") << "Kartotex"
+                                         << "Kartotex";
+    QTest::newRow("capitals") << "Kartotex"
+                              << "KARTOTEX";
+    QTest::newRow("accented capitals") << "Kartoték"
+                                       << "KARTOTÉK";
+    QTest::newRow("underscore") << "Kar_totex"
+                                << "KAR_TOTEX";
+}
+
+// On a server that stores names in small letters (lower_case_table_names=1) "Kartotex" is
+// kept as "kartotex": the probe compares as the server does and the login goes on.
+void ProvisioningTest::nameFoundAgainAsTheServerStoresIt() {
+    QFETCH(QString, created);
+    QFETCH(QString, typed);
+    if (!lowerCaseServer)
+        lowerCaseServer = std::make_unique<PrivateServer>(
+            QStringLiteral("--lower-case-table-names=1 --sql-mode=NO_BACKSLASH_ESCAPES,"
+                           "ANSI_QUOTES,PAD_CHAR_TO_FULL_LENGTH,ONLY_FULL_GROUP_BY"));
+    UseServer use(lowerCaseServer->settings());
+    TestDatabase admin(false);
+    const QString tag = admin.name().right(5);
+    FreshName fresh(admin, created + tag);
+    TestApp app;
+    ConnectionParams p = admin.params();
+    p.database = created + tag;
+    app.prompter.answerQuestions({true, true, true, true, true});
+    app.login(p);
+    QCOMPARE(app.prompter.shown, kCreatedAll);
+    QCOMPARE(admin.scalar("select schema_name from information_schema.schemata where "
+                          "schema_name like " +
+                          sqlLiteral(created.left(3) + "%" + tag)),
+             (created + tag).toLower());
+
+    app.prompter.clear();
+    p.database = typed + tag;
+    app.login(p);
+    QCOMPARE(app.prompter.shown, QList<Shown>{});
+    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+    QCOMPARE(app.data().FDConnection1.scalar("select database()"), (created + tag).toLower());
+}
+
+// Where the server keeps names as they are (lower_case_table_names=0), "KX..." and "kx..." are
+// two databases: the one typed does not exist, and creating it is offered.
+void ProvisioningTest::otherLetterCaseIsAnotherDatabaseWhereNamesKeepCase() {
+    TestDatabase existing(false); // "kxt_..."
+    if (existing.scalar("select @@lower_case_table_names") != QLatin1String("0"))
+        QSKIP("the test server compares names without letter case");
+    const QString upper = existing.name().toUpper();
+    FreshName fresh(existing, upper);
+    TestApp app;
+    ConnectionParams p = existing.params();
+    p.database = upper;
+    app.prompter.answerQuestions({false});
+    app.login(p);
+    QCOMPARE(app.prompter.shown, QList<Shown>{questionBox(dbQuestion)});
+    QCOMPARE(app.form125->result(), 0);
+}
+
+void ProvisioningTest::cleanupTestCase() {
+    lowerCaseServer.reset(); // stops only the server this test started
 }
 
 QTEST_MAIN(ProvisioningTest)

@@ -1,6 +1,7 @@
 // The record search (both variants) and the title-click sort, against a real server.
 #include "data/Latin2.h"
 #include "data/RecordSearch.h"
+#include "support/PrivateServer.h"
 #include "support/TestApp.h"
 
 #include <QTableView>
@@ -88,7 +89,13 @@ QStringList sorted(QStringList l) {
 
 class SearchTest : public QObject {
     Q_OBJECT
+    // A server whose administrator set modes that change what a statement means; started by
+    // the first test that needs it, stopped at the end.
+    std::unique_ptr<PrivateServer> modalServer;
 private slots:
+    void cleanupTestCase() {
+        modalServer.reset();
+    }
     void statements();
     void windowsOfASearch();
     void cancelBringsAllBack();
@@ -169,29 +176,48 @@ void SearchTest::fileColumnsOnlyFromToolbar() {
 }
 
 void SearchTest::hostileAnswersOnlyFind_data() {
+    QTest::addColumn<QString>("modes"); // the server's sql_mode; empty: the test server's own
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QStringList>("found");
-    QTest::newRow("quote that would end the literal")
-        << "') or 1=1 -- " << QStringList{"zárójel ') or 1=1 -- "};
-    QTest::newRow("doubled quotes") << "''" << QStringList{};
-    QTest::newRow("backslash path") << "C:\\temp\\a" << QStringList{"Útvonal C:\\temp\\a.txt"};
-    QTest::newRow("backslash alone")
-        << "\\" << QStringList{"Útvonal C:\\temp\\a.txt", "Végén perjel \\"};
-    QTest::newRow("trailing backslash") << "perjel \\" << QStringList{"Végén perjel \\"};
-    QTest::newRow("backslash before quote") << "\\'" << QStringList{};
-    // The backslash is taken as itself; the "%" after it stays a wildcard.
-    QTest::newRow("backslash then percent")
-        << "\\%" << QStringList{"Útvonal C:\\temp\\a.txt", "Végén perjel \\"};
-    QTest::newRow("NUL") << QString(QChar(0)) << QStringList{};
-    QTest::newRow("statement after") << "x'; DROP TABLE tbl_Tip; -- " << QStringList{};
-    QTest::newRow("underscore wildcard") << "alá_h" << QStringList{"alá_húzás"};
-    QTest::newRow("percent inside") << "Száz %" << QStringList{"Száz % biztos"};
+    // The same phrases must mean the same whatever mode the server's administrator chose.
+    for (const QString& modes :
+         {QString(), QStringLiteral("ANSI_QUOTES,ONLY_FULL_GROUP_BY,NO_BACKSLASH_ESCAPES,"
+                                    "PAD_CHAR_TO_FULL_LENGTH")}) {
+        const auto row = [&modes](const char* name) -> QTestData& {
+            return QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(
+                QString::fromUtf8(name), modes.isEmpty() ? "default mode" : "modes changed")));
+        };
+        row("quote that would end the literal")
+            << modes << "') or 1=1 -- " << QStringList{"zárójel ') or 1=1 -- "};
+        row("doubled quotes") << modes << "''" << QStringList{};
+        row("backslash path") << modes << "C:\\temp\\a" << QStringList{"Útvonal C:\\temp\\a.txt"};
+        row("backslash alone") << modes << "\\"
+                               << QStringList{"Útvonal C:\\temp\\a.txt", "Végén perjel \\"};
+        row("trailing backslash") << modes << "perjel \\" << QStringList{"Végén perjel \\"};
+        row("backslash before quote") << modes << "\\'" << QStringList{};
+        // The backslash is taken as itself; the "%" after it stays a wildcard.
+        row("backslash then percent")
+            << modes << "\\%" << QStringList{"Útvonal C:\\temp\\a.txt", "Végén perjel \\"};
+        row("NUL") << modes << QString(QChar(0)) << QStringList{};
+        row("statement after") << modes << "x'; DROP TABLE tbl_Tip; -- " << QStringList{};
+        row("double quotes") << modes << "\"x\" or \"1\"=\"1" << QStringList{};
+        row("underscore wildcard") << modes << "alá_h" << QStringList{"alá_húzás"};
+        row("percent inside") << modes << "Száz %" << QStringList{"Száz % biztos"};
+    }
 }
 
 void SearchTest::hostileAnswersOnlyFind() {
+    QFETCH(QString, modes);
     QFETCH(QString, answer);
     QFETCH(QStringList, found);
+    if (!modes.isEmpty() && !modalServer)
+        modalServer = std::make_unique<PrivateServer>(QStringLiteral("--sql-mode=") + modes);
+    std::optional<UseServer> use;
+    if (!modes.isEmpty())
+        use.emplace(modalServer->settings());
     Searching s;
+    if (!modes.isEmpty())
+        QCOMPARE(s.db.scalar("select @@global.sql_mode"), modes);
     QCOMPARE(sorted(s.search(answer)), sorted(found));
     QCOMPARE(s.app.prompter.shown.size(), 2); // the input and the result box: nothing failed
     // Nothing else ran: the store is as it was.
