@@ -170,12 +170,6 @@ void ClusterTest::writesAtOneNodeAreSeenAtTheOthers() {
     QCOMPARE(db.scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_Data")), QString::number(stored));
 }
 
-// The program's write at node 1 waits for a shared lock that another connection at node 1
-// holds (the form's edit has read the row already), while a second workstation at node 2
-// changes the same record. Node 1 applies that change first and aborts the local
-// transactions in its way: Galera reports the program's loss as a deadlock. The program must
-// offer the retry, and Yes must store the user's values once. (Whether a locking read that
-// waits is aborted too depends on timing, so the edit's read is not the case tested.)
 // The first workstation creates the record store through node 1 and the second logs in
 // through node 2 at once: its probes must find the database and the four tables there, so
 // it asks nothing and creates nothing a second time.
@@ -206,6 +200,12 @@ void ClusterTest::storeCreatedAtOneNodeIsFoundAtAnother() {
     QCOMPARE(second.form125->result(), int(QDialog::Accepted));
 }
 
+// The program's write at node 1 waits for a shared lock that another connection at node 1
+// holds (the form's edit has read the row already), while a second workstation at node 2
+// changes the same record. Node 1 applies that change first and aborts the local
+// transactions in its way, the program's waiting locking read among them: Galera reports the
+// program's loss as a deadlock. The program must offer the retry; on Yes it finds the other
+// workstation's change and asks before writing over it, and Yes stores the user's values once.
 void ClusterTest::writeLosingAConflictIsAskedAgain() {
     EditingApp e;
     const qint64 key = e.addRecord(QStringLiteral("Vitatott"), {"KSZO"}, {"'eredeti'"});
@@ -256,13 +256,15 @@ void ClusterTest::writeLosingAConflictIsAskedAgain() {
         }
     });
 
-    // While the question is shown: the other workstation has stored its change, the holder
+    // While a question is shown: the other workstation has stored its change, the holder
     // lets go (the cluster has usually aborted it already), and node 1 has applied the
-    // change; then Yes.
+    // change; then Yes. Two questions come: the thread is joined at the first only, as a
+    // second join would throw out of the question.
     e.prompter().onShown = [&](const Shown& s) {
         if (s.kind != QLatin1String("question"))
             return;
-        other.join();
+        if (other.joinable())
+            other.join();
         tryExec(e.db, "ROLLBACK");
         QCOMPARE(e.value(QStringLiteral("SELECT KSZO FROM tbl_Data WHERE AZ = %1").arg(key)),
                  QStringLiteral("második munkahely"));
@@ -273,13 +275,9 @@ void ClusterTest::writeLosingAConflictIsAskedAgain() {
         other.join();
 
     QCOMPARE(otherFailure, QString());
-    // Where the cluster aborted the program's waiting write, the retry question comes first;
-    // either way the other workstation's change is asked about before it is overwritten.
-    const QList<Shown> afterConflict{hookBox(kDeadlock), questionBox(kWriteRefused),
-                                     questionBox(kChangedMeanwhile), resultBox(kModified)};
-    const QList<Shown> changedOnly{questionBox(kChangedMeanwhile), resultBox(kModified)};
-    QVERIFY2(e.prompter().shown == afterConflict || e.prompter().shown == changedOnly,
-             qPrintable(describe(e.prompter().shown)));
+    const QList<Shown> expected{hookBox(kDeadlock), questionBox(kWriteRefused),
+                                questionBox(kChangedMeanwhile), resultBox(kModified)};
+    QVERIFY2(e.prompter().shown == expected, qPrintable(describe(e.prompter().shown)));
     // Stored once, with the program's value, as every node sees it.
     Workstation third(e.db.paramsAtNode(2));
     QVERIFY(third.data.FDTable1.locate(QStringLiteral("CIM"), QStringLiteral("Vitatott"), false));
