@@ -7,8 +7,10 @@
 namespace kx::test {
 
 namespace {
-const char* const kVariables[4] = {"KX_DB_HOST", "KX_DB_PORT", "KX_DB_USER", "KX_DB_PASSWORD"};
-}
+// The other server is a single server: the cluster's node list is set aside with the rest.
+const char* const kVariables[5] = {"KX_DB_HOST", "KX_DB_PORT", "KX_DB_USER", "KX_DB_PASSWORD",
+                                   "KX_CLUSTER_PORTS"};
+} // namespace
 
 PrivateServer::PrivateServer(const QString& options) : m_options(options) {
     if (!m_dir.isValid())
@@ -88,15 +90,15 @@ void PrivateServer::thaw() {
 }
 
 UseServer::UseServer(const ServerSettings& s) {
-    const QString values[4] = {s.host, s.port, s.user, s.password};
-    for (int i = 0; i < 4; ++i) {
+    const QString values[5] = {s.host, s.port, s.user, s.password, QString()};
+    for (int i = 0; i < 5; ++i) {
         m_saved[i] = qgetenv(kVariables[i]);
         qputenv(kVariables[i], values[i].toUtf8());
     }
 }
 
 UseServer::~UseServer() {
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 5; ++i)
         qputenv(kVariables[i], m_saved[i]);
 }
 

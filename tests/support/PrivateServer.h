@@ -39,15 +39,16 @@ private:
     bool m_frozen = false;
 };
 
-// Points KX_DB_HOST, _PORT, _USER and _PASSWORD at another server while it lives, so that
-// TestDatabase and the helpers built on it use that server.
+// Points KX_DB_HOST, _PORT, _USER and _PASSWORD at another (single) server while it lives,
+// and sets the cluster's KX_CLUSTER_PORTS aside, so that TestDatabase and the helpers built
+// on it use that server.
 class UseServer {
 public:
     explicit UseServer(const ServerSettings& s);
     ~UseServer();
 
 private:
-    QByteArray m_saved[4];
+    QByteArray m_saved[5];
 };
 
 } // namespace kx::test
