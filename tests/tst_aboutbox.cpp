@@ -248,7 +248,7 @@ void AboutBoxTest::rendbenCloses() {
 void AboutBoxTest::openedFromMainWindow() {
     Box b;
     ModalCloser closer;
-    QVERIFY(QMetaObject::invokeMethod(b.app.form1.get(), "SpeedButton7Click"));
+    b.app.form1->SpeedButton7Click();
     QCOMPARE(closer.opened, QStringList{"AboutBox"});
     QCOMPARE(b.app.prompter.shown, QList<Shown>{});
     QVERIFY(!b.box->Label12->text().isEmpty());

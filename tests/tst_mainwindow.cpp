@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <utility>
+
 using namespace kx;
 using namespace kx::test;
 
@@ -21,6 +23,9 @@ bool isHookBox(const Shown& s) {
            s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
 }
 
+// A command's handler, called directly so that a renamed handler fails to compile.
+using Handler = void (TForm1::*)();
+
 struct Started {
     Started() {
         app.startUp(db.params());
@@ -31,8 +36,8 @@ struct Started {
         db.exec("INSERT INTO tbl_Data (CIM, TIP, KAT, FNEV) VALUES ('" + title + "', 'Cikk', '" +
                 extra + "', NULL)");
     }
-    void run(const char* handler) {
-        QVERIFY(QMetaObject::invokeMethod(app.form1.get(), handler));
+    void run(Handler handler) {
+        (app.form1.get()->*handler)();
     }
     Query& query() {
         return app.data().FDQuery1;
@@ -42,6 +47,8 @@ struct Started {
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Handler)
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -63,28 +70,42 @@ private slots:
 };
 
 void MainWindowTest::commandsOnAnEmptyStore_data() {
-    QTest::addColumn<QByteArray>("handler");
+    QTest::addColumn<Handler>("handler");
     QTest::addColumn<bool>("refused");
-    const char* checked[] = {"Keress1Click",      "SpeedButton2Click", "Mdosts1Click",
-                             "Bemutatkozs1Click", "SpeedButton3Click", "rls1Click",
-                             "Listzs1Click",      "SpeedButton5Click", "Listzs2Click",
-                             "DBGrid1DblClick",   "Statisztika1Click", "SpeedButton6Click",
-                             "Statisztika2Click"};
-    for (const char* h : checked)
-        QTest::newRow(h) << QByteArray(h) << true;
-    const char* free[] = {"Lexikon1Click",     "SpeedButton1Click", "Felvtel1Click",
-                          "Bemutatkozs2Click", "SpeedButton7Click", "Frissts1Click",
-                          "SpeedButton9Click"};
-    for (const char* h : free)
-        QTest::newRow(h) << QByteArray(h) << false;
+    const std::pair<const char*, Handler> checked[] = {
+        {"Keress1Click", &TForm1::Keress1Click},
+        {"SpeedButton2Click", &TForm1::SpeedButton2Click},
+        {"Mdosts1Click", &TForm1::Mdosts1Click},
+        {"Bemutatkozs1Click", &TForm1::Bemutatkozs1Click},
+        {"SpeedButton3Click", &TForm1::SpeedButton3Click},
+        {"rls1Click", &TForm1::rls1Click},
+        {"Listzs1Click", &TForm1::Listzs1Click},
+        {"SpeedButton5Click", &TForm1::SpeedButton5Click},
+        {"Listzs2Click", &TForm1::Listzs2Click},
+        {"DBGrid1DblClick", &TForm1::DBGrid1DblClick},
+        {"Statisztika1Click", &TForm1::Statisztika1Click},
+        {"SpeedButton6Click", &TForm1::SpeedButton6Click},
+        {"Statisztika2Click", &TForm1::Statisztika2Click}};
+    for (const auto& [name, handler] : checked)
+        QTest::newRow(name) << handler << true;
+    const std::pair<const char*, Handler> free[] = {
+        {"Lexikon1Click", &TForm1::Lexikon1Click},
+        {"SpeedButton1Click", &TForm1::SpeedButton1Click},
+        {"Felvtel1Click", &TForm1::Felvtel1Click},
+        {"Bemutatkozs2Click", &TForm1::Bemutatkozs2Click},
+        {"SpeedButton7Click", &TForm1::SpeedButton7Click},
+        {"Frissts1Click", &TForm1::Frissts1Click},
+        {"SpeedButton9Click", &TForm1::SpeedButton9Click}};
+    for (const auto& [name, handler] : free)
+        QTest::newRow(name) << handler << false;
 }
 
 void MainWindowTest::commandsOnAnEmptyStore() {
-    QFETCH(QByteArray, handler);
+    QFETCH(Handler, handler);
     QFETCH(bool, refused);
     Started s;
     ModalCloser closer;
-    s.run(handler.constData());
+    s.run(handler);
     if (refused) {
         QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
         QCOMPARE(closer.opened, QStringList{});
@@ -94,24 +115,33 @@ void MainWindowTest::commandsOnAnEmptyStore() {
 }
 
 void MainWindowTest::checkingCommandsRefuseAfterAnEmptySearch_data() {
-    QTest::addColumn<QByteArray>("handler");
-    for (const char* h : {"Keress1Click", "SpeedButton2Click", "Mdosts1Click", "Bemutatkozs1Click",
-                          "SpeedButton3Click", "rls1Click", "Listzs1Click", "Listzs2Click",
-                          "Statisztika1Click", "Statisztika2Click"})
-        QTest::newRow(h) << QByteArray(h);
+    QTest::addColumn<Handler>("handler");
+    const std::pair<const char*, Handler> checking[] = {
+        {"Keress1Click", &TForm1::Keress1Click},
+        {"SpeedButton2Click", &TForm1::SpeedButton2Click},
+        {"Mdosts1Click", &TForm1::Mdosts1Click},
+        {"Bemutatkozs1Click", &TForm1::Bemutatkozs1Click},
+        {"SpeedButton3Click", &TForm1::SpeedButton3Click},
+        {"rls1Click", &TForm1::rls1Click},
+        {"Listzs1Click", &TForm1::Listzs1Click},
+        {"Listzs2Click", &TForm1::Listzs2Click},
+        {"Statisztika1Click", &TForm1::Statisztika1Click},
+        {"Statisztika2Click", &TForm1::Statisztika2Click}};
+    for (const auto& [name, handler] : checking)
+        QTest::newRow(name) << handler;
 }
 
 void MainWindowTest::checkingCommandsRefuseAfterAnEmptySearch() {
-    QFETCH(QByteArray, handler);
+    QFETCH(Handler, handler);
     Started s;
     s.addRecord("Alma");
     s.app.prompter.answerInputs({"nincs ilyen"});
-    s.run("Keress3Click");
+    s.run(&TForm1::Keress3Click);
     QCOMPARE(s.app.prompter.shown.last(), resultBox("Találat: 0."));
     s.app.prompter.clear();
     // The refreshing variants run the search statement again: still nothing.
     ModalCloser closer;
-    s.run(handler.constData());
+    s.run(handler);
     QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
     QCOMPARE(closer.opened, QStringList{});
 }
@@ -120,13 +150,13 @@ void MainWindowTest::toolbarChecksBeforeRefreshMenuAfter() {
     Started s;
     s.addRecord("Körte"); // stored by another workstation after the last load
     QCOMPARE(s.query().recordCount(), 0);
-    s.run("SpeedButton2Click");
+    s.run(&TForm1::SpeedButton2Click);
     QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
     QCOMPARE(s.query().recordCount(), 0); // refused before its refresh
 
     s.app.prompter.clear();
     ModalCloser closer;
-    s.run("Keress1Click"); // refreshes first, then finds the record
+    s.run(&TForm1::Keress1Click); // refreshes first, then finds the record
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(s.query().recordCount(), 1);
     QCOMPARE(s.app.data().FDTable1.asString("CIM"), QStringLiteral("Körte"));
@@ -135,10 +165,10 @@ void MainWindowTest::toolbarChecksBeforeRefreshMenuAfter() {
 void MainWindowTest::locateWithDatabaseErrorShowsTwoBoxes() {
     Started s;
     s.addRecord("Alma");
-    s.run("Frissts1Click");
+    s.run(&TForm1::Frissts1Click);
     s.db.exec("RENAME TABLE tbl_Data TO tbl_Data_x");
     ModalCloser closer;
-    s.run("Mdosts1Click"); // check, then locate: no refresh in front of it
+    s.run(&TForm1::Mdosts1Click); // check, then locate: no refresh in front of it
     QCOMPARE(s.app.prompter.shown.size(), 3);
     QVERIFY(isHookBox(s.app.prompter.shown[0]));
     QCOMPARE(s.app.prompter.shown[1], warningBox("Hiba történt !!!"));
@@ -150,11 +180,11 @@ void MainWindowTest::locateWithDatabaseErrorShowsTwoBoxes() {
 void MainWindowTest::locateMissingRecord() {
     Started s;
     s.addRecord("Alma ");
-    s.run("Frissts1Click");
+    s.run(&TForm1::Frissts1Click);
     // Another workstation renames it to a title that differs only by its trailing blank.
     s.db.exec("UPDATE tbl_Data SET CIM = 'Alma'");
     ModalCloser closer;
-    s.run("rls1Click");
+    s.run(&TForm1::rls1Click);
     QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox("Nem található az adatrekord !")});
     QCOMPARE(closer.opened, QStringList{});
 }
@@ -164,7 +194,7 @@ void MainWindowTest::refreshShowsOtherWorkstationsRecords() {
     s.addRecord("Béka");
     s.addRecord("alma");
     s.addRecord("Cékla");
-    s.run("SpeedButton9Click");
+    s.run(&TForm1::SpeedButton9Click);
     QCOMPARE(s.query().recordCount(), 3);
     const int cim = s.query().columnIndex("CIM");
     QCOMPARE(s.query().textAt(0, cim), QStringLiteral("alma"));
@@ -272,7 +302,7 @@ void MainWindowTest::exitAnsweredYesAsksOnce() {
     Started s;
     s.app.prompter.answerQuestions({true});
     s.app.form1->show();
-    s.run("Kilps1Click");
+    s.run(&TForm1::Kilps1Click);
     QVERIFY(s.app.lifetime.endRequested());
     QVERIFY(!s.app.data().FDConnection1.isConnected());
     s.app.form1->close(); // the window going away asks nothing more
@@ -284,7 +314,7 @@ void MainWindowTest::exitAnsweredYesAsksOnce() {
 void MainWindowTest::closeAnsweredNoKeepsWindow() {
     Started s;
     s.app.form1->show();
-    s.run("SpeedButton8Click"); // answered No
+    s.run(&TForm1::SpeedButton8Click); // answered No
     QVERIFY(s.app.form1->isVisible());
     QVERIFY(!s.app.lifetime.endRequested());
     QVERIFY(s.app.data().FDConnection1.isConnected());

@@ -73,7 +73,10 @@ struct Searching {
     QStringList search(const QString& answer, bool toolbar = false) {
         app.prompter.clear();
         app.prompter.answerInputs({answer});
-        QMetaObject::invokeMethod(app.form1.get(), toolbar ? "SpeedButton4Click" : "Keress3Click");
+        if (toolbar)
+            app.form1->SpeedButton4Click();
+        else
+            app.form1->Keress3Click();
         return titles();
     }
     TestDatabase db;
@@ -185,7 +188,8 @@ void SearchTest::hostileAnswersOnlyFind_data() {
                                     "PAD_CHAR_TO_FULL_LENGTH")}) {
         const auto row = [&modes](const char* name) -> QTestData& {
             return QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(
-                QString::fromUtf8(name), modes.isEmpty() ? "default mode" : "modes changed")));
+                QString::fromUtf8(name), modes.isEmpty() ? QStringLiteral("default mode")
+                                                         : QStringLiteral("modes changed"))));
         };
         row("quote that would end the literal")
             << modes << "') or 1=1 -- " << QStringList{"zárójel ') or 1=1 -- "};
@@ -232,7 +236,7 @@ void SearchTest::textBeyondLatin2() {
     s.search("két");
     s.app.prompter.clear();
     s.app.prompter.answerInputs({"€ ár"});
-    QMetaObject::invokeMethod(s.app.form1.get(), "Keress3Click");
+    s.app.form1->Keress3Click();
     // A clear warning, no statement, and the grid keeps what it showed.
     QCOMPARE(s.app.prompter.shown.size(), 2);
     QCOMPARE(s.app.prompter.shown[1].kind, QStringLiteral("warning"));
@@ -244,7 +248,7 @@ void SearchTest::searchStaysAcrossRefresh() {
     Searching s;
     s.search("két");
     s.db.exec("INSERT INTO tbl_Data (CIM) VALUES ('Két új')");
-    QMetaObject::invokeMethod(s.app.form1.get(), "SpeedButton9Click");
+    s.app.form1->SpeedButton9Click();
     QCOMPARE(s.titles(), (QStringList{"Két szó", "Két új"}));
 }
 
@@ -284,7 +288,7 @@ void SearchTest::failedSearchFindsItsWayBack() {
         if (shown.kind == QLatin1String("input"))
             s.db.exec("RENAME TABLE tbl_Data TO tbl_Data_x");
     };
-    QMetaObject::invokeMethod(s.app.form1.get(), "Keress3Click");
+    s.app.form1->Keress3Click();
     s.app.prompter.onShown = nullptr;
     QCOMPARE(s.app.prompter.shown.size(), 3);
     QVERIFY(s.app.prompter.shown[1].text.startsWith("Adatbázis csatlakozási hiba -> "));
@@ -294,7 +298,7 @@ void SearchTest::failedSearchFindsItsWayBack() {
     s.db.exec("RENAME TABLE tbl_Data_x TO tbl_Data");
     // The next refresh brings every record back without a restart.
     s.app.prompter.clear();
-    QMetaObject::invokeMethod(s.app.form1.get(), "SpeedButton9Click");
+    s.app.form1->SpeedButton9Click();
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(s.titles().size(), 9);
 }

@@ -238,7 +238,7 @@ void StatisticsTest::openedFromMainWindowWithRecords() {
     Started s;
     s.addRecords({"('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)"});
     ModalCloser closer;
-    QVERIFY(QMetaObject::invokeMethod(s.app.form1.get(), "Statisztika1Click"));
+    s.app.form1->Statisztika1Click();
     QCOMPARE(closer.opened, QStringList{"Form6"});
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(s.tmpRows(), 0);
