@@ -109,9 +109,10 @@ void EntryFormTest::tabOrderAndEnterKey() {
     }
 
     // Enter moves on from every one-line field, the boxes included, but not from Leírás.
-    for (QWidget* w :
-         {(QWidget*)form.Edit1, (QWidget*)form.ComboBox1, (QWidget*)form.ComboBox2,
-          (QWidget*)form.Edit4, (QWidget*)form.Edit5, (QWidget*)form.Edit6, (QWidget*)form.Edit7}) {
+    for (QWidget* w : {static_cast<QWidget*>(form.Edit1), static_cast<QWidget*>(form.ComboBox1),
+                       static_cast<QWidget*>(form.ComboBox2), static_cast<QWidget*>(form.Edit4),
+                       static_cast<QWidget*>(form.Edit5), static_cast<QWidget*>(form.Edit6),
+                       static_cast<QWidget*>(form.Edit7)}) {
         w->setFocus();
         const qsizetype at = expected.indexOf(w);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);

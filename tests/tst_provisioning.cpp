@@ -51,7 +51,8 @@ QStringList tablesOf(TestDatabase& admin, const QString& name) {
 
 // A database name that no database has yet; dropped again at the end.
 struct FreshName {
-    explicit FreshName(TestDatabase& admin, const QString& name) : admin(admin), name(name) {}
+    explicit FreshName(TestDatabase& server, const QString& freshName)
+        : admin(server), name(freshName) {}
     ~FreshName() {
         QString quoted = name;
         quoted.replace("`", "``");

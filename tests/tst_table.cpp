@@ -557,7 +557,8 @@ void TstTable::refreshAndDeleteKeepAPlace() {
     Table t(p.conn, QStringLiteral("tbl_Data"));
     t.open();
     const auto key = [&db](const char* title) {
-        return keyWhere(db, QStringLiteral("tbl_Data"), QStringLiteral("CIM = '%1'").arg(title));
+        return keyWhere(db, QStringLiteral("tbl_Data"),
+                        QStringLiteral("CIM = '%1'").arg(QString::fromUtf8(title)));
     };
     const qint64 k1 = key("1"), k3 = key("3"), k4 = key("4");
 
