@@ -33,8 +33,8 @@ struct Started {
         app.prompter.clear();
     }
     void addRecord(const QString& title, const QString& extra = QString()) {
-        db.exec("INSERT INTO tbl_Data (CIM, TIP, KAT, FNEV) VALUES ('" + title + "', 'Cikk', '" +
-                extra + "', NULL)");
+        db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, KAT, FNEV) VALUES ('") + title +
+                QStringLiteral("', 'Cikk', '") + extra + QStringLiteral("', NULL)"));
     }
     void run(Handler handler) {
         (app.form1.get()->*handler)();
@@ -134,10 +134,10 @@ void MainWindowTest::checkingCommandsRefuseAfterAnEmptySearch_data() {
 void MainWindowTest::checkingCommandsRefuseAfterAnEmptySearch() {
     QFETCH(Handler, handler);
     Started s;
-    s.addRecord("Alma");
-    s.app.prompter.answerInputs({"nincs ilyen"});
+    s.addRecord(QStringLiteral("Alma"));
+    s.app.prompter.answerInputs({QStringLiteral("nincs ilyen")});
     s.run(&TForm1::Keress3Click);
-    QCOMPARE(s.app.prompter.shown.last(), resultBox("Találat: 0."));
+    QCOMPARE(s.app.prompter.shown.last(), resultBox(QStringLiteral("Találat: 0.")));
     s.app.prompter.clear();
     // The refreshing variants run the search statement again: still nothing.
     ModalCloser closer;
@@ -148,7 +148,7 @@ void MainWindowTest::checkingCommandsRefuseAfterAnEmptySearch() {
 
 void MainWindowTest::toolbarChecksBeforeRefreshMenuAfter() {
     Started s;
-    s.addRecord("Körte"); // stored by another workstation after the last load
+    s.addRecord(QStringLiteral("Körte")); // stored by another workstation after the last load
     QCOMPARE(s.query().recordCount(), 0);
     s.run(&TForm1::SpeedButton2Click);
     QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
@@ -159,44 +159,45 @@ void MainWindowTest::toolbarChecksBeforeRefreshMenuAfter() {
     s.run(&TForm1::Keress1Click); // refreshes first, then finds the record
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(s.query().recordCount(), 1);
-    QCOMPARE(s.app.data().FDTable1.asString("CIM"), QStringLiteral("Körte"));
+    QCOMPARE(s.app.data().FDTable1.asString(QStringLiteral("CIM")), QStringLiteral("Körte"));
 }
 
 void MainWindowTest::locateWithDatabaseErrorShowsTwoBoxes() {
     Started s;
-    s.addRecord("Alma");
+    s.addRecord(QStringLiteral("Alma"));
     s.run(&TForm1::Frissts1Click);
-    s.db.exec("RENAME TABLE tbl_Data TO tbl_Data_x");
+    s.db.exec(QStringLiteral("RENAME TABLE tbl_Data TO tbl_Data_x"));
     ModalCloser closer;
     s.run(&TForm1::Mdosts1Click); // check, then locate: no refresh in front of it
     QCOMPARE(s.app.prompter.shown.size(), 3);
     QVERIFY(isHookBox(s.app.prompter.shown[0]));
-    QCOMPARE(s.app.prompter.shown[1], warningBox("Hiba történt !!!"));
-    QCOMPARE(s.app.prompter.shown[2], warningBox("Nem található az adatrekord !"));
+    QCOMPARE(s.app.prompter.shown[1], warningBox(QStringLiteral("Hiba történt !!!")));
+    QCOMPARE(s.app.prompter.shown[2], warningBox(QStringLiteral("Nem található az adatrekord !")));
     QCOMPARE(closer.opened, QStringList{});
-    s.db.exec("RENAME TABLE tbl_Data_x TO tbl_Data");
+    s.db.exec(QStringLiteral("RENAME TABLE tbl_Data_x TO tbl_Data"));
 }
 
 void MainWindowTest::locateMissingRecord() {
     Started s;
-    s.addRecord("Alma ");
+    s.addRecord(QStringLiteral("Alma "));
     s.run(&TForm1::Frissts1Click);
     // Another workstation renames it to a title that differs only by its trailing blank.
-    s.db.exec("UPDATE tbl_Data SET CIM = 'Alma'");
+    s.db.exec(QStringLiteral("UPDATE tbl_Data SET CIM = 'Alma'"));
     ModalCloser closer;
     s.run(&TForm1::rls1Click);
-    QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox("Nem található az adatrekord !")});
+    QCOMPARE(s.app.prompter.shown,
+             QList<Shown>{warningBox(QStringLiteral("Nem található az adatrekord !"))});
     QCOMPARE(closer.opened, QStringList{});
 }
 
 void MainWindowTest::refreshShowsOtherWorkstationsRecords() {
     Started s;
-    s.addRecord("Béka");
-    s.addRecord("alma");
-    s.addRecord("Cékla");
+    s.addRecord(QStringLiteral("Béka"));
+    s.addRecord(QStringLiteral("alma"));
+    s.addRecord(QStringLiteral("Cékla"));
     s.run(&TForm1::SpeedButton9Click);
     QCOMPARE(s.query().recordCount(), 3);
-    const int cim = s.query().columnIndex("CIM");
+    const int cim = s.query().columnIndex(QStringLiteral("CIM"));
     QCOMPARE(s.query().textAt(0, cim), QStringLiteral("alma"));
     QCOMPARE(s.query().textAt(2, cim), QStringLiteral("Cékla"));
     QCOMPARE(s.app.form1->DBGrid1->model()->rowCount(), 3);
@@ -250,9 +251,15 @@ void MainWindowTest::toolbarButtons() {
 void MainWindowTest::gridColumns() {
     TestApp app;
     QTableView* grid = app.form1->DBGrid1;
-    const QStringList titles{
-        "Cím",     "Típus",       "Kategória",          "Hivatkozás",        "Dátum",
-        "Felvevő", "Tárolt fájl", "Tárolt fájl típusa", "Tárolt fájl mérete"};
+    const QStringList titles{QStringLiteral("Cím"),
+                             QStringLiteral("Típus"),
+                             QStringLiteral("Kategória"),
+                             QStringLiteral("Hivatkozás"),
+                             QStringLiteral("Dátum"),
+                             QStringLiteral("Felvevő"),
+                             QStringLiteral("Tárolt fájl"),
+                             QStringLiteral("Tárolt fájl típusa"),
+                             QStringLiteral("Tárolt fájl mérete")};
     const QList<int> widths{370, 250, 250, 350, 150, 250, 200, 200, 120};
     QCOMPARE(grid->model()->columnCount(), 9);
     for (int i = 0; i < 9; ++i) {
@@ -273,26 +280,36 @@ void MainWindowTest::menusInOrder() {
         QStringList out;
         for (QAction* a : menu->actions())
             out << (a->isSeparator() ? QStringLiteral("-")
-                                     : a->objectName() + "|" + a->text() + "|" + a->statusTip());
+                                     : a->objectName() + QStringLiteral("|") + a->text() +
+                                           QStringLiteral("|") + a->statusTip());
         return out;
     };
     QCOMPARE(app.form1->MainMenu1->title(), QStringLiteral("Lehetőségek"));
     QCOMPARE(app.form1->MainMenu1->menuAction()->statusTip(), QStringLiteral("Kérem válasszon !"));
-    QCOMPARE(describe(app.form1->MainMenu1),
-             (QStringList{
-                 "Lexikon1|Felvétel|Adatok felvétele !", "Keress1|Módosítás|Adatok módosítása !",
-                 "Bemutatkozs1|Törlés|Adatok törlése !", "-", "Keress2|Keresés|Adatok keresése !",
-                 "-", "Listzs1|Listázás|Tárolt adatok áttekintése / listázása !", "-",
-                 "Statisztika1|Statisztika|Statisztikai információk a tárolt adatokról !", "-",
-                 "Bemutatkozs2|Bemutatkozás|Információk a programról !", "-",
-                 "Kilps1|Kilépés|Program hasznáéatának befejezése !"}));
+    QCOMPARE(
+        describe(app.form1->MainMenu1),
+        (QStringList{QStringLiteral("Lexikon1|Felvétel|Adatok felvétele !"),
+                     QStringLiteral("Keress1|Módosítás|Adatok módosítása !"),
+                     QStringLiteral("Bemutatkozs1|Törlés|Adatok törlése !"), QStringLiteral("-"),
+                     QStringLiteral("Keress2|Keresés|Adatok keresése !"), QStringLiteral("-"),
+                     QStringLiteral("Listzs1|Listázás|Tárolt adatok áttekintése / listázása !"),
+                     QStringLiteral("-"),
+                     QStringLiteral(
+                         "Statisztika1|Statisztika|Statisztikai információk a tárolt adatokról !"),
+                     QStringLiteral("-"),
+                     QStringLiteral("Bemutatkozs2|Bemutatkozás|Információk a programról !"),
+                     QStringLiteral("-"),
+                     QStringLiteral("Kilps1|Kilépés|Program hasznáéatának befejezése !")}));
     QCOMPARE(describe(app.form1->PopupMenu1),
-             (QStringList{"Felvtel1|Felvétel|Adatok felvétele !",
-                          "Mdosts1|Módosítás|Adatok módosítása !", "rls1|Törlés|Adatok törlése !",
-                          "-", "Keress3|Keresés|Adatok keresése !", "-",
-                          "Listzs2|Listázás|Adatok áttekintése / listázása !", "-",
-                          "Statisztika2|Statisztika|Információk a tárolt adatokról !", "-",
-                          "Frissts1|Frissítés|Adatok frissítése !"}));
+             (QStringList{
+                 QStringLiteral("Felvtel1|Felvétel|Adatok felvétele !"),
+                 QStringLiteral("Mdosts1|Módosítás|Adatok módosítása !"),
+                 QStringLiteral("rls1|Törlés|Adatok törlése !"), QStringLiteral("-"),
+                 QStringLiteral("Keress3|Keresés|Adatok keresése !"), QStringLiteral("-"),
+                 QStringLiteral("Listzs2|Listázás|Adatok áttekintése / listázása !"),
+                 QStringLiteral("-"),
+                 QStringLiteral("Statisztika2|Statisztika|Információk a tárolt adatokról !"),
+                 QStringLiteral("-"), QStringLiteral("Frissts1|Frissítés|Adatok frissítése !")}));
     for (QMenu* menu : {app.form1->MainMenu1, app.form1->PopupMenu1})
         for (QAction* a : menu->actions())
             QVERIFY2(a->shortcut().isEmpty() && a->isEnabled(), qPrintable(a->objectName()));
@@ -306,8 +323,8 @@ void MainWindowTest::exitAnsweredYesAsksOnce() {
     QVERIFY(s.app.lifetime.endRequested());
     QVERIFY(!s.app.data().FDConnection1.isConnected());
     s.app.form1->close(); // the window going away asks nothing more
-    QCOMPARE(s.app.prompter.shown,
-             QList<Shown>{questionBox("Biztosan be kívánja fejezni a program használatát ?")});
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{questionBox(QStringLiteral(
+                                       "Biztosan be kívánja fejezni a program használatát ?"))});
     QCOMPARE(s.app.form1->statusText(0), QString());
 }
 
@@ -319,8 +336,8 @@ void MainWindowTest::closeAnsweredNoKeepsWindow() {
     QVERIFY(!s.app.lifetime.endRequested());
     QVERIFY(s.app.data().FDConnection1.isConnected());
     QCOMPARE(s.app.form1->statusText(0), QString());
-    QCOMPARE(s.app.prompter.shown,
-             QList<Shown>{questionBox("Biztosan be kívánja fejezni a program használatát ?")});
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{questionBox(QStringLiteral(
+                                       "Biztosan be kívánja fejezni a program használatát ?"))});
     s.app.prompter.answerQuestions({true});
     s.app.form1->close();
     QVERIFY(!s.app.form1->isVisible());
