@@ -128,7 +128,7 @@ void PrintingTest::pagesAndCopies() {
     bool printed = false;
     QTimer watcher; // acts inside the preview once it is open
     watcher.setInterval(10);
-    QObject::connect(&watcher, &QTimer::timeout, [&] {
+    QObject::connect(&watcher, &QTimer::timeout, &watcher, [&] {
         auto* preview = qobject_cast<ReportPreview*>(QApplication::activeModalWidget());
         if (!preview)
             return;

@@ -74,7 +74,7 @@ bool insidePreview(const std::function<void(ReportPreview&)>& act,
     bool seen = false;
     QTimer timer;
     timer.setInterval(10);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
+    QObject::connect(&timer, &QTimer::timeout, &timer, [&] {
         auto* preview = qobject_cast<ReportPreview*>(QApplication::activeModalWidget());
         if (!preview)
             return;
@@ -780,7 +780,7 @@ void TstReports::errorWhilePreviewingReachesTheCaller() {
     bool shown = false;
     QTimer timer; // in case the preview stays open, which it must not
     timer.setInterval(2000);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
+    QObject::connect(&timer, &QTimer::timeout, &timer, [&] {
         if (QWidget* w = QApplication::activeModalWidget()) {
             shown = true;
             w->close();
