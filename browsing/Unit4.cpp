@@ -24,10 +24,10 @@ const RecordView::Names& deletionNames() {
 
 } // namespace
 
-TForm4::TForm4(SharedData& data, Prompter& prompter, QWidget* parent)
+TForm4::TForm4(SharedData& shared, Prompter& prompter, QWidget* parent)
     : RecordView(prompter, QStringLiteral("Form4"), QStringLiteral("Adatrekord törlése:"),
                  deletionNames(), true, parent),
-      m_data(data), m_shownRow(data.FDTable1, [this] {
+      m_data(shared), m_shownRow(shared.FDTable1, [this] {
           const bool yes = m_prompter.question(QStringLiteral(
               "Az adatrekordot időközben egy másik felhasználó módosította ! Mégis töröljük ?"));
           if (!yes)

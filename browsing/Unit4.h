@@ -17,7 +17,7 @@ struct SharedData;
 class TForm4 : public RecordView {
     Q_OBJECT
 public:
-    TForm4(SharedData& data, Prompter& prompter, QWidget* parent = nullptr);
+    TForm4(SharedData& shared, Prompter& prompter, QWidget* parent = nullptr);
 
     QPushButton* BitBtn2; // "Törlés"
     QLineEdit *Edit1, *Edit2, *Edit3, *Edit4, *Edit5, *Edit6, *Edit7, *Edit8;

@@ -46,10 +46,10 @@ QString saveFolder() {
 
 } // namespace
 
-TForm5::TForm5(SharedData& data, Prompter& prompter, QWidget* parent)
+TForm5::TForm5(SharedData& shared, Prompter& prompter, QWidget* parent)
     : RecordView(prompter, QStringLiteral("Form5"), QStringLiteral("Adatok áttekintése:"),
                  browserNames(), false, parent),
-      m_data(data), m_shell(&desktopShell()) {
+      m_data(shared), m_shell(&desktopShell()) {
     DBEdit1 = m_fields[Title];
     DBEdit2 = m_fields[Type];
     DBEdit3 = m_fields[Category];

@@ -21,7 +21,7 @@ struct SharedData;
 class TForm5 : public RecordView {
     Q_OBJECT
 public:
-    TForm5(SharedData& data, Prompter& prompter, QWidget* parent = nullptr);
+    TForm5(SharedData& shared, Prompter& prompter, QWidget* parent = nullptr);
 
     // The desktop that opens web addresses; the real one unless replaced (tests record).
     void setShell(ShellRequests& shell);

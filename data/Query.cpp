@@ -250,7 +250,7 @@ struct Query::Impl {
         bool null = false;
         bool complete = false;
     };
-    MYSQL_STMT* prepareBlobStatement(std::shared_ptr<MYSQL_STMT>& slot, const QString& sql,
+    MYSQL_STMT* prepareBlobStatement(std::shared_ptr<MYSQL_STMT>& slot, const QString& statement,
                                      bool quiet);
     [[noreturn]] void failStatement(MYSQL_STMT* stmt);
     bool streamBlob(int column, qint64 key, qint64 chunk, const Writer& write, BlobRead& read);
@@ -270,12 +270,12 @@ struct PendingRows {
 
 } // namespace
 
-MYSQL_STMT* Query::Impl::prepareBlobStatement(std::shared_ptr<MYSQL_STMT>& slot, const QString& sql,
-                                              bool quiet) {
+MYSQL_STMT* Query::Impl::prepareBlobStatement(std::shared_ptr<MYSQL_STMT>& slot,
+                                              const QString& statement, bool quiet) {
     MYSQL* mysql = liveHandle();
     if (slot)
         return slot.get();
-    const QByteArray text = latin2::encode(sql);
+    const QByteArray text = latin2::encode(statement);
     StmtPtr stmt(mysql_stmt_init(mysql));
     if (!stmt)
         conn.fail();
@@ -307,14 +307,14 @@ bool Query::Impl::streamBlob(int column, qint64 key, qint64 chunk, const Writer&
     if (stmts.streamUnsupported)
         return false;
     const QString field = QStringLiteral("t.") + quoteName(data.columns[size_t(column)].name);
-    const QString sql =
+    const QString statement =
         QStringLiteral("WITH RECURSIVE kx_n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM kx_n "
                        "WHERE i < %1) SELECT kx_n.i, SUBSTRING(%2, kx_n.i * %3 + 1, %3) FROM %4 "
                        "t JOIN kx_n WHERE t.%5 = ? AND (kx_n.i = 0 OR kx_n.i * %3 < "
                        "OCTET_LENGTH(%2)) ORDER BY kx_n.i")
             .arg(QString::number(kMaxPieces - 1), field, QString::number(chunk),
                  quoteName(data.table), quoteName(data.columns[size_t(keyColumn())].name));
-    MYSQL_STMT* stmt = prepareBlobStatement(stmts.stream, sql, true);
+    MYSQL_STMT* stmt = prepareBlobStatement(stmts.stream, statement, true);
     if (!stmt) {
         // A server without recursive WITH: the pieces are asked for one by one.
         stmts.streamUnsupported = true;
@@ -378,11 +378,11 @@ bool Query::Impl::streamBlob(int column, qint64 key, qint64 chunk, const Writer&
 // so this is slower for large values but needs nothing beyond SUBSTRING.
 void Query::Impl::readBlobPieces(int column, qint64 key, qint64 chunk, const Writer& write,
                                  BlobRead& read) {
-    const QString sql =
+    const QString statement =
         QStringLiteral("SELECT SUBSTRING(%1, ?, ?) FROM %2 WHERE %3 = ?")
             .arg(quoteName(data.columns[size_t(column)].name), quoteName(data.table),
                  quoteName(data.columns[size_t(keyColumn())].name));
-    MYSQL_STMT* stmt = prepareBlobStatement(blobStmts[column].piece, sql, false);
+    MYSQL_STMT* stmt = prepareBlobStatement(blobStmts[column].piece, statement, false);
     long long position = read.total + 1, length = chunk, keyValue = key;
     MYSQL_BIND params[3];
     std::memset(params, 0, sizeof params);

@@ -91,12 +91,12 @@ QPushButton* barButton(QWidget* bar, const char* name, const QString& caption, c
 
 } // namespace
 
-RecordForm::RecordForm(SharedData& data, Prompter& prompter, const QString& objectName,
+RecordForm::RecordForm(SharedData& shared, Prompter& prompter, const QString& objectName,
                        const QString& caption, ListMatch categoryMatch, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      m_data(data), m_prompter(prompter) {
+      m_data(shared), m_prompter(prompter) {
     setObjectName(objectName);
     setWindowTitle(caption);
     setModal(true);

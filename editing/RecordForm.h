@@ -64,7 +64,7 @@ public slots:
     void BitBtn1Click();             // "Befejezés": closes, nothing stored or asked
 
 protected:
-    RecordForm(SharedData& data, Prompter& prompter, const QString& objectName,
+    RecordForm(SharedData& shared, Prompter& prompter, const QString& objectName,
                const QString& caption, ListMatch categoryMatch, QWidget* parent);
 
     void showEvent(QShowEvent* event) override;

@@ -23,8 +23,8 @@ QString nowText() {
 }
 } // namespace
 
-TForm2::TForm2(SharedData& data, Prompter& prompter, QWidget* parent)
-    : RecordForm(data, prompter, QStringLiteral("Form2"), QStringLiteral("Adatok felvétele:"),
+TForm2::TForm2(SharedData& shared, Prompter& prompter, QWidget* parent)
+    : RecordForm(shared, prompter, QStringLiteral("Form2"), QStringLiteral("Adatok felvétele:"),
                  ListMatch::Prefix, parent) {}
 
 void TForm2::FormShow() {

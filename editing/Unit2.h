@@ -9,7 +9,7 @@ namespace kx {
 class TForm2 : public RecordForm {
     Q_OBJECT
 public:
-    TForm2(SharedData& data, Prompter& prompter, QWidget* parent = nullptr);
+    TForm2(SharedData& shared, Prompter& prompter, QWidget* parent = nullptr);
 
 public slots:
     void FormShow() override;

@@ -17,8 +17,8 @@
 
 namespace kx {
 
-TForm3::TForm3(SharedData& data, Prompter& prompter, QWidget* parent)
-    : RecordForm(data, prompter, QStringLiteral("Form3"), QStringLiteral("Adatok módosítása:"),
+TForm3::TForm3(SharedData& shared, Prompter& prompter, QWidget* parent)
+    : RecordForm(shared, prompter, QStringLiteral("Form3"), QStringLiteral("Adatok módosítása:"),
                  ListMatch::Exact, parent),
       m_shownRow(m_data.FDTable1, [this] {
           const bool yes = m_prompter.question(QStringLiteral(

@@ -11,7 +11,7 @@ namespace kx {
 class TForm3 : public RecordForm {
     Q_OBJECT
 public:
-    TForm3(SharedData& data, Prompter& prompter, QWidget* parent = nullptr);
+    TForm3(SharedData& shared, Prompter& prompter, QWidget* parent = nullptr);
 
     // The record of this opening: its key (-1 when the showing did not find it) and its title
     // as read at the showing.

@@ -8,15 +8,23 @@
 namespace kx {
 
 const QStringList& RecordGridModel::fields() {
-    static const QStringList f{"CIM",    "TIP",  "KAT",  "HIV", "DATUM",
-                               "FELVEV", "FNEV", "FTIP", "FMER"};
+    static const QStringList f{
+        QStringLiteral("CIM"),  QStringLiteral("TIP"),   QStringLiteral("KAT"),
+        QStringLiteral("HIV"),  QStringLiteral("DATUM"), QStringLiteral("FELVEV"),
+        QStringLiteral("FNEV"), QStringLiteral("FTIP"),  QStringLiteral("FMER")};
     return f;
 }
 
 const QStringList& RecordGridModel::titles() {
-    static const QStringList t{
-        "Cím",     "Típus",       "Kategória",          "Hivatkozás",        "Dátum",
-        "Felvevő", "Tárolt fájl", "Tárolt fájl típusa", "Tárolt fájl mérete"};
+    static const QStringList t{QStringLiteral("Cím"),
+                               QStringLiteral("Típus"),
+                               QStringLiteral("Kategória"),
+                               QStringLiteral("Hivatkozás"),
+                               QStringLiteral("Dátum"),
+                               QStringLiteral("Felvevő"),
+                               QStringLiteral("Tárolt fájl"),
+                               QStringLiteral("Tárolt fájl típusa"),
+                               QStringLiteral("Tárolt fájl mérete")};
     return t;
 }
 

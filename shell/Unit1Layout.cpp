@@ -16,10 +16,11 @@ namespace kx {
 
 namespace {
 
-QAction* addItem(QMenu* menu, const char* name, const QString& caption, const QString& status) {
-    QAction* a = menu->addAction(caption);
+// The caption and the status text are UTF-8 literals.
+QAction* addItem(QMenu* menu, const char* name, const char* caption, const char* status) {
+    QAction* a = menu->addAction(QString::fromUtf8(caption));
     a->setObjectName(QString::fromLatin1(name));
-    a->setStatusTip(status);
+    a->setStatusTip(QString::fromUtf8(status));
     return a;
 }
 

@@ -67,11 +67,11 @@ QString label(int row) {
 
 } // namespace
 
-TForm6::TForm6(SharedData& data, Prompter& prompter, QWidget* parent)
+TForm6::TForm6(SharedData& shared, Prompter& prompter, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      m_data(data), m_prompter(prompter), m_rows(data.FDTable4) {
+      m_data(shared), m_prompter(prompter), m_rows(shared.FDTable4) {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("Statisztikai adatok:"));
     setModal(true);

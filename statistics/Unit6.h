@@ -20,7 +20,7 @@ struct SharedData;
 class TForm6 : public QDialog {
     Q_OBJECT
 public:
-    TForm6(SharedData& data, Prompter& prompter, QWidget* parent = nullptr);
+    TForm6(SharedData& shared, Prompter& prompter, QWidget* parent = nullptr);
     ~TForm6() override;
 
     // Controls, named as the program knows them.

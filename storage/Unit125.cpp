@@ -43,10 +43,10 @@ void addBar(QWidget* parent, int top) {
 
 } // namespace
 
-TForm125::TForm125(SharedData& data, Prompter& prompter, AppLifetime& lifetime, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_data(data),
-      m_prompter(prompter), m_lifetime(lifetime), m_settings(data.FDConnection2, data.FDTable6),
-      m_provisioning(data.FDQuery2, data.FDScript1, prompter) {
+TForm125::TForm125(SharedData& shared, Prompter& prompter, AppLifetime& lifetime, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_data(shared),
+      m_prompter(prompter), m_lifetime(lifetime), m_settings(shared.FDConnection2, shared.FDTable6),
+      m_provisioning(shared.FDQuery2, shared.FDScript1, prompter) {
     setObjectName(QStringLiteral("Form125"));
     setWindowTitle(QStringLiteral("Belépés:"));
     setModal(true);

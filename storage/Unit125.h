@@ -20,7 +20,7 @@ struct SharedData;
 class TForm125 : public QDialog {
     Q_OBJECT
 public:
-    TForm125(SharedData& data, Prompter& prompter, AppLifetime& lifetime,
+    TForm125(SharedData& shared, Prompter& prompter, AppLifetime& lifetime,
              QWidget* parent = nullptr);
 
     QLineEdit* Edit1; // Szerver

@@ -113,8 +113,10 @@ void AboutBoxTest::fixedTexts() {
     }
 
     // The captions of the five values, each left of its value field.
-    const QStringList captions{"Operációs rendszer:", "Processzor típusa:", "Processzor sebessége:",
-                               "Fizikai memória:", "Memória használatban:"};
+    const QStringList captions{
+        QStringLiteral("Operációs rendszer:"), QStringLiteral("Processzor típusa:"),
+        QStringLiteral("Processzor sebessége:"), QStringLiteral("Fizikai memória:"),
+        QStringLiteral("Memória használatban:")};
     const QList<QLabel*> values{box->Label9, box->Label13, box->Label12, box->Label10,
                                 box->Label11};
     for (qsizetype i = 0; i < captions.size(); ++i) {
@@ -133,13 +135,15 @@ void AboutBoxTest::fixedTexts() {
 
 void AboutBoxTest::showingMeasuresValues() {
     Box b;
-    b.shell.tool = "/usr/bin/hardinfo";
+    b.shell.tool = QStringLiteral("/usr/bin/hardinfo");
     b.box->show();
     TAboutBox* box = b.box;
     QCOMPARE(b.app.prompter.shown, QList<Shown>{});
     QCOMPARE(box->Version->text(), QStringLiteral("V1.0.0.0"));
     QCOMPARE(box->Label9->text(), osVersionText(kx::osVersion()));
-    QVERIFY2(QRegularExpression(R"(^.*  \(\d+\.\d+\.\d+\)$)").match(box->Label9->text()).hasMatch(),
+    QVERIFY2(QRegularExpression(QStringLiteral(R"(^.*  \(\d+\.\d+\.\d+\)$)"))
+                 .match(box->Label9->text())
+                 .hasMatch(),
              qPrintable(box->Label9->text()));
 
     // Memory: whole kilobytes grouped by three with the desktop's own separator; a share
@@ -152,7 +156,8 @@ void AboutBoxTest::showingMeasuresValues() {
                  .hasMatch(),
              qPrintable(memory));
     QVERIFY(memory.chopped(3).remove(regional.groupSeparator()).toLongLong() > 1024);
-    const auto inUse = QRegularExpression(R"(^(\d+) %$)").match(box->Label11->text());
+    const auto inUse =
+        QRegularExpression(QStringLiteral(R"(^(\d+) %$)")).match(box->Label11->text());
     QVERIFY2(inUse.hasMatch(), qPrintable(box->Label11->text()));
     QVERIFY(inUse.captured(1).toInt() <= 100);
 
@@ -164,7 +169,9 @@ void AboutBoxTest::showingMeasuresValues() {
     QVERIFY2(speed.hasMatch(), qPrintable(box->Label12->text()));
     QVERIFY(regional.toDouble(speed.captured(1)) > 10);
 
-    QVERIFY2(QRegularExpression(R"(^.+  Rev\. \d+$)").match(box->Label13->text()).hasMatch(),
+    QVERIFY2(QRegularExpression(QStringLiteral(R"(^.+  Rev\. \d+$)"))
+                 .match(box->Label13->text())
+                 .hasMatch(),
              qPrintable(box->Label13->text()));
     QCOMPARE(box->Label13->text(), processorTypeText(processorInfo()));
     QVERIFY(box->BitBtn1->isEnabled());
@@ -178,12 +185,12 @@ void AboutBoxTest::showingAgainMeasuresAfresh() {
     b.box->close();
     for (QLabel* l : {b.box->Label9, b.box->Label10, b.box->Label11, b.box->Label12, b.box->Label13,
                       b.box->Version})
-        l->setText("régi");
-    b.shell.tool = "/usr/bin/hardinfo";
+        l->setText(QStringLiteral("régi"));
+    b.shell.tool = QStringLiteral("/usr/bin/hardinfo");
     b.box->show();
     for (QLabel* l : {b.box->Label9, b.box->Label10, b.box->Label11, b.box->Label12, b.box->Label13,
                       b.box->Version})
-        QVERIFY(l->text() != "régi");
+        QVERIFY(l->text() != QStringLiteral("régi"));
     QVERIFY(b.box->BitBtn1->isEnabled()); // the tool is looked for again too
     b.box->close();
 }
@@ -231,8 +238,8 @@ void AboutBoxTest::addressesOpenOnClick() {
     QTest::mouseClick(b.box->Label15, Qt::LeftButton);
     QTest::mouseClick(b.box->ProductName, Qt::LeftButton); // not a link
     QCOMPARE(b.shell.opened, (QStringList{TAboutBox::mailAddress(), TAboutBox::webAddress()}));
-    QVERIFY(TAboutBox::mailAddress().startsWith("mailto:"));
-    QVERIFY(TAboutBox::webAddress().startsWith("https://"));
+    QVERIFY(TAboutBox::mailAddress().startsWith(QStringLiteral("mailto:")));
+    QVERIFY(TAboutBox::webAddress().startsWith(QStringLiteral("https://")));
     QCOMPARE(b.shell.started, QStringList{});
     b.box->close();
 }
@@ -248,8 +255,8 @@ void AboutBoxTest::rendbenCloses() {
 void AboutBoxTest::openedFromMainWindow() {
     Box b;
     ModalCloser closer;
-    QVERIFY(QMetaObject::invokeMethod(b.app.form1.get(), "SpeedButton7Click"));
-    QCOMPARE(closer.opened, QStringList{"AboutBox"});
+    b.app.form1->SpeedButton7Click();
+    QCOMPARE(closer.opened, QStringList{QStringLiteral("AboutBox")});
     QCOMPARE(b.app.prompter.shown, QList<Shown>{});
     QVERIFY(!b.box->Label12->text().isEmpty());
 }
@@ -264,8 +271,9 @@ void AboutBoxTest::memoryText_data() {
     QTest::newRow("grouped") << c << quint64(24683716) * 1024 << "24,683,716 KB";
     QTest::newRow("regional separator") << de << quint64(24683716) * 1024 << "24.683.716 KB";
     QTest::newRow("hungarian") << hu << quint64(1234567) * 1024
-                               << "1" + hu.groupSeparator() + "234" + hu.groupSeparator() +
-                                      "567 KB";
+                               << QStringLiteral("1") + hu.groupSeparator() +
+                                      QStringLiteral("234") + hu.groupSeparator() +
+                                      QStringLiteral("567 KB");
     QTest::newRow("rounded up") << c << quint64(1536) << "2 KB";
     QTest::newRow("rounded down") << c << quint64(1535) << "1 KB";
     QTest::newRow("no digit for zero") << c << quint64(0) << " KB";
@@ -365,7 +373,7 @@ void AboutBoxTest::cpuInfo_data() {
 void AboutBoxTest::cpuInfo() {
     QFETCH(QByteArray, cpuInfo);
     QFETCH(QString, text);
-    QCOMPARE(processorTypeText(parseCpuInfo(cpuInfo, "aarch64")), text);
+    QCOMPARE(processorTypeText(parseCpuInfo(cpuInfo, QStringLiteral("aarch64"))), text);
 }
 
 QTEST_MAIN(AboutBoxTest)

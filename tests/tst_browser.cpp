@@ -127,12 +127,17 @@ private slots:
 void BrowserTest::showsTheGridRecordAndMovesTheGrid() {
     Browsing b;
     b.addRecord(QStringLiteral("Alma"));
-    b.addRecord(QStringLiteral("Banán"),
-                {"TIP", "KAT", "KSZO", "HIV", "DATUM", "FELVEV", "LEIRAS", "FOTO", "FNEV"},
-                {"'Gyümölcs'", "'Sárga'", "'hajlott'", "'www.banan.hu'", "'2001.02.03 4:05:06'",
-                 "'Őri Ödön'", "'egy\\r\\nkettő'",
-                 hexLiteral(bmpOf(QSize(30, 20), QColor(200, 180, 10))), "'banán.txt'"});
-    b.addRecord(QStringLiteral("Citrom"), {"KSZO", "LEIRAS"}, {"'savanyú'", "'citromos'"});
+    b.addRecord(
+        QStringLiteral("Banán"),
+        {QStringLiteral("TIP"), QStringLiteral("KAT"), QStringLiteral("KSZO"),
+         QStringLiteral("HIV"), QStringLiteral("DATUM"), QStringLiteral("FELVEV"),
+         QStringLiteral("LEIRAS"), QStringLiteral("FOTO"), QStringLiteral("FNEV")},
+        {QStringLiteral("'Gyümölcs'"), QStringLiteral("'Sárga'"), QStringLiteral("'hajlott'"),
+         QStringLiteral("'www.banan.hu'"), QStringLiteral("'2001.02.03 4:05:06'"),
+         QStringLiteral("'Őri Ödön'"), QStringLiteral("'egy\\r\\nkettő'"),
+         hexLiteral(bmpOf(QSize(30, 20), QColor(200, 180, 10))), QStringLiteral("'banán.txt'")});
+    b.addRecord(QStringLiteral("Citrom"), {QStringLiteral("KSZO"), QStringLiteral("LEIRAS")},
+                {QStringLiteral("'savanyú'"), QStringLiteral("'citromos'")});
     b.selectInGrid(QStringLiteral("Banán"));
 
     QStringList seen;
@@ -148,8 +153,9 @@ void BrowserTest::showsTheGridRecordAndMovesTheGrid() {
                 f->DBMemo1->toPlainText(), f->DBEdit8->text()};
         picture = f->photo->picture();
         f->DBNavigator1->nbNext->click();
-        afterMoves << f->DBEdit1->text() + "|" + f->DBEdit4->text() + "|" +
-                          f->DBMemo1->toPlainText() + "|" + QString::number(f->photo->isEmpty());
+        afterMoves << f->DBEdit1->text() + QStringLiteral("|") + f->DBEdit4->text() +
+                          QStringLiteral("|") + f->DBMemo1->toPlainText() + QStringLiteral("|") +
+                          QString::number(f->photo->isEmpty());
         gridRowAfterNext = b.app.form1->DBGrid1->currentIndex().row();
         lastAtEndEnabled = f->DBNavigator1->nbLast->isEnabled();
         f->DBNavigator1->nbFirst->click();
@@ -160,37 +166,43 @@ void BrowserTest::showsTheGridRecordAndMovesTheGrid() {
     });
     QVERIFY(opened);
     QCOMPARE(b.prompter().shown, QList<Shown>{});
-    QCOMPARE(seen, (QStringList{"Adatok áttekintése:", "3", "Banán", "Gyümölcs", "Sárga", "hajlott",
-                                "www.banan.hu", "Őri Ödön", "2001.02.03 4:05:06", "egy\nkettő",
-                                "banán.txt"}));
+    QCOMPARE(seen, (QStringList{QStringLiteral("Adatok áttekintése:"), QStringLiteral("3"),
+                                QStringLiteral("Banán"), QStringLiteral("Gyümölcs"),
+                                QStringLiteral("Sárga"), QStringLiteral("hajlott"),
+                                QStringLiteral("www.banan.hu"), QStringLiteral("Őri Ödön"),
+                                QStringLiteral("2001.02.03 4:05:06"), QStringLiteral("egy\nkettő"),
+                                QStringLiteral("banán.txt")}));
     QCOMPARE(picture.size(), QSize(30, 20));
     QCOMPARE(picture.pixelColor(4, 4), QColor(200, 180, 10));
     // The next record's deferred values are its own, not the previous record's.
-    QCOMPARE(afterMoves, (QStringList{"Citrom|savanyú|citromos|1", "Alma"}));
+    QCOMPARE(afterMoves,
+             (QStringList{QStringLiteral("Citrom|savanyú|citromos|1"), QStringLiteral("Alma")}));
     QVERIFY(!lastAtEndEnabled);
     QVERIFY(!firstEnabled);
     QVERIFY(nextEnabled);
     // Moving in the browser moved the main grid, and the grid stays there.
     QCOMPARE(gridRowAfterNext, 2);
-    QCOMPARE(b.data().FDQuery1.asString("CIM"), QStringLiteral("Alma"));
+    QCOMPARE(b.data().FDQuery1.asString(QStringLiteral("CIM")), QStringLiteral("Alma"));
     QCOMPARE(b.app.form1->DBGrid1->currentIndex().row(), 0);
 }
 
 void BrowserTest::refreshReadsAgainButKeepsTheCounter() {
     Browsing b;
-    const qint64 key = b.addRecord(QStringLiteral("Alma"), {"KSZO"}, {"'régi'"});
+    const qint64 key =
+        b.addRecord(QStringLiteral("Alma"), {QStringLiteral("KSZO")}, {QStringLiteral("'régi'")});
     b.addRecord(QStringLiteral("Körte"));
     b.selectInGrid(QStringLiteral("Alma"));
     QStringList seen;
     QVERIFY(b.inside([&] {
         // Another workstation changes the record and stores a new one meanwhile.
         b.db.exec(QStringLiteral("UPDATE tbl_Data SET KSZO = 'új' WHERE AZ = %1").arg(key));
-        b.db.exec("INSERT INTO tbl_Data (CIM) VALUES ('Barack')");
+        b.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('Barack')"));
         b.form5->DBNavigator1->nbRefresh->click();
         seen << b.form5->DBEdit1->text() << b.form5->DBEdit4->text() << b.form5->Label2->text()
              << QString::number(b.data().FDQuery1.recordCount());
     }));
-    QCOMPARE(seen, (QStringList{"Alma", "új", "2", "3"}));
+    QCOMPARE(seen, (QStringList{QStringLiteral("Alma"), QStringLiteral("új"), QStringLiteral("2"),
+                                QStringLiteral("3")}));
     QCOMPARE(b.prompter().shown, QList<Shown>{});
 }
 
@@ -211,9 +223,11 @@ void BrowserTest::referenceHintAndCursor() {
     QFETCH(QString, hint);
     Browsing b;
     QString escaped = reference;
-    escaped.replace("'", "''");
-    b.addRecord(QStringLiteral("Előző"), {"HIV"}, {"'www.elozo.hu'"});
-    b.addRecord(QStringLiteral("Hivatkozó"), {"HIV"}, {"'" + escaped + "'"});
+    escaped.replace(QStringLiteral("'"), QStringLiteral("''"));
+    b.addRecord(QStringLiteral("Előző"), {QStringLiteral("HIV")},
+                {QStringLiteral("'www.elozo.hu'")});
+    b.addRecord(QStringLiteral("Hivatkozó"), {QStringLiteral("HIV")},
+                {QStringLiteral("'") + escaped + QStringLiteral("'")});
     b.selectInGrid(QStringLiteral("Előző"));
     QString tip, status;
     Qt::CursorShape shape = Qt::BlankCursor;
@@ -224,7 +238,7 @@ void BrowserTest::referenceHintAndCursor() {
         status = b.form5->DBEdit5->statusTip();
         shape = b.form5->DBEdit5->cursor().shape();
     }));
-    const qsizetype bar = hint.indexOf('|');
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
     QCOMPARE(tip, hint.left(bar < 0 ? 0 : bar));
     QCOMPARE(status, hint.mid(bar + 1));
     QCOMPARE(shape, hint.isEmpty() ? Qt::IBeamCursor : Qt::PointingHandCursor);
@@ -232,10 +246,11 @@ void BrowserTest::referenceHintAndCursor() {
 
 void BrowserTest::referenceClickOpensWebAddress() {
     Browsing b;
-    b.addRecord(QStringLiteral("Oldal"), {"HIV"}, {"'https://pelda.hu/a b?x=1'"});
+    b.addRecord(QStringLiteral("Oldal"), {QStringLiteral("HIV")},
+                {QStringLiteral("'https://pelda.hu/a b?x=1'")});
     const QString sqlBefore = b.data().FDQuery1.sql();
     QVERIFY(b.inside([&] { QTest::mouseClick(b.form5->DBEdit5, Qt::LeftButton); }));
-    QCOMPARE(b.shell.opened, QStringList{"https://pelda.hu/a b?x=1"});
+    QCOMPARE(b.shell.opened, QStringList{QStringLiteral("https://pelda.hu/a b?x=1")});
     // No window comes, and nothing is searched.
     QCOMPARE(b.prompter().shown, QList<Shown>{});
     QCOMPARE(b.data().FDQuery1.sql(), sqlBefore);
@@ -245,17 +260,17 @@ void BrowserTest::referenceClickSearches_data() {
     QTest::addColumn<QStringList>("answers"); // none: the prompt is cancelled
     QTest::addColumn<int>("found");
     QTest::newRow("cancelled: the reference itself") << QStringList() << 2;
-    QTest::newRow("another term typed") << QStringList{"Tej"} << 1;
-    QTest::newRow("emptied and accepted: all records") << QStringList{""} << 4;
+    QTest::newRow("another term typed") << QStringList{QStringLiteral("Tej")} << 1;
+    QTest::newRow("emptied and accepted: all records") << QStringList{QStringLiteral("")} << 4;
 }
 
 void BrowserTest::referenceClickSearches() {
     QFETCH(QStringList, answers);
     QFETCH(int, found);
     Browsing b;
-    b.addRecord(QStringLiteral("Alma"), {"HIV"}, {"'gyümölcs'"});
+    b.addRecord(QStringLiteral("Alma"), {QStringLiteral("HIV")}, {QStringLiteral("'gyümölcs'")});
     b.addRecord(QStringLiteral("Kenyér"));
-    b.addRecord(QStringLiteral("Körte"), {"KSZO"}, {"'GYÜMÖLCS'"});
+    b.addRecord(QStringLiteral("Körte"), {QStringLiteral("KSZO")}, {QStringLiteral("'GYÜMÖLCS'")});
     b.addRecord(QStringLiteral("Tej"));
     b.selectInGrid(QStringLiteral("Alma"));
     b.prompter().answerInputs(answers);
@@ -274,7 +289,8 @@ void BrowserTest::referenceClickSearches() {
 
 void BrowserTest::blankReferenceClickDoesNothing() {
     Browsing b;
-    b.addRecord(QStringLiteral("Üres hivatkozás"), {"HIV"}, {"'   '"});
+    b.addRecord(QStringLiteral("Üres hivatkozás"), {QStringLiteral("HIV")},
+                {QStringLiteral("'   '")});
     b.addRecord(QStringLiteral("Másik"));
     b.selectInGrid(QStringLiteral("Üres hivatkozás"));
     QVERIFY(b.inside([&] { QTest::mouseClick(b.form5->DBEdit5, Qt::LeftButton); }));
@@ -286,30 +302,36 @@ void BrowserTest::blankReferenceClickDoesNothing() {
 void BrowserTest::searchCommand_data() {
     QTest::addColumn<QStringList>("answers");
     QTest::addColumn<QStringList>("titles"); // the hits in title order
-    const QStringList all{"Csak a fájlban", "Gyümölcsös", "It's mine", "Útvonal C:\\temp"};
+    const QStringList all{QStringLiteral("Csak a fájlban"), QStringLiteral("Gyümölcsös"),
+                          QStringLiteral("It's mine"), QStringLiteral("Útvonal C:\\temp")};
     QTest::newRow("cancelled: all records") << QStringList() << all;
     QTest::newRow("phrase in any letter case")
-        << QStringList{"GYÜMÖLCS"} << QStringList{"Gyümölcsös"};
-    QTest::newRow("apostrophe") << QStringList{"it's"} << QStringList{"It's mine"};
+        << QStringList{QStringLiteral("GYÜMÖLCS")} << QStringList{QStringLiteral("Gyümölcsös")};
+    QTest::newRow("apostrophe") << QStringList{QStringLiteral("it's")}
+                                << QStringList{QStringLiteral("It's mine")};
     QTest::newRow("only in the stored file's name")
-        << QStringList{"titok"} << QStringList{"Csak a fájlban"};
+        << QStringList{QStringLiteral("titok")} << QStringList{QStringLiteral("Csak a fájlban")};
     QTest::newRow("only in the stored file's type")
-        << QStringList{"Acrobat"} << QStringList{"Csak a fájlban"};
-    QTest::newRow("backslash matches itself")
-        << QStringList{"C:\\temp"} << QStringList{"Útvonal C:\\temp"};
+        << QStringList{QStringLiteral("Acrobat")} << QStringList{QStringLiteral("Csak a fájlban")};
+    QTest::newRow("backslash matches itself") << QStringList{QStringLiteral("C:\\temp")}
+                                              << QStringList{QStringLiteral("Útvonal C:\\temp")};
     QTest::newRow("text that would end the literal")
-        << QStringList{"x\\' or 1=1 -- "} << QStringList();
-    QTest::newRow("no hits") << QStringList{"nincs ilyen"} << QStringList();
+        << QStringList{QStringLiteral("x\\' or 1=1 -- ")} << QStringList();
+    QTest::newRow("no hits") << QStringList{QStringLiteral("nincs ilyen")} << QStringList();
 }
 
 void BrowserTest::searchCommand() {
     QFETCH(QStringList, answers);
     QFETCH(QStringList, titles);
     Browsing b;
-    b.addRecord(QStringLiteral("Gyümölcsös"), {"LEIRAS"}, {"'alma és körte'"});
-    b.addRecord(QStringLiteral("It's mine"), {"FNEV", "FILE"}, {"'enyém.txt'", "'abc'"});
-    b.addRecord(QStringLiteral("Csak a fájlban"), {"FNEV", "FTIP", "FILE"},
-                {"'titok.pdf'", "'Adobe Acrobat'", "'x'"});
+    b.addRecord(QStringLiteral("Gyümölcsös"), {QStringLiteral("LEIRAS")},
+                {QStringLiteral("'alma és körte'")});
+    b.addRecord(QStringLiteral("It's mine"), {QStringLiteral("FNEV"), QStringLiteral("FILE")},
+                {QStringLiteral("'enyém.txt'"), QStringLiteral("'abc'")});
+    b.addRecord(
+        QStringLiteral("Csak a fájlban"),
+        {QStringLiteral("FNEV"), QStringLiteral("FTIP"), QStringLiteral("FILE")},
+        {QStringLiteral("'titok.pdf'"), QStringLiteral("'Adobe Acrobat'"), QStringLiteral("'x'")});
     b.addRecord(QStringLiteral("Útvonal C:\\\\temp"));
     b.prompter().answerInputs(answers);
     QStringList seenTitles;
@@ -320,7 +342,7 @@ void BrowserTest::searchCommand() {
         shownTitle = b.shownTitle();
         Query& q = b.data().FDQuery1;
         for (q.first(); !q.eof(); q.next())
-            seenTitles << q.asString("CIM");
+            seenTitles << q.asString(QStringLiteral("CIM"));
         if (titles.isEmpty())
             b.form5->SpeedButton4->click(); // the empty query has no stored file
     }));
@@ -339,7 +361,7 @@ void BrowserTest::searchResultStaysInTheGrid() {
     b.addRecord(QStringLiteral("Alma"));
     b.addRecord(QStringLiteral("Almás pite"));
     b.addRecord(QStringLiteral("Kenyér"));
-    b.prompter().answerInputs({"alma"});
+    b.prompter().answerInputs({QStringLiteral("alma")});
     QVERIFY(b.inside([&] { b.form5->SpeedButton3->click(); }));
     QCOMPARE(b.gridRows(), 2);
     // The main window's refresh runs the browser's search again.
@@ -347,7 +369,7 @@ void BrowserTest::searchResultStaysInTheGrid() {
     QCOMPARE(b.gridRows(), 2);
     // Text Latin-2 cannot hold is refused before the record query is touched.
     b.prompter().clear();
-    b.prompter().answerInputs({"10 €"});
+    b.prompter().answerInputs({QStringLiteral("10 €")});
     QVERIFY(b.inside([&] { b.form5->SpeedButton3->click(); }));
     QCOMPARE(b.prompter().shown.size(), 2);
     QCOMPARE(b.prompter().shown[0], searchPrompt());
@@ -358,11 +380,12 @@ void BrowserTest::searchResultStaysInTheGrid() {
 
 void BrowserTest::failedSearchLeavesTheFieldsEmpty() {
     Browsing b;
-    b.addRecord(QStringLiteral("Alma"), {"FNEV", "FILE"}, {"'a.txt'", "'abc'"});
-    b.prompter().answerInputs({"alma"});
+    b.addRecord(QStringLiteral("Alma"), {QStringLiteral("FNEV"), QStringLiteral("FILE")},
+                {QStringLiteral("'a.txt'"), QStringLiteral("'abc'")});
+    b.prompter().answerInputs({QStringLiteral("alma")});
     QString title, counter;
     QVERIFY(b.inside([&] {
-        b.db.exec("RENAME TABLE tbl_Data TO tbl_Data_el");
+        b.db.exec(QStringLiteral("RENAME TABLE tbl_Data TO tbl_Data_el"));
         b.form5->SpeedButton3->click();
         title = b.shownTitle();
         counter = b.form5->Label2->text();
@@ -372,7 +395,7 @@ void BrowserTest::failedSearchLeavesTheFieldsEmpty() {
     const QList<Shown>& shown = b.prompter().shown;
     QCOMPARE(shown.size(), 4);
     QCOMPARE(shown[0], searchPrompt());
-    QVERIFY2(shown[1].text.startsWith("Adatbázis csatlakozási hiba -> "),
+    QVERIFY2(shown[1].text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> ")),
              qPrintable(shown[1].text));
     QCOMPARE(shown[2].kind, QStringLiteral("error"));
     QCOMPARE(shown[1], hookBox(shown[2].text));
@@ -380,7 +403,7 @@ void BrowserTest::failedSearchLeavesTheFieldsEmpty() {
     QCOMPARE(title, QString());
     QCOMPARE(counter, QStringLiteral("1"));
     QVERIFY(!b.data().FDQuery1.isOpen());
-    b.db.exec("RENAME TABLE tbl_Data_el TO tbl_Data");
+    b.db.exec(QStringLiteral("RENAME TABLE tbl_Data_el TO tbl_Data"));
 }
 
 void BrowserTest::savesStoredFileByteForByte() {
@@ -388,7 +411,7 @@ void BrowserTest::savesStoredFileByteForByte() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     // A little over 5 MB of random bytes: more than one piece of the stream.
-    const QString source = dir.filePath("forrás.bin");
+    const QString source = dir.filePath(QStringLiteral("forrás.bin"));
     {
         QFile f(source);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -402,15 +425,16 @@ void BrowserTest::savesStoredFileByteForByte() {
     }
     Table& t = b.data().FDTable1;
     t.append();
-    t.setField("CIM", QStringLiteral("Mentendő"));
-    t.setField("FNEV", QStringLiteral("melléklet.bin"));
-    t.setFieldFromFile("FILE", source);
+    t.setField(QStringLiteral("CIM"), QStringLiteral("Mentendő"));
+    t.setField(QStringLiteral("FNEV"), QStringLiteral("melléklet.bin"));
+    t.setFieldFromFile(QStringLiteral("FILE"), source);
     t.post();
-    b.addRecord(QStringLiteral("Másik"), {"FNEV", "FILE"}, {"'más.bin'", "'más'"});
+    b.addRecord(QStringLiteral("Másik"), {QStringLiteral("FNEV"), QStringLiteral("FILE")},
+                {QStringLiteral("'más.bin'"), QStringLiteral("'más'")});
     b.selectInGrid(QStringLiteral("Mentendő"));
 
     // An existing, longer target is replaced without a question.
-    const QString target = dir.filePath("cél.bin");
+    const QString target = dir.filePath(QStringLiteral("cél.bin"));
     {
         QFile f(target);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -418,15 +442,18 @@ void BrowserTest::savesStoredFileByteForByte() {
     }
     b.prompter().answerFiles({target});
     QVERIFY(b.inside([&] { b.form5->SpeedButton4->click(); }));
-    QCOMPARE(b.prompter().shown, (QList<Shown>{{"saveFile", QDir::homePath(), "melléklet.bin"}}));
+    QCOMPARE(b.prompter().shown, (QList<Shown>{{QStringLiteral("saveFile"), QDir::homePath(),
+                                                QStringLiteral("melléklet.bin")}}));
     QCOMPARE(QFileInfo(target).size(), QFileInfo(source).size());
     QCOMPARE(hashOf(target), hashOf(source));
 }
 
 void BrowserTest::saveWithoutStoredFileOrCancelled() {
     Browsing b;
-    b.addRecord(QStringLiteral("Fájl nélkül"), {"FNEV"}, {"'csak_név.txt'"});
-    b.addRecord(QStringLiteral("Fájllal"), {"FNEV", "FILE"}, {"'van.txt'", "'tartalom'"});
+    b.addRecord(QStringLiteral("Fájl nélkül"), {QStringLiteral("FNEV")},
+                {QStringLiteral("'csak_név.txt'")});
+    b.addRecord(QStringLiteral("Fájllal"), {QStringLiteral("FNEV"), QStringLiteral("FILE")},
+                {QStringLiteral("'van.txt'"), QStringLiteral("'tartalom'")});
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     b.selectInGrid(QStringLiteral("Fájl nélkül"));
@@ -435,17 +462,19 @@ void BrowserTest::saveWithoutStoredFileOrCancelled() {
         b.form5->DBNavigator1->nbNext->click();
         b.form5->SpeedButton4->click(); // dialog cancelled: nothing written
     }));
-    QCOMPARE(b.prompter().shown,
-             (QList<Shown>{warningBox(kNoFile), {"saveFile", QDir::homePath(), "van.txt"}}));
+    QCOMPARE(b.prompter().shown, (QList<Shown>{warningBox(kNoFile),
+                                               {QStringLiteral("saveFile"), QDir::homePath(),
+                                                QStringLiteral("van.txt")}}));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
 void BrowserTest::emptyStoredFileGivesEmptyFile() {
     Browsing b;
-    b.addRecord(QStringLiteral("Üres fájl"), {"FNEV", "FILE"}, {"'üres.txt'", "''"});
+    b.addRecord(QStringLiteral("Üres fájl"), {QStringLiteral("FNEV"), QStringLiteral("FILE")},
+                {QStringLiteral("'üres.txt'"), QStringLiteral("''")});
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString target = dir.filePath("üres");
+    const QString target = dir.filePath(QStringLiteral("üres"));
     {
         QFile f(target);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -453,17 +482,19 @@ void BrowserTest::emptyStoredFileGivesEmptyFile() {
     }
     b.prompter().answerFiles({target});
     QVERIFY(b.inside([&] { b.form5->SpeedButton4->click(); }));
-    QCOMPARE(b.prompter().shown, (QList<Shown>{{"saveFile", QDir::homePath(), "üres.txt"}}));
+    QCOMPARE(b.prompter().shown, (QList<Shown>{{QStringLiteral("saveFile"), QDir::homePath(),
+                                                QStringLiteral("üres.txt")}}));
     QVERIFY(QFileInfo::exists(target));
     QCOMPARE(QFileInfo(target).size(), 0);
 }
 
 void BrowserTest::saveTargetThatCannotBeCreated() {
     Browsing b;
-    b.addRecord(QStringLiteral("Fájllal"), {"FNEV", "FILE"}, {"'van.txt'", "'tartalom'"});
+    b.addRecord(QStringLiteral("Fájllal"), {QStringLiteral("FNEV"), QStringLiteral("FILE")},
+                {QStringLiteral("'van.txt'"), QStringLiteral("'tartalom'")});
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString target = dir.filePath("nincs/ilyen/mappa.txt");
+    const QString target = dir.filePath(QStringLiteral("nincs/ilyen/mappa.txt"));
     b.prompter().answerFiles({target});
     bool stillOpen = false;
     QVERIFY(b.inside([&] {
@@ -480,7 +511,8 @@ void BrowserTest::saveTargetThatCannotBeCreated() {
 
 void BrowserTest::photoMenuMarksSurviveShowing() {
     Browsing b;
-    b.addRecord(QStringLiteral("Fényképes"), {"FOTO"}, {hexLiteral(bmpOf(QSize(10, 10), Qt::red))});
+    b.addRecord(QStringLiteral("Fényképes"), {QStringLiteral("FOTO")},
+                {hexLiteral(bmpOf(QSize(10, 10), Qt::red))});
     QList<bool> seen;
     QVERIFY(b.inside([&] {
         b.form5->photo->Kitlts1->trigger();
@@ -510,12 +542,14 @@ void BrowserTest::printoutHooks() {
     QVERIFY(b.inside([&] {
         // The main window hooks the real printouts in; here they are replaced by recorders.
         QVERIFY(b.form5->showSingleRecordReport && b.form5->showRecordListReport);
-        b.form5->showSingleRecordReport = [&] { calls << "egy:" + b.form5->DBEdit1->text(); };
+        b.form5->showSingleRecordReport = [&] {
+            calls << QStringLiteral("egy:") + b.form5->DBEdit1->text();
+        };
         b.form5->showRecordListReport = [&] {
             // The list walks the record query from its first record to its last.
             Query& q = b.data().FDQuery1;
             for (q.first(); !q.eof(); q.next())
-                calls << "lista:" + q.asString("CIM");
+                calls << QStringLiteral("lista:") + q.asString(QStringLiteral("CIM"));
         };
         b.form5->SpeedButton1->click();
         b.form5->SpeedButton2->click();
@@ -523,7 +557,9 @@ void BrowserTest::printoutHooks() {
     }));
     b.form5->showSingleRecordReport = nullptr;
     b.form5->showRecordListReport = nullptr;
-    QCOMPARE(calls, (QStringList{"egy:Első", "lista:Első", "lista:Harmadik", "lista:Második"}));
+    QCOMPARE(calls,
+             (QStringList{QStringLiteral("egy:Első"), QStringLiteral("lista:Első"),
+                          QStringLiteral("lista:Harmadik"), QStringLiteral("lista:Második")}));
     // Afterwards the browser shows the record the list stopped on.
     QCOMPARE(shownAfterList, QStringLiteral("Második"));
     QCOMPARE(b.prompter().shown, QList<Shown>{});

@@ -208,7 +208,8 @@ void ClusterTest::storeCreatedAtOneNodeIsFoundAtAnother() {
 // workstation's change and asks before writing over it, and Yes stores the user's values once.
 void ClusterTest::writeLosingAConflictIsAskedAgain() {
     EditingApp e;
-    const qint64 key = e.addRecord(QStringLiteral("Vitatott"), {"KSZO"}, {"'eredeti'"});
+    const qint64 key = e.addRecord(QStringLiteral("Vitatott"), {QStringLiteral("KSZO")},
+                                   {QStringLiteral("'eredeti'")});
     e.openForModification(QStringLiteral("Vitatott"));
     e.form3->Edit4->setText(QStringLiteral("első munkahely"));
     // The server retries a lost single statement once by itself; switched off here, the first

@@ -47,9 +47,13 @@ QString bmpLiteral(QColor colour) {
 }
 
 // The shown record: every kind of column holds something.
-const QStringList kColumns{"KSZO", "LEIRAS", "FOTO", "FNEV", "FTIP", "FMER", "FILE"};
+const QStringList kColumns{QStringLiteral("KSZO"), QStringLiteral("LEIRAS"), QStringLiteral("FOTO"),
+                           QStringLiteral("FNEV"), QStringLiteral("FTIP"),   QStringLiteral("FMER"),
+                           QStringLiteral("FILE")};
 QStringList shownValues() {
-    return {"'eredeti'", "'leírás'", bmpLiteral(Qt::red), "'a.txt'", "'TEXT'", "8", "'tartalom'"};
+    return {QStringLiteral("'eredeti'"), QStringLiteral("'leírás'"), bmpLiteral(Qt::red),
+            QStringLiteral("'a.txt'"),   QStringLiteral("'TEXT'"),   QStringLiteral("8"),
+            QStringLiteral("'tartalom'")};
 }
 
 // The other workstation: a connection of its own to the same record store.
@@ -124,7 +128,7 @@ struct TwoWorkstations : EditingApp {
         if (!form4)
             qFatal("the deletion form was not created");
         key = addRecord(QStringLiteral("Közös"), kColumns, shownValues());
-        addRecord(QStringLiteral("Másik"), {"KSZO"}, {"'marad'"});
+        addRecord(QStringLiteral("Másik"), {QStringLiteral("KSZO")}, {QStringLiteral("'marad'")});
         selectInGrid(QStringLiteral("Közös"));
         if (!data().FDTable1.locate(QStringLiteral("CIM"), QStringLiteral("Közös"), false))
             qFatal("the shared record is missing");
@@ -144,41 +148,46 @@ void addCommonRows(const QString& written) {
     const QString photo = QStringLiteral("FOTO = %1").arg(bmpLiteral(Qt::green));
     QTest::newRow("nothing changed")
         << ""
-        << "" << QList<bool>{} << QStringList{"done"} << "KSZO" << written;
+        << "" << QList<bool>{} << QStringList{QStringLiteral("done")} << "KSZO" << written;
     QTest::newRow("stored again with the same values")
         << "UPDATE tbl_Data SET KSZO = 'eredeti', FOTO = FOTO, FILE = FILE WHERE AZ = %1"
-        << "" << QList<bool>{} << QStringList{"done"} << "KSZO" << written;
+        << "" << QList<bool>{} << QStringList{QStringLiteral("done")} << "KSZO" << written;
     QTest::newRow("keywords changed, No")
         << "UPDATE tbl_Data SET KSZO = 'máshol írt' WHERE AZ = %1"
-        << "" << QList<bool>{false} << QStringList{"changed"} << "KSZO"
+        << "" << QList<bool>{false} << QStringList{QStringLiteral("changed")} << "KSZO"
         << "máshol írt";
     QTest::newRow("keywords changed, Yes")
         << "UPDATE tbl_Data SET KSZO = 'máshol írt' WHERE AZ = %1"
-        << "" << QList<bool>{true} << QStringList{"changed", "done"} << "KSZO" << written;
+        << "" << QList<bool>{true} << QStringList{QStringLiteral("changed"), QStringLiteral("done")}
+        << "KSZO" << written;
     // The store's collation holds these equal; the other workstation's bytes count.
     QTest::newRow("keywords: letter case only")
         << "UPDATE tbl_Data SET KSZO = 'Eredeti' WHERE AZ = %1"
-        << "" << QList<bool>{false} << QStringList{"changed"} << "KSZO"
+        << "" << QList<bool>{false} << QStringList{QStringLiteral("changed")} << "KSZO"
         << "Eredeti";
     QTest::newRow("description: trailing blank only")
         << "UPDATE tbl_Data SET LEIRAS = 'leírás ' WHERE AZ = %1"
-        << "" << QList<bool>{false} << QStringList{"changed"} << "CONCAT('[', LEIRAS, ']')"
+        << "" << QList<bool>{false} << QStringList{QStringLiteral("changed")}
+        << "CONCAT('[', LEIRAS, ']')"
         << "[leírás ]";
     QTest::newRow("only the photo, same size")
-        << "UPDATE tbl_Data SET " + photo + " WHERE AZ = %1"
-        << "" << QList<bool>{false} << QStringList{"changed"} << photo << "1";
+        << QStringLiteral("UPDATE tbl_Data SET ") + photo + QStringLiteral(" WHERE AZ = %1") << ""
+        << QList<bool>{false} << QStringList{QStringLiteral("changed")} << photo << "1";
     QTest::newRow("only the file, same size")
         << "UPDATE tbl_Data SET FILE = 'TARTALOM' WHERE AZ = %1"
-        << "" << QList<bool>{false} << QStringList{"changed"} << "FILE = BINARY 'TARTALOM'"
+        << "" << QList<bool>{false} << QStringList{QStringLiteral("changed")}
+        << "FILE = BINARY 'TARTALOM'"
         << "1";
     QTest::newRow("locked, released unchanged")
         << ""
         << "SELECT * FROM tbl_Data WHERE AZ = %1 FOR UPDATE" << QList<bool>{true}
-        << QStringList{"hook", "retry", "done"} << "KSZO" << written;
+        << QStringList{QStringLiteral("hook"), QStringLiteral("retry"), QStringLiteral("done")}
+        << "KSZO" << written;
     QTest::newRow("locked, released changed")
         << ""
         << "UPDATE tbl_Data SET KSZO = 'máshol írt' WHERE AZ = %1" << QList<bool>{true, false}
-        << QStringList{"hook", "retry", "changed"} << "KSZO"
+        << QStringList{QStringLiteral("hook"), QStringLiteral("retry"), QStringLiteral("changed")}
+        << "KSZO"
         << "máshol írt";
 }
 
@@ -200,7 +209,7 @@ private slots:
 void ConcurrentChangeTest::initTestCase() {
     // The lock tests mean something only where the server's own wait is long.
     TestDatabase db;
-    QVERIFY2(db.scalar("SELECT @@GLOBAL.innodb_lock_wait_timeout").toInt() >= 50,
+    QVERIFY2(db.scalar(QStringLiteral("SELECT @@GLOBAL.innodb_lock_wait_timeout")).toInt() >= 50,
              "the test server must keep the default lock wait (50 s)");
 }
 
@@ -214,10 +223,12 @@ void ConcurrentChangeTest::storeOverAnotherChange_data() {
     addCommonRows(QStringLiteral("itt írt"));
     QTest::newRow("description changed, Yes writes the shown one back")
         << "UPDATE tbl_Data SET LEIRAS = 'máshol' WHERE AZ = %1"
-        << "" << QList<bool>{true} << QStringList{"changed", "done"} << "LEIRAS"
+        << "" << QList<bool>{true} << QStringList{QStringLiteral("changed"), QStringLiteral("done")}
+        << "LEIRAS"
         << "leírás";
     QTest::newRow("deleted") << "DELETE FROM tbl_Data WHERE AZ = %1"
-                             << "" << QList<bool>{} << QStringList{"notFound"} << "COUNT(*)"
+                             << "" << QList<bool>{} << QStringList{QStringLiteral("notFound")}
+                             << "COUNT(*)"
                              << "0";
 }
 
@@ -248,10 +259,11 @@ void ConcurrentChangeTest::storeOverAnotherChange() {
     if (!written) // the form stays as it was, with everything typed
         QCOMPARE(f->Edit4->text(), QStringLiteral("itt írt"));
     if (written)
-        QCOMPARE(w.stored("CONCAT_WS('|', CIM, KSZO, FNEV, FILE)"),
+        QCOMPARE(w.stored(QStringLiteral("CONCAT_WS('|', CIM, KSZO, FNEV, FILE)")),
                  QStringLiteral("Közös|itt írt|a.txt|tartalom"));
-    QCOMPARE(w.value("SELECT CONCAT(CIM, '|', KSZO) FROM tbl_Data WHERE CIM = 'Másik'"),
-             QStringLiteral("Másik|marad"));
+    QCOMPARE(
+        w.value(QStringLiteral("SELECT CONCAT(CIM, '|', KSZO) FROM tbl_Data WHERE CIM = 'Másik'")),
+        QStringLiteral("Másik|marad"));
     QCOMPARE(w.data().FDTable1.state(), TableState::Browse);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
@@ -265,7 +277,8 @@ void ConcurrentChangeTest::deleteOverAnotherChange_data() {
     QTest::addColumn<QString>("expected");
     addCommonRows(QString());
     QTest::newRow("deleted") << "DELETE FROM tbl_Data WHERE AZ = %1"
-                             << "" << QList<bool>{} << QStringList{"notFound"} << "COUNT(*)"
+                             << "" << QList<bool>{} << QStringList{QStringLiteral("notFound")}
+                             << "COUNT(*)"
                              << "0";
 }
 
@@ -290,13 +303,14 @@ void ConcurrentChangeTest::deleteOverAnotherChange() {
 
     QCOMPARE(w.prompter().shown, windows(shown, kDeleteAnyway, kDeleteLocked, kDeleted, kNotFound));
     const bool deleted = shown.endsWith(QStringLiteral("done"));
-    const QString count = w.stored("COUNT(*)");
-    QCOMPARE(count, QString::fromLatin1(deleted || check == "COUNT(*)" ? "0" : "1"));
+    const QString count = w.stored(QStringLiteral("COUNT(*)"));
+    QCOMPARE(count,
+             QString::fromLatin1(deleted || check == QStringLiteral("COUNT(*)") ? "0" : "1"));
     if (!deleted) {
         QCOMPARE(w.stored(check), expected);
         QCOMPARE(f->Edit1->text(), QStringLiteral("Közös")); // still shown
     }
-    QCOMPARE(w.recordCount(), deleted || check == "COUNT(*)" ? 1 : 2);
+    QCOMPARE(w.recordCount(), deleted || check == QStringLiteral("COUNT(*)") ? 1 : 2);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
 
@@ -315,8 +329,8 @@ void ConcurrentChangeTest::twoProgramsOneRecord() {
 
     // The second program opens the same record, writes its description and stores.
     SharedData& sd = second.data();
-    for (sd.FDQuery1.first();
-         !sd.FDQuery1.eof() && sd.FDQuery1.asString("CIM") != QStringLiteral("Közös");
+    for (sd.FDQuery1.first(); !sd.FDQuery1.eof() && sd.FDQuery1.asString(QStringLiteral("CIM")) !=
+                                                        QStringLiteral("Közös");
          sd.FDQuery1.next()) {
     }
     QVERIFY(sd.FDTable1.locate(QStringLiteral("CIM"), QStringLiteral("Közös"), false));
@@ -328,14 +342,16 @@ void ConcurrentChangeTest::twoProgramsOneRecord() {
     w.prompter().answerQuestions({false});
     w.form3->BitBtn2Click();
     QCOMPARE(w.prompter().shown, QList<Shown>{questionBox(kOverwrite)});
-    QCOMPARE(w.stored("CONCAT(KSZO, '|', LEIRAS)"), QStringLiteral("eredeti|a második leírása"));
+    QCOMPARE(w.stored(QStringLiteral("CONCAT(KSZO, '|', LEIRAS)")),
+             QStringLiteral("eredeti|a második leírása"));
 
     // Asked again, the first goes on: the form's values, as it showed them, are written.
     w.prompter().answerQuestions({true});
     w.form3->BitBtn2Click();
     QCOMPARE(w.prompter().shown, (QList<Shown>{questionBox(kOverwrite), questionBox(kOverwrite),
                                                resultBox(kModified)}));
-    QCOMPARE(w.stored("CONCAT(KSZO, '|', LEIRAS)"), QStringLiteral("első kulcsa|leírás"));
+    QCOMPARE(w.stored(QStringLiteral("CONCAT(KSZO, '|', LEIRAS)")),
+             QStringLiteral("első kulcsa|leírás"));
 }
 
 // While the question waits for the user, the record is not locked: the other workstation
@@ -359,7 +375,8 @@ void ConcurrentChangeTest::questionHoldsNoLock() {
     QCOMPARE(duringQuestion, QString());
     QCOMPARE(w.prompter().shown, (QList<Shown>{questionBox(kOverwrite), questionBox(kOverwrite),
                                                resultBox(kModified)}));
-    QCOMPARE(w.stored("CONCAT(KSZO, '|', LEIRAS)"), QStringLiteral("itt írt|leírás"));
+    QCOMPARE(w.stored(QStringLiteral("CONCAT(KSZO, '|', LEIRAS)")),
+             QStringLiteral("itt írt|leírás"));
 }
 
 // The server's own lock wait is left at its default (50 s). A lock the other workstation
@@ -378,7 +395,7 @@ void ConcurrentChangeTest::lockWaitIsShortOnADefaultServer() {
         w.form3->BitBtn2Click();
     }
     QCOMPARE(w.prompter().shown, (QList<Shown>{hookBox(kLockTimeout), questionBox(kEditLocked)}));
-    QCOMPARE(w.stored("KSZO"), QStringLiteral("eredeti"));
+    QCOMPARE(w.stored(QStringLiteral("KSZO")), QStringLiteral("eredeti"));
 }
 
 QTEST_MAIN(ConcurrentChangeTest)

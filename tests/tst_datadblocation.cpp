@@ -86,18 +86,21 @@ void DataDbLocationTest::choose() {
         QSKIP("root writes into read-only folders");
 
     QTemporaryDir root;
-    const QString workDir = root.filePath("work");
-    const QString configDir = root.filePath("config/Kartotex"); // neither level exists yet
-    const QString shippedFile = root.filePath("share/Data.db");
-    QDir().mkpath(root.filePath("share"));
+    const QString workDir = root.filePath(QStringLiteral("work"));
+    const QString configDir =
+        root.filePath(QStringLiteral("config/Kartotex")); // neither level exists yet
+    const QString shippedFile = root.filePath(QStringLiteral("share/Data.db"));
+    QDir().mkpath(root.filePath(QStringLiteral("share")));
     if (shipped)
         makeShipped(shippedFile);
     if (work != QLatin1String("gone"))
         QDir().mkpath(workDir);
     if (workHasFile) {
-        makeShipped(workDir + "/Data.db");
-        QFile::setPermissions(workDir + "/Data.db", QFile::ReadOwner | QFile::WriteOwner);
-        sql(workDir + "/Data.db", "insert into tbl_Config (A, B) values ('SZERVER', 'kept')");
+        makeShipped(workDir + QStringLiteral("/Data.db"));
+        QFile::setPermissions(workDir + QStringLiteral("/Data.db"),
+                              QFile::ReadOwner | QFile::WriteOwner);
+        sql(workDir + QStringLiteral("/Data.db"),
+            "insert into tbl_Config (A, B) values ('SZERVER', 'kept')");
     }
     if (work == QLatin1String("readonly"))
         QFile::setPermissions(workDir, QFile::ReadOwner | QFile::ExeOwner);
@@ -105,7 +108,8 @@ void DataDbLocationTest::choose() {
     const QString chosen = DataDbLocation::choose(workDir, configDir, shippedFile);
     QFile::setPermissions(workDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    QCOMPARE(chosen, (expected == QLatin1String("work") ? workDir : configDir) + "/Data.db");
+    QCOMPARE(chosen, (expected == QLatin1String("work") ? workDir : configDir) +
+                         QStringLiteral("/Data.db"));
     if (expected == QLatin1String("config"))
         QVERIFY(QFileInfo(configDir).isDir());
     if (content == QLatin1String("none")) {
@@ -115,7 +119,8 @@ void DataDbLocationTest::choose() {
     QVERIFY(QFile::exists(chosen));
     QVERIFY2(QFileInfo(chosen).isWritable(), "the copy must take the user's settings");
     const QStringList rows = sql(chosen, "select B from tbl_Config order by AZ");
-    QCOMPARE(rows, content == QLatin1String("kept") ? QStringList{"kept"} : QStringList{});
+    QCOMPARE(rows, content == QLatin1String("kept") ? QStringList{QStringLiteral("kept")}
+                                                    : QStringList{});
 }
 
 void DataDbLocationTest::settingsFileThatCannotBeMadeIsReportedAtStartUp() {
@@ -123,14 +128,14 @@ void DataDbLocationTest::settingsFileThatCannotBeMadeIsReportedAtStartUp() {
     // The program starts in a folder that no longer exists, and the settings folder cannot be
     // made because a plain file stands where its parent should be.
     QTemporaryDir root;
-    QVERIFY(QDir().mkpath(root.filePath("gone")));
-    QVERIFY(QDir::setCurrent(root.filePath("gone")));
-    QVERIFY(QDir().rmdir(root.filePath("gone")));
-    QFile blocker(root.filePath("config"));
+    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("gone"))));
+    QVERIFY(QDir::setCurrent(root.filePath(QStringLiteral("gone"))));
+    QVERIFY(QDir().rmdir(root.filePath(QStringLiteral("gone"))));
+    QFile blocker(root.filePath(QStringLiteral("config")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath("config")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath(QStringLiteral("config"))));
 
     bool dialogShown = false;
     QTimer::singleShot(0, app.form125, [&] {
@@ -144,14 +149,17 @@ void DataDbLocationTest::settingsFileThatCannotBeMadeIsReportedAtStartUp() {
         qputenv("XDG_CONFIG_HOME", oldConfig);
 
     const QString path =
-        root.filePath("config/" + QCoreApplication::applicationName() + "/Data.db");
+        root.filePath(QStringLiteral("config/") + QCoreApplication::applicationName() +
+                      QStringLiteral("/Data.db"));
     QCOMPARE(app.data().FDConnection2.database(), path);
     // The failure is the first window, the default error report naming the file; the login
     // dialog is shown all the same.
     QVERIFY(!app.prompter.shown.isEmpty());
-    QCOMPARE(app.prompter.shown.first(),
-             errorReportBox("A(z) \"" + path +
-                            "\" adatbázisfájl nem nyitható meg: unable to open database file"));
+    QCOMPARE(
+        app.prompter.shown.first(),
+        errorReportBox(
+            QStringLiteral("A(z) \"") + path +
+            QStringLiteral("\" adatbázisfájl nem nyitható meg: unable to open database file")));
     QVERIFY(dialogShown);
 }
 

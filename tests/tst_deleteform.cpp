@@ -55,7 +55,7 @@ struct Deleting : EditingApp {
     void selectKey(qint64 key) {
         Query& q = data().FDQuery1;
         for (q.first(); !q.eof(); q.next())
-            if (q.asString("AZ").toLongLong() == key)
+            if (q.asString(QStringLiteral("AZ")).toLongLong() == key)
                 return;
         qFatal("no row with key %lld", key);
     }
@@ -93,12 +93,17 @@ private slots:
 void DeleteFormTest::showsAndDeletesTheGridRecord() {
     Deleting d;
     const qint64 first = d.addRecord(QStringLiteral("Alma"));
-    const qint64 shown = d.addRecord(
-        QStringLiteral("Banán"),
-        {"TIP", "KAT", "KSZO", "HIV", "DATUM", "FELVEV", "LEIRAS", "FOTO", "FNEV", "FILE"},
-        {"'Gyümölcs'", "'Sárga'", "'hajlott'", "'www.banan.hu'", "'2001.02.03 4:05:06'",
-         "'Őri Ödön'", "'egy\\r\\nkettő'", hexBmp(QSize(12, 8), QColor(1, 2, 3)), "'b.txt'",
-         "'tartalom'"});
+    const qint64 shown =
+        d.addRecord(QStringLiteral("Banán"),
+                    {QStringLiteral("TIP"), QStringLiteral("KAT"), QStringLiteral("KSZO"),
+                     QStringLiteral("HIV"), QStringLiteral("DATUM"), QStringLiteral("FELVEV"),
+                     QStringLiteral("LEIRAS"), QStringLiteral("FOTO"), QStringLiteral("FNEV"),
+                     QStringLiteral("FILE")},
+                    {QStringLiteral("'Gyümölcs'"), QStringLiteral("'Sárga'"),
+                     QStringLiteral("'hajlott'"), QStringLiteral("'www.banan.hu'"),
+                     QStringLiteral("'2001.02.03 4:05:06'"), QStringLiteral("'Őri Ödön'"),
+                     QStringLiteral("'egy\\r\\nkettő'"), hexBmp(QSize(12, 8), QColor(1, 2, 3)),
+                     QStringLiteral("'b.txt'"), QStringLiteral("'tartalom'")});
     const qint64 last = d.addRecord(QStringLiteral("Citrom"));
     d.selectInGrid(QStringLiteral("Banán"));
 
@@ -116,13 +121,19 @@ void DeleteFormTest::showsAndDeletesTheGridRecord() {
         d.form4->BitBtn2->click();
         visibleAfter = d.form4->isVisible();
     }));
-    QCOMPARE(seen, (QStringList{"Banán", "Gyümölcs", "Sárga", "hajlott", "www.banan.hu", "Őri Ödön",
-                                "2001.02.03 4:05:06", "b.txt", "egy\nkettő", "0",
-                                "Adatrekord törlése:", "3"}));
+    QCOMPARE(seen, (QStringList{QStringLiteral("Banán"), QStringLiteral("Gyümölcs"),
+                                QStringLiteral("Sárga"), QStringLiteral("hajlott"),
+                                QStringLiteral("www.banan.hu"), QStringLiteral("Őri Ödön"),
+                                QStringLiteral("2001.02.03 4:05:06"), QStringLiteral("b.txt"),
+                                QStringLiteral("egy\nkettő"), QStringLiteral("0"),
+                                QStringLiteral("Adatrekord törlése:"), QStringLiteral("3")}));
     QCOMPARE(picture.size(), QSize(12, 8));
     QCOMPARE(picture.pixelColor(2, 2), QColor(1, 2, 3));
     // At the message the counter shows one record fewer and the fields are empty.
-    QCOMPARE(atResult, (QStringList{"", "", "", "", "", "", "", "", "", "1", "2"}));
+    QCOMPARE(atResult, (QStringList{QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                                    QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                                    QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                                    QStringLiteral("1"), QStringLiteral("2")}));
     QCOMPARE(d.prompter().shown, QList<Shown>{resultBox(kDeleted)});
     QVERIFY(!visibleAfter);
     QVERIFY(!d.exists(shown));
@@ -147,8 +158,10 @@ void DeleteFormTest::toolbarCommandDeletesToo() {
 
 void DeleteFormTest::sameTitleTakesTheFirstInKeyOrder() {
     Deleting d;
-    const qint64 first = d.addRecord(QStringLiteral("Ikrek"), {"KSZO"}, {"'első'"});
-    const qint64 second = d.addRecord(QStringLiteral("Ikrek"), {"KSZO"}, {"'második'"});
+    const qint64 first =
+        d.addRecord(QStringLiteral("Ikrek"), {QStringLiteral("KSZO")}, {QStringLiteral("'első'")});
+    const qint64 second = d.addRecord(QStringLiteral("Ikrek"), {QStringLiteral("KSZO")},
+                                      {QStringLiteral("'második'")});
     d.selectKey(second);
     QString keywords;
     QVERIFY(d.inside([&] {
@@ -180,7 +193,7 @@ void DeleteFormTest::recordChangedElsewhere() {
     bool stillOpen = false;
     QString title;
     QVERIFY(d.inside([&] {
-        for (const QString& sql : meanwhile.arg(target).split("; "))
+        for (const QString& sql : meanwhile.arg(target).split(QStringLiteral("; ")))
             d.db.exec(sql);
         d.form4->BitBtn2->click();
         stillOpen = d.form4->isVisible();
@@ -189,23 +202,27 @@ void DeleteFormTest::recordChangedElsewhere() {
     QCOMPARE(d.prompter().shown, QList<Shown>{warningBox(kNotFound)});
     QVERIFY(stillOpen);
     QCOMPARE(title, QStringLiteral("Cél"));
-    const int remaining = meanwhile.startsWith("DELETE") && !meanwhile.contains("INSERT") ? 1 : 2;
+    const int remaining = meanwhile.startsWith(QStringLiteral("DELETE")) &&
+                                  !meanwhile.contains(QStringLiteral("INSERT"))
+                              ? 1
+                              : 2;
     QCOMPARE(d.recordCount(), remaining);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
 
 void DeleteFormTest::refusedDeleteAnsweredNo() {
     Deleting d;
-    const qint64 key = d.addRecord(QStringLiteral("Zárolt"), {"KSZO"}, {"'kulcs'"});
+    const qint64 key = d.addRecord(QStringLiteral("Zárolt"), {QStringLiteral("KSZO")},
+                                   {QStringLiteral("'kulcs'")});
     d.selectInGrid(QStringLiteral("Zárolt"));
     d.prompter().answerQuestions({false});
     bool stillOpen = false;
     QStringList after;
     QVERIFY(d.inside([&] {
-        d.db.exec("START TRANSACTION");
+        d.db.exec(QStringLiteral("START TRANSACTION"));
         d.db.exec(QStringLiteral("SELECT * FROM tbl_Data WHERE AZ = %1 FOR UPDATE").arg(key));
         d.form4->BitBtn2->click();
-        d.db.exec("ROLLBACK");
+        d.db.exec(QStringLiteral("ROLLBACK"));
         stillOpen = d.form4->isVisible();
         after << d.form4->Edit1->text() << d.form4->Edit4->text() << d.form4->Label2->text();
     }));
@@ -214,7 +231,8 @@ void DeleteFormTest::refusedDeleteAnsweredNo() {
     QVERIFY2(isHookBox(shown[0]), qPrintable(shown[0].text));
     QCOMPARE(shown[1], questionBox(kLocked));
     QVERIFY(stillOpen);
-    QCOMPARE(after, (QStringList{"Zárolt", "kulcs", "1"}));
+    QCOMPARE(after,
+             (QStringList{QStringLiteral("Zárolt"), QStringLiteral("kulcs"), QStringLiteral("1")}));
     QVERIFY(d.exists(key));
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
@@ -227,11 +245,11 @@ void DeleteFormTest::refusedDeleteRetried() {
     // The other workstation lets go while the question is on the screen.
     d.prompter().onShown = [&](const Shown& s) {
         if (s.kind == QLatin1String("question"))
-            d.db.exec("ROLLBACK");
+            d.db.exec(QStringLiteral("ROLLBACK"));
     };
     d.prompter().answerQuestions({true});
     QVERIFY(d.inside([&] {
-        d.db.exec("START TRANSACTION");
+        d.db.exec(QStringLiteral("START TRANSACTION"));
         d.db.exec(QStringLiteral("SELECT * FROM tbl_Data WHERE AZ = %1 FOR UPDATE").arg(key));
         d.form4->BitBtn2->click();
     }));
@@ -249,7 +267,7 @@ void DeleteFormTest::counterCountsTheWholeTable() {
     d.addRecord(QStringLiteral("Alma"));
     d.addRecord(QStringLiteral("Almás pite"));
     d.addRecord(QStringLiteral("Kenyér"));
-    d.prompter().answerInputs({"kenyér"});
+    d.prompter().answerInputs({QStringLiteral("kenyér")});
     d.app.form1->SpeedButton4Click(); // the grid now shows one hit
     d.prompter().clear();
     QString counter, title;
@@ -264,8 +282,11 @@ void DeleteFormTest::counterCountsTheWholeTable() {
 
 void DeleteFormTest::eachShowingRefills() {
     Deleting d;
-    d.addRecord(QStringLiteral("Fényképes"), {"FOTO", "FNEV", "FILE", "LEIRAS"},
-                {hexBmp(QSize(5, 5), Qt::green), "'kép.txt'", "'x'", "'leírás'"});
+    d.addRecord(QStringLiteral("Fényképes"),
+                {QStringLiteral("FOTO"), QStringLiteral("FNEV"), QStringLiteral("FILE"),
+                 QStringLiteral("LEIRAS")},
+                {hexBmp(QSize(5, 5), Qt::green), QStringLiteral("'kép.txt'"), QStringLiteral("'x'"),
+                 QStringLiteral("'leírás'")});
     d.addRecord(QStringLiteral("Üres"));
     d.selectInGrid(QStringLiteral("Fényképes"));
     QList<bool> modes;
@@ -282,7 +303,10 @@ void DeleteFormTest::eachShowingRefills() {
               << d.form4->photo->Igaztskzpre1->isChecked() << d.form4->photo->Kitlts1->isChecked();
     }));
     // Nothing of the first record remains: no photo, no file line, no description.
-    QCOMPARE(seen, (QStringList{"Üres", "", "", "", "", "", "", "", "", "1"}));
+    QCOMPARE(seen, (QStringList{QStringLiteral("Üres"), QStringLiteral(""), QStringLiteral(""),
+                                QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                                QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                                QStringLiteral("1")}));
     QCOMPARE(modes, (QList<bool>{true, true, false, false, true, true}));
     QCOMPARE(d.prompter().shown, QList<Shown>{});
 }

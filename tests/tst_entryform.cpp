@@ -109,9 +109,10 @@ void EntryFormTest::tabOrderAndEnterKey() {
     }
 
     // Enter moves on from every one-line field, the boxes included, but not from Leírás.
-    for (QWidget* w :
-         {(QWidget*)form.Edit1, (QWidget*)form.ComboBox1, (QWidget*)form.ComboBox2,
-          (QWidget*)form.Edit4, (QWidget*)form.Edit5, (QWidget*)form.Edit6, (QWidget*)form.Edit7}) {
+    for (QWidget* w : {static_cast<QWidget*>(form.Edit1), static_cast<QWidget*>(form.ComboBox1),
+                       static_cast<QWidget*>(form.ComboBox2), static_cast<QWidget*>(form.Edit4),
+                       static_cast<QWidget*>(form.Edit5), static_cast<QWidget*>(form.Edit6),
+                       static_cast<QWidget*>(form.Edit7)}) {
         w->setFocus();
         const qsizetype at = expected.indexOf(w);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -193,7 +194,7 @@ void EntryFormTest::acceptedTitles() {
     QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kStored)});
     QCOMPARE(e.recordCount(), 2);
     // Stored byte for byte, blanks and letter case as typed.
-    QCOMPARE(e.value("SELECT HEX(CIM) FROM tbl_Data ORDER BY AZ DESC LIMIT 1"),
+    QCOMPARE(e.value(QStringLiteral("SELECT HEX(CIM) FROM tbl_Data ORDER BY AZ DESC LIMIT 1")),
              QString::fromLatin1(latin2::encode(typed).toHex().toUpper()));
     // The grid and the count show it; the form is empty for the next record.
     QCOMPARE(e.data().FDQuery1.recordCount(), 2);
@@ -206,7 +207,7 @@ void EntryFormTest::acceptedTitles() {
 
 void EntryFormTest::storesEveryColumnThroughTheMainWindow() {
     EditingApp e;
-    QFile file(e.app.folder.path() + "/jegyzet.Txt");
+    QFile file(e.app.folder.path() + QStringLiteral("/jegyzet.Txt"));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("tartalom\0bájtok", 15);
     file.close();
@@ -238,30 +239,38 @@ void EntryFormTest::storesEveryColumnThroughTheMainWindow() {
         },
         [&] { e.app.form1->Lexikon1Click(); });
     QVERIFY(opened);
-    QCOMPARE(e.prompter().shown, (QList<Shown>{{"openFile", "Tárolandó fájlok:", ""},
-                                               resultBox(kStored),
-                                               warningBox(kTitleRequired)}));
+    QCOMPARE(e.prompter().shown,
+             (QList<Shown>{{QStringLiteral("openFile"), QStringLiteral("Tárolandó fájlok:"),
+                            QStringLiteral("")},
+                           resultBox(kStored),
+                           warningBox(kTitleRequired)}));
     QCOMPARE(labelAfterStore, QStringLiteral("1"));
 
-    const QString row = "FROM tbl_Data WHERE AZ = (SELECT MAX(AZ) FROM tbl_Data)";
-    QCOMPARE(e.value("SELECT CIM " + row), QStringLiteral("Árvíztűrő tükörfúrógép"));
-    QCOMPARE(e.value("SELECT TIP " + row), QStringLiteral("Könyv"));
-    QCOMPARE(e.value("SELECT KAT " + row), QStringLiteral("Regény"));
-    QCOMPARE(e.value("SELECT KSZO " + row), QStringLiteral("víz, fúró"));
-    QCOMPARE(e.value("SELECT HIV " + row), QStringLiteral("https://pelda.hu/a'b\\c"));
-    QCOMPARE(e.value("SELECT FELVEV " + row), QStringLiteral("Kiss Éva"));
-    QCOMPARE(e.value("SELECT DATUM " + row), QStringLiteral("valamikor tavaly"));
-    QCOMPARE(e.value("SELECT LEIRAS " + row), QStringLiteral("első sor\r\nmásodik\u00a0sor"));
+    const QString row = QStringLiteral("FROM tbl_Data WHERE AZ = (SELECT MAX(AZ) FROM tbl_Data)");
+    QCOMPARE(e.value(QStringLiteral("SELECT CIM ") + row),
+             QStringLiteral("Árvíztűrő tükörfúrógép"));
+    QCOMPARE(e.value(QStringLiteral("SELECT TIP ") + row), QStringLiteral("Könyv"));
+    QCOMPARE(e.value(QStringLiteral("SELECT KAT ") + row), QStringLiteral("Regény"));
+    QCOMPARE(e.value(QStringLiteral("SELECT KSZO ") + row), QStringLiteral("víz, fúró"));
+    QCOMPARE(e.value(QStringLiteral("SELECT HIV ") + row),
+             QStringLiteral("https://pelda.hu/a'b\\c"));
+    QCOMPARE(e.value(QStringLiteral("SELECT FELVEV ") + row), QStringLiteral("Kiss Éva"));
+    QCOMPARE(e.value(QStringLiteral("SELECT DATUM ") + row), QStringLiteral("valamikor tavaly"));
+    QCOMPARE(e.value(QStringLiteral("SELECT LEIRAS ") + row),
+             QStringLiteral("első sor\r\nmásodik\u00a0sor"));
     QVERIFY(photoBytes.startsWith("BM"));
-    QCOMPARE(e.value("SELECT HEX(FOTO) " + row), QString::fromLatin1(photoBytes.toHex().toUpper()));
-    QCOMPARE(e.value("SELECT FNEV " + row), QStringLiteral("jegyzet.Txt"));
-    QCOMPARE(e.value("SELECT FTIP " + row), QStringLiteral("TEXT"));
-    QCOMPARE(e.value("SELECT FMER " + row), QStringLiteral("15"));
-    QCOMPARE(e.value("SELECT HEX(FILE) " + row),
+    QCOMPARE(e.value(QStringLiteral("SELECT HEX(FOTO) ") + row),
+             QString::fromLatin1(photoBytes.toHex().toUpper()));
+    QCOMPARE(e.value(QStringLiteral("SELECT FNEV ") + row), QStringLiteral("jegyzet.Txt"));
+    QCOMPARE(e.value(QStringLiteral("SELECT FTIP ") + row), QStringLiteral("TEXT"));
+    QCOMPARE(e.value(QStringLiteral("SELECT FMER ") + row), QStringLiteral("15"));
+    QCOMPARE(e.value(QStringLiteral("SELECT HEX(FILE) ") + row),
              QString::fromLatin1(QByteArray("tartalom\0bájtok", 15).toHex().toUpper()));
     // The typed type and category joined their lists; the grid shows the record.
-    QCOMPARE(e.value("SELECT GROUP_CONCAT(TIP) FROM tbl_Tip"), QStringLiteral("Könyv"));
-    QCOMPARE(e.value("SELECT GROUP_CONCAT(KAT) FROM tbl_Kat"), QStringLiteral("Regény"));
+    QCOMPARE(e.value(QStringLiteral("SELECT GROUP_CONCAT(TIP) FROM tbl_Tip")),
+             QStringLiteral("Könyv"));
+    QCOMPARE(e.value(QStringLiteral("SELECT GROUP_CONCAT(KAT) FROM tbl_Kat")),
+             QStringLiteral("Regény"));
     QCOMPARE(e.data().FDQuery1.recordCount(), 1);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
@@ -274,14 +283,16 @@ void EntryFormTest::everyFieldButTheTitleEmpty() {
     e.form2->BitBtn2Click();
     QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kStored)});
     // Empty texts and an empty photo are values, not NULL; the file columns stay unset.
-    QCOMPARE(e.value("SELECT CONCAT_WS('|', TIP = '', KAT = '', KSZO = '', HIV = '', DATUM = '', "
-                     "FELVEV = '', LEIRAS = '', LENGTH(FOTO) = 0) FROM tbl_Data"),
+    QCOMPARE(e.value(QStringLiteral(
+                 "SELECT CONCAT_WS('|', TIP = '', KAT = '', KSZO = '', HIV = '', DATUM = '', "
+                 "FELVEV = '', LEIRAS = '', LENGTH(FOTO) = 0) FROM tbl_Data")),
              QStringLiteral("1|1|1|1|1|1|1|1"));
-    QCOMPARE(e.value("SELECT CONCAT_WS('|', FNEV IS NULL, FTIP IS NULL, FMER IS NULL, "
-                     "FILE IS NULL) FROM tbl_Data"),
-             QStringLiteral("1|1|1|1"));
-    QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Tip"), QStringLiteral("0"));
-    QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Kat"), QStringLiteral("0"));
+    QCOMPARE(
+        e.value(QStringLiteral("SELECT CONCAT_WS('|', FNEV IS NULL, FTIP IS NULL, FMER IS NULL, "
+                               "FILE IS NULL) FROM tbl_Data")),
+        QStringLiteral("1|1|1|1"));
+    QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Tip")), QStringLiteral("0"));
+    QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Kat")), QStringLiteral("0"));
 }
 
 void EntryFormTest::failedWriteLeavesNoPendingRow_data() {
@@ -298,17 +309,18 @@ void EntryFormTest::failedWriteLeavesNoPendingRow() {
     type(e.form2, QStringLiteral("Új rekord"), QStringLiteral("félkész"));
     e.form2->photo->placeSource(smallPicture(), 24);
     if (locked) {
-        e.db.exec("START TRANSACTION");
-        e.db.exec("SELECT * FROM tbl_Data FOR UPDATE");
+        e.db.exec(QStringLiteral("START TRANSACTION"));
+        e.db.exec(QStringLiteral("SELECT * FROM tbl_Data FOR UPDATE"));
     } else {
         // A rule of the server's own that the form cannot know of.
-        e.db.exec("ALTER TABLE tbl_Data ADD CONSTRAINT kx_refused CHECK (HIV <> 'tiltott')");
+        e.db.exec(QStringLiteral(
+            "ALTER TABLE tbl_Data ADD CONSTRAINT kx_refused CHECK (HIV <> 'tiltott')"));
         e.form2->Edit5->setText(QStringLiteral("tiltott"));
     }
     e.prompter().answerQuestions({false});
     e.form2->BitBtn2Click();
     if (locked)
-        e.db.exec("ROLLBACK");
+        e.db.exec(QStringLiteral("ROLLBACK"));
 
     QCOMPARE(e.prompter().shown.size(), 2);
     QVERIFY2(isHookBox(e.prompter().shown[0]), qPrintable(e.prompter().shown[0].text));
@@ -327,22 +339,24 @@ void EntryFormTest::failedWriteLeavesNoPendingRow() {
     t.setField(QStringLiteral("CIM"), QStringLiteral("Másik"));
     t.post();
     QCOMPARE(e.recordCount(), 2);
-    QCOMPARE(e.value("SELECT CONCAT_WS('|', KSZO IS NULL, FOTO IS NULL) FROM tbl_Data "
-                     "WHERE CIM = 'Másik'"),
-             QStringLiteral("1|1"));
-    QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Data WHERE KSZO = 'félkész'"), QStringLiteral("0"));
+    QCOMPARE(
+        e.value(QStringLiteral("SELECT CONCAT_WS('|', KSZO IS NULL, FOTO IS NULL) FROM tbl_Data "
+                               "WHERE CIM = 'Másik'")),
+        QStringLiteral("1|1"));
+    QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Data WHERE KSZO = 'félkész'")),
+             QStringLiteral("0"));
 }
 
 void EntryFormTest::lockedWriteRetriedAfterRelease() {
     EditingApp e;
     e.form2->FormShow();
     type(e.form2, QStringLiteral("Várakozó"));
-    e.db.exec("START TRANSACTION");
-    e.db.exec("SELECT * FROM tbl_Data FOR UPDATE");
+    e.db.exec(QStringLiteral("START TRANSACTION"));
+    e.db.exec(QStringLiteral("SELECT * FROM tbl_Data FOR UPDATE"));
     // The other workstation lets go while the question is on the screen; Yes tries again.
     e.prompter().onShown = [&](const Shown& s) {
         if (s.kind == QLatin1String("question"))
-            e.db.exec("ROLLBACK");
+            e.db.exec(QStringLiteral("ROLLBACK"));
     };
     e.prompter().answerQuestions({true});
     e.form2->BitBtn2Click();
@@ -350,7 +364,8 @@ void EntryFormTest::lockedWriteRetriedAfterRelease() {
     QVERIFY(isHookBox(e.prompter().shown[0]));
     QCOMPARE(e.prompter().shown[1], questionBox(kPostQuestion));
     QCOMPARE(e.prompter().shown[2], resultBox(kStored));
-    QCOMPARE(e.value("SELECT GROUP_CONCAT(CIM) FROM tbl_Data"), QStringLiteral("Várakozó"));
+    QCOMPARE(e.value(QStringLiteral("SELECT GROUP_CONCAT(CIM) FROM tbl_Data")),
+             QStringLiteral("Várakozó"));
     QCOMPARE(e.form2->Edit1->text(), QString());
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
@@ -359,7 +374,7 @@ void EntryFormTest::tooLargeFileLeavesNoPendingRow() {
     EditingApp e;
     // A sparse file one byte over what the server takes in one row: refused before the write.
     const quint64 limit = e.data().FDConnection1.maxAllowedPacket();
-    QFile big(e.app.folder.path() + "/nagy.bin");
+    QFile big(e.app.folder.path() + QStringLiteral("/nagy.bin"));
     QVERIFY(big.open(QIODevice::WriteOnly));
     QVERIFY(big.resize(qint64(limit) + 1));
     big.close();
@@ -408,7 +423,7 @@ void EntryFormTest::textLatin2CannotHoldKeepsTyping() {
     QCOMPARE(e.prompter().shown,
              QList<Shown>{warningBox(TextEncodingError(text, QString()).userMessage())});
     QCOMPARE(e.recordCount(), 0);
-    QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Kat"), QStringLiteral("0"));
+    QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Kat")), QStringLiteral("0"));
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
     QCOMPARE(e.data().FDTable1.state(), TableState::Browse);
     if (auto* edit = qobject_cast<QLineEdit*>(w))
@@ -421,7 +436,7 @@ void EntryFormTest::textLatin2CannotHoldKeepsTyping() {
 
 void EntryFormTest::discardAndCloseDropTypedData() {
     EditingApp e;
-    e.db.exec("INSERT INTO tbl_Tip (TIP) VALUES ('Könyv')");
+    e.db.exec(QStringLiteral("INSERT INTO tbl_Tip (TIP) VALUES ('Könyv')"));
     QStringList afterDiscard;
     int itemsAfterDiscard = -1;
     bool opened = insideModal(
@@ -443,7 +458,8 @@ void EntryFormTest::discardAndCloseDropTypedData() {
         },
         [&] { e.app.form1->Lexikon1Click(); });
     QVERIFY(opened);
-    QCOMPARE(afterDiscard, (QStringList{"", "", "", "", "Fotó"}));
+    QCOMPARE(afterDiscard, (QStringList{QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                                        QStringLiteral(""), QStringLiteral("Fotó")}));
     QCOMPARE(itemsAfterDiscard, 1); // the list stays
     // The next showing starts empty; nothing was asked or stored.
     QString titleAtNextShowing = QStringLiteral("?");
@@ -476,8 +492,10 @@ void EntryFormTest::pathLongerThanTheFileLine() {
     QCOMPARE(e.form2->Edit2->text(), attached ? path : QString());
     e.form2->BitBtn2Click();
 
-    const Shown chooser{"openFile", "Tárolandó fájlok:", ""};
-    const QString fnev = e.value("SELECT CONCAT_WS('|', FNEV, FMER, FILE) FROM tbl_Data");
+    const Shown chooser{QStringLiteral("openFile"), QStringLiteral("Tárolandó fájlok:"),
+                        QStringLiteral("")};
+    const QString fnev =
+        e.value(QStringLiteral("SELECT CONCAT_WS('|', FNEV, FMER, FILE) FROM tbl_Data"));
     if (attached) {
         QCOMPARE(e.prompter().shown, (QList<Shown>{chooser, resultBox(kStored)}));
         QCOMPARE(fnev, QFileInfo(path).fileName() + QStringLiteral("|8|tartalom"));
@@ -491,8 +509,9 @@ void EntryFormTest::pathLongerThanTheFileLine() {
                                                      "500 karakternél, a fájl nem csatolható !")),
                            resultBox(kStored)}));
     QCOMPARE(e.recordCount(), 1);
-    QCOMPARE(e.value("SELECT CONCAT_WS('|', FNEV IS NULL, FILE IS NULL) FROM tbl_Data"),
-             QStringLiteral("1|1"));
+    QCOMPARE(
+        e.value(QStringLiteral("SELECT CONCAT_WS('|', FNEV IS NULL, FILE IS NULL) FROM tbl_Data")),
+        QStringLiteral("1|1"));
 }
 
 QTEST_MAIN(EntryFormTest)

@@ -58,14 +58,15 @@ private slots:
 
 void ErrorsTest::lockedWriteRetriesUntilReleased() {
     LoggedIn s;
-    s.db.exec("START TRANSACTION");
-    s.db.exec("SELECT * FROM tbl_Kat FOR UPDATE"); // next-key locks block every insert
+    s.db.exec(QStringLiteral("START TRANSACTION"));
+    s.db.exec(
+        QStringLiteral("SELECT * FROM tbl_Kat FOR UPDATE")); // next-key locks block every insert
     int asked = 0;
     s.app.prompter.answerQuestions({true, true});
     s.app.prompter.onShown = [&](const Shown& shown) {
         // The second question comes only after a second failure; then let go of the lock.
         if (shown.kind == QLatin1String("question") && ++asked == 2)
-            s.db.exec("ROLLBACK");
+            s.db.exec(QStringLiteral("ROLLBACK"));
     };
     const bool ran = runCommand(s.app.prompter, [&] {
         s.d().FDTable3.append();
@@ -78,13 +79,14 @@ void ErrorsTest::lockedWriteRetriesUntilReleased() {
     QCOMPARE(s.app.prompter.shown[1], questionBox(postQuestion));
     QVERIFY(isHookBox(s.app.prompter.shown[2]));
     QCOMPARE(s.app.prompter.shown[3], questionBox(postQuestion));
-    QCOMPARE(s.db.scalar("select count(*) from tbl_Kat where KAT = 'Könyv'"), QStringLiteral("1"));
+    QCOMPARE(s.db.scalar(QStringLiteral("select count(*) from tbl_Kat where KAT = 'Könyv'")),
+             QStringLiteral("1"));
 }
 
 void ErrorsTest::lockedWriteAnsweredNoWritesNothing() {
     LoggedIn s;
-    s.db.exec("START TRANSACTION");
-    s.db.exec("SELECT * FROM tbl_Kat FOR UPDATE");
+    s.db.exec(QStringLiteral("START TRANSACTION"));
+    s.db.exec(QStringLiteral("SELECT * FROM tbl_Kat FOR UPDATE"));
     ScreenCursor::set(CursorShape::Busy);
     const bool ran = runCommand(s.app.prompter, [&] {
         s.d().FDTable3.append();
@@ -97,12 +99,12 @@ void ErrorsTest::lockedWriteAnsweredNoWritesNothing() {
     QVERIFY(isHookBox(s.app.prompter.shown[0]));
     QCOMPARE(s.app.prompter.shown[1], questionBox(postQuestion));
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
-    s.db.exec("ROLLBACK");
+    s.db.exec(QStringLiteral("ROLLBACK"));
     // Nothing was written, and nothing is left over for a later write.
     s.d().FDTable2.append();
     s.d().FDTable2.setField(QStringLiteral("TIP"), QStringLiteral("x"));
     s.d().FDTable2.post();
-    QCOMPARE(s.db.scalar("select count(*) from tbl_Kat"), QStringLiteral("0"));
+    QCOMPARE(s.db.scalar(QStringLiteral("select count(*) from tbl_Kat")), QStringLiteral("0"));
     QCOMPARE(s.d().FDTable3.state(), TableState::Browse);
 }
 
@@ -115,15 +117,15 @@ void ErrorsTest::lockedEditAndDeleteAsk_data() {
 void ErrorsTest::lockedEditAndDeleteAsk() {
     QFETCH(bool, deleting);
     LoggedIn s;
-    s.db.exec("INSERT INTO tbl_Tip (TIP) VALUES ('Cikk')");
+    s.db.exec(QStringLiteral("INSERT INTO tbl_Tip (TIP) VALUES ('Cikk')"));
     s.d().FDTable2.refresh();
     s.d().FDTable2.first();
-    s.db.exec("START TRANSACTION");
-    s.db.exec("UPDATE tbl_Tip SET TIP = 'Cikk' WHERE TIP = 'Cikk'");
+    s.db.exec(QStringLiteral("START TRANSACTION"));
+    s.db.exec(QStringLiteral("UPDATE tbl_Tip SET TIP = 'Cikk' WHERE TIP = 'Cikk'"));
     s.app.prompter.answerQuestions({true});
     s.app.prompter.onShown = [&](const Shown& shown) {
         if (shown.kind == QLatin1String("question"))
-            s.db.exec("ROLLBACK");
+            s.db.exec(QStringLiteral("ROLLBACK"));
     };
     QVERIFY(runCommand(s.app.prompter, [&] {
         if (deleting) {
@@ -137,29 +139,30 @@ void ErrorsTest::lockedEditAndDeleteAsk() {
     QCOMPARE(s.app.prompter.shown.size(), 2);
     QVERIFY(isHookBox(s.app.prompter.shown[0]));
     QCOMPARE(s.app.prompter.shown[1], questionBox(deleting ? deleteQuestion : editQuestion));
-    QCOMPARE(s.db.scalar("select count(*) from tbl_Tip"), deleting ? "0" : "1");
+    QCOMPARE(s.db.scalar(QStringLiteral("select count(*) from tbl_Tip")),
+             deleting ? QStringLiteral("0") : QStringLiteral("1"));
     if (!deleting)
-        QCOMPARE(s.db.scalar("select hex(TIP) from tbl_Tip"),
+        QCOMPARE(s.db.scalar(QStringLiteral("select hex(TIP) from tbl_Tip")),
                  QStringLiteral("DA6A73E167")); // "Újság" in Latin-2
 }
 
 void ErrorsTest::guardedLookupShowsItsWarning() {
     LoggedIn s;
-    s.db.exec("DROP TABLE tbl_Data");
+    s.db.exec(QStringLiteral("DROP TABLE tbl_Data"));
     const bool found = guardedLookup(s.app.prompter, [&] {
         return s.d().FDTable1.locate(QStringLiteral("CIM"), QStringLiteral("x"), false);
     });
     QVERIFY(!found);
     QCOMPARE(s.app.prompter.shown.size(), 2);
     QVERIFY(isHookBox(s.app.prompter.shown[0]));
-    QCOMPARE(s.app.prompter.shown[1], warningBox("Hiba történt !!!"));
+    QCOMPARE(s.app.prompter.shown[1], warningBox(QStringLiteral("Hiba történt !!!")));
 }
 
 void ErrorsTest::killedConnectionReachesHookThenReport() {
     LoggedIn s;
     const QString id =
         s.app.form1->data().FDConnection1.scalar(QStringLiteral("select connection_id()"));
-    s.db.exec("KILL " + id);
+    s.db.exec(QStringLiteral("KILL ") + id);
     QVERIFY(!runCommand(s.app.prompter, [&] { s.d().FDQuery1.refresh(); }));
     QCOMPARE(s.app.prompter.shown.size(), 2);
     QVERIFY(isHookBox(s.app.prompter.shown[0]));
@@ -169,7 +172,7 @@ void ErrorsTest::killedConnectionReachesHookThenReport() {
     // The program goes on answering commands.
     s.app.prompter.clear();
     QVERIFY(runCommand(s.app.prompter, [&] { s.app.prompter.result(QStringLiteral("ok")); }));
-    QCOMPARE(s.app.prompter.shown, QList<Shown>{resultBox("ok")});
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{resultBox(QStringLiteral("ok"))});
 }
 
 QTEST_MAIN(ErrorsTest)

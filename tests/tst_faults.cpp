@@ -87,8 +87,10 @@ public:
               QElapsedTimer t;
               t.start();
               while (t.elapsed() < 20000) {
-                  if (watcher.run("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE " +
-                                  running) != QLatin1String("0")) {
+                  if (watcher.run(
+                          QStringLiteral(
+                              "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ") +
+                          running) != QLatin1String("0")) {
                       act();
                       m_done = true;
                       return;
@@ -134,8 +136,8 @@ class FaultsTest : public QObject {
 
     QString sessionOf(EditingApp& e) {
         return e.data().FDConnection1.scalar(
-            "SELECT CONCAT_WS('|', @@session.sql_mode, @@character_set_client, "
-            "@@character_set_results, DATABASE())");
+            QStringLiteral("SELECT CONCAT_WS('|', @@session.sql_mode, @@character_set_client, "
+                           "@@character_set_results, DATABASE())"));
     }
     void inject(const QString& fault, EditingApp& e) {
         if (fault == QLatin1String("connection killed")) {
@@ -197,7 +199,7 @@ void FaultsTest::nextCommandWorksAfterLoss() {
     EditingApp e;
     e.addRecord(QStringLiteral("Út C:\\temp"));
     const QString session = sessionOf(e);
-    QCOMPARE(session, kProgramModes + "|latin2|latin2|" + e.db.name());
+    QCOMPARE(session, kProgramModes + QStringLiteral("|latin2|latin2|") + e.db.name());
 
     inject(fault, e);
     // The first use finds the loss and says so; the command ends.
@@ -210,7 +212,8 @@ void FaultsTest::nextCommandWorksAfterLoss() {
     // The next command works, on a session like the first: its statement mode, character set
     // and database, so a backslash in the phrase still finds its record.
     QCOMPARE(search(e, QStringLiteral("C:\\t")),
-             (QList<Shown>{Shown{"input", "Keresés:", "Keresendő kifejezés:"},
+             (QList<Shown>{Shown{QStringLiteral("input"), QStringLiteral("Keresés:"),
+                                 QStringLiteral("Keresendő kifejezés:")},
                            resultBox(QStringLiteral("Találat: 1."))}));
     QCOMPARE(sessionOf(e), session);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
@@ -269,8 +272,8 @@ void FaultsTest::writeLostMidwayIsDoneOnce() {
     EditingApp e;
     const QString file = makeFile(e.app.folder.path(), mib);
     auto holder = std::make_unique<Other>(server->settings(), e.db.name());
-    holder->run("START TRANSACTION");
-    holder->run("SELECT * FROM tbl_Data FOR UPDATE");
+    holder->run(QStringLiteral("START TRANSACTION"));
+    holder->run(QStringLiteral("SELECT * FROM tbl_Data FOR UPDATE"));
 
     e.form2->FormShow();
     e.form2->Edit1->setText(QStringLiteral("Félbeszakadt írás"));
@@ -291,7 +294,7 @@ void FaultsTest::writeLostMidwayIsDoneOnce() {
         if (s.kind != QLatin1String("question"))
             return;
         if (fault == QLatin1String("connection killed"))
-            holder->run("ROLLBACK");
+            holder->run(QStringLiteral("ROLLBACK"));
         else
             server->start();
         holder.reset();
@@ -306,10 +309,10 @@ void FaultsTest::writeLostMidwayIsDoneOnce() {
     QCOMPARE(shown[1], questionBox(kPostQuestion));
     QCOMPARE(shown[2], resultBox(kStored));
     Other check(server->settings(), e.db.name());
-    QCOMPARE(check.run("SELECT CONCAT_WS('|', COUNT(*), MIN(OCTET_LENGTH(FILE)), "
-                       "MIN(FMER)) FROM tbl_Data WHERE CIM = 'Félbeszakadt írás'"),
+    QCOMPARE(check.run(QStringLiteral("SELECT CONCAT_WS('|', COUNT(*), MIN(OCTET_LENGTH(FILE)), "
+                                      "MIN(FMER)) FROM tbl_Data WHERE CIM = 'Félbeszakadt írás'")),
              QStringLiteral("1|%1|%1").arg(qint64(mib) * 1024 * 1024));
-    QCOMPARE(check.run("SELECT COUNT(*) FROM tbl_Data"), QStringLiteral("1"));
+    QCOMPARE(check.run(QStringLiteral("SELECT COUNT(*) FROM tbl_Data")), QStringLiteral("1"));
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
 
@@ -318,10 +321,11 @@ void FaultsTest::writeLostMidwayIsDoneOnce() {
 // the row by its exact title, says it is stored, and asks nothing, so it is never written twice.
 void FaultsTest::writeDoneBeforeLossIsNotDoneAgain() {
     EditingApp e;
-    e.db.exec("ALTER TABLE tbl_Data ENGINE = MyISAM");
-    e.db.exec("CREATE TRIGGER kx_slow AFTER INSERT ON tbl_Data FOR EACH ROW SET @kx = SLEEP(20)");
+    e.db.exec(QStringLiteral("ALTER TABLE tbl_Data ENGINE = MyISAM"));
+    e.db.exec(QStringLiteral(
+        "CREATE TRIGGER kx_slow AFTER INSERT ON tbl_Data FOR EACH ROW SET @kx = SLEEP(20)"));
     e.addRecord(QStringLiteral("Tárolt írás előtt"));
-    e.db.exec("DELETE FROM tbl_Data");
+    e.db.exec(QStringLiteral("DELETE FROM tbl_Data"));
     e.refresh();
     e.form2->FormShow();
     e.form2->Edit1->setText(QStringLiteral("Tárolt írás"));
@@ -342,7 +346,8 @@ void FaultsTest::writeDoneBeforeLossIsNotDoneAgain() {
     QVERIFY2(isHookBox(shown[0]), qPrintable(shown[0].text));
     QCOMPARE(shown[1], resultBox(kStored));
     Other check(server->settings(), e.db.name());
-    QCOMPARE(check.run("SELECT GROUP_CONCAT(CIM) FROM tbl_Data"), QStringLiteral("Tárolt írás"));
+    QCOMPARE(check.run(QStringLiteral("SELECT GROUP_CONCAT(CIM) FROM tbl_Data")),
+             QStringLiteral("Tárolt írás"));
     QCOMPARE(e.form2->Edit1->text(), QString()); // the form goes on as after any store
 }
 
@@ -358,7 +363,8 @@ void FaultsTest::changeAndDeletionLostMidwayTellTheTruth_data() {
 void FaultsTest::changeAndDeletionLostMidwayTellTheTruth() {
     QFETCH(bool, deletion);
     EditingApp e;
-    const qint64 key = e.addRecord(QStringLiteral("Régi cím"), {"KSZO"}, {"'régi'"});
+    const qint64 key = e.addRecord(QStringLiteral("Régi cím"), {QStringLiteral("KSZO")},
+                                   {QStringLiteral("'régi'")});
     e.addRecord(QStringLiteral("Másik"));
     Table& t = e.data().FDTable1;
     QVERIFY(t.locate(QStringLiteral("CIM"), QStringLiteral("Régi cím"), false));
@@ -367,7 +373,7 @@ void FaultsTest::changeAndDeletionLostMidwayTellTheTruth() {
         t.setField(QStringLiteral("KSZO"), QStringLiteral("új"));
     }
     auto holder = std::make_unique<Other>(server->settings(), e.db.name());
-    holder->run("START TRANSACTION");
+    holder->run(QStringLiteral("START TRANSACTION"));
     holder->run(QStringLiteral("SELECT * FROM tbl_Data WHERE AZ = %1 FOR UPDATE").arg(key));
     const quint64 id = e.data().FDConnection1.serverThreadId();
     WhenWriteWaits strike(server->settings(), [&] {
@@ -397,8 +403,9 @@ void FaultsTest::changeAndDeletionLostMidwayTellTheTruth() {
     QVERIFY(isHookBox(e.prompter().shown[0]));
     QCOMPARE(e.prompter().shown[1], questionBox(question));
     Other check(server->settings(), e.db.name());
-    QCOMPARE(check.run("SELECT GROUP_CONCAT(CONCAT(CIM, ':', IFNULL(KSZO, '-')) ORDER BY AZ) "
-                       "FROM tbl_Data"),
+    QCOMPARE(check.run(QStringLiteral(
+                 "SELECT GROUP_CONCAT(CONCAT(CIM, ':', IFNULL(KSZO, '-')) ORDER BY AZ) "
+                 "FROM tbl_Data")),
              deletion ? QStringLiteral("Másik:-") : QStringLiteral("Régi cím:új,Másik:-"));
 }
 
@@ -409,8 +416,8 @@ void FaultsTest::frozenServerEndsTheWait() {
     MariaConnection::setTimeoutsForTesting(3, 3);
     EditingApp e;
     auto holder = std::make_unique<Other>(server->settings(), e.db.name());
-    holder->run("START TRANSACTION");
-    holder->run("SELECT * FROM tbl_Data FOR UPDATE");
+    holder->run(QStringLiteral("START TRANSACTION"));
+    holder->run(QStringLiteral("SELECT * FROM tbl_Data FOR UPDATE"));
     e.form2->FormShow();
     e.form2->Edit1->setText(QStringLiteral("Fagyott szerver"));
     e.prompter().clear();
@@ -438,8 +445,9 @@ void FaultsTest::frozenServerEndsTheWait() {
     // Bounded: the timeouts, not the 60 s of the freeze the user would otherwise sit through.
     QVERIFY2(waited < 40000, qPrintable(QString::number(waited)));
     Other check(server->settings(), e.db.name());
-    QCOMPARE(check.run("SELECT COUNT(*) FROM tbl_Data WHERE CIM = 'Fagyott szerver'"),
-             QStringLiteral("1"));
+    QCOMPARE(
+        check.run(QStringLiteral("SELECT COUNT(*) FROM tbl_Data WHERE CIM = 'Fagyott szerver'")),
+        QStringLiteral("1"));
 }
 
 QTEST_MAIN(FaultsTest)

@@ -49,9 +49,12 @@ private slots:
 
 void ListsTest::fillTakesRowsInKeyOrder() {
     EditingApp e;
-    e.db.exec("INSERT INTO tbl_Tip (TIP) VALUES ('Zeta'), ('Alfa'), ('Zeta'), (' szóköz ')");
-    e.addRecord(QStringLiteral("Rekord"), {"TIP", "KAT"}, {"'Saját'", "'Egyedi'"});
-    const QStringList expected{"Zeta", "Alfa", "Zeta", " szóköz "};
+    e.db.exec(QStringLiteral(
+        "INSERT INTO tbl_Tip (TIP) VALUES ('Zeta'), ('Alfa'), ('Zeta'), (' szóköz ')"));
+    e.addRecord(QStringLiteral("Rekord"), {QStringLiteral("TIP"), QStringLiteral("KAT")},
+                {QStringLiteral("'Saját'"), QStringLiteral("'Egyedi'")});
+    const QStringList expected{QStringLiteral("Zeta"), QStringLiteral("Alfa"),
+                               QStringLiteral("Zeta"), QStringLiteral(" szóköz ")};
 
     // Each showing rebuilds the lists: as stored, in AZ order, duplicates kept.
     e.form2->FormShow();
@@ -135,7 +138,7 @@ void ListsTest::matchRules() {
 
 void ListsTest::addedValueIsAtTheEndAtOnce() {
     EditingApp e;
-    e.db.exec("INSERT INTO tbl_Tip (TIP) VALUES ('Régi')");
+    e.db.exec(QStringLiteral("INSERT INTO tbl_Tip (TIP) VALUES ('Régi')"));
     e.form2->FormShow();
     for (const QString& t : {QStringLiteral("Első új"), QStringLiteral("Második új")}) {
         e.form2->Edit1->setText(t);
@@ -144,12 +147,16 @@ void ListsTest::addedValueIsAtTheEndAtOnce() {
         // The form is cleared for the next record; the list keeps what was added.
         QCOMPARE(e.form2->ComboBox1->currentText(), QString());
     }
-    QCOMPARE(items(e.form2->ComboBox1), (QStringList{"Régi", "Első új", "Második új"}));
+    QCOMPARE(items(e.form2->ComboBox1),
+             (QStringList{QStringLiteral("Régi"), QStringLiteral("Első új"),
+                          QStringLiteral("Második új")}));
     QCOMPARE(e.prompter().shown, (QList<Shown>{resultBox(kStored), resultBox(kStored)}));
 
     // The modification form picks them up at its next showing.
     e.openForModification(QStringLiteral("Első új"));
-    QCOMPARE(items(e.form3->ComboBox1), (QStringList{"Régi", "Első új", "Második új"}));
+    QCOMPARE(items(e.form3->ComboBox1),
+             (QStringList{QStringLiteral("Régi"), QStringLiteral("Első új"),
+                          QStringLiteral("Második új")}));
     QCOMPARE(e.form3->ComboBox1->currentText(), QStringLiteral("Első új"));
 }
 
@@ -158,24 +165,25 @@ void ListsTest::failedLookupCountsAsNoMatch() {
     e.form2->FormShow();
     // The type table goes away behind the open form: the lookup fails and is shown, then the
     // value is added as if it were new, and that write fails too. The record stays stored.
-    e.db.exec("RENAME TABLE tbl_Tip TO tbl_Tip_el");
+    e.db.exec(QStringLiteral("RENAME TABLE tbl_Tip TO tbl_Tip_el"));
     e.form2->Edit1->setText(QStringLiteral("Rekord"));
     e.form2->ComboBox1->setEditText(QStringLiteral("Típus"));
     e.form2->ComboBox2->setEditText(QStringLiteral("Kategória"));
     e.prompter().answerQuestions({false});
     e.form2->BitBtn2Click();
-    e.db.exec("RENAME TABLE tbl_Tip_el TO tbl_Tip");
+    e.db.exec(QStringLiteral("RENAME TABLE tbl_Tip_el TO tbl_Tip"));
 
     const QList<Shown>& shown = e.prompter().shown;
     QCOMPARE(shown.size(), 4);
     QVERIFY2(isHookBox(shown[0]), qPrintable(shown[0].text));
-    QCOMPARE(shown[1], warningBox("Hiba történt !!!"));
+    QCOMPARE(shown[1], warningBox(QStringLiteral("Hiba történt !!!")));
     QVERIFY2(isHookBox(shown[2]), qPrintable(shown[2].text));
-    QCOMPARE(shown[3], questionBox("Adatok kiírása nem sikerült (másik felhasználó zárolta a "
-                                   "táblát) ! Megpróbáljuk újra ?"));
+    QCOMPARE(shown[3],
+             questionBox(QStringLiteral("Adatok kiírása nem sikerült (másik felhasználó zárolta a "
+                                        "táblát) ! Megpróbáljuk újra ?")));
     QCOMPARE(e.recordCount(), 1);
     // No is the end of the store: no category, no clearing.
-    QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Kat"), QStringLiteral("0"));
+    QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Kat")), QStringLiteral("0"));
     QCOMPARE(e.form2->Edit1->text(), QStringLiteral("Rekord"));
     QCOMPARE(e.data().FDTable2.state(), TableState::Browse);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
@@ -207,7 +215,8 @@ void ListsTest::textLongerThanItsColumn() {
     QFETCH(QString, text);
     QFETCH(QString, refusal);
     EditingApp e;
-    const qint64 key = e.addRecord(QStringLiteral("Meglévő"), {"KSZO"}, {"'eredeti'"});
+    const qint64 key = e.addRecord(QStringLiteral("Meglévő"), {QStringLiteral("KSZO")},
+                                   {QStringLiteral("'eredeti'")});
     RecordForm* form = modification ? static_cast<RecordForm*>(e.form3) : e.form2;
     if (modification) {
         e.openForModification(QStringLiteral("Meglévő"));
@@ -228,7 +237,7 @@ void ListsTest::textLongerThanItsColumn() {
             e.value(
                 QStringLiteral("SELECT HEX(%1) FROM tbl_Data WHERE KSZO = 'gépelt'").arg(column)),
             hex(text));
-        QCOMPARE(e.value("SELECT COUNT(*) FROM " + listTable), QStringLiteral("1"));
+        QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM ") + listTable), QStringLiteral("1"));
         return;
     }
     // Refused before anything is written: no lock question, no row, no list value.
@@ -238,8 +247,8 @@ void ListsTest::textLongerThanItsColumn() {
     QCOMPARE(e.recordCount(), 1);
     QCOMPARE(e.value(QStringLiteral("SELECT KSZO FROM tbl_Data WHERE AZ = %1").arg(key)),
              QStringLiteral("eredeti"));
-    QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Tip"), QStringLiteral("0"));
-    QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Kat"), QStringLiteral("0"));
+    QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Tip")), QStringLiteral("0"));
+    QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Kat")), QStringLiteral("0"));
     QCOMPARE(e.data().FDTable1.state(), TableState::Browse);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 

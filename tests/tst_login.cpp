@@ -40,14 +40,25 @@ private slots:
 void LoginTest::emptyFieldsAreRefusedInOrder_data() {
     QTest::addColumn<QStringList>("fields");
     QTest::addColumn<QString>("message");
-    QTest::newRow("all empty") << QStringList{"", "", "", "", ""}
+    QTest::newRow("all empty") << QStringList{QStringLiteral(""), QStringLiteral(""),
+                                              QStringLiteral(""), QStringLiteral(""),
+                                              QStringLiteral("")}
                                << "Szerver azonosító nincs megadva !";
-    QTest::newRow("port") << QStringList{"h", "", "", "", ""} << "Port azonosító nincs megadva !";
-    QTest::newRow("database") << QStringList{"h", "1", "", "u", "p"}
+    QTest::newRow("port") << QStringList{QStringLiteral("h"), QStringLiteral(""),
+                                         QStringLiteral(""), QStringLiteral(""), QStringLiteral("")}
+                          << "Port azonosító nincs megadva !";
+    QTest::newRow("database") << QStringList{QStringLiteral("h"), QStringLiteral("1"),
+                                             QStringLiteral(""), QStringLiteral("u"),
+                                             QStringLiteral("p")}
                               << "Adatbázis név nincs megadva !";
-    QTest::newRow("user") << QStringList{"h", "1", "d", "", ""}
+    QTest::newRow("user") << QStringList{QStringLiteral("h"), QStringLiteral("1"),
+                                         QStringLiteral("d"), QStringLiteral(""),
+                                         QStringLiteral("")}
                           << "Felhasználó név nincs megadva !";
-    QTest::newRow("password") << QStringList{"h", "1", "d", "u", ""} << "Jelszó nincs megadva !";
+    QTest::newRow("password") << QStringList{QStringLiteral("h"), QStringLiteral("1"),
+                                             QStringLiteral("d"), QStringLiteral("u"),
+                                             QStringLiteral("")}
+                              << "Jelszó nincs megadva !";
 }
 
 void LoginTest::emptyFieldsAreRefusedInOrder() {
@@ -68,12 +79,17 @@ void LoginTest::failedServerConnect_data() {
     QTest::addColumn<QStringList>("fields");
     QTest::addColumn<QString>("serverMessagePart");
     // Blanks are content: they pass the checks and fail only at the server.
-    QTest::newRow("blanks") << QStringList{" ", " ", " ", " ", " "} << QString();
+    QTest::newRow("blanks") << QStringList{QStringLiteral(" "), QStringLiteral(" "),
+                                           QStringLiteral(" "), QStringLiteral(" "),
+                                           QStringLiteral(" ")}
+                            << QString();
     QTest::newRow("port with letters")
-        << QStringList{s.host, "33o6", "kartotex", s.user, s.password} << QString();
-    QTest::newRow("wrong password")
-        << QStringList{s.host, s.port, "kartotex", s.user, s.password + "x"}
-        << QStringLiteral("Access denied");
+        << QStringList{s.host, QStringLiteral("33o6"), QStringLiteral("kartotex"), s.user,
+                       s.password}
+        << QString();
+    QTest::newRow("wrong password") << QStringList{s.host, s.port, QStringLiteral("kartotex"),
+                                                   s.user, s.password + QStringLiteral("x")}
+                                    << QStringLiteral("Access denied");
 }
 
 void LoginTest::failedServerConnect() {
@@ -84,7 +100,8 @@ void LoginTest::failedServerConnect() {
     QCOMPARE(app.prompter.shown.size(), 2);
     QVERIFY2(isHookBox(app.prompter.shown[0]), qPrintable(app.prompter.shown[0].text));
     QVERIFY(app.prompter.shown[0].text.contains(serverMessagePart));
-    QCOMPARE(app.prompter.shown[1], warningBox("Nem lehet kapcsolódni a szerverhez !"));
+    QCOMPARE(app.prompter.shown[1],
+             warningBox(QStringLiteral("Nem lehet kapcsolódni a szerverhez !")));
     QVERIFY(!app.data().FDConnection1.isConnected());
     QCOMPARE(app.form125->result(), 0);
 }
@@ -127,7 +144,8 @@ void LoginTest::rememberedEvenWhenServerConnectFails() {
     TestApp app;
     app.login({QStringLiteral("127.0.0.1"), QStringLiteral("1"), QStringLiteral("  db "),
                QStringLiteral("nobody"), QStringLiteral("pw")});
-    QCOMPARE(app.prompter.shown.last(), warningBox("Nem lehet kapcsolódni a szerverhez !"));
+    QCOMPARE(app.prompter.shown.last(),
+             warningBox(QStringLiteral("Nem lehet kapcsolódni a szerverhez !")));
     app.form125->FormShow();
     QCOMPARE(app.form125->Edit2->text(), QStringLiteral("1"));
     QCOMPARE(app.form125->Edit3->text(), QStringLiteral("  db "));
@@ -138,7 +156,8 @@ void LoginTest::rememberedEvenWhenServerConnectFails() {
 void LoginTest::clearedBoxRemembersNothing() {
     TestApp app;
     app.form125->FormShow();
-    app.fillLogin({"127.0.0.1", "1", "db", "nobody", "pw"});
+    app.fillLogin({QStringLiteral("127.0.0.1"), QStringLiteral("1"), QStringLiteral("db"),
+                   QStringLiteral("nobody"), QStringLiteral("pw")});
     app.form125->CheckBox1->setChecked(false);
     app.form125->BitBtn1Click();
     app.form125->FormShow();
@@ -152,7 +171,7 @@ void LoginTest::missingSettingsTableIsReportedAndDialogStillWorks() {
     app.form125->FormShow();
     QCOMPARE(app.prompter.shown.size(), 1);
     QCOMPARE(app.prompter.shown[0].kind, QStringLiteral("error"));
-    QVERIFY2(app.prompter.shown[0].text.contains("tbl_Config"),
+    QVERIFY2(app.prompter.shown[0].text.contains(QStringLiteral("tbl_Config")),
              qPrintable(app.prompter.shown[0].text));
     QVERIFY(QFile::exists(app.folder.dataDb()));
     QCOMPARE(app.form125->Edit1->text(), QString());
@@ -180,7 +199,8 @@ void LoginTest::retryUsesTheNewValues() {
     ConnectionParams wrong = db.params();
     wrong.port = QStringLiteral("1");
     app.login(wrong);
-    QCOMPARE(app.prompter.shown.last(), warningBox("Nem lehet kapcsolódni a szerverhez !"));
+    QCOMPARE(app.prompter.shown.last(),
+             warningBox(QStringLiteral("Nem lehet kapcsolódni a szerverhez !")));
     app.prompter.clear();
     app.form125->Edit2->setText(db.params().port);
     app.form125->BitBtn1Click();
@@ -202,9 +222,11 @@ void LoginTest::finishEndsProgramAfterReportedOpens() {
             notices << s.text;
         else
             QVERIFY2(isHookBox(s), qPrintable(s.text));
-    QCOMPARE(notices, (QStringList{"Lekérdezés nem hajtható végre !", "Tábla nem nyitható meg !",
-                                   "Tábla nem nyitható meg !", "Tábla nem nyitható meg !",
-                                   "Tábla nem nyitható meg !"}));
+    QCOMPARE(notices, (QStringList{QStringLiteral("Lekérdezés nem hajtható végre !"),
+                                   QStringLiteral("Tábla nem nyitható meg !"),
+                                   QStringLiteral("Tábla nem nyitható meg !"),
+                                   QStringLiteral("Tábla nem nyitható meg !"),
+                                   QStringLiteral("Tábla nem nyitható meg !")}));
 }
 
 void LoginTest::loginThenStartupOpensEverything() {
@@ -221,7 +243,7 @@ void LoginTest::loginThenStartupOpensEverything() {
     for (Table* t :
          {&app.data().FDTable1, &app.data().FDTable2, &app.data().FDTable3, &app.data().FDTable4})
         QVERIFY2(t->isOpen(), qPrintable(t->tableName()));
-    QCOMPARE(app.data().FDConnection2.database(), app.folder.path() + "/Data.db");
+    QCOMPARE(app.data().FDConnection2.database(), app.folder.path() + QStringLiteral("/Data.db"));
 }
 
 QTEST_MAIN(LoginTest)

@@ -78,7 +78,7 @@ private:
 };
 
 void LongWorkTest::initTestCase() {
-    m_big = m_files.filePath("nagy fájl.bin");
+    m_big = m_files.filePath(QStringLiteral("nagy fájl.bin"));
     QFile f(m_big);
     QVERIFY(f.open(QIODevice::WriteOnly));
     QByteArray block(1024 * 1024, Qt::Uninitialized);
@@ -138,7 +138,7 @@ void LongWorkTest::cancelListPdfHalfWay() {
                   .arg(records));
     e.refresh();
     QTemporaryDir dir;
-    const QString path = dir.filePath("lista.pdf");
+    const QString path = dir.filePath(QStringLiteral("lista.pdf"));
     if (earlierFile) {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -158,7 +158,8 @@ void LongWorkTest::cancelListPdfHalfWay() {
     QCOMPARE(run.text, QStringLiteral("Mentés PDF fájlba..."));
     QCOMPARE(run.total, qint64(records));
     QCOMPARE(e.prompter().shown, QList<Shown>{});
-    QCOMPARE(filesIn(dir.path()), QStringList{"lista.pdf"}.mid(0, earlierFile || !cancel ? 1 : 0));
+    QCOMPARE(filesIn(dir.path()),
+             QStringList{QStringLiteral("lista.pdf")}.mid(0, earlierFile || !cancel ? 1 : 0));
     if (cancel) {
         QVERIFY(!whole);
         checkCancelledHalfWay(run);
@@ -182,15 +183,15 @@ void LongWorkTest::cancelSavingLargeFile() {
     EditingApp e;
     Table& t = e.data().FDTable1;
     t.append();
-    t.setField("CIM", QStringLiteral("Nagy"));
-    t.setField("FNEV", QStringLiteral("nagy fájl.bin"));
-    t.setFieldFromFile("FILE", m_big);
+    t.setField(QStringLiteral("CIM"), QStringLiteral("Nagy"));
+    t.setField(QStringLiteral("FNEV"), QStringLiteral("nagy fájl.bin"));
+    t.setFieldFromFile(QStringLiteral("FILE"), m_big);
     t.post();
     e.refresh();
     e.selectInGrid(QStringLiteral("Nagy"));
 
     QTemporaryDir dir;
-    const QString target = dir.filePath("mentett.bin");
+    const QString target = dir.filePath(QStringLiteral("mentett.bin"));
     if (earlierFile) {
         QFile f(target);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -212,7 +213,8 @@ void LongWorkTest::cancelSavingLargeFile() {
             checkCancelledHalfWay(e.prompter().progresses[0]);
             QCOMPARE(e.prompter().progresses[0].total, kBigFile);
             QCOMPARE(hashOf(target), before);
-            QCOMPARE(filesIn(dir.path()), QStringList{"mentett.bin"}.mid(0, earlierFile ? 1 : 0));
+            QCOMPARE(filesIn(dir.path()),
+                     QStringList{QStringLiteral("mentett.bin")}.mid(0, earlierFile ? 1 : 0));
 
             // The connection is whole after the stream was cut: saving again works.
             browser->SpeedButton4->click();
@@ -247,14 +249,16 @@ void LongWorkTest::cancelStoringLargeFile() {
     QCOMPARE(form->Edit2->text(), m_big);
 
     form->BitBtn2Click();
-    QCOMPARE(e.prompter().shown, QList<Shown>{resultBox("Adatok tárolása megtörtént !")});
+    QCOMPARE(e.prompter().shown,
+             QList<Shown>{resultBox(QStringLiteral("Adatok tárolása megtörtént !"))});
     QCOMPARE(e.recordCount(), 1);
-    QCOMPARE(e.value("SELECT LENGTH(FILE) FROM tbl_Data"), QString::number(kBigFile));
+    QCOMPARE(e.value(QStringLiteral("SELECT LENGTH(FILE) FROM tbl_Data")),
+             QString::number(kBigFile));
 }
 
 void LongWorkTest::cancelStatisticsRemovesItsRowsOnClosing() {
     EditingApp e;
-    e.addRecord(QStringLiteral("Egy"), {"TIP"}, {"'Könyv'"});
+    e.addRecord(QStringLiteral("Egy"), {QStringLiteral("TIP")}, {QStringLiteral("'Könyv'")});
     auto* stats = e.app.form1->findChild<TForm6*>();
     QVERIFY(stats);
     QVERIFY(insideModal(
@@ -267,11 +271,11 @@ void LongWorkTest::cancelStatisticsRemovesItsRowsOnClosing() {
             QCOMPARE(run.cancelledAt, qint64(9)); // the first row at or past half of 18
             QCOMPARE(run.steps.last(), qint64(9));
             QCOMPARE(stats->Label2->text(), QStringLiteral("9"));
-            QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Tmp"), QStringLiteral("9"));
+            QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Tmp")), QStringLiteral("9"));
             QVERIFY(!stats->BitBtn2->isEnabled());
         },
         [&] { e.app.form1->Statisztika1Click(); }));
-    QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Tmp"), QStringLiteral("0"));
+    QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Tmp")), QStringLiteral("0"));
 }
 
 QTEST_MAIN(LongWorkTest)

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <utility>
+
 using namespace kx;
 using namespace kx::test;
 
@@ -21,6 +23,9 @@ bool isHookBox(const Shown& s) {
            s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
 }
 
+// A command's handler, called directly so that a renamed handler fails to compile.
+using Handler = void (TForm1::*)();
+
 struct Started {
     Started() {
         app.startUp(db.params());
@@ -28,11 +33,11 @@ struct Started {
         app.prompter.clear();
     }
     void addRecord(const QString& title, const QString& extra = QString()) {
-        db.exec("INSERT INTO tbl_Data (CIM, TIP, KAT, FNEV) VALUES ('" + title + "', 'Cikk', '" +
-                extra + "', NULL)");
+        db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, KAT, FNEV) VALUES ('") + title +
+                QStringLiteral("', 'Cikk', '") + extra + QStringLiteral("', NULL)"));
     }
-    void run(const char* handler) {
-        QVERIFY(QMetaObject::invokeMethod(app.form1.get(), handler));
+    void run(Handler handler) {
+        (app.form1.get()->*handler)();
     }
     Query& query() {
         return app.data().FDQuery1;
@@ -42,6 +47,8 @@ struct Started {
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Handler)
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -63,28 +70,42 @@ private slots:
 };
 
 void MainWindowTest::commandsOnAnEmptyStore_data() {
-    QTest::addColumn<QByteArray>("handler");
+    QTest::addColumn<Handler>("handler");
     QTest::addColumn<bool>("refused");
-    const char* checked[] = {"Keress1Click",      "SpeedButton2Click", "Mdosts1Click",
-                             "Bemutatkozs1Click", "SpeedButton3Click", "rls1Click",
-                             "Listzs1Click",      "SpeedButton5Click", "Listzs2Click",
-                             "DBGrid1DblClick",   "Statisztika1Click", "SpeedButton6Click",
-                             "Statisztika2Click"};
-    for (const char* h : checked)
-        QTest::newRow(h) << QByteArray(h) << true;
-    const char* free[] = {"Lexikon1Click",     "SpeedButton1Click", "Felvtel1Click",
-                          "Bemutatkozs2Click", "SpeedButton7Click", "Frissts1Click",
-                          "SpeedButton9Click"};
-    for (const char* h : free)
-        QTest::newRow(h) << QByteArray(h) << false;
+    const std::pair<const char*, Handler> checked[] = {
+        {"Keress1Click", &TForm1::Keress1Click},
+        {"SpeedButton2Click", &TForm1::SpeedButton2Click},
+        {"Mdosts1Click", &TForm1::Mdosts1Click},
+        {"Bemutatkozs1Click", &TForm1::Bemutatkozs1Click},
+        {"SpeedButton3Click", &TForm1::SpeedButton3Click},
+        {"rls1Click", &TForm1::rls1Click},
+        {"Listzs1Click", &TForm1::Listzs1Click},
+        {"SpeedButton5Click", &TForm1::SpeedButton5Click},
+        {"Listzs2Click", &TForm1::Listzs2Click},
+        {"DBGrid1DblClick", &TForm1::DBGrid1DblClick},
+        {"Statisztika1Click", &TForm1::Statisztika1Click},
+        {"SpeedButton6Click", &TForm1::SpeedButton6Click},
+        {"Statisztika2Click", &TForm1::Statisztika2Click}};
+    for (const auto& [name, handler] : checked)
+        QTest::newRow(name) << handler << true;
+    const std::pair<const char*, Handler> free[] = {
+        {"Lexikon1Click", &TForm1::Lexikon1Click},
+        {"SpeedButton1Click", &TForm1::SpeedButton1Click},
+        {"Felvtel1Click", &TForm1::Felvtel1Click},
+        {"Bemutatkozs2Click", &TForm1::Bemutatkozs2Click},
+        {"SpeedButton7Click", &TForm1::SpeedButton7Click},
+        {"Frissts1Click", &TForm1::Frissts1Click},
+        {"SpeedButton9Click", &TForm1::SpeedButton9Click}};
+    for (const auto& [name, handler] : free)
+        QTest::newRow(name) << handler << false;
 }
 
 void MainWindowTest::commandsOnAnEmptyStore() {
-    QFETCH(QByteArray, handler);
+    QFETCH(Handler, handler);
     QFETCH(bool, refused);
     Started s;
     ModalCloser closer;
-    s.run(handler.constData());
+    s.run(handler);
     if (refused) {
         QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
         QCOMPARE(closer.opened, QStringList{});
@@ -94,79 +115,89 @@ void MainWindowTest::commandsOnAnEmptyStore() {
 }
 
 void MainWindowTest::checkingCommandsRefuseAfterAnEmptySearch_data() {
-    QTest::addColumn<QByteArray>("handler");
-    for (const char* h : {"Keress1Click", "SpeedButton2Click", "Mdosts1Click", "Bemutatkozs1Click",
-                          "SpeedButton3Click", "rls1Click", "Listzs1Click", "Listzs2Click",
-                          "Statisztika1Click", "Statisztika2Click"})
-        QTest::newRow(h) << QByteArray(h);
+    QTest::addColumn<Handler>("handler");
+    const std::pair<const char*, Handler> checking[] = {
+        {"Keress1Click", &TForm1::Keress1Click},
+        {"SpeedButton2Click", &TForm1::SpeedButton2Click},
+        {"Mdosts1Click", &TForm1::Mdosts1Click},
+        {"Bemutatkozs1Click", &TForm1::Bemutatkozs1Click},
+        {"SpeedButton3Click", &TForm1::SpeedButton3Click},
+        {"rls1Click", &TForm1::rls1Click},
+        {"Listzs1Click", &TForm1::Listzs1Click},
+        {"Listzs2Click", &TForm1::Listzs2Click},
+        {"Statisztika1Click", &TForm1::Statisztika1Click},
+        {"Statisztika2Click", &TForm1::Statisztika2Click}};
+    for (const auto& [name, handler] : checking)
+        QTest::newRow(name) << handler;
 }
 
 void MainWindowTest::checkingCommandsRefuseAfterAnEmptySearch() {
-    QFETCH(QByteArray, handler);
+    QFETCH(Handler, handler);
     Started s;
-    s.addRecord("Alma");
-    s.app.prompter.answerInputs({"nincs ilyen"});
-    s.run("Keress3Click");
-    QCOMPARE(s.app.prompter.shown.last(), resultBox("Találat: 0."));
+    s.addRecord(QStringLiteral("Alma"));
+    s.app.prompter.answerInputs({QStringLiteral("nincs ilyen")});
+    s.run(&TForm1::Keress3Click);
+    QCOMPARE(s.app.prompter.shown.last(), resultBox(QStringLiteral("Találat: 0.")));
     s.app.prompter.clear();
     // The refreshing variants run the search statement again: still nothing.
     ModalCloser closer;
-    s.run(handler.constData());
+    s.run(handler);
     QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
     QCOMPARE(closer.opened, QStringList{});
 }
 
 void MainWindowTest::toolbarChecksBeforeRefreshMenuAfter() {
     Started s;
-    s.addRecord("Körte"); // stored by another workstation after the last load
+    s.addRecord(QStringLiteral("Körte")); // stored by another workstation after the last load
     QCOMPARE(s.query().recordCount(), 0);
-    s.run("SpeedButton2Click");
+    s.run(&TForm1::SpeedButton2Click);
     QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
     QCOMPARE(s.query().recordCount(), 0); // refused before its refresh
 
     s.app.prompter.clear();
     ModalCloser closer;
-    s.run("Keress1Click"); // refreshes first, then finds the record
+    s.run(&TForm1::Keress1Click); // refreshes first, then finds the record
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(s.query().recordCount(), 1);
-    QCOMPARE(s.app.data().FDTable1.asString("CIM"), QStringLiteral("Körte"));
+    QCOMPARE(s.app.data().FDTable1.asString(QStringLiteral("CIM")), QStringLiteral("Körte"));
 }
 
 void MainWindowTest::locateWithDatabaseErrorShowsTwoBoxes() {
     Started s;
-    s.addRecord("Alma");
-    s.run("Frissts1Click");
-    s.db.exec("RENAME TABLE tbl_Data TO tbl_Data_x");
+    s.addRecord(QStringLiteral("Alma"));
+    s.run(&TForm1::Frissts1Click);
+    s.db.exec(QStringLiteral("RENAME TABLE tbl_Data TO tbl_Data_x"));
     ModalCloser closer;
-    s.run("Mdosts1Click"); // check, then locate: no refresh in front of it
+    s.run(&TForm1::Mdosts1Click); // check, then locate: no refresh in front of it
     QCOMPARE(s.app.prompter.shown.size(), 3);
     QVERIFY(isHookBox(s.app.prompter.shown[0]));
-    QCOMPARE(s.app.prompter.shown[1], warningBox("Hiba történt !!!"));
-    QCOMPARE(s.app.prompter.shown[2], warningBox("Nem található az adatrekord !"));
+    QCOMPARE(s.app.prompter.shown[1], warningBox(QStringLiteral("Hiba történt !!!")));
+    QCOMPARE(s.app.prompter.shown[2], warningBox(QStringLiteral("Nem található az adatrekord !")));
     QCOMPARE(closer.opened, QStringList{});
-    s.db.exec("RENAME TABLE tbl_Data_x TO tbl_Data");
+    s.db.exec(QStringLiteral("RENAME TABLE tbl_Data_x TO tbl_Data"));
 }
 
 void MainWindowTest::locateMissingRecord() {
     Started s;
-    s.addRecord("Alma ");
-    s.run("Frissts1Click");
+    s.addRecord(QStringLiteral("Alma "));
+    s.run(&TForm1::Frissts1Click);
     // Another workstation renames it to a title that differs only by its trailing blank.
-    s.db.exec("UPDATE tbl_Data SET CIM = 'Alma'");
+    s.db.exec(QStringLiteral("UPDATE tbl_Data SET CIM = 'Alma'"));
     ModalCloser closer;
-    s.run("rls1Click");
-    QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox("Nem található az adatrekord !")});
+    s.run(&TForm1::rls1Click);
+    QCOMPARE(s.app.prompter.shown,
+             QList<Shown>{warningBox(QStringLiteral("Nem található az adatrekord !"))});
     QCOMPARE(closer.opened, QStringList{});
 }
 
 void MainWindowTest::refreshShowsOtherWorkstationsRecords() {
     Started s;
-    s.addRecord("Béka");
-    s.addRecord("alma");
-    s.addRecord("Cékla");
-    s.run("SpeedButton9Click");
+    s.addRecord(QStringLiteral("Béka"));
+    s.addRecord(QStringLiteral("alma"));
+    s.addRecord(QStringLiteral("Cékla"));
+    s.run(&TForm1::SpeedButton9Click);
     QCOMPARE(s.query().recordCount(), 3);
-    const int cim = s.query().columnIndex("CIM");
+    const int cim = s.query().columnIndex(QStringLiteral("CIM"));
     QCOMPARE(s.query().textAt(0, cim), QStringLiteral("alma"));
     QCOMPARE(s.query().textAt(2, cim), QStringLiteral("Cékla"));
     QCOMPARE(s.app.form1->DBGrid1->model()->rowCount(), 3);
@@ -220,9 +251,15 @@ void MainWindowTest::toolbarButtons() {
 void MainWindowTest::gridColumns() {
     TestApp app;
     QTableView* grid = app.form1->DBGrid1;
-    const QStringList titles{
-        "Cím",     "Típus",       "Kategória",          "Hivatkozás",        "Dátum",
-        "Felvevő", "Tárolt fájl", "Tárolt fájl típusa", "Tárolt fájl mérete"};
+    const QStringList titles{QStringLiteral("Cím"),
+                             QStringLiteral("Típus"),
+                             QStringLiteral("Kategória"),
+                             QStringLiteral("Hivatkozás"),
+                             QStringLiteral("Dátum"),
+                             QStringLiteral("Felvevő"),
+                             QStringLiteral("Tárolt fájl"),
+                             QStringLiteral("Tárolt fájl típusa"),
+                             QStringLiteral("Tárolt fájl mérete")};
     const QList<int> widths{370, 250, 250, 350, 150, 250, 200, 200, 120};
     QCOMPARE(grid->model()->columnCount(), 9);
     for (int i = 0; i < 9; ++i) {
@@ -243,26 +280,36 @@ void MainWindowTest::menusInOrder() {
         QStringList out;
         for (QAction* a : menu->actions())
             out << (a->isSeparator() ? QStringLiteral("-")
-                                     : a->objectName() + "|" + a->text() + "|" + a->statusTip());
+                                     : a->objectName() + QStringLiteral("|") + a->text() +
+                                           QStringLiteral("|") + a->statusTip());
         return out;
     };
     QCOMPARE(app.form1->MainMenu1->title(), QStringLiteral("Lehetőségek"));
     QCOMPARE(app.form1->MainMenu1->menuAction()->statusTip(), QStringLiteral("Kérem válasszon !"));
-    QCOMPARE(describe(app.form1->MainMenu1),
-             (QStringList{
-                 "Lexikon1|Felvétel|Adatok felvétele !", "Keress1|Módosítás|Adatok módosítása !",
-                 "Bemutatkozs1|Törlés|Adatok törlése !", "-", "Keress2|Keresés|Adatok keresése !",
-                 "-", "Listzs1|Listázás|Tárolt adatok áttekintése / listázása !", "-",
-                 "Statisztika1|Statisztika|Statisztikai információk a tárolt adatokról !", "-",
-                 "Bemutatkozs2|Bemutatkozás|Információk a programról !", "-",
-                 "Kilps1|Kilépés|Program hasznáéatának befejezése !"}));
+    QCOMPARE(
+        describe(app.form1->MainMenu1),
+        (QStringList{QStringLiteral("Lexikon1|Felvétel|Adatok felvétele !"),
+                     QStringLiteral("Keress1|Módosítás|Adatok módosítása !"),
+                     QStringLiteral("Bemutatkozs1|Törlés|Adatok törlése !"), QStringLiteral("-"),
+                     QStringLiteral("Keress2|Keresés|Adatok keresése !"), QStringLiteral("-"),
+                     QStringLiteral("Listzs1|Listázás|Tárolt adatok áttekintése / listázása !"),
+                     QStringLiteral("-"),
+                     QStringLiteral(
+                         "Statisztika1|Statisztika|Statisztikai információk a tárolt adatokról !"),
+                     QStringLiteral("-"),
+                     QStringLiteral("Bemutatkozs2|Bemutatkozás|Információk a programról !"),
+                     QStringLiteral("-"),
+                     QStringLiteral("Kilps1|Kilépés|Program hasznáéatának befejezése !")}));
     QCOMPARE(describe(app.form1->PopupMenu1),
-             (QStringList{"Felvtel1|Felvétel|Adatok felvétele !",
-                          "Mdosts1|Módosítás|Adatok módosítása !", "rls1|Törlés|Adatok törlése !",
-                          "-", "Keress3|Keresés|Adatok keresése !", "-",
-                          "Listzs2|Listázás|Adatok áttekintése / listázása !", "-",
-                          "Statisztika2|Statisztika|Információk a tárolt adatokról !", "-",
-                          "Frissts1|Frissítés|Adatok frissítése !"}));
+             (QStringList{
+                 QStringLiteral("Felvtel1|Felvétel|Adatok felvétele !"),
+                 QStringLiteral("Mdosts1|Módosítás|Adatok módosítása !"),
+                 QStringLiteral("rls1|Törlés|Adatok törlése !"), QStringLiteral("-"),
+                 QStringLiteral("Keress3|Keresés|Adatok keresése !"), QStringLiteral("-"),
+                 QStringLiteral("Listzs2|Listázás|Adatok áttekintése / listázása !"),
+                 QStringLiteral("-"),
+                 QStringLiteral("Statisztika2|Statisztika|Információk a tárolt adatokról !"),
+                 QStringLiteral("-"), QStringLiteral("Frissts1|Frissítés|Adatok frissítése !")}));
     for (QMenu* menu : {app.form1->MainMenu1, app.form1->PopupMenu1})
         for (QAction* a : menu->actions())
             QVERIFY2(a->shortcut().isEmpty() && a->isEnabled(), qPrintable(a->objectName()));
@@ -272,25 +319,25 @@ void MainWindowTest::exitAnsweredYesAsksOnce() {
     Started s;
     s.app.prompter.answerQuestions({true});
     s.app.form1->show();
-    s.run("Kilps1Click");
+    s.run(&TForm1::Kilps1Click);
     QVERIFY(s.app.lifetime.endRequested());
     QVERIFY(!s.app.data().FDConnection1.isConnected());
     s.app.form1->close(); // the window going away asks nothing more
-    QCOMPARE(s.app.prompter.shown,
-             QList<Shown>{questionBox("Biztosan be kívánja fejezni a program használatát ?")});
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{questionBox(QStringLiteral(
+                                       "Biztosan be kívánja fejezni a program használatát ?"))});
     QCOMPARE(s.app.form1->statusText(0), QString());
 }
 
 void MainWindowTest::closeAnsweredNoKeepsWindow() {
     Started s;
     s.app.form1->show();
-    s.run("SpeedButton8Click"); // answered No
+    s.run(&TForm1::SpeedButton8Click); // answered No
     QVERIFY(s.app.form1->isVisible());
     QVERIFY(!s.app.lifetime.endRequested());
     QVERIFY(s.app.data().FDConnection1.isConnected());
     QCOMPARE(s.app.form1->statusText(0), QString());
-    QCOMPARE(s.app.prompter.shown,
-             QList<Shown>{questionBox("Biztosan be kívánja fejezni a program használatát ?")});
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{questionBox(QStringLiteral(
+                                       "Biztosan be kívánja fejezni a program használatát ?"))});
     s.app.prompter.answerQuestions({true});
     s.app.form1->close();
     QVERIFY(!s.app.form1->isVisible());

@@ -144,13 +144,17 @@ private slots:
 
 void ModifyFormTest::opensOnTheGridRecord() {
     EditingApp e;
-    e.db.exec("INSERT INTO tbl_Tip (TIP) VALUES ('Könyv'), ('Film')");
-    e.addRecord(QStringLiteral("Első"), {"KSZO"}, {"'nem ez'"});
+    e.db.exec(QStringLiteral("INSERT INTO tbl_Tip (TIP) VALUES ('Könyv'), ('Film')"));
+    e.addRecord(QStringLiteral("Első"), {QStringLiteral("KSZO")}, {QStringLiteral("'nem ez'")});
     const QByteArray bmp = bmpOf(picture());
     e.addRecord(QStringLiteral("Második"),
-                {"TIP", "KAT", "KSZO", "HIV", "DATUM", "FELVEV", "LEIRAS", "FOTO", "FNEV"},
-                {"'Film'", "'Dráma'", "'kulcs'", "'www.pelda.hu'", "'2001.02.03 4:05:06'",
-                 "'Nagy Ödön'", "'egy\\nkettő\\r\\nhárom'", hexLiteral(bmp), "'régi.txt'"});
+                {QStringLiteral("TIP"), QStringLiteral("KAT"), QStringLiteral("KSZO"),
+                 QStringLiteral("HIV"), QStringLiteral("DATUM"), QStringLiteral("FELVEV"),
+                 QStringLiteral("LEIRAS"), QStringLiteral("FOTO"), QStringLiteral("FNEV")},
+                {QStringLiteral("'Film'"), QStringLiteral("'Dráma'"), QStringLiteral("'kulcs'"),
+                 QStringLiteral("'www.pelda.hu'"), QStringLiteral("'2001.02.03 4:05:06'"),
+                 QStringLiteral("'Nagy Ödön'"), QStringLiteral("'egy\\nkettő\\r\\nhárom'"),
+                 hexLiteral(bmp), QStringLiteral("'régi.txt'")});
     e.selectInGrid(QStringLiteral("Második"));
 
     QStringList seen;
@@ -180,20 +184,26 @@ void ModifyFormTest::opensOnTheGridRecord() {
         [&] { e.app.form1->Keress1Click(); });
     QVERIFY(opened);
     QCOMPARE(e.prompter().shown, QList<Shown>{});
-    QCOMPARE(seen, (QStringList{"Adatok módosítása:", "Második", "Film", "Dráma", "kulcs",
-                                "www.pelda.hu", "2001.02.03 4:05:06", "Nagy Ödön", "régi.txt",
-                                "egy\nkettő\nhárom", "Fotó", "2"}));
-    QCOMPARE(items, (QStringList{"Könyv", "Film"}));
+    QCOMPARE(seen, (QStringList{QStringLiteral("Adatok módosítása:"), QStringLiteral("Második"),
+                                QStringLiteral("Film"), QStringLiteral("Dráma"),
+                                QStringLiteral("kulcs"), QStringLiteral("www.pelda.hu"),
+                                QStringLiteral("2001.02.03 4:05:06"), QStringLiteral("Nagy Ödön"),
+                                QStringLiteral("régi.txt"), QStringLiteral("egy\nkettő\nhárom"),
+                                QStringLiteral("Fotó"), QStringLiteral("2")}));
+    QCOMPARE(items, (QStringList{QStringLiteral("Könyv"), QStringLiteral("Film")}));
     QCOMPARE(shownPicture.size(), QSize(20, 10));
     QCOMPARE(shownPicture.pixelColor(3, 3), QColor(10, 120, 200));
 }
 
 void ModifyFormTest::unchangedStoreKeepsTitleAndFile() {
     EditingApp e;
-    const qint64 key = e.addRecord(QStringLiteral("Alma"), {"FNEV", "FTIP", "FMER", "FILE"},
-                                   {"'a.txt'", "'TEXT'", "3", "'xyz'"});
+    const qint64 key = e.addRecord(QStringLiteral("Alma"),
+                                   {QStringLiteral("FNEV"), QStringLiteral("FTIP"),
+                                    QStringLiteral("FMER"), QStringLiteral("FILE")},
+                                   {QStringLiteral("'a.txt'"), QStringLiteral("'TEXT'"),
+                                    QStringLiteral("3"), QStringLiteral("'xyz'")});
     // A file of the stored name in the working folder is never read.
-    QFile local(e.app.folder.path() + "/a.txt");
+    QFile local(e.app.folder.path() + QStringLiteral("/a.txt"));
     QVERIFY(local.open(QIODevice::WriteOnly));
     local.write("helyi tartalom");
     local.close();
@@ -220,9 +230,9 @@ void ModifyFormTest::unchangedStoreKeepsTitleAndFile() {
                                                       "felhasználó módosította ! Felülírjuk ?")),
                            resultBox(kModified)}));
     QVERIFY(!visibleAfterStore);
-    QCOMPARE(column(e, key, "CIM"), QStringLiteral("Alma (máshol)"));
-    QCOMPARE(column(e, key, "KSZO"), QStringLiteral("új kulcs"));
-    QCOMPARE(column(e, key, "CONCAT_WS('|', FNEV, FTIP, FMER, FILE)"),
+    QCOMPARE(column(e, key, QStringLiteral("CIM")), QStringLiteral("Alma (máshol)"));
+    QCOMPARE(column(e, key, QStringLiteral("KSZO")), QStringLiteral("új kulcs"));
+    QCOMPARE(column(e, key, QStringLiteral("CONCAT_WS('|', FNEV, FTIP, FMER, FILE)")),
              QStringLiteral("a.txt|TEXT|3|xyz"));
     QCOMPARE(e.recordCount(), 1);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
@@ -244,8 +254,10 @@ void ModifyFormTest::titleTest() {
     QFETCH(bool, accepted);
     EditingApp e;
     const qint64 opened = e.addRecord(QStringLiteral("Alma"));
-    const qint64 upper = e.addRecord(QStringLiteral("ALMA"), {"KSZO"}, {"'nagy'"});
-    const qint64 pear = e.addRecord(QStringLiteral("Körtefa"), {"KSZO"}, {"'körte'"});
+    const qint64 upper =
+        e.addRecord(QStringLiteral("ALMA"), {QStringLiteral("KSZO")}, {QStringLiteral("'nagy'")});
+    const qint64 pear = e.addRecord(QStringLiteral("Körtefa"), {QStringLiteral("KSZO")},
+                                    {QStringLiteral("'körte'")});
     e.openForModification(QStringLiteral("Alma"));
     QCOMPARE(e.form3->openedKey(), opened);
     e.form3->Edit1->setText(typed);
@@ -254,26 +266,29 @@ void ModifyFormTest::titleTest() {
 
     if (accepted) {
         QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kModified)});
-        QCOMPARE(column(e, opened, "HEX(CIM)"),
+        QCOMPARE(column(e, opened, QStringLiteral("HEX(CIM)")),
                  QString::fromLatin1(latin2::encode(typed).toHex().toUpper()));
-        QCOMPARE(column(e, opened, "KSZO"), QStringLiteral("módosított"));
+        QCOMPARE(column(e, opened, QStringLiteral("KSZO")), QStringLiteral("módosított"));
     } else {
         QCOMPARE(e.prompter().shown, QList<Shown>{warningBox(kDuplicate)});
-        QCOMPARE(column(e, opened, "CIM"), QStringLiteral("Alma"));
-        QCOMPARE(column(e, opened, "KSZO IS NULL"), QStringLiteral("1"));
+        QCOMPARE(column(e, opened, QStringLiteral("CIM")), QStringLiteral("Alma"));
+        QCOMPARE(column(e, opened, QStringLiteral("KSZO IS NULL")), QStringLiteral("1"));
         QCOMPARE(e.form3->Edit1->text(), typed);
         // The test leaves the record table on the opened record.
         QCOMPARE(e.data().FDTable1.currentKey(), opened);
     }
-    QCOMPARE(column(e, upper, "CONCAT(CIM, '|', KSZO)"), QStringLiteral("ALMA|nagy"));
-    QCOMPARE(column(e, pear, "CONCAT(CIM, '|', KSZO)"), QStringLiteral("Körtefa|körte"));
+    QCOMPARE(column(e, upper, QStringLiteral("CONCAT(CIM, '|', KSZO)")),
+             QStringLiteral("ALMA|nagy"));
+    QCOMPARE(column(e, pear, QStringLiteral("CONCAT(CIM, '|', KSZO)")),
+             QStringLiteral("Körtefa|körte"));
     QCOMPARE(e.recordCount(), 3);
 }
 
 void ModifyFormTest::refusedThenCorrected() {
     EditingApp e;
     const qint64 opened = e.addRecord(QStringLiteral("Alma"));
-    const qint64 pear = e.addRecord(QStringLiteral("Körtefa"), {"KSZO"}, {"'körte'"});
+    const qint64 pear = e.addRecord(QStringLiteral("Körtefa"), {QStringLiteral("KSZO")},
+                                    {QStringLiteral("'körte'")});
     e.openForModification(QStringLiteral("Alma"));
     e.form3->Edit4->setText(QStringLiteral("javított"));
     e.form3->Edit1->setText(QStringLiteral("Körtefa"));
@@ -281,17 +296,22 @@ void ModifyFormTest::refusedThenCorrected() {
     e.form3->Edit1->setText(QStringLiteral("Körte"));
     e.form3->BitBtn2Click();
     QCOMPARE(e.prompter().shown, (QList<Shown>{warningBox(kDuplicate), resultBox(kModified)}));
-    QCOMPARE(column(e, opened, "CONCAT(CIM, '|', KSZO)"), QStringLiteral("Körte|javított"));
-    QCOMPARE(column(e, pear, "CONCAT(CIM, '|', KSZO)"), QStringLiteral("Körtefa|körte"));
+    QCOMPARE(column(e, opened, QStringLiteral("CONCAT(CIM, '|', KSZO)")),
+             QStringLiteral("Körte|javított"));
+    QCOMPARE(column(e, pear, QStringLiteral("CONCAT(CIM, '|', KSZO)")),
+             QStringLiteral("Körtefa|körte"));
 }
 
 void ModifyFormTest::discardRestoresValuesAndPhoto() {
     EditingApp e;
     const QByteArray bmp = bmpOf(picture());
     const qint64 key =
-        e.addRecord(QStringLiteral("Fényképes"), {"KSZO", "LEIRAS", "FOTO", "FNEV", "FILE"},
-                    {"'eredeti'", "'sor1\\r\\nsor2'", hexLiteral(bmp), "'kép.bmp'", "'tárolt'"});
-    QFile other(e.app.folder.path() + "/másik.txt");
+        e.addRecord(QStringLiteral("Fényképes"),
+                    {QStringLiteral("KSZO"), QStringLiteral("LEIRAS"), QStringLiteral("FOTO"),
+                     QStringLiteral("FNEV"), QStringLiteral("FILE")},
+                    {QStringLiteral("'eredeti'"), QStringLiteral("'sor1\\r\\nsor2'"),
+                     hexLiteral(bmp), QStringLiteral("'kép.bmp'"), QStringLiteral("'tárolt'")});
+    QFile other(e.app.folder.path() + QStringLiteral("/másik.txt"));
     QVERIFY(other.open(QIODevice::WriteOnly));
     other.write("nem kell");
     other.close();
@@ -314,22 +334,27 @@ void ModifyFormTest::discardRestoresValuesAndPhoto() {
     QVERIFY(!f->photo->isEmpty());
     QCOMPARE(f->photo->picture().pixelColor(5, 5), QColor(10, 120, 200));
     QCOMPARE(f->openingTitle(), QStringLiteral("Fényképes"));
-    QCOMPARE(e.prompter().shown, (QList<Shown>{{"openFile", "Tárolandó fájlok:", ""}}));
+    QCOMPARE(e.prompter().shown,
+             (QList<Shown>{{QStringLiteral("openFile"), QStringLiteral("Tárolandó fájlok:"),
+                            QStringLiteral("")}}));
 
     // Storing now writes the stored values back; the discarded file choice is gone.
     f->BitBtn2Click();
     QCOMPARE(e.prompter().shown.last(), resultBox(kModified));
-    QCOMPARE(column(e, key, "CONCAT_WS('|', CIM, KSZO, FNEV, FILE)"),
+    QCOMPARE(column(e, key, QStringLiteral("CONCAT_WS('|', CIM, KSZO, FNEV, FILE)")),
              QStringLiteral("Fényképes|eredeti|kép.bmp|tárolt"));
-    QCOMPARE(column(e, key, "LEIRAS"), QStringLiteral("sor1\r\nsor2"));
-    QCOMPARE(column(e, key, "LEFT(FOTO, 2)"), QStringLiteral("BM"));
+    QCOMPARE(column(e, key, QStringLiteral("LEIRAS")), QStringLiteral("sor1\r\nsor2"));
+    QCOMPARE(column(e, key, QStringLiteral("LEFT(FOTO, 2)")), QStringLiteral("BM"));
 }
 
 void ModifyFormTest::newFileReplacesAllFourColumns() {
     EditingApp e;
-    const qint64 key = e.addRecord(QStringLiteral("Fájlos"), {"FNEV", "FTIP", "FMER", "FILE"},
-                                   {"'régi.doc'", "'MS Word'", "4", "'régi'"});
-    QFile fresh(e.app.folder.path() + "/új.PDF");
+    const qint64 key = e.addRecord(QStringLiteral("Fájlos"),
+                                   {QStringLiteral("FNEV"), QStringLiteral("FTIP"),
+                                    QStringLiteral("FMER"), QStringLiteral("FILE")},
+                                   {QStringLiteral("'régi.doc'"), QStringLiteral("'MS Word'"),
+                                    QStringLiteral("4"), QStringLiteral("'régi'")});
+    QFile fresh(e.app.folder.path() + QStringLiteral("/új.PDF"));
     QVERIFY(fresh.open(QIODevice::WriteOnly));
     fresh.write("pdfadat");
     fresh.close();
@@ -339,14 +364,15 @@ void ModifyFormTest::newFileReplacesAllFourColumns() {
     e.form3->SpeedButton1->click();
     e.form3->BitBtn2Click();
     QCOMPARE(e.prompter().shown.last(), resultBox(kModified));
-    QCOMPARE(column(e, key, "CONCAT_WS('|', FNEV, FTIP, FMER, FILE)"),
+    QCOMPARE(column(e, key, QStringLiteral("CONCAT_WS('|', FNEV, FTIP, FMER, FILE)")),
              QStringLiteral("új.PDF|Adobe Acrobat|7|pdfadat"));
 }
 
 void ModifyFormTest::formOpenedWithoutItsRecordNeverWrites() {
     EditingApp e;
     const qint64 gone = e.addRecord(QStringLiteral("Eltűnő"));
-    const qint64 other = e.addRecord(QStringLiteral("Másik"), {"KSZO"}, {"'marad'"});
+    const qint64 other =
+        e.addRecord(QStringLiteral("Másik"), {QStringLiteral("KSZO")}, {QStringLiteral("'marad'")});
     // The grid still shows the record another workstation has just deleted; the record table
     // stands on another record.
     e.selectInGrid(QStringLiteral("Eltűnő"));
@@ -361,22 +387,26 @@ void ModifyFormTest::formOpenedWithoutItsRecordNeverWrites() {
     e.form3->Edit4->setText(QStringLiteral("felülírná"));
     e.form3->BitBtn2Click();
     QCOMPARE(e.prompter().shown, (QList<Shown>{warningBox(kNotFound), warningBox(kNotFound)}));
-    QCOMPARE(column(e, other, "CONCAT(CIM, '|', KSZO)"), QStringLiteral("Másik|marad"));
+    QCOMPARE(column(e, other, QStringLiteral("CONCAT(CIM, '|', KSZO)")),
+             QStringLiteral("Másik|marad"));
     QCOMPARE(e.recordCount(), 1);
 }
 
 void ModifyFormTest::writesOntoOpenedRecordWhereverTheTableStands() {
     EditingApp e;
     const qint64 opened = e.addRecord(QStringLiteral("Nyitott"));
-    const qint64 other = e.addRecord(QStringLiteral("Másik"), {"KSZO"}, {"'marad'"});
+    const qint64 other =
+        e.addRecord(QStringLiteral("Másik"), {QStringLiteral("KSZO")}, {QStringLiteral("'marad'")});
     e.openForModification(QStringLiteral("Nyitott"));
     // Something else moves the record table before "Tárol".
     QVERIFY(e.data().FDTable1.locate(QStringLiteral("CIM"), QStringLiteral("Másik"), false));
     e.form3->Edit4->setText(QStringLiteral("ide"));
     e.form3->BitBtn2Click();
     QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kModified)});
-    QCOMPARE(column(e, opened, "CONCAT(CIM, '|', KSZO)"), QStringLiteral("Nyitott|ide"));
-    QCOMPARE(column(e, other, "CONCAT(CIM, '|', KSZO)"), QStringLiteral("Másik|marad"));
+    QCOMPARE(column(e, opened, QStringLiteral("CONCAT(CIM, '|', KSZO)")),
+             QStringLiteral("Nyitott|ide"));
+    QCOMPARE(column(e, other, QStringLiteral("CONCAT(CIM, '|', KSZO)")),
+             QStringLiteral("Másik|marad"));
 }
 
 void ModifyFormTest::failedEditOrWriteLeavesNothingPending_data() {
@@ -394,22 +424,24 @@ void ModifyFormTest::failedEditOrWriteLeavesNothingPending() {
     QFETCH(bool, locked);
     QFETCH(QString, question);
     EditingApp e;
-    const qint64 key = e.addRecord(QStringLiteral("Zárolt"), {"KSZO"}, {"'eredeti'"});
+    const qint64 key = e.addRecord(QStringLiteral("Zárolt"), {QStringLiteral("KSZO")},
+                                   {QStringLiteral("'eredeti'")});
     e.openForModification(QStringLiteral("Zárolt"));
     e.form3->Edit4->setText(QStringLiteral("félkész"));
     if (locked) {
-        e.db.exec("START TRANSACTION");
+        e.db.exec(QStringLiteral("START TRANSACTION"));
         e.db.exec(QStringLiteral("SELECT * FROM tbl_Data WHERE AZ = %1 FOR UPDATE").arg(key));
     } else {
         // A rule of the server's own that the form cannot know of.
-        e.db.exec("ALTER TABLE tbl_Data ADD CONSTRAINT kx_refused CHECK (HIV <> 'tiltott')");
+        e.db.exec(QStringLiteral(
+            "ALTER TABLE tbl_Data ADD CONSTRAINT kx_refused CHECK (HIV <> 'tiltott')"));
         e.form3->Edit5->setText(QStringLiteral("tiltott"));
     }
     e.form3->ComboBox2->setEditText(QStringLiteral("új kategória")); // never added on failure
     e.prompter().answerQuestions({false});
     e.form3->BitBtn2Click();
     if (locked)
-        e.db.exec("ROLLBACK");
+        e.db.exec(QStringLiteral("ROLLBACK"));
 
     QCOMPARE(e.prompter().shown.size(), 2);
     QVERIFY2(isHookBox(e.prompter().shown[0]), qPrintable(e.prompter().shown[0].text));
@@ -419,13 +451,14 @@ void ModifyFormTest::failedEditOrWriteLeavesNothingPending() {
     QCOMPARE(e.form3->Edit4->text(), QStringLiteral("félkész"));
     // Nothing of the failed store is written later by another operation.
     e.data().FDTable1.post();
-    QCOMPARE(column(e, key, "KSZO"), QStringLiteral("eredeti"));
-    QCOMPARE(e.value("SELECT COUNT(*) FROM tbl_Kat"), QStringLiteral("0"));
+    QCOMPARE(column(e, key, QStringLiteral("KSZO")), QStringLiteral("eredeti"));
+    QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Kat")), QStringLiteral("0"));
 }
 
 void ModifyFormTest::textLatin2CannotHoldKeepsTyping() {
     EditingApp e;
-    const qint64 key = e.addRecord(QStringLiteral("Árazott"), {"KSZO"}, {"'eredeti'"});
+    const qint64 key = e.addRecord(QStringLiteral("Árazott"), {QStringLiteral("KSZO")},
+                                   {QStringLiteral("'eredeti'")});
     e.openForModification(QStringLiteral("Árazott"));
     e.form3->Edit4->setText(QStringLiteral("10 €"));
     e.form3->BitBtn2Click();
@@ -433,14 +466,14 @@ void ModifyFormTest::textLatin2CannotHoldKeepsTyping() {
         e.prompter().shown,
         QList<Shown>{warningBox(TextEncodingError(QStringLiteral("€"), QString()).userMessage())});
     QCOMPARE(e.form3->Edit4->text(), QStringLiteral("10 €"));
-    QCOMPARE(column(e, key, "KSZO"), QStringLiteral("eredeti"));
+    QCOMPARE(column(e, key, QStringLiteral("KSZO")), QStringLiteral("eredeti"));
     QCOMPARE(e.data().FDTable1.state(), TableState::Browse);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
     // Corrected, the same opening stores.
     e.form3->Edit4->setText(QStringLiteral("10 Ft"));
     e.form3->BitBtn2Click();
     QCOMPARE(e.prompter().shown.last(), resultBox(kModified));
-    QCOMPARE(column(e, key, "KSZO"), QStringLiteral("10 Ft"));
+    QCOMPARE(column(e, key, QStringLiteral("KSZO")), QStringLiteral("10 Ft"));
 }
 
 void ModifyFormTest::unchangedPhotoKeepsItsBytes_data() {
@@ -459,7 +492,8 @@ void ModifyFormTest::unchangedPhotoKeepsItsBytes() {
     QFETCH(QByteArray, stored);
     QFETCH(QString, change);
     EditingApp e;
-    const qint64 key = e.addRecord(QStringLiteral("Fotós"), {"FOTO"}, {hexLiteral(stored)});
+    const qint64 key =
+        e.addRecord(QStringLiteral("Fotós"), {QStringLiteral("FOTO")}, {hexLiteral(stored)});
     e.openForModification(QStringLiteral("Fotós"));
     TForm3* f = e.form3;
     // Each picture is one the box can show.
@@ -476,11 +510,12 @@ void ModifyFormTest::unchangedPhotoKeepsItsBytes() {
     }
     f->BitBtn2Click();
     QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kModified)});
-    QCOMPARE(column(e, key, "KSZO"), QStringLiteral("fotó marad"));
+    QCOMPARE(column(e, key, QStringLiteral("KSZO")), QStringLiteral("fotó marad"));
 
-    const QByteArray now = QByteArray::fromHex(column(e, key, "HEX(FOTO)").toLatin1());
+    const QByteArray now =
+        QByteArray::fromHex(column(e, key, QStringLiteral("HEX(FOTO)")).toLatin1());
     if (change == QLatin1String("remove")) {
-        QCOMPARE(column(e, key, "OCTET_LENGTH(FOTO)"), QStringLiteral("0"));
+        QCOMPARE(column(e, key, QStringLiteral("OCTET_LENGTH(FOTO)")), QStringLiteral("0"));
     } else if (change == QLatin1String("place")) {
         QCOMPARE(now, bmpOf(picture()));
     } else {
@@ -492,8 +527,9 @@ void ModifyFormTest::photoThatCannotBeShownStillOpens() {
     EditingApp e;
     // Begins like a BMP file, but its headers are cut short.
     const QByteArray stored = QByteArray("BM\x10\x00\x00\x00", 6) + "nem kép, csak bájtok";
-    const qint64 key = e.addRecord(QStringLiteral("Sérült fotó"), {"KSZO", "FOTO"},
-                                   {"'régi'", hexLiteral(stored)});
+    const qint64 key =
+        e.addRecord(QStringLiteral("Sérült fotó"), {QStringLiteral("KSZO"), QStringLiteral("FOTO")},
+                    {QStringLiteral("'régi'"), hexLiteral(stored)});
     const Shown told = warningBox(QStringLiteral("A tárolt fotó nem jeleníthető meg !"));
 
     e.openForModification(QStringLiteral("Sérült fotó"));
@@ -511,8 +547,9 @@ void ModifyFormTest::photoThatCannotBeShownStillOpens() {
     f->Edit4->setText(QStringLiteral("új"));
     f->BitBtn2Click();
     QCOMPARE(e.prompter().shown, (QList<Shown>{told, resultBox(kModified)}));
-    QCOMPARE(column(e, key, "KSZO"), QStringLiteral("új"));
-    QCOMPARE(column(e, key, "HEX(FOTO)"), QString::fromLatin1(stored.toHex().toUpper()));
+    QCOMPARE(column(e, key, QStringLiteral("KSZO")), QStringLiteral("új"));
+    QCOMPARE(column(e, key, QStringLiteral("HEX(FOTO)")),
+             QString::fromLatin1(stored.toHex().toUpper()));
 
     // The next opening tells it again.
     e.openForModification(QStringLiteral("Sérült fotó"));
@@ -529,10 +566,13 @@ void ModifyFormTest::discardReadsTheOpenedRecordByKey() {
     QFETCH(bool, deleted);
     EditingApp e;
     const qint64 opened =
-        e.addRecord(QStringLiteral("Alma"), {"TIP", "KSZO"}, {"'Gyümölcs'", "'keresett alma'"});
-    const qint64 other = e.addRecord(QStringLiteral("Barack"), {"TIP", "KSZO"},
-                                     {"'Csonthéjas'", "'keresett barack'"});
-    e.addRecord(QStringLiteral("Cseresznye"), {"KSZO"}, {"'nem illik'"});
+        e.addRecord(QStringLiteral("Alma"), {QStringLiteral("TIP"), QStringLiteral("KSZO")},
+                    {QStringLiteral("'Gyümölcs'"), QStringLiteral("'keresett alma'")});
+    const qint64 other =
+        e.addRecord(QStringLiteral("Barack"), {QStringLiteral("TIP"), QStringLiteral("KSZO")},
+                    {QStringLiteral("'Csonthéjas'"), QStringLiteral("'keresett barack'")});
+    e.addRecord(QStringLiteral("Cseresznye"), {QStringLiteral("KSZO")},
+                {QStringLiteral("'nem illik'")});
     // The grid shows an active search.
     e.prompter().answerInputs({QStringLiteral("keresett")});
     e.app.form1->Keress3Click();
@@ -565,10 +605,10 @@ void ModifyFormTest::discardReadsTheOpenedRecordByKey() {
         QCOMPARE(f->Edit4->text(), QStringLiteral("máshol"));
         f->BitBtn2Click();
         QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kModified)});
-        QCOMPARE(column(e, opened, "CONCAT_WS('|', CIM, TIP, KSZO)"),
+        QCOMPARE(column(e, opened, QStringLiteral("CONCAT_WS('|', CIM, TIP, KSZO)")),
                  QStringLiteral("Alma|Gyümölcs|máshol"));
     }
-    QCOMPARE(column(e, other, "CONCAT_WS('|', CIM, TIP, KSZO)"),
+    QCOMPARE(column(e, other, QStringLiteral("CONCAT_WS('|', CIM, TIP, KSZO)")),
              QStringLiteral("Barack|Csonthéjas|keresett barack"));
 }
 

@@ -137,7 +137,9 @@ void TstPhoto::menuItems() {
                       ? QStringLiteral("%1 -").arg(a->objectName())
                       : QStringLiteral("%1 %2 | %3 | %4")
                             .arg(a->objectName(), a->text(), a->statusTip())
-                            .arg(a->isCheckable() ? (a->isChecked() ? "x" : "o") : "-"));
+                            .arg(a->isCheckable()
+                                     ? (a->isChecked() ? QStringLiteral("x") : QStringLiteral("o"))
+                                     : QStringLiteral("-")));
     QCOMPARE(items,
              QStringList({
                  QStringLiteral("Betlt1 Betölt | Fotó adatok felvétele ! | -"),

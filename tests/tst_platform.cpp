@@ -36,7 +36,7 @@ namespace {
 void whenModal(const ModalAction& action) {
     auto* timer = new QTimer;
     auto* tries = new int(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, action] {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, tries, action] {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal && modal->isVisible()) {
             timer->stop();
@@ -221,7 +221,7 @@ void TestPlatform::appLifetime_endsLoopAfterHandler() {
     // A guard in case the request never ends the loop.
     QTimer guard;
     guard.setSingleShot(true);
-    connect(&guard, &QTimer::timeout, [&] {
+    connect(&guard, &QTimer::timeout, &guard, [&] {
         laterEventRan = true;
         QCoreApplication::exit(1);
     });

@@ -85,18 +85,26 @@ void PrintingTest::pagesAndCopies_data() {
     QTest::addColumn<QStringList>("pages"); // the page numbers printed, in order
 
     QTest::newRow("list, every page")
-        << true << 0 << 0 << 1 << true << QStringList{"1", "2", "3", "4", "5"};
-    QTest::newRow("list, one page") << true << 4 << 4 << 1 << true << QStringList{"4"};
+        << true << 0 << 0 << 1 << true
+        << QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                       QStringLiteral("4"), QStringLiteral("5")};
+    QTest::newRow("list, one page")
+        << true << 4 << 4 << 1 << true << QStringList{QStringLiteral("4")};
     QTest::newRow("list, range past the last page")
-        << true << 4 << 9 << 1 << true << QStringList{"4", "5"};
+        << true << 4 << 9 << 1 << true << QStringList{QStringLiteral("4"), QStringLiteral("5")};
     QTest::newRow("list, range with no page") << true << 7 << 9 << 1 << true << QStringList{};
-    QTest::newRow("list, collated copies")
-        << true << 2 << 3 << 2 << true << QStringList{"2", "3", "2", "3"};
+    QTest::newRow("list, collated copies") << true << 2 << 3 << 2 << true
+                                           << QStringList{QStringLiteral("2"), QStringLiteral("3"),
+                                                          QStringLiteral("2"), QStringLiteral("3")};
     QTest::newRow("list, uncollated copies")
-        << true << 2 << 3 << 2 << false << QStringList{"2", "2", "3", "3"};
+        << true << 2 << 3 << 2 << false
+        << QStringList{QStringLiteral("2"), QStringLiteral("2"), QStringLiteral("3"),
+                       QStringLiteral("3")};
     QTest::newRow("single record, copies")
-        << false << 0 << 0 << 3 << true << QStringList{"1", "1", "1"};
-    QTest::newRow("single record, its page") << false << 1 << 1 << 1 << true << QStringList{"1"};
+        << false << 0 << 0 << 3 << true
+        << QStringList{QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1")};
+    QTest::newRow("single record, its page")
+        << false << 1 << 1 << 1 << true << QStringList{QStringLiteral("1")};
 }
 
 // From the browser on the first record, the printout's preview prints what the print dialog
@@ -120,7 +128,7 @@ void PrintingTest::pagesAndCopies() {
     bool printed = false;
     QTimer watcher; // acts inside the preview once it is open
     watcher.setInterval(10);
-    QObject::connect(&watcher, &QTimer::timeout, [&] {
+    QObject::connect(&watcher, &QTimer::timeout, &watcher, [&] {
         auto* preview = qobject_cast<ReportPreview*>(QApplication::activeModalWidget());
         if (!preview)
             return;

@@ -37,25 +37,28 @@ QStringList rowsOf(TestDatabase& admin, const QString& sql) {
 }
 
 bool databaseExists(TestDatabase& admin, const QString& name) {
-    return !rowsOf(admin, "select schema_name from information_schema.schemata where "
-                          "schema_name = binary " +
-                              sqlLiteral(name))
+    return !rowsOf(admin,
+                   QStringLiteral("select schema_name from information_schema.schemata where "
+                                  "schema_name = binary ") +
+                       sqlLiteral(name))
                 .isEmpty();
 }
 
 QStringList tablesOf(TestDatabase& admin, const QString& name) {
-    return rowsOf(admin, "select table_name from information_schema.tables where table_schema "
-                         "= '" +
-                             name + "' order by table_name");
+    return rowsOf(
+        admin, QStringLiteral("select table_name from information_schema.tables where table_schema "
+                              "= '") +
+                   name + QStringLiteral("' order by table_name"));
 }
 
 // A database name that no database has yet; dropped again at the end.
 struct FreshName {
-    explicit FreshName(TestDatabase& admin, const QString& name) : admin(admin), name(name) {}
+    explicit FreshName(TestDatabase& server, const QString& freshName)
+        : admin(server), name(freshName) {}
     ~FreshName() {
         QString quoted = name;
-        quoted.replace("`", "``");
-        admin.exec("DROP DATABASE IF EXISTS `" + quoted + "`");
+        quoted.replace(QStringLiteral("`"), QStringLiteral("``"));
+        admin.exec(QStringLiteral("DROP DATABASE IF EXISTS `") + quoted + QStringLiteral("`"));
     }
     TestDatabase& admin;
     QString name;
@@ -63,13 +66,16 @@ struct FreshName {
 
 // Whether the server has a database by this name, as the server itself compares names.
 bool serverHasDatabase(TestDatabase& admin, const QString& name) {
-    return admin.scalar("select count(*) from information_schema.schemata where schema_name = " +
-                        sqlLiteral(name)) != QLatin1String("0");
+    return admin.scalar(
+               QStringLiteral(
+                   "select count(*) from information_schema.schemata where schema_name = ") +
+               sqlLiteral(name)) != QLatin1String("0");
 }
 
-const QList<Shown> kCreatedAll{questionBox(dbQuestion),       warningBox("Adatbázis létre hozva !"),
-                               questionBox(tableQuestion(2)), questionBox(tableQuestion(3)),
-                               questionBox(tableQuestion(4)), questionBox(tableQuestion(5))};
+const QList<Shown> kCreatedAll{
+    questionBox(dbQuestion),       warningBox(QStringLiteral("Adatbázis létre hozva !")),
+    questionBox(tableQuestion(2)), questionBox(tableQuestion(3)),
+    questionBox(tableQuestion(4)), questionBox(tableQuestion(5))};
 
 } // namespace
 
@@ -93,54 +99,71 @@ private slots:
 
 void ProvisioningTest::firstLoginCreatesEverythingAsDefined() {
     TestDatabase admin(false);
-    FreshName fresh(admin, admin.name() + "_new");
+    FreshName fresh(admin, admin.name() + QStringLiteral("_new"));
     TestApp app;
     ConnectionParams p = admin.params();
     p.database = fresh.name;
     app.prompter.answerQuestions({true, true, true, true, true});
     app.login(p);
     QCOMPARE(app.prompter.shown,
-             (QList<Shown>{questionBox(dbQuestion), warningBox("Adatbázis létre hozva !"),
+             (QList<Shown>{questionBox(dbQuestion),
+                           warningBox(QStringLiteral("Adatbázis létre hozva !")),
                            questionBox(tableQuestion(2)), questionBox(tableQuestion(3)),
                            questionBox(tableQuestion(4)), questionBox(tableQuestion(5))}));
     QCOMPARE(app.form125->result(), int(QDialog::Accepted));
 
     // What the server reports about the created store.
-    QCOMPARE(rowsOf(admin, "select default_character_set_name, default_collation_name from "
-                           "information_schema.schemata where schema_name = '" +
-                               fresh.name + "'"),
-             QStringList{"latin2|latin2_hungarian_ci"});
+    QCOMPARE(rowsOf(admin,
+                    QStringLiteral("select default_character_set_name, default_collation_name from "
+                                   "information_schema.schemata where schema_name = '") +
+                        fresh.name + QStringLiteral("'")),
+             QStringList{QStringLiteral("latin2|latin2_hungarian_ci")});
+    QCOMPARE(rowsOf(admin, QStringLiteral("select table_name, engine, table_collation from "
+                                          "information_schema.tables where table_schema = '") +
+                               fresh.name + QStringLiteral("' order by table_name")),
+             (QStringList{QStringLiteral("tbl_Data|InnoDB|latin2_hungarian_ci"),
+                          QStringLiteral("tbl_Kat|InnoDB|latin2_hungarian_ci"),
+                          QStringLiteral("tbl_Tip|InnoDB|latin2_hungarian_ci"),
+                          QStringLiteral("tbl_Tmp|InnoDB|latin2_hungarian_ci")}));
     QCOMPARE(
-        rowsOf(admin, "select table_name, engine, table_collation from "
-                      "information_schema.tables where table_schema = '" +
-                          fresh.name + "' order by table_name"),
-        (QStringList{"tbl_Data|InnoDB|latin2_hungarian_ci", "tbl_Kat|InnoDB|latin2_hungarian_ci",
-                     "tbl_Tip|InnoDB|latin2_hungarian_ci", "tbl_Tmp|InnoDB|latin2_hungarian_ci"}));
-    QCOMPARE(rowsOf(admin, "select table_name, column_name, column_type, is_nullable, "
-                           "column_key, extra from information_schema.columns where "
-                           "table_schema = '" +
-                               fresh.name + "' order by table_name, ordinal_position"),
-             (QStringList{
-                 "tbl_Data|CIM|varchar(350)|YES||",   "tbl_Data|TIP|varchar(150)|YES||",
-                 "tbl_Data|KAT|varchar(150)|YES||",   "tbl_Data|KSZO|varchar(750)|YES||",
-                 "tbl_Data|HIV|varchar(350)|YES||",   "tbl_Data|DATUM|varchar(25)|YES||",
-                 "tbl_Data|FELVEV|varchar(55)|YES||", "tbl_Data|LEIRAS|text|YES||",
-                 "tbl_Data|FOTO|longblob|YES||",      "tbl_Data|AZ|int(11)|NO|PRI|auto_increment",
-                 "tbl_Data|FNEV|varchar(500)|YES||",  "tbl_Data|FTIP|varchar(25)|YES||",
-                 "tbl_Data|FMER|decimal(10,0)|YES||", "tbl_Data|FILE|longblob|YES||",
-                 "tbl_Kat|KAT|varchar(150)|YES|MUL|", "tbl_Kat|AZ|int(11)|NO|PRI|auto_increment",
-                 "tbl_Tip|TIP|varchar(150)|YES|MUL|", "tbl_Tip|AZ|int(11)|NO|PRI|auto_increment",
-                 "tbl_Tmp|SZOV|varchar(200)|YES||",   "tbl_Tmp|AZ|int(11)|NO|PRI|auto_increment",
-                 "tbl_Tmp|NUM|varchar(100)|YES||",    "tbl_Tmp|SZUR|int(11)|YES||"}));
-    QCOMPARE(rowsOf(admin, "select table_name, index_name, non_unique, column_name from "
-                           "information_schema.statistics where table_schema = '" +
-                               fresh.name + "' order by table_name, index_name"),
-             (QStringList{"tbl_Data|PRIMARY|0|AZ", "tbl_Kat|KAT|1|KAT", "tbl_Kat|PRIMARY|0|AZ",
-                          "tbl_Tip|PRIMARY|0|AZ", "tbl_Tip|TIP|1|TIP", "tbl_Tmp|PRIMARY|0|AZ"}));
-    QCOMPARE(rowsOf(admin, "select count(*) from information_schema.referential_constraints "
-                           "where constraint_schema = '" +
-                               fresh.name + "'"),
-             QStringList{"0"});
+        rowsOf(admin, QStringLiteral("select table_name, column_name, column_type, is_nullable, "
+                                     "column_key, extra from information_schema.columns where "
+                                     "table_schema = '") +
+                          fresh.name + QStringLiteral("' order by table_name, ordinal_position")),
+        (QStringList{QStringLiteral("tbl_Data|CIM|varchar(350)|YES||"),
+                     QStringLiteral("tbl_Data|TIP|varchar(150)|YES||"),
+                     QStringLiteral("tbl_Data|KAT|varchar(150)|YES||"),
+                     QStringLiteral("tbl_Data|KSZO|varchar(750)|YES||"),
+                     QStringLiteral("tbl_Data|HIV|varchar(350)|YES||"),
+                     QStringLiteral("tbl_Data|DATUM|varchar(25)|YES||"),
+                     QStringLiteral("tbl_Data|FELVEV|varchar(55)|YES||"),
+                     QStringLiteral("tbl_Data|LEIRAS|text|YES||"),
+                     QStringLiteral("tbl_Data|FOTO|longblob|YES||"),
+                     QStringLiteral("tbl_Data|AZ|int(11)|NO|PRI|auto_increment"),
+                     QStringLiteral("tbl_Data|FNEV|varchar(500)|YES||"),
+                     QStringLiteral("tbl_Data|FTIP|varchar(25)|YES||"),
+                     QStringLiteral("tbl_Data|FMER|decimal(10,0)|YES||"),
+                     QStringLiteral("tbl_Data|FILE|longblob|YES||"),
+                     QStringLiteral("tbl_Kat|KAT|varchar(150)|YES|MUL|"),
+                     QStringLiteral("tbl_Kat|AZ|int(11)|NO|PRI|auto_increment"),
+                     QStringLiteral("tbl_Tip|TIP|varchar(150)|YES|MUL|"),
+                     QStringLiteral("tbl_Tip|AZ|int(11)|NO|PRI|auto_increment"),
+                     QStringLiteral("tbl_Tmp|SZOV|varchar(200)|YES||"),
+                     QStringLiteral("tbl_Tmp|AZ|int(11)|NO|PRI|auto_increment"),
+                     QStringLiteral("tbl_Tmp|NUM|varchar(100)|YES||"),
+                     QStringLiteral("tbl_Tmp|SZUR|int(11)|YES||")}));
+    QCOMPARE(
+        rowsOf(admin, QStringLiteral("select table_name, index_name, non_unique, column_name from "
+                                     "information_schema.statistics where table_schema = '") +
+                          fresh.name + QStringLiteral("' order by table_name, index_name")),
+        (QStringList{QStringLiteral("tbl_Data|PRIMARY|0|AZ"), QStringLiteral("tbl_Kat|KAT|1|KAT"),
+                     QStringLiteral("tbl_Kat|PRIMARY|0|AZ"), QStringLiteral("tbl_Tip|PRIMARY|0|AZ"),
+                     QStringLiteral("tbl_Tip|TIP|1|TIP"), QStringLiteral("tbl_Tmp|PRIMARY|0|AZ")}));
+    QCOMPARE(rowsOf(admin, QStringLiteral(
+                               "select count(*) from information_schema.referential_constraints "
+                               "where constraint_schema = '") +
+                               fresh.name + QStringLiteral("'")),
+             QStringList{QStringLiteral("0")});
 
     // A second login asks nothing.
     app.prompter.clear();
@@ -155,7 +178,7 @@ void ProvisioningTest::refusedTableStopsAndIsAskedAgain() {
     app.login(db.params());
     QCOMPARE(app.prompter.shown,
              (QList<Shown>{questionBox(tableQuestion(2)), questionBox(tableQuestion(3))}));
-    QCOMPARE(tablesOf(db, db.name()), QStringList{"tbl_Kat"});
+    QCOMPARE(tablesOf(db, db.name()), QStringList{QStringLiteral("tbl_Kat")});
     QCOMPARE(app.form125->result(), 0); // the dialog stays open
 
     app.prompter.clear();
@@ -164,13 +187,15 @@ void ProvisioningTest::refusedTableStopsAndIsAskedAgain() {
     QCOMPARE(app.prompter.shown,
              (QList<Shown>{questionBox(tableQuestion(3)), questionBox(tableQuestion(4)),
                            questionBox(tableQuestion(5))}));
-    QCOMPARE(tablesOf(db, db.name()), (QStringList{"tbl_Data", "tbl_Kat", "tbl_Tip", "tbl_Tmp"}));
+    QCOMPARE(tablesOf(db, db.name()),
+             (QStringList{QStringLiteral("tbl_Data"), QStringLiteral("tbl_Kat"),
+                          QStringLiteral("tbl_Tip"), QStringLiteral("tbl_Tmp")}));
     QCOMPARE(app.form125->result(), int(QDialog::Accepted));
 }
 
 void ProvisioningTest::noToDatabaseLeavesNothing() {
     TestDatabase admin(false);
-    FreshName fresh(admin, admin.name() + "_no");
+    FreshName fresh(admin, admin.name() + QStringLiteral("_no"));
     TestApp app;
     ConnectionParams p = admin.params();
     p.database = fresh.name;
@@ -197,7 +222,8 @@ void ProvisioningTest::unusableNamesAreNeverCreated_data() {
     QTest::newRow("double quote") << "d\"x" << QString();
     QTest::newRow("dot naming another database") << "a.b" << QString();
     QTest::newRow("tab") << "t\tx" << QString();
-    QTest::newRow("control character") << QString("c") + QChar(1) + "x" << QString();
+    QTest::newRow("control character")
+        << QStringLiteral("c") + QChar(1) + QStringLiteral("x") << QString();
     QTest::newRow("sign that is not a letter") << "pont°" << QString();
     // Latin-2 has them, but the server does not take them in a name without quotes.
     QTest::newRow("sharp s") << "straße" << QString();
@@ -210,17 +236,20 @@ void ProvisioningTest::unusableNamesAreNeverCreated() {
     TestDatabase admin(false);
     // Short names keep within the field's 30 characters.
     const QString base = admin.name().right(5);
-    const QString name = base + suffix.replace('@', base + "v");
-    const QString other = sideEffect.isEmpty() ? QString() : base + sideEffect.replace('@', "v");
+    const QString name = base + suffix.replace(QLatin1Char('@'), base + QStringLiteral("v"));
+    const QString other = sideEffect.isEmpty()
+                              ? QString()
+                              : base + sideEffect.replace(QLatin1Char('@'), QStringLiteral("v"));
     FreshName fresh(admin, name);
-    FreshName guard(admin, other.isEmpty() ? base + "none" : other);
+    FreshName guard(admin, other.isEmpty() ? base + QStringLiteral("none") : other);
     TestApp app;
     ConnectionParams p = admin.params();
     p.database = name;
     app.prompter.answerQuestions({true});
     app.login(p);
     QCOMPARE(app.prompter.shown,
-             (QList<Shown>{questionBox(dbQuestion), warningBox("Adatbázis nem hozható létre !")}));
+             (QList<Shown>{questionBox(dbQuestion),
+                           warningBox(QStringLiteral("Adatbázis nem hozható létre !"))}));
     QVERIFY(!databaseExists(admin, name));
     if (!other.isEmpty())
         QVERIFY2(!databaseExists(admin, other), qPrintable(other));
@@ -230,8 +259,8 @@ void ProvisioningTest::unusableNamesAreNeverCreated() {
 void ProvisioningTest::underscoreNameIsMatchedExactly() {
     // "kx_a" beside an existing "kxXa": the probe must not take one for the other.
     TestDatabase similar(false);
-    const QString name =
-        similar.name().left(similar.name().size() - 2) + "_" + similar.name().right(1);
+    const QString name = similar.name().left(similar.name().size() - 2) + QStringLiteral("_") +
+                         similar.name().right(1);
     FreshName fresh(similar, name);
     TestApp app;
     ConnectionParams p = similar.params();
@@ -240,7 +269,7 @@ void ProvisioningTest::underscoreNameIsMatchedExactly() {
     app.login(p);
     QCOMPARE(app.prompter.shown.size(), 6);
     QCOMPARE(app.prompter.shown[0], questionBox(dbQuestion));
-    QCOMPARE(app.prompter.shown[1], warningBox("Adatbázis létre hozva !"));
+    QCOMPARE(app.prompter.shown[1], warningBox(QStringLiteral("Adatbázis létre hozva !")));
     QCOMPARE(app.form125->result(), int(QDialog::Accepted));
     QVERIFY(databaseExists(similar, name));
     QCOMPARE(tablesOf(similar, similar.name()), QStringList{}); // the similar one untouched
@@ -270,9 +299,11 @@ void ProvisioningTest::latin2LettersInNames() {
     QCOMPARE(app.prompter.shown, kCreatedAll);
     QCOMPARE(app.form125->result(), int(QDialog::Accepted));
     QVERIFY(serverHasDatabase(admin, name));
-    QCOMPARE(admin.scalar("select count(*) from information_schema.tables where table_schema = " +
-                          sqlLiteral(name)),
-             QStringLiteral("4"));
+    QCOMPARE(
+        admin.scalar(
+            QStringLiteral("select count(*) from information_schema.tables where table_schema = ") +
+            sqlLiteral(name)),
+        QStringLiteral("4"));
     app.prompter.clear();
     app.login(p);
     QCOMPARE(app.prompter.shown, QList<Shown>{});
@@ -311,24 +342,26 @@ void ProvisioningTest::nameFoundAgainAsTheServerStoresIt() {
     app.prompter.answerQuestions({true, true, true, true, true});
     app.login(p);
     QCOMPARE(app.prompter.shown, kCreatedAll);
-    QCOMPARE(admin.scalar("select schema_name from information_schema.schemata where "
-                          "schema_name like " +
-                          sqlLiteral(created.left(3) + "%" + tag)),
-             (created + tag).toLower());
+    QCOMPARE(
+        admin.scalar(QStringLiteral("select schema_name from information_schema.schemata where "
+                                    "schema_name like ") +
+                     sqlLiteral(created.left(3) + QStringLiteral("%") + tag)),
+        (created + tag).toLower());
 
     app.prompter.clear();
     p.database = typed + tag;
     app.login(p);
     QCOMPARE(app.prompter.shown, QList<Shown>{});
     QCOMPARE(app.form125->result(), int(QDialog::Accepted));
-    QCOMPARE(app.data().FDConnection1.scalar("select database()"), (created + tag).toLower());
+    QCOMPARE(app.data().FDConnection1.scalar(QStringLiteral("select database()")),
+             (created + tag).toLower());
 }
 
 // Where the server keeps names as they are (lower_case_table_names=0), "KX..." and "kx..." are
 // two databases: the one typed does not exist, and creating it is offered.
 void ProvisioningTest::otherLetterCaseIsAnotherDatabaseWhereNamesKeepCase() {
     TestDatabase existing(false); // "kxt_..."
-    if (existing.scalar("select @@lower_case_table_names") != QLatin1String("0"))
+    if (existing.scalar(QStringLiteral("select @@lower_case_table_names")) != QLatin1String("0"))
         QSKIP("the test server compares names without letter case");
     const QString upper = existing.name().toUpper();
     FreshName fresh(existing, upper);

@@ -19,8 +19,12 @@ using namespace kx;
 namespace {
 
 const QString kRecordSql = QStringLiteral("Select * from tbl_Data order by CIM");
-const QStringList kTableOrder = {"CIM",    "TIP",  "KAT", "KSZO", "HIV",  "DATUM", "FELVEV",
-                                 "LEIRAS", "FOTO", "AZ",  "FNEV", "FTIP", "FMER",  "FILE"};
+const QStringList kTableOrder = {
+    QStringLiteral("CIM"),    QStringLiteral("TIP"),    QStringLiteral("KAT"),
+    QStringLiteral("KSZO"),   QStringLiteral("HIV"),    QStringLiteral("DATUM"),
+    QStringLiteral("FELVEV"), QStringLiteral("LEIRAS"), QStringLiteral("FOTO"),
+    QStringLiteral("AZ"),     QStringLiteral("FNEV"),   QStringLiteral("FTIP"),
+    QStringLiteral("FMER"),   QStringLiteral("FILE")};
 
 // A database with the record tables and a connection whose hook writes into events.
 struct Fixture {
@@ -30,7 +34,8 @@ struct Fixture {
 
     Fixture() {
         conn.setParams(db.params());
-        conn.setErrorHook([this](const DbError& e) { events << "hook: " + e.message(); });
+        conn.setErrorHook(
+            [this](const DbError& e) { events << QStringLiteral("hook: ") + e.message(); });
         conn.open();
     }
 };
@@ -38,12 +43,13 @@ struct Fixture {
 // As the program's record query is set up.
 void makeRecordQuery(Query& q, const QString& sql = kRecordSql) {
     q.setKeyField(QStringLiteral("AZ"));
-    q.setDeferredFields({"KSZO", "LEIRAS", "FOTO", "FILE"});
+    q.setDeferredFields({QStringLiteral("KSZO"), QStringLiteral("LEIRAS"), QStringLiteral("FOTO"),
+                         QStringLiteral("FILE")});
     q.setSql(sql);
 }
 
 QString literal(const QString& v) {
-    return v == QLatin1String("NULL") ? v : "'" + v + "'";
+    return v == QLatin1String("NULL") ? v : QStringLiteral("'") + v + QStringLiteral("'");
 }
 
 // The field of every row in grid order, read through the current row, which is then put back.
@@ -148,14 +154,15 @@ void TestQuery::totalCountBeforeAnyRowIsUsed() {
     QCOMPARE(q.currentRow(), 0);
     QCOMPARE(resets.count(), 1);
     QCOMPARE(q.fieldNames(), kTableOrder); // deferred columns are still fields of the result
-    QVERIFY(q.isNumericColumn(q.columnIndex("FMER")));
-    QVERIFY(!q.isNumericColumn(q.columnIndex("CIM")));
+    QVERIFY(q.isNumericColumn(q.columnIndex(QStringLiteral("FMER"))));
+    QVERIFY(!q.isNumericColumn(q.columnIndex(QStringLiteral("CIM"))));
 
     q.setSql(QStringLiteral("Select * FROM tbl_Data WHERE CIM like '%99%' order by CIM"));
     QVERIFY(!q.isOpen());
     q.open();
-    QCOMPARE(q.recordCount(),
-             f.db.scalar("select count(*) from tbl_Data where CIM like '%99%'").toInt());
+    QCOMPARE(
+        q.recordCount(),
+        f.db.scalar(QStringLiteral("select count(*) from tbl_Data where CIM like '%99%'")).toInt());
 }
 
 void TestQuery::deferredColumnsStayOnTheServer() {
@@ -174,13 +181,13 @@ void TestQuery::deferredColumnsStayOnTheServer() {
     QCOMPARE(q.recordCount(), 20);
     // 20 rows carry 140 MB of blobs and 1.2 MB of descriptions; none of it may travel.
     QVERIFY2(sent < 100000, qPrintable(QString::number(sent)));
-    QVERIFY(q.textAt(0, q.columnIndex("LEIRAS")).isEmpty());
-    QVERIFY(q.textAt(0, q.columnIndex("FILE")).isEmpty());
-    QCOMPARE(q.textAt(0, q.columnIndex("CIM")), QStringLiteral("r0"));
+    QVERIFY(q.textAt(0, q.columnIndex(QStringLiteral("LEIRAS"))).isEmpty());
+    QVERIFY(q.textAt(0, q.columnIndex(QStringLiteral("FILE"))).isEmpty());
+    QCOMPARE(q.textAt(0, q.columnIndex(QStringLiteral("CIM"))), QStringLiteral("r0"));
     // On demand they are all there.
-    QCOMPARE(q.asString("LEIRAS"), QString(60000, QLatin1Char('x')));
-    QCOMPARE(q.blobSize("FILE"), qint64(5000000));
-    QCOMPARE(q.asBytes("FOTO"), QByteArray(2000000, 'p'));
+    QCOMPARE(q.asString(QStringLiteral("LEIRAS")), QString(60000, QLatin1Char('x')));
+    QCOMPARE(q.blobSize(QStringLiteral("FILE")), qint64(5000000));
+    QCOMPARE(q.asBytes(QStringLiteral("FOTO")), QByteArray(2000000, 'p'));
 }
 
 void TestQuery::deferredValuesFollowTheCurrentRow() {
@@ -195,38 +202,38 @@ void TestQuery::deferredValuesFollowTheCurrentRow() {
     QCOMPARE(q.recordCount(), 3);
 
     q.first();
-    QCOMPARE(q.asString("CIM"), QStringLiteral("a"));
-    QCOMPARE(q.asString("KSZO"), QStringLiteral("kulcs, szó"));
-    QCOMPARE(q.asString("LEIRAS"), QStringLiteral("Első leírás\nmásodik sor"));
-    QCOMPARE(q.asBytes("FOTO"), QByteArray("\x00\xFF\x00", 3));
-    QVERIFY(!q.isNull("FOTO"));
-    QVERIFY(q.isNull("FILE"));
-    QCOMPARE(q.asString("FNEV"), QStringLiteral("a.pdf"));
+    QCOMPARE(q.asString(QStringLiteral("CIM")), QStringLiteral("a"));
+    QCOMPARE(q.asString(QStringLiteral("KSZO")), QStringLiteral("kulcs, szó"));
+    QCOMPARE(q.asString(QStringLiteral("LEIRAS")), QStringLiteral("Első leírás\nmásodik sor"));
+    QCOMPARE(q.asBytes(QStringLiteral("FOTO")), QByteArray("\x00\xFF\x00", 3));
+    QVERIFY(!q.isNull(QStringLiteral("FOTO")));
+    QVERIFY(q.isNull(QStringLiteral("FILE")));
+    QCOMPARE(q.asString(QStringLiteral("FNEV")), QStringLiteral("a.pdf"));
 
     q.next();
-    QCOMPARE(q.asString("CIM"), QStringLiteral("b"));
-    QVERIFY(q.isNull("KSZO"));
-    QVERIFY(!q.isNull("LEIRAS")); // empty, not NULL
-    QCOMPARE(q.asString("LEIRAS"), QString());
-    QVERIFY(!q.isNull("FOTO"));
-    QCOMPARE(q.blobSize("FOTO"), qint64(0));
+    QCOMPARE(q.asString(QStringLiteral("CIM")), QStringLiteral("b"));
+    QVERIFY(q.isNull(QStringLiteral("KSZO")));
+    QVERIFY(!q.isNull(QStringLiteral("LEIRAS"))); // empty, not NULL
+    QCOMPARE(q.asString(QStringLiteral("LEIRAS")), QString());
+    QVERIFY(!q.isNull(QStringLiteral("FOTO")));
+    QCOMPARE(q.blobSize(QStringLiteral("FOTO")), qint64(0));
 
     q.next();
-    QCOMPARE(q.asString("KSZO"), QStringLiteral("ő's \\ back"));
-    QVERIFY(q.isNull("LEIRAS"));
-    QVERIFY(q.isNull("FOTO"));
-    QCOMPARE(q.asBytes("FOTO"), QByteArray());
+    QCOMPARE(q.asString(QStringLiteral("KSZO")), QStringLiteral("ő's \\ back"));
+    QVERIFY(q.isNull(QStringLiteral("LEIRAS")));
+    QVERIFY(q.isNull(QStringLiteral("FOTO")));
+    QCOMPARE(q.asBytes(QStringLiteral("FOTO")), QByteArray());
     q.next();
     QVERIFY(q.eof());
 
     // Back on the first row the values are the first row's again.
     q.setCurrentRow(0);
-    QCOMPARE(q.asString("LEIRAS"), QStringLiteral("Első leírás\nmásodik sor"));
+    QCOMPARE(q.asString(QStringLiteral("LEIRAS")), QStringLiteral("Első leírás\nmásodik sor"));
 
     // A row deleted elsewhere reads as empty instead of failing.
     f.db.exec(QStringLiteral("delete from tbl_Data where CIM = 'c'"));
     q.setCurrentRow(2);
-    QCOMPARE(q.asString("KSZO"), QString());
+    QCOMPARE(q.asString(QStringLiteral("KSZO")), QString());
     QVERIFY(f.events.isEmpty());
 }
 
@@ -249,12 +256,12 @@ void TestQuery::blobRoundTrip() {
     Query q(f.conn);
     makeRecordQuery(q);
     q.open();
-    QCOMPARE(q.isNull("FILE"), size < 0);
-    QCOMPARE(q.blobSize("FILE"), std::max<qint64>(size, 0));
+    QCOMPARE(q.isNull(QStringLiteral("FILE")), size < 0);
+    QCOMPARE(q.blobSize(QStringLiteral("FILE")), std::max<qint64>(size, 0));
 
     QTemporaryFile out;
     QVERIFY(out.open());
-    QCOMPARE(q.saveBlobTo("FILE", out), std::max<qint64>(size, 0));
+    QCOMPARE(q.saveBlobTo(QStringLiteral("FILE"), out), std::max<qint64>(size, 0));
     QVERIFY(out.flush());
     QCOMPARE(out.size(), std::max<qint64>(size, 0));
     QVERIFY(out.seek(0));
@@ -270,9 +277,9 @@ void TestQuery::otherStatementsRunAsGiven() {
     Query q(f.conn);
     makeRecordQuery(q, QStringLiteral("select CIM, FOTO from tbl_Data"));
     q.open();
-    QCOMPARE(q.fieldNames(), QStringList({"CIM", "FOTO"}));
-    QCOMPARE(q.asBytes("FOTO"), QByteArray("\x01\x02"));
-    QCOMPARE(q.blobSize("FOTO"), qint64(2));
+    QCOMPARE(q.fieldNames(), QStringList({QStringLiteral("CIM"), QStringLiteral("FOTO")}));
+    QCOMPARE(q.asBytes(QStringLiteral("FOTO")), QByteArray("\x01\x02"));
+    QCOMPARE(q.blobSize(QStringLiteral("FOTO")), qint64(2));
 
     // An information_schema probe: the table name after "from" has no key column.
     q.close();
@@ -280,7 +287,7 @@ void TestQuery::otherStatementsRunAsGiven() {
                  .arg(f.db.name()));
     q.open();
     QCOMPARE(q.recordCount(), 1);
-    QCOMPARE(q.asString("SCHEMA_NAME"), f.db.name());
+    QCOMPARE(q.asString(QStringLiteral("SCHEMA_NAME")), f.db.name());
 }
 
 void TestQuery::sortOrder_data() {
@@ -289,29 +296,58 @@ void TestQuery::sortOrder_data() {
     QTest::addColumn<QStringList>("expected"); // CIM in grid order
 
     const QList<QStringList> hungarian = {
-        {"Zebra", "NULL", "NULL"}, {"ablak", "NULL", "NULL"}, {"Ágyú", "NULL", "NULL"},
-        {"cukor", "NULL", "NULL"}, {"csiga", "NULL", "NULL"}, {"dió", "NULL", "NULL"},
-        {"öröm", "NULL", "NULL"},  {"ostor", "NULL", "NULL"}, {"őz", "NULL", "NULL"},
-        {"út", "NULL", "NULL"},    {"Ütés", "NULL", "NULL"},  {"ugrál", "NULL", "NULL"},
-        {"alma", "NULL", "NULL"},  {"NULL", "NULL", "NULL"}};
+        {QStringLiteral("Zebra"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("ablak"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("Ágyú"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("cukor"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("csiga"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("dió"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("öröm"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("ostor"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("őz"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("út"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("Ütés"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("ugrál"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("alma"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("NULL"), QStringLiteral("NULL"), QStringLiteral("NULL")}};
     // Hungarian dictionary order: cs and gy are letters of their own, ö/ő after o, ü/ű after
     // u, accents and capitals only break ties; a row without a title comes first.
     QTest::newRow("text in Hungarian order")
         << hungarian << "CIM"
-        << QStringList{"<null>", "ablak", "Ágyú", "alma",  "cukor", "csiga", "dió",
-                       "ostor",  "öröm",  "őz",   "ugrál", "út",    "Ütés",  "Zebra"};
+        << QStringList{QStringLiteral("<null>"), QStringLiteral("ablak"), QStringLiteral("Ágyú"),
+                       QStringLiteral("alma"),   QStringLiteral("cukor"), QStringLiteral("csiga"),
+                       QStringLiteral("dió"),    QStringLiteral("ostor"), QStringLiteral("öröm"),
+                       QStringLiteral("őz"),     QStringLiteral("ugrál"), QStringLiteral("út"),
+                       QStringLiteral("Ütés"),   QStringLiteral("Zebra")};
 
     const QList<QStringList> sizes = {
-        {"r1", "NULL", "9"},    {"r2", "NULL", "100"}, {"r3", "NULL", "25"}, {"r4", "NULL", "NULL"},
-        {"r5", "NULL", "1000"}, {"r6", "NULL", "9"},   {"r7", "NULL", "0"}};
+        {QStringLiteral("r1"), QStringLiteral("NULL"), QStringLiteral("9")},
+        {QStringLiteral("r2"), QStringLiteral("NULL"), QStringLiteral("100")},
+        {QStringLiteral("r3"), QStringLiteral("NULL"), QStringLiteral("25")},
+        {QStringLiteral("r4"), QStringLiteral("NULL"), QStringLiteral("NULL")},
+        {QStringLiteral("r5"), QStringLiteral("NULL"), QStringLiteral("1000")},
+        {QStringLiteral("r6"), QStringLiteral("NULL"), QStringLiteral("9")},
+        {QStringLiteral("r7"), QStringLiteral("NULL"), QStringLiteral("0")}};
     QTest::newRow("numbers by value, ties in statement order")
-        << sizes << "FMER" << QStringList{"r4", "r7", "r1", "r6", "r3", "r2", "r5"};
+        << sizes << "FMER"
+        << QStringList{QStringLiteral("r4"), QStringLiteral("r7"), QStringLiteral("r1"),
+                       QStringLiteral("r6"), QStringLiteral("r3"), QStringLiteral("r2"),
+                       QStringLiteral("r5")};
 
     const QList<QStringList> types = {
-        {"r1", "könyv", "1"}, {"r2", "cikk", "1"}, {"r3", "könyv", "1"},  {"r4", "", "1"},
-        {"r5", "NULL", "1"},  {"r6", "Cikk", "1"}, {"r7", "csomag", "1"}, {"r8", "cikk", "1"}};
+        {QStringLiteral("r1"), QStringLiteral("könyv"), QStringLiteral("1")},
+        {QStringLiteral("r2"), QStringLiteral("cikk"), QStringLiteral("1")},
+        {QStringLiteral("r3"), QStringLiteral("könyv"), QStringLiteral("1")},
+        {QStringLiteral("r4"), QStringLiteral(""), QStringLiteral("1")},
+        {QStringLiteral("r5"), QStringLiteral("NULL"), QStringLiteral("1")},
+        {QStringLiteral("r6"), QStringLiteral("Cikk"), QStringLiteral("1")},
+        {QStringLiteral("r7"), QStringLiteral("csomag"), QStringLiteral("1")},
+        {QStringLiteral("r8"), QStringLiteral("cikk"), QStringLiteral("1")}};
     QTest::newRow("text with ties, NULL before empty")
-        << types << "TIP" << QStringList{"r5", "r4", "r2", "r8", "r6", "r7", "r1", "r3"};
+        << types << "TIP"
+        << QStringList{QStringLiteral("r5"), QStringLiteral("r4"), QStringLiteral("r2"),
+                       QStringLiteral("r8"), QStringLiteral("r6"), QStringLiteral("r7"),
+                       QStringLiteral("r1"), QStringLiteral("r3")};
 }
 
 void TestQuery::sortOrder() {
@@ -329,7 +365,7 @@ void TestQuery::sortOrder() {
     q.setSortField(field);
     QCOMPARE(resets.count(), 1);
     QCOMPARE(q.sortField(), field);
-    QCOMPARE(columnValues(q, "CIM"), expected);
+    QCOMPARE(columnValues(q, QStringLiteral("CIM")), expected);
 }
 
 void TestQuery::sortSurvivesRefreshAndNewStatement() {
@@ -340,15 +376,19 @@ void TestQuery::sortSurvivesRefreshAndNewStatement() {
     makeRecordQuery(q);
     q.setSortField(QStringLiteral("FMER")); // set while closed: used by the first open
     q.open();
-    QCOMPARE(columnValues(q, "CIM"), QStringList({"x", "b", "c", "a"}));
+    QCOMPARE(columnValues(q, QStringLiteral("CIM")),
+             QStringList({QStringLiteral("x"), QStringLiteral("b"), QStringLiteral("c"),
+                          QStringLiteral("a")}));
     q.setCurrentRow(2);
-    QCOMPARE(q.asString("CIM"), QStringLiteral("c"));
+    QCOMPARE(q.asString(QStringLiteral("CIM")), QStringLiteral("c"));
 
     // Rows added elsewhere take their place by FMER; the current record stays current.
     f.db.exec(QStringLiteral("insert into tbl_Data (CIM, FMER) values ('d', 1), ('e', 15)"));
     q.refresh();
-    QCOMPARE(columnValues(q, "CIM"), QStringList({"d", "x", "b", "e", "c", "a"}));
-    QCOMPARE(q.asString("CIM"), QStringLiteral("c"));
+    QCOMPARE(columnValues(q, QStringLiteral("CIM")),
+             QStringList({QStringLiteral("d"), QStringLiteral("x"), QStringLiteral("b"),
+                          QStringLiteral("e"), QStringLiteral("c"), QStringLiteral("a")}));
+    QCOMPARE(q.asString(QStringLiteral("CIM")), QStringLiteral("c"));
 
     // A search replaces the statement; the grid keeps the FMER order instead of CIM.
     q.close();
@@ -357,7 +397,8 @@ void TestQuery::sortSurvivesRefreshAndNewStatement() {
                             "CIM like '%e%' order by CIM"));
     q.open();
     QCOMPARE(q.sortField(), QStringLiteral("FMER"));
-    QCOMPARE(columnValues(q, "CIM"), QStringList({"e", "c", "a"}));
+    QCOMPARE(columnValues(q, QStringLiteral("CIM")),
+             QStringList({QStringLiteral("e"), QStringLiteral("c"), QStringLiteral("a")}));
 }
 
 void TestQuery::localFilterOnGroupedCounts() {
@@ -375,8 +416,8 @@ void TestQuery::localFilterOnGroupedCounts() {
     // NULL and empty groups are hidden; the rest stay in the statement's order.
     QCOMPARE(q.recordCount(), 3);
     q.last();
-    QCOMPARE(q.asString("TIP"), QStringLiteral("a"));
-    QCOMPARE(q.asInteger("CTIP"), qint64(2));
+    QCOMPARE(q.asString(QStringLiteral("TIP")), QStringLiteral("a"));
+    QCOMPARE(q.asInteger(QStringLiteral("CTIP")), qint64(2));
     q.setFiltered(false);
     QCOMPARE(q.recordCount(), 5);
     q.setFilter(QStringLiteral("TIP = 'it''s'"));
@@ -390,11 +431,11 @@ void TestQuery::localFilterOnGroupedCounts() {
                             "FTIP\norder by CFTIP"));
     q.open();
     QCOMPARE(q.recordCount(), 2);
-    QCOMPARE(q.asString("FTIP"), QString());
-    QVERIFY(!q.isNull("FTIP"));
+    QCOMPARE(q.asString(QStringLiteral("FTIP")), QString());
+    QVERIFY(!q.isNull(QStringLiteral("FTIP")));
     q.last();
-    QCOMPARE(q.asString("FTIP"), QStringLiteral("PDF"));
-    QCOMPARE(q.asInteger("CFTIP"), qint64(2));
+    QCOMPARE(q.asString(QStringLiteral("FTIP")), QStringLiteral("PDF"));
+    QCOMPARE(q.asInteger(QStringLiteral("CFTIP")), qint64(2));
     q.close();
 
     // A filter on a field the result does not have fails through the hook, query closed.
@@ -475,12 +516,13 @@ void TestQuery::badStatementReachesHookBeforeCaller() {
         q.open();
         QFAIL("the statement was accepted");
     } catch (const DbError& e) {
-        f.events << "caught: " + e.message();
+        f.events << QStringLiteral("caught: ") + e.message();
         QCOMPARE(e.code(), 1146u); // no such table
     }
     QCOMPARE(f.events.size(), 2);
     // The server's own text, Hungarian letters intact.
-    QVERIFY2(f.events[0].startsWith("hook: ") && f.events[0].contains("tbl_Árvíz"),
+    QVERIFY2(f.events[0].startsWith(QStringLiteral("hook: ")) &&
+                 f.events[0].contains(QStringLiteral("tbl_Árvíz")),
              qPrintable(f.events[0]));
     QCOMPARE(f.events[1].mid(8), f.events[0].mid(6)); // the same text, unchanged
     QVERIFY(!q.isOpen());
@@ -501,37 +543,38 @@ void TestQuery::badStatementReachesHookBeforeCaller() {
     QVERIFY_THROWS_EXCEPTION(DbError, q.open());
     QVERIFY(!q.isOpen());
     QCOMPARE(f.events.size(), 1);
-    QVERIFY2(f.events[0].contains("more than 1 row"), qPrintable(f.events[0]));
-    QCOMPARE(f.conn.scalar("select count(*) from tbl_Data"), QStringLiteral("3"));
+    QVERIFY2(f.events[0].contains(QStringLiteral("more than 1 row")), qPrintable(f.events[0]));
+    QCOMPARE(f.conn.scalar(QStringLiteral("select count(*) from tbl_Data")), QStringLiteral("3"));
 }
 
 void TestQuery::scriptRunnerRunsOneStatementOnly() {
     Fixture f;
     ScriptRunner script(f.conn);
     QVERIFY(!script.validate());
-    script.setScript({"   ", ""});
+    script.setScript({QStringLiteral("   "), QStringLiteral("")});
     QVERIFY(!script.validate());
 
-    script.setScript(
-        {"insert into tbl_Kat (KAT) values ('a');", "insert into tbl_Kat (KAT) values ('b')"});
+    script.setScript({QStringLiteral("insert into tbl_Kat (KAT) values ('a');"),
+                      QStringLiteral("insert into tbl_Kat (KAT) values ('b')")});
     QVERIFY(script.validate());
     QVERIFY_THROWS_EXCEPTION(DbError, script.execute());
     QCOMPARE(f.events.size(), 1);
-    QCOMPARE(f.db.scalar("select count(*) from tbl_Kat"), QStringLiteral("0"));
+    QCOMPARE(f.db.scalar(QStringLiteral("select count(*) from tbl_Kat")), QStringLiteral("0"));
 
     f.events.clear();
-    script.setScript({"select 1; select 2"});
+    script.setScript({QStringLiteral("select 1; select 2")});
     QVERIFY_THROWS_EXCEPTION(DbError, script.execute());
     QCOMPARE(f.events.size(), 1);
 
     // One statement over several lines is one statement.
     f.events.clear();
-    script.setScript({"insert into tbl_Kat", "(KAT)", "values ('Árvíz')"});
+    script.setScript({QStringLiteral("insert into tbl_Kat"), QStringLiteral("(KAT)"),
+                      QStringLiteral("values ('Árvíz')")});
     script.execute();
-    QCOMPARE(f.db.scalar("select count(*) from tbl_Kat"), QStringLiteral("1"));
+    QCOMPARE(f.db.scalar(QStringLiteral("select count(*) from tbl_Kat")), QStringLiteral("1"));
     QVERIFY(f.events.isEmpty());
     // The connection is still usable after refusals.
-    QCOMPARE(f.conn.scalar("select KAT from tbl_Kat"), QStringLiteral("Árvíz"));
+    QCOMPARE(f.conn.scalar(QStringLiteral("select KAT from tbl_Kat")), QStringLiteral("Árvíz"));
 }
 
 void TestQuery::portMustBeANumber_data() {
@@ -566,7 +609,7 @@ void TestQuery::portMustBeANumber() {
     conn.setParams(db.params());
     conn.open();
     QVERIFY(conn.isConnected());
-    QCOMPARE(conn.scalar("select database()"), db.name());
+    QCOMPARE(conn.scalar(QStringLiteral("select database()")), db.name());
 }
 
 void TestQuery::closingTheConnectionClosesItsQueries() {
@@ -576,7 +619,7 @@ void TestQuery::closingTheConnectionClosesItsQueries() {
     makeRecordQuery(b, QStringLiteral("select count(*) as DB from tbl_Data"));
     a.open();
     b.open();
-    QCOMPARE(b.asInteger("DB"), qint64(0));
+    QCOMPARE(b.asInteger(QStringLiteral("DB")), qint64(0));
     QSignalSpy resets(&a, &DataSetBase::reset);
     f.conn.close();
     QVERIFY(!a.isOpen());

@@ -74,7 +74,7 @@ bool insidePreview(const std::function<void(ReportPreview&)>& act,
     bool seen = false;
     QTimer timer;
     timer.setInterval(10);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
+    QObject::connect(&timer, &QTimer::timeout, &timer, [&] {
         auto* preview = qobject_cast<ReportPreview*>(QApplication::activeModalWidget());
         if (!preview)
             return;
@@ -385,8 +385,11 @@ void TstReports::singleRecordValues() {
     addSampleRecords();
     const ReportPage page = singlePage(QStringLiteral("Árvíztűrő tükörfúrógép"));
     QCOMPARE(report54()->report().pageCount(), 1);
-    const QStringList names{"QRLabel14", "QRLabel15", "QRLabel16", "QRLabel17", "QRLabel18",
-                            "QRLabel19", "QRLabel20", "QRLabel21", "QRLabel22", "QRLabel23"};
+    const QStringList names{QStringLiteral("QRLabel14"), QStringLiteral("QRLabel15"),
+                            QStringLiteral("QRLabel16"), QStringLiteral("QRLabel17"),
+                            QStringLiteral("QRLabel18"), QStringLiteral("QRLabel19"),
+                            QStringLiteral("QRLabel20"), QStringLiteral("QRLabel21"),
+                            QStringLiteral("QRLabel22"), QStringLiteral("QRLabel23")};
     const QStringList expected{QStringLiteral("Árvíztűrő tükörfúrógép"),
                                QStringLiteral("Gép"),
                                QStringLiteral("Műszaki"),
@@ -463,7 +466,7 @@ void TstReports::photoOfAnotherKindPrintsAsNone_data() {
 void TstReports::photoOfAnotherKindPrintsAsNone() {
     QFETCH(QByteArray, photo);
     QFETCH(bool, printed);
-    if (QTest::currentDataTag() != QLatin1String("BMP header only"))
+    if (qstrcmp(QTest::currentDataTag(), "BMP header only") != 0)
         QVERIFY2(!QImage::fromData(photo).isNull(), "the fixture is a picture Qt can decode");
     m_app->addRecord(QStringLiteral("Más kép"), {QStringLiteral("FOTO")},
                      {QStringLiteral("0x") + QString::fromLatin1(photo.toHex())});
@@ -536,7 +539,7 @@ void TstReports::listIsOnePagePerRecord() {
     QCOMPARE(printed, queryOrder);
     QCOMPARE(QSet<QString>(printed.begin(), printed.end()),
              QSet<QString>(titles.begin(), titles.end()));
-    QCOMPARE(numbers, QStringList({"1", "2", "3"}));
+    QCOMPARE(numbers, QStringList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
     const int full = printed.indexOf(titles[0]);
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(photos[i], i == full);
@@ -777,7 +780,7 @@ void TstReports::errorWhilePreviewingReachesTheCaller() {
     bool shown = false;
     QTimer timer; // in case the preview stays open, which it must not
     timer.setInterval(2000);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
+    QObject::connect(&timer, &QTimer::timeout, &timer, [&] {
         if (QWidget* w = QApplication::activeModalWidget()) {
             shown = true;
             w->close();

@@ -20,16 +20,36 @@ struct Record {
 // Records with the awkward characters that a search answer may hold.
 const QList<Record>& fixture() {
     static const QList<Record> r{
-        {"Árvíztűrő tükörfúrógép", "Könyv", "Mese", "", "", "2024.01.02", "Anna", "", "", "", ""},
-        {"O'Brien levele", "Levél", "", "", "", "2023.05.06", "", "", "", "", ""},
-        {"Útvonal C:\\temp\\a.txt", "", "", "", "", "2022.03.04", "", "", "", "", ""},
-        {"Száz % biztos", "", "", "", "", "2021.01.01", "", "", "", "", ""},
-        {"alá_húzás", "", "", "", "", "2020.01.01", "", "", "", "", ""},
-        {"Végén perjel \\", "", "", "", "", "2019.01.01", "", "", "", "", ""},
-        {"Csak a fájlban", "", "", "", "", "2018.01.01", "", "", "titok.pdf", "Adobe Acrobat",
-         "10"},
-        {"Két szó", "", "", "", "", "2017.01.01", "", "kettő\r\nsor", "", "", "2"},
-        {"zárójel ') or 1=1 -- ", "", "", "", "", "2016.01.01", "", "", "", "", "100"},
+        {QStringLiteral("Árvíztűrő tükörfúrógép"), QStringLiteral("Könyv"), QStringLiteral("Mese"),
+         QStringLiteral(""), QStringLiteral(""), QStringLiteral("2024.01.02"),
+         QStringLiteral("Anna"), QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+         QStringLiteral("")},
+        {QStringLiteral("O'Brien levele"), QStringLiteral("Levél"), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral(""), QStringLiteral("2023.05.06"), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral(""), QStringLiteral(""), QStringLiteral("")},
+        {QStringLiteral("Útvonal C:\\temp\\a.txt"), QStringLiteral(""), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral(""), QStringLiteral("2022.03.04"), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral(""), QStringLiteral(""), QStringLiteral("")},
+        {QStringLiteral("Száz % biztos"), QStringLiteral(""), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral(""), QStringLiteral("2021.01.01"), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral(""), QStringLiteral(""), QStringLiteral("")},
+        {QStringLiteral("alá_húzás"), QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral("2020.01.01"), QStringLiteral(""), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral(""), QStringLiteral("")},
+        {QStringLiteral("Végén perjel \\"), QStringLiteral(""), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral(""), QStringLiteral("2019.01.01"), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral(""), QStringLiteral(""), QStringLiteral("")},
+        {QStringLiteral("Csak a fájlban"), QStringLiteral(""), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral(""), QStringLiteral("2018.01.01"), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral("titok.pdf"), QStringLiteral("Adobe Acrobat"),
+         QStringLiteral("10")},
+        {QStringLiteral("Két szó"), QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral("2017.01.01"), QStringLiteral(""),
+         QStringLiteral("kettő\r\nsor"), QStringLiteral(""), QStringLiteral(""),
+         QStringLiteral("2")},
+        {QStringLiteral("zárójel ') or 1=1 -- "), QStringLiteral(""), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral(""), QStringLiteral("2016.01.01"), QStringLiteral(""),
+         QStringLiteral(""), QStringLiteral(""), QStringLiteral(""), QStringLiteral("100")},
     };
     return r;
 }
@@ -67,13 +87,16 @@ struct Searching {
         Query& q = app.data().FDQuery1;
         QStringList out;
         for (int i = 0; i < q.recordCount(); ++i)
-            out << q.textAt(i, q.columnIndex("CIM"));
+            out << q.textAt(i, q.columnIndex(QStringLiteral("CIM")));
         return out;
     }
     QStringList search(const QString& answer, bool toolbar = false) {
         app.prompter.clear();
         app.prompter.answerInputs({answer});
-        QMetaObject::invokeMethod(app.form1.get(), toolbar ? "SpeedButton4Click" : "Keress3Click");
+        if (toolbar)
+            app.form1->SpeedButton4Click();
+        else
+            app.form1->Keress3Click();
         return titles();
     }
     TestDatabase db;
@@ -112,12 +135,12 @@ private slots:
 };
 
 void SearchTest::statements() {
-    QCOMPARE(searchStatement("abc", SearchColumns::Menu),
+    QCOMPARE(searchStatement(QStringLiteral("abc"), SearchColumns::Menu),
              QStringLiteral("Select * FROM tbl_Data WHERE CIM like '%abc%' or TIP like '%abc%' or "
                             "KAT like '%abc%' or KSZO like '%abc%' or HIV like '%abc%' or DATUM "
                             "like '%abc%' or FELVEV like '%abc%' or LEIRAS like '%abc%' order by "
                             "CIM"));
-    QCOMPARE(searchStatement("a'b", SearchColumns::Toolbar),
+    QCOMPARE(searchStatement(QStringLiteral("a'b"), SearchColumns::Toolbar),
              QStringLiteral("Select * FROM tbl_Data WHERE CIM like '%a''b%' or TIP like '%a''b%' "
                             "or KAT like '%a''b%' or KSZO like '%a''b%' or HIV like '%a''b%' or "
                             "DATUM like '%a''b%' or FELVEV like '%a''b%' or LEIRAS like '%a''b%' "
@@ -127,17 +150,20 @@ void SearchTest::statements() {
 
 void SearchTest::windowsOfASearch() {
     Searching s;
-    s.search("két");
-    QCOMPARE(s.app.prompter.shown, (QList<Shown>{{"input", "Keresés:", "Keresendő kifejezés:"},
-                                                 resultBox("Találat: 1.")}));
-    QCOMPARE(s.app.data().FDQuery1.sql(), searchStatement("két", SearchColumns::Menu));
+    s.search(QStringLiteral("két"));
+    QCOMPARE(s.app.prompter.shown,
+             (QList<Shown>{{QStringLiteral("input"), QStringLiteral("Keresés:"),
+                            QStringLiteral("Keresendő kifejezés:")},
+                           resultBox(QStringLiteral("Találat: 1."))}));
+    QCOMPARE(s.app.data().FDQuery1.sql(),
+             searchStatement(QStringLiteral("két"), SearchColumns::Menu));
 }
 
 void SearchTest::cancelBringsAllBack() {
     Searching s;
-    s.search("két");
+    s.search(QStringLiteral("két"));
     s.search(QString()); // cancelled
-    QCOMPARE(s.app.prompter.shown.last(), resultBox("Találat: 9."));
+    QCOMPARE(s.app.prompter.shown.last(), resultBox(QStringLiteral("Találat: 9.")));
     QCOMPARE(s.app.data().FDQuery1.sql(), allRecordsStatement());
 }
 
@@ -145,17 +171,18 @@ void SearchTest::phrases_data() {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QStringList>("found");
     QTest::newRow("small letters find capitals")
-        << "árvíztűrő" << QStringList{"Árvíztűrő tükörfúrógép"};
+        << "árvíztűrő" << QStringList{QStringLiteral("Árvíztűrő tükörfúrógép")};
     QTest::newRow("capitals find small letters")
-        << "KÖNYV" << QStringList{"Árvíztűrő tükörfúrógép"};
-    QTest::newRow("apostrophe") << "O'B" << QStringList{"O'Brien levele"};
+        << "KÖNYV" << QStringList{QStringLiteral("Árvíztűrő tükörfúrógép")};
+    QTest::newRow("apostrophe") << "O'B" << QStringList{QStringLiteral("O'Brien levele")};
     QTest::newRow("percent alone matches every title") << "%" << sorted([] {
         QStringList all;
         for (const Record& r : fixture())
             all << r.cim;
         return all;
     }());
-    QTest::newRow("description over two lines") << "kettő" << QStringList{"Két szó"};
+    QTest::newRow("description over two lines")
+        << "kettő" << QStringList{QStringLiteral("Két szó")};
 }
 
 void SearchTest::phrases() {
@@ -169,10 +196,12 @@ void SearchTest::phrases() {
 
 void SearchTest::fileColumnsOnlyFromToolbar() {
     Searching s;
-    QCOMPARE(s.search("titok", true), QStringList{"Csak a fájlban"});
-    QCOMPARE(s.search("Acrobat", true), QStringList{"Csak a fájlban"});
-    QCOMPARE(s.search("titok", false), QStringList{});
-    QCOMPARE(s.app.prompter.shown.last(), resultBox("Találat: 0."));
+    QCOMPARE(s.search(QStringLiteral("titok"), true),
+             QStringList{QStringLiteral("Csak a fájlban")});
+    QCOMPARE(s.search(QStringLiteral("Acrobat"), true),
+             QStringList{QStringLiteral("Csak a fájlban")});
+    QCOMPARE(s.search(QStringLiteral("titok"), false), QStringList{});
+    QCOMPARE(s.app.prompter.shown.last(), resultBox(QStringLiteral("Találat: 0.")));
 }
 
 void SearchTest::hostileAnswersOnlyFind_data() {
@@ -185,24 +214,29 @@ void SearchTest::hostileAnswersOnlyFind_data() {
                                     "PAD_CHAR_TO_FULL_LENGTH")}) {
         const auto row = [&modes](const char* name) -> QTestData& {
             return QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(
-                QString::fromUtf8(name), modes.isEmpty() ? "default mode" : "modes changed")));
+                QString::fromUtf8(name), modes.isEmpty() ? QStringLiteral("default mode")
+                                                         : QStringLiteral("modes changed"))));
         };
         row("quote that would end the literal")
-            << modes << "') or 1=1 -- " << QStringList{"zárójel ') or 1=1 -- "};
+            << modes << "') or 1=1 -- " << QStringList{QStringLiteral("zárójel ') or 1=1 -- ")};
         row("doubled quotes") << modes << "''" << QStringList{};
-        row("backslash path") << modes << "C:\\temp\\a" << QStringList{"Útvonal C:\\temp\\a.txt"};
+        row("backslash path") << modes << "C:\\temp\\a"
+                              << QStringList{QStringLiteral("Útvonal C:\\temp\\a.txt")};
         row("backslash alone") << modes << "\\"
-                               << QStringList{"Útvonal C:\\temp\\a.txt", "Végén perjel \\"};
-        row("trailing backslash") << modes << "perjel \\" << QStringList{"Végén perjel \\"};
+                               << QStringList{QStringLiteral("Útvonal C:\\temp\\a.txt"),
+                                              QStringLiteral("Végén perjel \\")};
+        row("trailing backslash") << modes << "perjel \\"
+                                  << QStringList{QStringLiteral("Végén perjel \\")};
         row("backslash before quote") << modes << "\\'" << QStringList{};
         // The backslash is taken as itself; the "%" after it stays a wildcard.
-        row("backslash then percent")
-            << modes << "\\%" << QStringList{"Útvonal C:\\temp\\a.txt", "Végén perjel \\"};
+        row("backslash then percent") << modes << "\\%"
+                                      << QStringList{QStringLiteral("Útvonal C:\\temp\\a.txt"),
+                                                     QStringLiteral("Végén perjel \\")};
         row("NUL") << modes << QString(QChar(0)) << QStringList{};
         row("statement after") << modes << "x'; DROP TABLE tbl_Tip; -- " << QStringList{};
         row("double quotes") << modes << "\"x\" or \"1\"=\"1" << QStringList{};
-        row("underscore wildcard") << modes << "alá_h" << QStringList{"alá_húzás"};
-        row("percent inside") << modes << "Száz %" << QStringList{"Száz % biztos"};
+        row("underscore wildcard") << modes << "alá_h" << QStringList{QStringLiteral("alá_húzás")};
+        row("percent inside") << modes << "Száz %" << QStringList{QStringLiteral("Száz % biztos")};
     }
 }
 
@@ -217,46 +251,49 @@ void SearchTest::hostileAnswersOnlyFind() {
         use.emplace(modalServer->settings());
     Searching s;
     if (!modes.isEmpty())
-        QCOMPARE(s.db.scalar("select @@global.sql_mode"), modes);
+        QCOMPARE(s.db.scalar(QStringLiteral("select @@global.sql_mode")), modes);
     QCOMPARE(sorted(s.search(answer)), sorted(found));
     QCOMPARE(s.app.prompter.shown.size(), 2); // the input and the result box: nothing failed
     // Nothing else ran: the store is as it was.
-    QCOMPARE(s.db.scalar("select count(*) from tbl_Data"), QStringLiteral("9"));
-    QCOMPARE(s.db.scalar("select count(*) from information_schema.tables where table_schema = "
-                         "database()"),
+    QCOMPARE(s.db.scalar(QStringLiteral("select count(*) from tbl_Data")), QStringLiteral("9"));
+    QCOMPARE(s.db.scalar(QStringLiteral(
+                 "select count(*) from information_schema.tables where table_schema = "
+                 "database()")),
              QStringLiteral("4"));
 }
 
 void SearchTest::textBeyondLatin2() {
     Searching s;
-    s.search("két");
+    s.search(QStringLiteral("két"));
     s.app.prompter.clear();
-    s.app.prompter.answerInputs({"€ ár"});
-    QMetaObject::invokeMethod(s.app.form1.get(), "Keress3Click");
+    s.app.prompter.answerInputs({QStringLiteral("€ ár")});
+    s.app.form1->Keress3Click();
     // A clear warning, no statement, and the grid keeps what it showed.
     QCOMPARE(s.app.prompter.shown.size(), 2);
     QCOMPARE(s.app.prompter.shown[1].kind, QStringLiteral("warning"));
-    QVERIFY(s.app.prompter.shown[1].text.contains("€"));
-    QCOMPARE(s.titles(), QStringList{"Két szó"});
+    QVERIFY(s.app.prompter.shown[1].text.contains(QStringLiteral("€")));
+    QCOMPARE(s.titles(), QStringList{QStringLiteral("Két szó")});
 }
 
 void SearchTest::searchStaysAcrossRefresh() {
     Searching s;
-    s.search("két");
-    s.db.exec("INSERT INTO tbl_Data (CIM) VALUES ('Két új')");
-    QMetaObject::invokeMethod(s.app.form1.get(), "SpeedButton9Click");
-    QCOMPARE(s.titles(), (QStringList{"Két szó", "Két új"}));
+    s.search(QStringLiteral("két"));
+    s.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('Két új')"));
+    s.app.form1->SpeedButton9Click();
+    QCOMPARE(s.titles(), (QStringList{QStringLiteral("Két szó"), QStringLiteral("Két új")}));
 }
 
 void SearchTest::sortByClickedTitle() {
     Searching s;
     s.app.form1->DBGrid1TitleClick(8); // FMER, by value: NULL first, then 2, 10, 100
     const QStringList byFmer = s.titles();
-    QCOMPARE(byFmer.mid(6), (QStringList{"Két szó", "Csak a fájlban", "zárójel ') or 1=1 -- "}));
+    QCOMPARE(byFmer.mid(6),
+             (QStringList{QStringLiteral("Két szó"), QStringLiteral("Csak a fájlban"),
+                          QStringLiteral("zárójel ') or 1=1 -- ")}));
     s.app.form1->DBGrid1TitleClick(0); // CIM in Hungarian order
     const QStringList byTitle = s.titles();
     QCOMPARE(byTitle.first(), QStringLiteral("alá_húzás"));
-    QCOMPARE(byTitle.indexOf("Árvíztűrő tükörfúrógép"), 1);
+    QCOMPARE(byTitle.indexOf(QStringLiteral("Árvíztűrő tükörfúrógép")), 1);
     QCOMPARE(byTitle.last(), QStringLiteral("zárójel ') or 1=1 -- "));
     s.app.form1->DBGrid1TitleClick(0); // no toggle
     QCOMPARE(s.titles(), byTitle);
@@ -264,13 +301,13 @@ void SearchTest::sortByClickedTitle() {
 
 void SearchTest::sortStaysAcrossSearch() {
     Searching s;
-    s.app.form1->DBGrid1TitleClick(4);      // Dátum
-    const QStringList hits = s.search("e"); // several hits
+    s.app.form1->DBGrid1TitleClick(4);                      // Dátum
+    const QStringList hits = s.search(QStringLiteral("e")); // several hits
     QVERIFY(hits.size() > 2);
     QStringList dates;
     Query& q = s.app.data().FDQuery1;
     for (int i = 0; i < q.recordCount(); ++i)
-        dates << q.textAt(i, q.columnIndex("DATUM"));
+        dates << q.textAt(i, q.columnIndex(QStringLiteral("DATUM")));
     QCOMPARE(dates, sorted(dates));
     QVERIFY(hits != sorted(hits)); // not in title order
 }
@@ -278,23 +315,24 @@ void SearchTest::sortStaysAcrossSearch() {
 void SearchTest::failedSearchFindsItsWayBack() {
     Searching s;
     s.app.prompter.clear();
-    s.app.prompter.answerInputs({"két"});
+    s.app.prompter.answerInputs({QStringLiteral("két")});
     // The table goes away while the user types the phrase: the search statement fails.
     s.app.prompter.onShown = [&](const Shown& shown) {
         if (shown.kind == QLatin1String("input"))
-            s.db.exec("RENAME TABLE tbl_Data TO tbl_Data_x");
+            s.db.exec(QStringLiteral("RENAME TABLE tbl_Data TO tbl_Data_x"));
     };
-    QMetaObject::invokeMethod(s.app.form1.get(), "Keress3Click");
+    s.app.form1->Keress3Click();
     s.app.prompter.onShown = nullptr;
     QCOMPARE(s.app.prompter.shown.size(), 3);
-    QVERIFY(s.app.prompter.shown[1].text.startsWith("Adatbázis csatlakozási hiba -> "));
+    QVERIFY(
+        s.app.prompter.shown[1].text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> ")));
     QCOMPARE(s.app.prompter.shown[2].kind, QStringLiteral("error"));
     QVERIFY(!s.app.data().FDQuery1.isOpen());
     QCOMPARE(s.app.form1->DBGrid1->model()->rowCount(), 0);
-    s.db.exec("RENAME TABLE tbl_Data_x TO tbl_Data");
+    s.db.exec(QStringLiteral("RENAME TABLE tbl_Data_x TO tbl_Data"));
     // The next refresh brings every record back without a restart.
     s.app.prompter.clear();
-    QMetaObject::invokeMethod(s.app.form1.get(), "SpeedButton9Click");
+    s.app.form1->SpeedButton9Click();
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(s.titles().size(), 9);
 }

@@ -71,7 +71,7 @@ bool operator==(const Rows& x, const Rows& y) {
 
 namespace QTest {
 template <> char* toString(const Rows& r) {
-    return qstrdup(qPrintable(r.a + "=" + r.b));
+    return qstrdup(qPrintable(r.a + QStringLiteral("=") + r.b));
 }
 } // namespace QTest
 
@@ -94,42 +94,48 @@ void SettingsTest::firstStartReadsNothing() {
 
 void SettingsTest::rememberThenRead() {
     ConfigFile f;
-    f.store().remember({" szerver ", "3306", "Árvíztűrő", "felhasználó"});
+    f.store().remember({QStringLiteral(" szerver "), QStringLiteral("3306"),
+                        QStringLiteral("Árvíztűrő"), QStringLiteral("felhasználó")});
     QVERIFY(!f.connection.isConnected());
     const auto s = f.store().read();
     QCOMPARE(s.server, QStringLiteral(" szerver "));
     QCOMPARE(s.port, QStringLiteral("3306"));
     QCOMPARE(s.database, QStringLiteral("Árvíztűrő"));
     QCOMPARE(s.user, QStringLiteral("felhasználó"));
-    QCOMPARE(f.rows(), (QList<Rows>{{"SZERVER", " szerver "},
-                                    {"PORT", "3306"},
-                                    {"ADATBAZIS", "Árvíztűrő"},
-                                    {"FELHASZN", "felhasználó"}}));
+    QCOMPARE(f.rows(), (QList<Rows>{{QStringLiteral("SZERVER"), QStringLiteral(" szerver ")},
+                                    {QStringLiteral("PORT"), QStringLiteral("3306")},
+                                    {QStringLiteral("ADATBAZIS"), QStringLiteral("Árvíztűrő")},
+                                    {QStringLiteral("FELHASZN"), QStringLiteral("felhasználó")}}));
 }
 
 void SettingsTest::keyIsFoundByPrefixAndRewritten() {
     ConfigFile f;
     // A longer key that begins with "SZERVER" is taken for it; a lower-case one is not.
-    f.insert({{"szerver", "lower"}, {"SZERVER_REGI", "old"}, {"PORTX", "1"}});
+    f.insert({{QStringLiteral("szerver"), QStringLiteral("lower")},
+              {QStringLiteral("SZERVER_REGI"), QStringLiteral("old")},
+              {QStringLiteral("PORTX"), QStringLiteral("1")}});
     const auto s = f.store().read();
     QCOMPARE(s.server, QStringLiteral("old"));
     QCOMPARE(s.port, QStringLiteral("1"));
-    f.store().remember({"new", "2", "db", "u"});
-    QCOMPARE(f.rows(), (QList<Rows>{{"szerver", "lower"},
-                                    {"SZERVER", "new"},
-                                    {"PORT", "2"},
-                                    {"ADATBAZIS", "db"},
-                                    {"FELHASZN", "u"}}));
+    f.store().remember(
+        {QStringLiteral("new"), QStringLiteral("2"), QStringLiteral("db"), QStringLiteral("u")});
+    QCOMPARE(f.rows(), (QList<Rows>{{QStringLiteral("szerver"), QStringLiteral("lower")},
+                                    {QStringLiteral("SZERVER"), QStringLiteral("new")},
+                                    {QStringLiteral("PORT"), QStringLiteral("2")},
+                                    {QStringLiteral("ADATBAZIS"), QStringLiteral("db")},
+                                    {QStringLiteral("FELHASZN"), QStringLiteral("u")}}));
 }
 
 void SettingsTest::firstOfTwoRowsWins() {
     ConfigFile f;
-    f.insert({{"FELHASZN", "first"}, {"FELHASZN", "second"}});
+    f.insert({{QStringLiteral("FELHASZN"), QStringLiteral("first")},
+              {QStringLiteral("FELHASZN"), QStringLiteral("second")}});
     QCOMPARE(f.store().read().user, QStringLiteral("first"));
-    f.store().remember({"s", "p", "d", "changed"});
+    f.store().remember(
+        {QStringLiteral("s"), QStringLiteral("p"), QStringLiteral("d"), QStringLiteral("changed")});
     const auto rows = f.rows();
-    QCOMPARE(rows[0], (Rows{"FELHASZN", "changed"}));
-    QCOMPARE(rows[1], (Rows{"FELHASZN", "second"}));
+    QCOMPARE(rows[0], (Rows{QStringLiteral("FELHASZN"), QStringLiteral("changed")}));
+    QCOMPARE(rows[1], (Rows{QStringLiteral("FELHASZN"), QStringLiteral("second")}));
 }
 
 void SettingsTest::missingTableFailsAndLeavesNothingBehind() {
@@ -140,7 +146,8 @@ void SettingsTest::missingTableFailsAndLeavesNothingBehind() {
     SettingsStore store(connection, table);
     QVERIFY_THROWS_EXCEPTION(DbError, store.read());
     QVERIFY(QFile::exists(folder.dataDb())); // opening created the file, empty
-    QVERIFY_THROWS_EXCEPTION(DbError, store.remember({"a", "b", "c", "d"}));
+    QVERIFY_THROWS_EXCEPTION(DbError, store.remember({QStringLiteral("a"), QStringLiteral("b"),
+                                                      QStringLiteral("c"), QStringLiteral("d")}));
 }
 
 QTEST_MAIN(SettingsTest)

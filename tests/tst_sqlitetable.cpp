@@ -150,12 +150,12 @@ void TstSqliteTable::locate() {
     QFETCH(QString, expectedB);
 
     WorkingFolder wf;
-    prepare(wf, {{5, "PORT", "by insertion"},
-                 {3, "PORT", "by key"},
-                 {7, "SZERVERX", "longer"},
-                 {8, "szerver", "lower"},
-                 {9, "Árvíz", "accent"},
-                 {10, "ADATBAZIS ", "trailing"}});
+    prepare(wf, {{5, QStringLiteral("PORT"), QStringLiteral("by insertion")},
+                 {3, QStringLiteral("PORT"), QStringLiteral("by key")},
+                 {7, QStringLiteral("SZERVERX"), QStringLiteral("longer")},
+                 {8, QStringLiteral("szerver"), QStringLiteral("lower")},
+                 {9, QStringLiteral("Árvíz"), QStringLiteral("accent")},
+                 {10, QStringLiteral("ADATBAZIS "), QStringLiteral("trailing")}});
     SqliteConnection c;
     c.setDatabase(wf.dataDb());
     SqliteTable t(c, QStringLiteral("tbl_Config"));
@@ -172,7 +172,7 @@ void TstSqliteTable::locate() {
 
 void TstSqliteTable::rememberSettingsRoundTrip() {
     WorkingFolder wf;
-    prepare(wf, {{1, "SZERVER-régi", "régi"}});
+    prepare(wf, {{1, QStringLiteral("SZERVER-régi"), QStringLiteral("régi")}});
     SqliteConnection c;
     c.setDatabase(wf.dataDb());
     SqliteTable t(c, QStringLiteral("tbl_Config"));
@@ -229,7 +229,7 @@ void TstSqliteTable::refusedWrite() {
     QFETCH(QString, message);
 
     WorkingFolder wf;
-    prepare(wf, {{1, "SZERVER", "régi"}});
+    prepare(wf, {{1, QStringLiteral("SZERVER"), QStringLiteral("régi")}});
     SqliteConnection c;
     c.setDatabase(wf.dataDb());
     SqliteTable t(c, QStringLiteral("tbl_Config"));
@@ -290,7 +290,8 @@ void TstSqliteTable::refusedWrite() {
 
 void TstSqliteTable::refusedEditAndDelete() {
     WorkingFolder wf;
-    prepare(wf, {{1, "SZERVER", "a"}, {2, "PORT", "b"}});
+    prepare(wf, {{1, QStringLiteral("SZERVER"), QStringLiteral("a")},
+                 {2, QStringLiteral("PORT"), QStringLiteral("b")}});
     SqliteConnection c;
     c.setDatabase(wf.dataDb());
     SqliteTable t(c, QStringLiteral("tbl_Config"));
@@ -321,7 +322,7 @@ void TstSqliteTable::refusedEditAndDelete() {
 
 void TstSqliteTable::closingConnectionClosesTable() {
     WorkingFolder wf;
-    prepare(wf, {{1, "SZERVER", "a"}});
+    prepare(wf, {{1, QStringLiteral("SZERVER"), QStringLiteral("a")}});
     SqliteConnection c;
     c.setDatabase(wf.dataDb());
     SqliteTable t(c, QStringLiteral("tbl_Config"));

@@ -20,24 +20,24 @@ using namespace kx::test;
 namespace {
 
 const QStringList labels = {
-    "Tárolt adatrekordok száma",
-    "Típusok száma",
-    "Leggyakoribb típus",
-    "Legritkább típus",
-    "Kategóriák száma",
-    "Leggyakoribb kategória",
-    "Legritkább kategória",
-    "Felvevők száma",
-    "Leggyakoribb felvevő",
-    "Legritkább felvevő",
-    "Rekordok száma, melyekhez fájlok lettek csatolva",
-    "Fájl típusok száma",
-    "Leggyakoribb fájl típus",
-    "Legritkább fájl típus",
-    "Rekordok száma, melyeknél a csatolt fájl > 100 Kbyte",
-    "Rekordok száma, melyeknél a csatolt fájl > 1 Mbyte",
-    "Rekordok száma, melyekhez fotó lett tárolva",
-    "Rekordok száma, melyekhez fotó nem lett tárolva",
+    QStringLiteral("Tárolt adatrekordok száma"),
+    QStringLiteral("Típusok száma"),
+    QStringLiteral("Leggyakoribb típus"),
+    QStringLiteral("Legritkább típus"),
+    QStringLiteral("Kategóriák száma"),
+    QStringLiteral("Leggyakoribb kategória"),
+    QStringLiteral("Legritkább kategória"),
+    QStringLiteral("Felvevők száma"),
+    QStringLiteral("Leggyakoribb felvevő"),
+    QStringLiteral("Legritkább felvevő"),
+    QStringLiteral("Rekordok száma, melyekhez fájlok lettek csatolva"),
+    QStringLiteral("Fájl típusok száma"),
+    QStringLiteral("Leggyakoribb fájl típus"),
+    QStringLiteral("Legritkább fájl típus"),
+    QStringLiteral("Rekordok száma, melyeknél a csatolt fájl > 100 Kbyte"),
+    QStringLiteral("Rekordok száma, melyeknél a csatolt fájl > 1 Mbyte"),
+    QStringLiteral("Rekordok száma, melyekhez fotó lett tárolva"),
+    QStringLiteral("Rekordok száma, melyekhez fotó nem lett tárolva"),
 };
 
 const QString writeRefused = QStringLiteral(
@@ -80,8 +80,9 @@ struct OtherWorkstation {
 
 struct Started {
     Started() {
-        db.exec("SET SESSION group_concat_max_len = 1000000");
-        db.exec("SET SESSION lock_wait_timeout = 5"); // a schema change never waits long
+        db.exec(QStringLiteral("SET SESSION group_concat_max_len = 1000000"));
+        db.exec(QStringLiteral(
+            "SET SESSION lock_wait_timeout = 5")); // a schema change never waits long
         app.startUp(db.params());
         QCOMPARE(app.prompter.shown, QList<Shown>{});
         form6 = app.form1->findChild<TForm6*>();
@@ -89,8 +90,9 @@ struct Started {
     }
     void addRecords(const QStringList& tuples) {
         if (!tuples.isEmpty())
-            db.exec("INSERT INTO tbl_Data (CIM, TIP, KAT, FELVEV, FNEV, FTIP, FMER, FOTO) VALUES " +
-                    tuples.join(','));
+            db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, KAT, FELVEV, FNEV, FTIP, FMER, "
+                                   "FOTO) VALUES ") +
+                    tuples.join(QLatin1Char(',')));
     }
     // The rows that carry a tag, as stored on the server, in key order.
     QStringList storedRows(qint64 tag) {
@@ -98,10 +100,10 @@ struct Started {
                                                      "ORDER BY AZ SEPARATOR '\\n') FROM tbl_Tmp "
                                                      "WHERE SZUR = %1")
                                           .arg(tag));
-        return all.isEmpty() ? QStringList() : all.split('\n');
+        return all.isEmpty() ? QStringList() : all.split(QLatin1Char('\n'));
     }
     int tmpRows() {
-        return db.scalar("SELECT COUNT(*) FROM tbl_Tmp").toInt();
+        return db.scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_Tmp")).toInt();
     }
     qint64 tag() {
         return form6->resultRows().tag();
@@ -138,44 +140,70 @@ void StatisticsTest::figures_data() {
 
     // Equal counts are avoided where an order of ties would decide the answer.
     QTest::newRow("mixed")
-        << QStringList{"('A', 'Cikk', 'Tech', 'Anna', 'a.pdf', 'PDF', 100000, NULL)",
-                       "('B', 'Cikk', 'Tech', 'Anna', 'a.pdf', 'PDF', 100001, 'x')",
-                       "('C', 'Könyv', 'Tech', 'Béla', 'b.doc', 'PDF', 1000001, 'x')",
-                       "('D', 'Cikk', '', NULL, NULL, NULL, NULL, NULL)",
-                       "('E', '', 'Zene', 'Anna', '', '', 1000000, '')"}
-        << QStringList{"5", "2", "Cikk  -  3", "Könyv  -  1", "2", "Tech  -  3", "Zene  -  1", "2",
-                       "Anna  -  3", "Béla  -  1",
+        << QStringList{QStringLiteral(
+                           "('A', 'Cikk', 'Tech', 'Anna', 'a.pdf', 'PDF', 100000, NULL)"),
+                       QStringLiteral("('B', 'Cikk', 'Tech', 'Anna', 'a.pdf', 'PDF', 100001, 'x')"),
+                       QStringLiteral(
+                           "('C', 'Könyv', 'Tech', 'Béla', 'b.doc', 'PDF', 1000001, 'x')"),
+                       QStringLiteral("('D', 'Cikk', '', NULL, NULL, NULL, NULL, NULL)"),
+                       QStringLiteral("('E', '', 'Zene', 'Anna', '', '', 1000000, '')")}
+        << QStringList{QStringLiteral("5"), QStringLiteral("2"), QStringLiteral("Cikk  -  3"),
+                       QStringLiteral("Könyv  -  1"), QStringLiteral("2"),
+                       QStringLiteral("Tech  -  3"), QStringLiteral("Zene  -  1"),
+                       QStringLiteral("2"), QStringLiteral("Anna  -  3"),
+                       QStringLiteral("Béla  -  1"),
                        // the same file name twice counts once
-                       "2",
+                       QStringLiteral("2"),
                        // the empty file type is a group, NULL is not
-                       "2", "PDF  -  3", "  -  1",
+                       QStringLiteral("2"), QStringLiteral("PDF  -  3"), QStringLiteral("  -  1"),
                        // exactly 100000 counts in neither, 1000000 only
                        // in the first, just over 1000000 in both
-                       "3", "1",
-                       // zero bytes, as the forms store "no photo", count as no photo
-                       // like NULL
-                       "2", "3"};
+                       QStringLiteral("3"), QStringLiteral("1"),
+                       // zero bytes, as the forms store QStringLiteral("no photo"), count as no
+                       // photo like NULL
+                       QStringLiteral("2"), QStringLiteral("3")};
 
     QStringList sameType;
     for (int i = 1; i <= 5; ++i)
         sameType << QStringLiteral("('R%1', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)").arg(i);
     QTest::newRow("one type, nothing else")
-        << sameType << QStringList{"5",      "1",      "Cikk  -  5", "Cikk  -  5", "0", "  -  0",
-                                   "  -  0", "0",      "  -  0",     "  -  0",     "0", "0",
-                                   "  -  0", "  -  0", "0",          "0",          "0", "5"};
+        << sameType
+        << QStringList{
+               QStringLiteral("5"),          QStringLiteral("1"),      QStringLiteral("Cikk  -  5"),
+               QStringLiteral("Cikk  -  5"), QStringLiteral("0"),      QStringLiteral("  -  0"),
+               QStringLiteral("  -  0"),     QStringLiteral("0"),      QStringLiteral("  -  0"),
+               QStringLiteral("  -  0"),     QStringLiteral("0"),      QStringLiteral("0"),
+               QStringLiteral("  -  0"),     QStringLiteral("  -  0"), QStringLiteral("0"),
+               QStringLiteral("0"),          QStringLiteral("0"),      QStringLiteral("5")};
 
     // A 150-character type is cut to fit the 100 characters of the value; apostrophes and
     // backslashes travel as they are.
-    const QString cut = QString(94, 'x') + "  -  2";
+    const QString cut = QString(94, QLatin1Char('x')) + QStringLiteral("  -  2");
     QTest::newRow("long and odd texts")
-        << QStringList{"('L1', REPEAT('x', 150), 'O''Br\\\\ien', 'Ödön', 'f''1', 'A\\\\B', 5, "
-                       "NULL)",
-                       "('L2', REPEAT('x', 150), 'O''Br\\\\ien', 'Ödön', 'f''1', 'A\\\\B', 5, "
-                       "NULL)"}
-        << QStringList{
-               "2", "1",          cut,          cut, "1", "O'Br\\ien  -  2", "O'Br\\ien  -  2",
-               "1", "Ödön  -  2", "Ödön  -  2", "1", "1", "A\\B  -  2",      "A\\B  -  2",
-               "0", "0",          "0",          "2"};
+        << QStringList{QStringLiteral(
+                           "('L1', REPEAT('x', 150), 'O''Br\\\\ien', 'Ödön', 'f''1', 'A\\\\B', 5, "
+                           "NULL)"),
+                       QStringLiteral(
+                           "('L2', REPEAT('x', 150), 'O''Br\\\\ien', 'Ödön', 'f''1', 'A\\\\B', 5, "
+                           "NULL)")}
+        << QStringList{QStringLiteral("2"),
+                       QStringLiteral("1"),
+                       cut,
+                       cut,
+                       QStringLiteral("1"),
+                       QStringLiteral("O'Br\\ien  -  2"),
+                       QStringLiteral("O'Br\\ien  -  2"),
+                       QStringLiteral("1"),
+                       QStringLiteral("Ödön  -  2"),
+                       QStringLiteral("Ödön  -  2"),
+                       QStringLiteral("1"),
+                       QStringLiteral("1"),
+                       QStringLiteral("A\\B  -  2"),
+                       QStringLiteral("A\\B  -  2"),
+                       QStringLiteral("0"),
+                       QStringLiteral("0"),
+                       QStringLiteral("0"),
+                       QStringLiteral("2")};
 }
 
 void StatisticsTest::figures() {
@@ -236,17 +264,17 @@ void StatisticsTest::windowLayout() {
 
 void StatisticsTest::openedFromMainWindowWithRecords() {
     Started s;
-    s.addRecords({"('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)"});
+    s.addRecords({QStringLiteral("('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)")});
     ModalCloser closer;
-    QVERIFY(QMetaObject::invokeMethod(s.app.form1.get(), "Statisztika1Click"));
-    QCOMPARE(closer.opened, QStringList{"Form6"});
+    s.app.form1->Statisztika1Click();
+    QCOMPARE(closer.opened, QStringList{QStringLiteral("Form6")});
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(s.tmpRows(), 0);
 }
 
 void StatisticsTest::collectsOnceNewShowingNewTag() {
     Started s;
-    s.addRecords({"('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)"});
+    s.addRecords({QStringLiteral("('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)")});
     s.form6->show();
     const qint64 first = s.tag();
     QVERIFY(first >= 0 && first < 1310065408);
@@ -273,11 +301,11 @@ void StatisticsTest::collectsOnceNewShowingNewTag() {
 
 void StatisticsTest::twoWorkstationsAtOnceStayApart() {
     Started s;
-    s.addRecords({"('A', 'Cikk', 'Tech', NULL, NULL, NULL, NULL, NULL)",
-                  "('B', 'Könyv', 'Tech', NULL, NULL, NULL, NULL, NULL)",
-                  "('C', 'Cikk', 'Tech', NULL, NULL, NULL, NULL, NULL)"});
+    s.addRecords({QStringLiteral("('A', 'Cikk', 'Tech', NULL, NULL, NULL, NULL, NULL)"),
+                  QStringLiteral("('B', 'Könyv', 'Tech', NULL, NULL, NULL, NULL, NULL)"),
+                  QStringLiteral("('C', 'Cikk', 'Tech', NULL, NULL, NULL, NULL, NULL)")});
     // A row that an earlier showing somewhere left behind.
-    s.db.exec("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('Idegen', '1', 4242)");
+    s.db.exec(QStringLiteral("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('Idegen', '1', 4242)"));
     // On a cluster the other workstation works through another node.
     OtherWorkstation other(s.db.otherWorkstation());
     TForm6* formB = other.form.get();
@@ -304,7 +332,7 @@ void StatisticsTest::twoWorkstationsAtOnceStayApart() {
     const QStringList rowsB = gridRows(formB);
     QCOMPARE(rowsA.size(), 18);
     QCOMPARE(rowsA, rowsB);
-    QCOMPARE(rowsA.first(), labels.first() + "|3");
+    QCOMPARE(rowsA.first(), labels.first() + QStringLiteral("|3"));
     QCOMPARE(s.storedRows(s.tag()), rowsA);
     QCOMPARE(s.storedRows(formB->resultRows().tag()), rowsB);
 
@@ -315,13 +343,13 @@ void StatisticsTest::twoWorkstationsAtOnceStayApart() {
     formB->DataSource2->reload();
     QCOMPARE(gridRows(formB), rowsB);
     formB->close();
-    QCOMPARE(s.storedRows(4242), QStringList{"Idegen|1"});
+    QCOMPARE(s.storedRows(4242), QStringList{QStringLiteral("Idegen|1")});
     QCOMPARE(s.tmpRows(), 1);
 }
 
 void StatisticsTest::takenTagIsDrawnAgainWhateverWasShown() {
     Started s;
-    s.db.exec("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('Idegen', '1', 5)");
+    s.db.exec(QStringLiteral("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('Idegen', '1', 5)"));
     QList<quint32> draws{7, 5, 9};
     s.form6->resultRows().setTagSource([&draws] { return draws.takeFirst(); });
     s.form6->show();
@@ -332,13 +360,14 @@ void StatisticsTest::takenTagIsDrawnAgainWhateverWasShown() {
     QCOMPARE(s.tag(), qint64(9));
     QCOMPARE(gridRows(s.form6), QStringList{});
     s.form6->close();
-    QCOMPARE(s.storedRows(5), QStringList{"Idegen|1"});
+    QCOMPARE(s.storedRows(5), QStringList{QStringLiteral("Idegen|1")});
 }
 
 void StatisticsTest::closingWithoutCollectingDeletesNothing() {
     Started s;
-    s.db.exec("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('a', '1', 1), ('b', '2', 2), "
-              "('c', '3', NULL)");
+    s.db.exec(
+        QStringLiteral("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('a', '1', 1), ('b', '2', 2), "
+                       "('c', '3', NULL)"));
     s.form6->show();
     QCOMPARE(gridRows(s.form6), QStringList{});
     s.form6->close();
@@ -357,8 +386,8 @@ void StatisticsTest::closingRemovesOnlyOwnRows_data() {
 void StatisticsTest::closingRemovesOnlyOwnRows() {
     QFETCH(QString, way);
     Started s;
-    s.addRecords({"('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)"});
-    s.db.exec("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('Idegen', '1', 77)");
+    s.addRecords({QStringLiteral("('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)")});
+    s.db.exec(QStringLiteral("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('Idegen', '1', 77)"));
     s.form6->show();
     s.form6->BitBtn2->click();
     QCOMPARE(s.tmpRows(), 19);
@@ -366,40 +395,42 @@ void StatisticsTest::closingRemovesOnlyOwnRows() {
     QTest::keyClick(s.form6, Qt::Key_Escape);
     QVERIFY(s.form6->isVisible());
 
-    if (way == "button")
+    if (way == QStringLiteral("button"))
         s.form6->BitBtn1->click();
-    else if (way == "close")
+    else if (way == QStringLiteral("close"))
         s.form6->close();
     else
         s.form6->reject();
     QVERIFY(!s.form6->isVisible());
     QCOMPARE(s.tmpRows(), 1);
-    QCOMPARE(s.storedRows(77), QStringList{"Idegen|1"});
+    QCOMPARE(s.storedRows(77), QStringList{QStringLiteral("Idegen|1")});
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
 }
 
 void StatisticsTest::refusedWriteAnsweredNoKeepsRowsUntilClose() {
     Started s;
-    s.addRecords({"('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)"});
+    s.addRecords({QStringLiteral("('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)")});
     s.form6->show();
     // Another workstation locks tbl_Tmp once five rows are written.
     bool locked = false;
     connect(s.form6->DataSource2, &QAbstractItemModel::modelReset, s.form6, [&] {
         if (!locked && s.form6->DataSource2->rowCount() == 5) {
             locked = true;
-            s.db.exec("START TRANSACTION");
-            s.db.exec("SELECT * FROM tbl_Tmp WHERE AZ > 0 FOR UPDATE");
+            s.db.exec(QStringLiteral("START TRANSACTION"));
+            s.db.exec(QStringLiteral("SELECT * FROM tbl_Tmp WHERE AZ > 0 FOR UPDATE"));
         }
     });
     s.form6->BitBtn2->click(); // the question is answered No
     QVERIFY(locked);
     QCOMPARE(s.app.prompter.shown, (QList<Shown>{hookBox(lockTimeout), questionBox(writeRefused)}));
-    QCOMPARE(gridRows(s.form6), expectedRows({"1", "1", "Cikk  -  1", "Cikk  -  1", "0"}));
+    QCOMPARE(gridRows(s.form6),
+             expectedRows({QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("Cikk  -  1"),
+                           QStringLiteral("Cikk  -  1"), QStringLiteral("0")}));
     QCOMPARE(s.form6->Label2->text(), QStringLiteral("5"));
     QVERIFY(!s.form6->BitBtn2->isEnabled());
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
-    s.db.exec("ROLLBACK");
+    s.db.exec(QStringLiteral("ROLLBACK"));
 
     QCOMPARE(s.storedRows(s.tag()).size(), 5);
     s.form6->close();
@@ -408,13 +439,13 @@ void StatisticsTest::refusedWriteAnsweredNoKeepsRowsUntilClose() {
 
 void StatisticsTest::refusedWriteRetriedWritesEachRowOnce() {
     Started s;
-    s.addRecords({"('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)"});
-    s.db.exec("START TRANSACTION");
-    s.db.exec("SELECT * FROM tbl_Tmp FOR UPDATE");
+    s.addRecords({QStringLiteral("('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)")});
+    s.db.exec(QStringLiteral("START TRANSACTION"));
+    s.db.exec(QStringLiteral("SELECT * FROM tbl_Tmp FOR UPDATE"));
     s.app.prompter.answerQuestions({true});
     s.app.prompter.onShown = [&s](const Shown& shown) {
-        if (shown.kind == "question")
-            s.db.exec("ROLLBACK"); // the lock goes before the retry
+        if (shown.kind == QStringLiteral("question"))
+            s.db.exec(QStringLiteral("ROLLBACK")); // the lock goes before the retry
     };
     s.form6->show();
     s.form6->BitBtn2->click();
@@ -427,17 +458,17 @@ void StatisticsTest::refusedWriteRetriedWritesEachRowOnce() {
 
 void StatisticsTest::failedGroupingLeavesSpareQueryUsable() {
     Started s;
-    s.addRecords({"('A', 'Cikk', NULL, NULL, 'a', 'PDF', NULL, NULL)"});
+    s.addRecords({QStringLiteral("('A', 'Cikk', NULL, NULL, 'a', 'PDF', NULL, NULL)")});
     s.form6->show();
     // The file-type column disappears while the collection runs.
     connect(s.form6->DataSource2, &QAbstractItemModel::modelReset, s.form6, [&] {
         if (s.form6->DataSource2->rowCount() == 11)
-            s.db.exec("ALTER TABLE tbl_Data CHANGE FTIP FTIPX VARCHAR(25) NULL");
+            s.db.exec(QStringLiteral("ALTER TABLE tbl_Data CHANGE FTIP FTIPX VARCHAR(25) NULL"));
     });
     s.form6->BitBtn2->click();
     QCOMPARE(s.app.prompter.shown.size(), 2);
     const QString message = s.app.prompter.shown[1].text;
-    QVERIFY(message.contains("FTIP"));
+    QVERIFY(message.contains(QStringLiteral("FTIP")));
     QCOMPARE(s.app.prompter.shown, (QList<Shown>{hookBox(message), errorReportBox(message)}));
     QCOMPARE(gridRows(s.form6).size(), 11);
     QCOMPARE(s.form6->Label2->text(), QStringLiteral("11"));
@@ -447,7 +478,7 @@ void StatisticsTest::failedGroupingLeavesSpareQueryUsable() {
     // The spare query keeps no filter of the statistics: other statements still run on it.
     Query& q = s.app.data().FDQuery2;
     QVERIFY(!q.isOpen());
-    q.setSql("select 1 as X");
+    q.setSql(QStringLiteral("select 1 as X"));
     q.open();
     QCOMPARE(q.recordCount(), 1);
     q.close();
@@ -458,11 +489,13 @@ void StatisticsTest::failedGroupingLeavesSpareQueryUsable() {
 
 void StatisticsTest::recordPassReadsNoBlobsAndFewStatements() {
     Started s;
-    s.db.exec("INSERT INTO tbl_Data (CIM, FOTO, FMER) SELECT CONCAT('r', seq), IF(seq % 2 = 0, "
-              "'x', NULL), seq * 1000 FROM seq_1_to_1200");
-    s.db.exec("INSERT INTO tbl_Data (CIM, FOTO, FILE, FMER) VALUES ('big1', REPEAT('p', 3000000), "
-              "REPEAT('f', 3000000), 3000000), ('big2', REPEAT('p', 3000000), REPEAT('f', "
-              "3000000), 3000000)");
+    s.db.exec(QStringLiteral(
+        "INSERT INTO tbl_Data (CIM, FOTO, FMER) SELECT CONCAT('r', seq), IF(seq % 2 = 0, "
+        "'x', NULL), seq * 1000 FROM seq_1_to_1200"));
+    s.db.exec(QStringLiteral(
+        "INSERT INTO tbl_Data (CIM, FOTO, FILE, FMER) VALUES ('big1', REPEAT('p', 3000000), "
+        "REPEAT('f', 3000000), 3000000), ('big2', REPEAT('p', 3000000), REPEAT('f', "
+        "3000000), 3000000)"));
     MariaConnection& conn = s.app.data().FDConnection1;
     const auto status = [&conn](const char* name) {
         return conn
@@ -479,9 +512,14 @@ void StatisticsTest::recordPassReadsNoBlobsAndFewStatements() {
     const qint64 statements = status("QUESTIONS") - statementsBefore;
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     const QStringList rows = gridRows(s.form6);
-    QCOMPARE(rows.mid(14), expectedRows({"", "", "", "", "", "", "", "", "", "", "", "", "", "",
-                                         "1102", "202", "602", "600"})
-                               .mid(14));
+    QCOMPARE(rows.mid(14),
+             expectedRows({QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                           QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                           QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                           QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                           QStringLiteral(""), QStringLiteral(""), QStringLiteral("1102"),
+                           QStringLiteral("202"), QStringLiteral("602"), QStringLiteral("600")})
+                 .mid(14));
     // One photo alone is 3 MB; the whole collection moves far less.
     QVERIFY2(bytes < 1000000, qPrintable(QString::number(bytes)));
     // A few statements per page of rows, not one per record.

@@ -195,8 +195,18 @@ void TstTable::locate() {
     QFETCH(int, expected);
 
     TestDatabase db;
-    const QStringList titles{"ABC",  "abc ", "abc", "Árvíztűrő tükör", "árvíz", "Arviz", "1000",
-                             "100%", "axb",  "a_b", "it's a \\ path",  "ÁRVÍZ"};
+    const QStringList titles{QStringLiteral("ABC"),
+                             QStringLiteral("abc "),
+                             QStringLiteral("abc"),
+                             QStringLiteral("Árvíztűrő tükör"),
+                             QStringLiteral("árvíz"),
+                             QStringLiteral("Arviz"),
+                             QStringLiteral("1000"),
+                             QStringLiteral("100%"),
+                             QStringLiteral("axb"),
+                             QStringLiteral("a_b"),
+                             QStringLiteral("it's a \\ path"),
+                             QStringLiteral("ÁRVÍZ")};
     for (const QString& title : titles)
         db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES (%1)").arg(lit(title)));
     Program p(db);
@@ -299,7 +309,7 @@ void TstTable::appendPostTakesTheKeyFromTheServer() {
     t.append();
     QCOMPARE(t.state(), TableState::Insert);
     t.setField(QStringLiteral("CIM"), title);
-    t.setField(QStringLiteral("TIP"), QString(""));
+    t.setField(QStringLiteral("TIP"), QString::fromUtf8(""));
     t.setField(QStringLiteral("KAT"), QVariant());
     t.setField(QStringLiteral("FMER"), 12345);
     t.setField(QStringLiteral("FOTO"), photo);
@@ -557,7 +567,8 @@ void TstTable::refreshAndDeleteKeepAPlace() {
     Table t(p.conn, QStringLiteral("tbl_Data"));
     t.open();
     const auto key = [&db](const char* title) {
-        return keyWhere(db, QStringLiteral("tbl_Data"), QStringLiteral("CIM = '%1'").arg(title));
+        return keyWhere(db, QStringLiteral("tbl_Data"),
+                        QStringLiteral("CIM = '%1'").arg(QString::fromUtf8(title)));
     };
     const qint64 k1 = key("1"), k3 = key("3"), k4 = key("4");
 

@@ -127,7 +127,7 @@ void TitleBarTest::titleAsHeld() {
     // A message box or a form is read while it is open, then closed.
     QTimer reader;
     reader.setInterval(20);
-    QObject::connect(&reader, &QTimer::timeout, [&] {
+    QObject::connect(&reader, &QTimer::timeout, &reader, [&] {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible())
             return;

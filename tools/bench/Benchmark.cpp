@@ -406,7 +406,9 @@ bool Benchmark::run() {
             QStringList texts;
             QByteArray photo;
         };
-        const QStringList textFields{"TIP", "KAT", "HIV", "DATUM", "FELVEV", "LEIRAS"};
+        const QStringList textFields{QStringLiteral("TIP"),    QStringLiteral("KAT"),
+                                     QStringLiteral("HIV"),    QStringLiteral("DATUM"),
+                                     QStringLiteral("FELVEV"), QStringLiteral("LEIRAS")};
         constexpr int kStores = 20;
         std::vector<Opened> opened(kStores);
         int asked = 0;

@@ -201,7 +201,7 @@ int main(int argc, char* argv[]) {
     // The login dialog shows what Data.db remembers; the password is typed in.
     QTimer typist;
     typist.setInterval(20);
-    QObject::connect(&typist, &QTimer::timeout, [&] {
+    QObject::connect(&typist, &QTimer::timeout, &typist, [&] {
         if (QApplication::activeModalWidget() != login)
             return;
         typist.stop();
