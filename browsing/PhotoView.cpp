@@ -26,12 +26,12 @@ PhotoView::PhotoView(const QString& imageName, QSize box, bool framed, QSize fra
         image->setGeometry(0, 0, box.width(), box.height());
     }
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    const PictureBox::SwitchItems items = image->addSwitchItems(PopupMenu1);
-    Igaztskzpre1 = items.centre;
-    Kitlts1 = items.fill;
-    image->setPopupMenu(PopupMenu1);
+    photoMenu = new QMenu(this);
+    photoMenu->setObjectName(QStringLiteral("PopupMenu1"));
+    const PictureBox::SwitchItems items = image->addSwitchItems(photoMenu);
+    centreAction = items.centre;
+    stretchAction = items.fill;
+    image->setPopupMenu(photoMenu);
 }
 
 bool PhotoView::isEmpty() const {
@@ -68,11 +68,11 @@ void PhotoView::clear() {
     image->setPicture(QImage());
 }
 
-void PhotoView::Igaztskzpre1Click() {
+void PhotoView::centreTriggered() {
     image->chooseCentre();
 }
 
-void PhotoView::Kitlts1Click() {
+void PhotoView::stretchTriggered() {
     image->chooseFill();
 }
 

@@ -24,9 +24,10 @@ public:
     PhotoView(const QString& imageName, QSize box, bool framed, QSize frameSize,
               QWidget* parent = nullptr);
 
-    PictureBox* image; // the picture itself
-    QMenu* PopupMenu1;
-    QAction *Igaztskzpre1, *Kitlts1;
+    PictureBox* image;      // the picture itself
+    QMenu* photoMenu;       // PopupMenu1, its right-click menu
+    QAction* centreAction;  // Igaztskzpre1, "Igazítás középre"
+    QAction* stretchAction; // Kitlts1, "Kitöltés"
 
     bool isEmpty() const;
     QImage picture() const; // null when empty
@@ -41,8 +42,8 @@ public:
     void clear();
 
 public slots:
-    void Igaztskzpre1Click(); // toggles the mark, then draws by it
-    void Kitlts1Click();
+    void centreTriggered(); // toggles the mark, then draws by it
+    void stretchTriggered();
 };
 
 } // namespace kx

@@ -61,26 +61,26 @@ RecordView::RecordView(Prompter& prompter, const QString& objectName, const QStr
     setModal(true);
     applyDialogLook(this, kClientWidth, kClientHeight);
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setGeometry(0, 0, kClientWidth, kStripHeight);
+    commandStrip = new QFrame(this);
+    commandStrip->setObjectName(QStringLiteral("Panel1"));
+    commandStrip->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    commandStrip->setGeometry(0, 0, kClientWidth, kStripHeight);
 
-    Label1 = new QLabel(QStringLiteral("Tárolt rekordok száma"), Panel1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setGeometry(255, 5, 280, 14);
-    styleFieldLabel(Label1);
-    Label2 = new QLabel(Panel1);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setAlignment(Qt::AlignCenter);
-    Label2->setGeometry(255, 21, 280, 14);
-    styleValue(Label2);
+    countCaption = new QLabel(QStringLiteral("Tárolt rekordok száma"), commandStrip);
+    countCaption->setObjectName(QStringLiteral("Label1"));
+    countCaption->setAlignment(Qt::AlignCenter);
+    countCaption->setGeometry(255, 5, 280, 14);
+    styleFieldLabel(countCaption);
+    countLabel = new QLabel(commandStrip);
+    countLabel->setObjectName(QStringLiteral("Label2"));
+    countLabel->setAlignment(Qt::AlignCenter);
+    countLabel->setGeometry(255, 21, 280, 14);
+    styleValue(countLabel);
 
-    BitBtn1 =
+    closeButton =
         addStripButton("BitBtn1", QStringLiteral("Befejezés"), QStringLiteral("Befejezés !"),
                        style()->standardIcon(QStyle::SP_DialogCloseButton), kClientWidth - 98);
-    connect(BitBtn1, &QPushButton::clicked, this, &RecordView::BitBtn1Click);
+    connect(closeButton, &QPushButton::clicked, this, &RecordView::closeClicked);
 
     buildFieldPanel(names, framedPhoto);
     enterPressesOnlyFocusedButton(this);
@@ -89,13 +89,13 @@ RecordView::RecordView(Prompter& prompter, const QString& objectName, const QStr
 RecordView::~RecordView() = default;
 
 void RecordView::buildFieldPanel(const Names& names, bool framedPhoto) {
-    Panel2 = new QFrame(this);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel2->setGeometry(0, kStripHeight, kClientWidth, kClientHeight - kStripHeight);
+    fieldPanel = new QFrame(this);
+    fieldPanel->setObjectName(QStringLiteral("Panel2"));
+    fieldPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    fieldPanel->setGeometry(0, kStripHeight, kClientWidth, kClientHeight - kStripHeight);
 
     for (int f = 0; f < FieldCount; ++f) {
-        auto* edit = new QLineEdit(Panel2);
+        auto* edit = new QLineEdit(fieldPanel);
         edit->setObjectName(QString::fromLatin1(names.fields[f]));
         edit->setReadOnly(true);
         styleValue(edit);
@@ -118,33 +118,33 @@ void RecordView::buildFieldPanel(const Names& names, bool framedPhoto) {
     };
     for (const Place& p : places) {
         m_fields[p.field]->setGeometry(p.x, controlTop(p.row), p.width, kLineHeight);
-        addLabel(Panel2, QString::fromUtf8(p.caption), p.x, labelTop(p.row), p.width,
+        addLabel(fieldPanel, QString::fromUtf8(p.caption), p.x, labelTop(p.row), p.width,
                  m_fields[p.field]);
     }
 
-    m_memo = new QPlainTextEdit(Panel2);
+    m_memo = new QPlainTextEdit(fieldPanel);
     m_memo->setObjectName(QString::fromLatin1(names.memo));
     m_memo->setReadOnly(true);
     m_memo->setTabChangesFocus(true);
     m_memo->setGeometry(kLeft, controlTop(4), kLeftWidth, kBigHeight);
     styleValue(m_memo);
-    addLabel(Panel2, QStringLiteral("Leírás"), kLeft, labelTop(4), kLeftWidth, m_memo);
+    addLabel(fieldPanel, QStringLiteral("Leírás"), kLeft, labelTop(4), kLeftWidth, m_memo);
 
     const QString imageName = QString::fromLatin1(names.image);
     if (framedPhoto) {
-        photo = new PhotoView(imageName, QSize(286, 193), true, QSize(301, 209), Panel2);
+        photo = new PhotoView(imageName, QSize(286, 193), true, QSize(301, 209), fieldPanel);
         photo->setObjectName(QStringLiteral("Panel3"));
         photo->move(kRight, controlTop(4));
     } else {
-        photo = new PhotoView(imageName, QSize(293, 209), false, QSize(), Panel2);
+        photo = new PhotoView(imageName, QSize(293, 209), false, QSize(), fieldPanel);
         photo->move(kLeft + kFullWidth - 293, controlTop(4));
     }
-    addLabel(Panel2, QStringLiteral("Fotó"), photo->x(), labelTop(4), photo->width(), nullptr);
+    addLabel(fieldPanel, QStringLiteral("Fotó"), photo->x(), labelTop(4), photo->width(), nullptr);
 
     // The file row comes below Leírás and the photo.
     const int fileLabelTop = controlTop(4) + kBigHeight + 12;
     m_fields[FileName]->setGeometry(kLeft, fileLabelTop + kLabelToControl, kFullWidth, kLineHeight);
-    addLabel(Panel2, QStringLiteral("Tárolandó fájl"), kLeft, fileLabelTop, kFullWidth,
+    addLabel(fieldPanel, QStringLiteral("Tárolandó fájl"), kLeft, fileLabelTop, kFullWidth,
              m_fields[FileName]);
 
     // Tab order: the fields row by row, the description before the file line.
@@ -158,7 +158,7 @@ void RecordView::buildFieldPanel(const Names& names, bool framedPhoto) {
 
 QPushButton* RecordView::addStripButton(const char* name, const QString& caption,
                                         const QString& hint, const QIcon& icon, int left) {
-    auto* button = new QPushButton(icon, caption, Panel1);
+    auto* button = new QPushButton(icon, caption, commandStrip);
     button->setObjectName(QString::fromLatin1(name));
     if (caption.isEmpty()) {
         button->setGeometry(left, 8, 25, 25);
@@ -175,7 +175,7 @@ void RecordView::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         centreOnScreen(this);
-        FormShow();
+        prepareShowing();
     }
 }
 
@@ -188,12 +188,12 @@ void RecordView::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void RecordView::BitBtn1Click() {
+void RecordView::closeClicked() {
     done(QDialog::Rejected);
 }
 
 void RecordView::showCount(int count) {
-    Label2->setText(QString::number(count));
+    countLabel->setText(QString::number(count));
 }
 
 void RecordView::emptyFields() {

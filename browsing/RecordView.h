@@ -32,16 +32,16 @@ public:
         const char* image;
     };
 
-    QFrame* Panel1;       // the command strip
-    QFrame* Panel2;       // the fields
-    QLabel* Label1;       // "Tárolt rekordok száma"
-    QLabel* Label2;       // the record counter
-    QPushButton* BitBtn1; // "Befejezés"
-    PhotoView* photo;
+    QFrame* commandStrip;     // Panel1, along the top
+    QFrame* fieldPanel;       // Panel2, the fields
+    QLabel* countCaption;     // Label1, "Tárolt rekordok száma"
+    QLabel* countLabel;       // Label2, the record counter
+    QPushButton* closeButton; // BitBtn1, "Befejezés"
+    PhotoView* photo;         // the photo with its menu
 
 public slots:
-    virtual void FormShow() = 0;
-    void BitBtn1Click(); // closes the window, like its close box
+    virtual void prepareShowing() = 0;
+    void closeClicked(); // closes the window, like its close box
 
 protected:
     // framedPhoto: a 286 x 193 picture in a cream frame of 301 x 209; otherwise a bare

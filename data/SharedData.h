@@ -16,16 +16,16 @@ struct SharedData {
     SharedData(const SharedData&) = delete;
     SharedData& operator=(const SharedData&) = delete;
 
-    MariaConnection FDConnection1;  // the record store
-    SqliteConnection FDConnection2; // Data.db
-    Query FDQuery1;       // the record query behind the grid, the browser and the list printout
-    Query FDQuery2;       // spare statement object: probes and grouped counts
-    Table FDTable1;       // tbl_Data
-    Table FDTable2;       // tbl_Tip
-    Table FDTable3;       // tbl_Kat
-    Table FDTable4;       // tbl_Tmp
-    SqliteTable FDTable6; // tbl_Config of Data.db
-    ScriptRunner FDScript1;
+    MariaConnection recordStore; // the record store
+    SqliteConnection settingsDb; // Data.db
+    Query recordQuery;       // the record query behind the grid, the browser and the list printout
+    Query probeQuery;        // spare statement object: probes and grouped counts
+    Table recordTable;       // tbl_Data
+    Table typeTable;         // tbl_Tip
+    Table categoryTable;     // tbl_Kat
+    Table resultTable;       // tbl_Tmp
+    SqliteTable configTable; // tbl_Config of Data.db
+    ScriptRunner scriptRunner;
 
     static QString initialRecordSql(); // "Select * from tbl_Data order by CIM"
 };

@@ -38,57 +38,57 @@ QString byteCount(quint64 n) {
 
 AttachedFileField::AttachedFileField(Prompter& prompter, QWidget* parent)
     : QWidget(parent), m_prompter(prompter) {
-    Edit2 = new QLineEdit(this);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
-    Edit2->setReadOnly(true);
-    Edit2->setMaxLength(500);
-    moveFocusOnEnter(Edit2);
+    fileEdit = new QLineEdit(this);
+    fileEdit->setObjectName(QStringLiteral("Edit2"));
+    fileEdit->setReadOnly(true);
+    fileEdit->setMaxLength(500);
+    moveFocusOnEnter(fileEdit);
 
-    SpeedButton1 = new QToolButton(this);
-    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton1->setIcon(QIcon(QStringLiteral(":/icons/document-open.png")));
-    setHint(SpeedButton1, QStringLiteral("Fájl kiválasztása|Fájl kiválasztása !"));
-    SpeedButton1->setFixedSize(23, 22);
-    SpeedButton1->setFocusPolicy(Qt::NoFocus); // a speed button never takes the focus
-    SpeedButton1->setAutoRaise(true);
+    chooseFileButton = new QToolButton(this);
+    chooseFileButton->setObjectName(QStringLiteral("SpeedButton1"));
+    chooseFileButton->setIcon(QIcon(QStringLiteral(":/icons/document-open.png")));
+    setHint(chooseFileButton, QStringLiteral("Fájl kiválasztása|Fájl kiválasztása !"));
+    chooseFileButton->setFixedSize(23, 22);
+    chooseFileButton->setFocusPolicy(Qt::NoFocus); // a speed button never takes the focus
+    chooseFileButton->setAutoRaise(true);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(2);
-    row->addWidget(Edit2);
-    row->addWidget(SpeedButton1);
+    row->addWidget(fileEdit);
+    row->addWidget(chooseFileButton);
 
     // Choosing a file cannot fail: the dialog only hands back a path.
-    connect(SpeedButton1, &QToolButton::clicked, this, &AttachedFileField::SpeedButton1Click);
+    connect(chooseFileButton, &QToolButton::clicked, this, &AttachedFileField::chooseFileClicked);
 }
 
 void AttachedFileField::reset(const QString& shown) {
-    Edit2->setText(shown);
+    fileEdit->setText(shown);
     m_chosen = false;
 }
 
 QString AttachedFileField::path() const {
-    return Edit2->text();
+    return fileEdit->text();
 }
 
 bool AttachedFileField::chosenInThisOpening() const {
     return m_chosen;
 }
 
-void AttachedFileField::SpeedButton1Click() {
+void AttachedFileField::chooseFileClicked() {
     const QString chosen = m_prompter.openFile(QStringLiteral("Tárolandó fájlok:"), m_lastChosen);
     if (chosen.isEmpty())
         return;
     // The line holds 500 characters and would cut a longer path to one that names no file:
     // the record would then be stored without it under a success message. Such a choice is
     // refused here and the line keeps what it showed, which is what the store attaches.
-    if (chosen.size() > Edit2->maxLength()) {
+    if (chosen.size() > fileEdit->maxLength()) {
         m_prompter.warning(QStringLiteral("A kiválasztott fájl elérési útja hosszabb %1 "
                                           "karakternél, a fájl nem csatolható !")
-                               .arg(Edit2->maxLength()));
+                               .arg(fileEdit->maxLength()));
         return;
     }
-    Edit2->setText(chosen);
+    fileEdit->setText(chosen);
     m_lastChosen = chosen;
     m_chosen = true;
 }

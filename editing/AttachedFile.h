@@ -12,15 +12,15 @@ class MariaConnection;
 class Prompter;
 class TableBase;
 
-// The file to attach: the read-only path line Edit2 and the file button SpeedButton1 of both
+// The file to attach: the read-only path line fileEdit and the file button chooseFileButton of both
 // editing forms.
 class AttachedFileField : public QWidget {
     Q_OBJECT
 public:
     AttachedFileField(Prompter& prompter, QWidget* parent = nullptr);
 
-    QLineEdit* Edit2;
-    QToolButton* SpeedButton1;
+    QLineEdit* fileEdit;           // Edit2, the chosen file's path
+    QToolButton* chooseFileButton; // SpeedButton1, opens "Tárolandó fájlok:"
 
     // Empties the line and forgets any choice of this opening; shown is what the line shows
     // (the modification form shows the stored file name, which is never read as a path).
@@ -29,7 +29,7 @@ public:
     bool chosenInThisOpening() const;
 
 public slots:
-    void SpeedButton1Click(); // "Tárolandó fájlok:" dialog; starts at the last chosen file
+    void chooseFileClicked(); // "Tárolandó fájlok:" dialog; starts at the last chosen file
 
 private:
     Prompter& m_prompter;

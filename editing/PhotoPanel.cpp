@@ -52,64 +52,65 @@ PhotoPanel::PhotoPanel(Prompter& prompter, QLabel* caption, QWidget* parent)
     setPalette(cream);
     setAutoFillBackground(true);
 
-    Image1 = new PictureBox(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry((kFrameWidth - kBoxWidth) / 2, (kFrameHeight - kBoxHeight) / 2, kBoxWidth,
-                        kBoxHeight);
+    photoImage = new PictureBox(this);
+    photoImage->setObjectName(QStringLiteral("Image1"));
+    photoImage->setGeometry((kFrameWidth - kBoxWidth) / 2, (kFrameHeight - kBoxHeight) / 2,
+                            kBoxWidth, kBoxHeight);
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    Betlt1 = addItem(PopupMenu1, "Betlt1", QStringLiteral("Betölt"),
-                     QStringLiteral("Fotó adatok felvétele !"));
-    Vglaprl1 = addItem(PopupMenu1, "Vglaprl1", QStringLiteral("Vágólapról"),
-                       QStringLiteral("Kép másolása vágólapról !"));
-    rl1 = addItem(PopupMenu1, "rl1", QStringLiteral("Töröl"), QStringLiteral("Fotó törlése !"));
-    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
-    const PictureBox::SwitchItems switches = Image1->addSwitchItems(PopupMenu1);
-    Igaztskzpre1 = switches.centre;
-    Kitlts1 = switches.fill;
+    photoMenu = new QMenu(this);
+    photoMenu->setObjectName(QStringLiteral("PopupMenu1"));
+    loadAction = addItem(photoMenu, "Betlt1", QStringLiteral("Betölt"),
+                         QStringLiteral("Fotó adatok felvétele !"));
+    pasteAction = addItem(photoMenu, "Vglaprl1", QStringLiteral("Vágólapról"),
+                          QStringLiteral("Kép másolása vágólapról !"));
+    clearAction =
+        addItem(photoMenu, "rl1", QStringLiteral("Töröl"), QStringLiteral("Fotó törlése !"));
+    photoMenu->addSeparator()->setObjectName(QStringLiteral("N1"));
+    const PictureBox::SwitchItems switches = photoImage->addSwitchItems(photoMenu);
+    centreAction = switches.centre;
+    stretchAction = switches.fill;
 
-    Image1->setPopupMenu(PopupMenu1);
+    photoImage->setPopupMenu(photoMenu);
 
     // The menu is wired here, each choice as a command of its own: a file that cannot be
     // decoded ends in the default error report, never in the event loop.
     const auto command = [this](void (PhotoPanel::*handler)()) {
         return [this, handler] { runCommand(m_prompter, [this, handler] { (this->*handler)(); }); };
     };
-    connect(Betlt1, &QAction::triggered, this, command(&PhotoPanel::Betlt1Click));
-    connect(Vglaprl1, &QAction::triggered, this, command(&PhotoPanel::Vglaprl1Click));
-    connect(rl1, &QAction::triggered, this, command(&PhotoPanel::rl1Click));
+    connect(loadAction, &QAction::triggered, this, command(&PhotoPanel::loadTriggered));
+    connect(pasteAction, &QAction::triggered, this, command(&PhotoPanel::pasteTriggered));
+    connect(clearAction, &QAction::triggered, this, command(&PhotoPanel::clearTriggered));
 
     if (m_caption)
         m_caption->setText(QStringLiteral("Fotó"));
 }
 
 bool PhotoPanel::isEmpty() const {
-    return Image1->isEmpty();
+    return photoImage->isEmpty();
 }
 
 QImage PhotoPanel::picture() const {
-    return Image1->picture();
+    return photoImage->picture();
 }
 
 bool PhotoPanel::centred() const {
-    return Image1->centred();
+    return photoImage->centred();
 }
 
 bool PhotoPanel::stretched() const {
-    return Image1->stretched();
+    return photoImage->stretched();
 }
 
 void PhotoPanel::setCentred(bool on) {
-    Image1->setCentred(on);
+    photoImage->setCentred(on);
 }
 
 void PhotoPanel::setStretched(bool on) {
-    Image1->setStretched(on);
+    photoImage->setStretched(on);
 }
 
 void PhotoPanel::clear() {
-    Image1->setPicture(QImage());
+    photoImage->setPicture(QImage());
     forgetStoredPhoto();
 }
 
@@ -160,14 +161,14 @@ void PhotoPanel::placeSource(const QImage& source, int depth, QSize own) {
         own = source.size();
     const QSize fitted = fittedSize(own);
     if (fitted == own && fitted == source.size()) {
-        Image1->setStretched(false);
-        Image1->setPicture(source);
+        photoImage->setStretched(false);
+        photoImage->setPicture(source);
     } else {
         // The reduced copy is 24-bit colour, or 8-bit grey for a grey source.
         const bool grey = source.format() == QImage::Format_Grayscale8 ||
                           source.format() == QImage::Format_Grayscale16;
-        Image1->setStretched(true);
-        Image1->setPicture(
+        photoImage->setStretched(true);
+        photoImage->setPicture(
             source.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                 .convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888));
     }
@@ -176,12 +177,12 @@ void PhotoPanel::placeSource(const QImage& source, int depth, QSize own) {
 QByteArray PhotoPanel::photoBytes() const {
     if (m_keepStored)
         return m_storedPhoto;
-    if (Image1->isEmpty())
+    if (photoImage->isEmpty())
         return QByteArray();
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!Image1->picture().save(&buffer, "BMP"))
+    if (!photoImage->picture().save(&buffer, "BMP"))
         throw std::runtime_error("A fotó nem írható BMP képként !");
     return bytes;
 }
@@ -189,9 +190,9 @@ QByteArray PhotoPanel::photoBytes() const {
 bool PhotoPanel::readPhoto(const QByteArray& bmp) {
     bool shown = true;
     try {
-        Image1->readBmp(bmp);
+        photoImage->readBmp(bmp);
     } catch (const std::runtime_error&) {
-        Image1->setPicture(QImage());
+        photoImage->setPicture(QImage());
         shown = false;
     }
     m_storedPhoto = bmp;
@@ -199,7 +200,7 @@ bool PhotoPanel::readPhoto(const QByteArray& bmp) {
     return shown;
 }
 
-void PhotoPanel::Betlt1Click() {
+void PhotoPanel::loadTriggered() {
     const QString path = m_prompter.openPicture(m_lastPicture);
     if (path.isEmpty())
         return;
@@ -220,7 +221,7 @@ void PhotoPanel::loadPicture(const QString& path) {
     placeSource(decoded.image, decoded.depth, decoded.size);
 }
 
-void PhotoPanel::Vglaprl1Click() {
+void PhotoPanel::pasteTriggered() {
     if (!clipboardHasPicture())
         return;
     const ClipboardPicture pasted = clipboardPicture();
@@ -229,17 +230,17 @@ void PhotoPanel::Vglaprl1Click() {
     placeSource(pasted.image, pasted.depth);
 }
 
-void PhotoPanel::rl1Click() {
+void PhotoPanel::clearTriggered() {
     clear();
 }
 
 // Chosen from code: the item toggles its own mark, then the switch follows the new mark.
-void PhotoPanel::Igaztskzpre1Click() {
-    Image1->chooseCentre();
+void PhotoPanel::centreTriggered() {
+    photoImage->chooseCentre();
 }
 
-void PhotoPanel::Kitlts1Click() {
-    Image1->chooseFill();
+void PhotoPanel::stretchTriggered() {
+    photoImage->chooseFill();
 }
 
 } // namespace kx

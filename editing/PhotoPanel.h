@@ -24,9 +24,13 @@ public:
     // caption is the form's Label11; the panel sets its text.
     PhotoPanel(Prompter& prompter, QLabel* caption, QWidget* parent = nullptr);
 
-    PictureBox* Image1; // the box
-    QMenu* PopupMenu1;
-    QAction *Betlt1, *Vglaprl1, *rl1, *Igaztskzpre1, *Kitlts1;
+    PictureBox* photoImage; // Image1, the box
+    QMenu* photoMenu;       // PopupMenu1, its right-click menu
+    QAction* loadAction;    // Betlt1, "Betölt"
+    QAction* pasteAction;   // Vglaprl1, "Vágólapról"
+    QAction* clearAction;   // rl1, "Töröl"
+    QAction* centreAction;  // Igaztskzpre1, "Igazítás középre"
+    QAction* stretchAction; // Kitlts1, "Kitöltés"
 
     bool isEmpty() const;
     QImage picture() const; // null when empty
@@ -59,11 +63,11 @@ public:
     static QString depthCaption(int depth);
 
 public slots:
-    void Betlt1Click();
-    void Vglaprl1Click();
-    void rl1Click();
-    void Igaztskzpre1Click();
-    void Kitlts1Click();
+    void loadTriggered();
+    void pasteTriggered();
+    void clearTriggered();
+    void centreTriggered();
+    void stretchTriggered();
 
 private:
     void forgetStoredPhoto();

@@ -105,22 +105,23 @@ RecordForm::RecordForm(SharedData& shared, Prompter& prompter, const QString& ob
     buildFieldPanel();
 
     // Both forms look types up by prefix; the category rule is each form's own.
-    m_lists = std::make_unique<TypeCategoryLists>(m_data, m_prompter, ComboBox1, ComboBox2,
+    m_lists = std::make_unique<TypeCategoryLists>(m_data, m_prompter, typeBox, categoryBox,
                                                   ListMatch::Prefix, categoryMatch);
 
     // Enter in a box moves on like in the one-line fields. The box's own edit line is the
     // next widget in the focus chain, so the move goes through the dialog's tab order.
-    ComboBox1->installEventFilter(this);
-    ComboBox2->installEventFilter(this);
+    typeBox->installEventFilter(this);
+    categoryBox->installEventFilter(this);
 
-    const QList<QWidget*> order = {BitBtn1, BitBtn2, BitBtn3, Edit1, ComboBox1, ComboBox2,
-                                   Edit4,   Edit5,   Edit6,   Edit7, Memo1,     Edit2};
+    const QList<QWidget*> order = {closeButton,  storeButton, discardButton,   titleEdit,
+                                   typeBox,      categoryBox, keywordsEdit,    referenceEdit,
+                                   recorderEdit, dateEdit,    descriptionEdit, fileEdit};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
-    connect(BitBtn1, &QPushButton::clicked, this, &RecordForm::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &RecordForm::BitBtn2Click);
-    connect(BitBtn3, &QPushButton::clicked, this, &RecordForm::BitBtn3Click);
+    connect(closeButton, &QPushButton::clicked, this, &RecordForm::closeClicked);
+    connect(storeButton, &QPushButton::clicked, this, &RecordForm::storeClicked);
+    connect(discardButton, &QPushButton::clicked, this, &RecordForm::discardClicked);
     enterPressesOnlyFocusedButton(this);
 }
 
@@ -132,25 +133,26 @@ void RecordForm::buildTopBar() {
     bar->setFrameStyle(QFrame::Panel | QFrame::Raised);
     bar->setGeometry(0, 0, kClientWidth, kTopBarHeight);
 
-    BitBtn2 =
+    storeButton =
         barButton(bar, "BitBtn2", QStringLiteral("Tárol"),
                   QStringLiteral("Megadott adatok tárolása !"), QStyle::SP_DialogSaveButton, 8);
-    BitBtn3 = barButton(bar, "BitBtn3", QStringLiteral("Elvet"),
-                        QStringLiteral("Megadott adatok elvetése !"),
-                        QStyle::SP_DialogDiscardButton, 104);
-    BitBtn1 = barButton(bar, "BitBtn1", QStringLiteral("Befejezés"), QStringLiteral("Befejezés !"),
-                        QStyle::SP_DialogCloseButton, kClientWidth - 98);
+    discardButton = barButton(bar, "BitBtn3", QStringLiteral("Elvet"),
+                              QStringLiteral("Megadott adatok elvetése !"),
+                              QStyle::SP_DialogDiscardButton, 104);
+    closeButton =
+        barButton(bar, "BitBtn1", QStringLiteral("Befejezés"), QStringLiteral("Befejezés !"),
+                  QStyle::SP_DialogCloseButton, kClientWidth - 98);
 
-    Label1 = new QLabel(QStringLiteral("Tárolt rekordok száma"), bar);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setGeometry(200, 5, 245, 14);
-    styleFieldLabel(Label1);
-    Label2 = new QLabel(bar);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setAlignment(Qt::AlignCenter);
-    Label2->setGeometry(200, 21, 245, 14);
-    styleValue(Label2);
+    countCaption = new QLabel(QStringLiteral("Tárolt rekordok száma"), bar);
+    countCaption->setObjectName(QStringLiteral("Label1"));
+    countCaption->setAlignment(Qt::AlignCenter);
+    countCaption->setGeometry(200, 5, 245, 14);
+    styleFieldLabel(countCaption);
+    countLabel = new QLabel(bar);
+    countLabel->setObjectName(QStringLiteral("Label2"));
+    countLabel->setAlignment(Qt::AlignCenter);
+    countLabel->setGeometry(200, 21, 245, 14);
+    styleValue(countLabel);
 }
 
 void RecordForm::buildFieldPanel() {
@@ -159,64 +161,65 @@ void RecordForm::buildFieldPanel() {
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setGeometry(0, kTopBarHeight, kClientWidth, kClientHeight - kTopBarHeight);
 
-    Edit1 = lineEdit(panel, "Edit1", 350);
-    Edit1->setGeometry(kLeft, controlTop(0), kFullWidth, kLineHeight);
-    fieldLabel(panel, QStringLiteral("Cím"), kLeft, 0, kFullWidth)->setBuddy(Edit1);
+    titleEdit = lineEdit(panel, "Edit1", 350);
+    titleEdit->setGeometry(kLeft, controlTop(0), kFullWidth, kLineHeight);
+    fieldLabel(panel, QStringLiteral("Cím"), kLeft, 0, kFullWidth)->setBuddy(titleEdit);
 
-    ComboBox1 = comboBox(panel, "ComboBox1");
-    ComboBox1->setGeometry(kLeft, controlTop(1), kLeftWidth, kLineHeight);
-    fieldLabel(panel, QStringLiteral("Típus"), kLeft, 1, kLeftWidth)->setBuddy(ComboBox1);
-    ComboBox2 = comboBox(panel, "ComboBox2");
-    ComboBox2->setGeometry(kRight, controlTop(1), kRightWidth, kLineHeight);
-    fieldLabel(panel, QStringLiteral("Kategória"), kRight, 1, kRightWidth)->setBuddy(ComboBox2);
+    typeBox = comboBox(panel, "ComboBox1");
+    typeBox->setGeometry(kLeft, controlTop(1), kLeftWidth, kLineHeight);
+    fieldLabel(panel, QStringLiteral("Típus"), kLeft, 1, kLeftWidth)->setBuddy(typeBox);
+    categoryBox = comboBox(panel, "ComboBox2");
+    categoryBox->setGeometry(kRight, controlTop(1), kRightWidth, kLineHeight);
+    fieldLabel(panel, QStringLiteral("Kategória"), kRight, 1, kRightWidth)->setBuddy(categoryBox);
 
-    Edit4 = lineEdit(panel, "Edit4", 750);
-    Edit4->setGeometry(kLeft, controlTop(2), kLeftWidth, kLineHeight);
-    fieldLabel(panel, QStringLiteral("Keresőszavak"), kLeft, 2, kLeftWidth)->setBuddy(Edit4);
-    Edit5 = lineEdit(panel, "Edit5", 350);
-    Edit5->setGeometry(kRight, controlTop(2), kRightWidth, kLineHeight);
-    fieldLabel(panel, QStringLiteral("Hivatkozás"), kRight, 2, kRightWidth)->setBuddy(Edit5);
+    keywordsEdit = lineEdit(panel, "Edit4", 750);
+    keywordsEdit->setGeometry(kLeft, controlTop(2), kLeftWidth, kLineHeight);
+    fieldLabel(panel, QStringLiteral("Keresőszavak"), kLeft, 2, kLeftWidth)->setBuddy(keywordsEdit);
+    referenceEdit = lineEdit(panel, "Edit5", 350);
+    referenceEdit->setGeometry(kRight, controlTop(2), kRightWidth, kLineHeight);
+    fieldLabel(panel, QStringLiteral("Hivatkozás"), kRight, 2, kRightWidth)
+        ->setBuddy(referenceEdit);
 
-    Edit6 = lineEdit(panel, "Edit6", 55);
-    Edit6->setGeometry(kLeft, controlTop(3), kLeftWidth, kLineHeight);
-    fieldLabel(panel, QStringLiteral("Felvevő"), kLeft, 3, kLeftWidth)->setBuddy(Edit6);
-    Edit7 = lineEdit(panel, "Edit7", 25);
-    Edit7->setGeometry(kRight, controlTop(3), kRightWidth, kLineHeight);
-    fieldLabel(panel, QStringLiteral("Dátum"), kRight, 3, kRightWidth)->setBuddy(Edit7);
+    recorderEdit = lineEdit(panel, "Edit6", 55);
+    recorderEdit->setGeometry(kLeft, controlTop(3), kLeftWidth, kLineHeight);
+    fieldLabel(panel, QStringLiteral("Felvevő"), kLeft, 3, kLeftWidth)->setBuddy(recorderEdit);
+    dateEdit = lineEdit(panel, "Edit7", 25);
+    dateEdit->setGeometry(kRight, controlTop(3), kRightWidth, kLineHeight);
+    fieldLabel(panel, QStringLiteral("Dátum"), kRight, 3, kRightWidth)->setBuddy(dateEdit);
 
-    Memo1 = new QPlainTextEdit(panel);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setTabChangesFocus(true); // Tab leaves the memo; Enter starts a new line
-    Memo1->setGeometry(kLeft, controlTop(4), kLeftWidth, kBigHeight);
-    styleValue(Memo1);
-    fieldLabel(panel, QStringLiteral("Leírás"), kLeft, 4, kLeftWidth)->setBuddy(Memo1);
+    descriptionEdit = new QPlainTextEdit(panel);
+    descriptionEdit->setObjectName(QStringLiteral("Memo1"));
+    descriptionEdit->setTabChangesFocus(true); // Tab leaves the memo; Enter starts a new line
+    descriptionEdit->setGeometry(kLeft, controlTop(4), kLeftWidth, kBigHeight);
+    styleValue(descriptionEdit);
+    fieldLabel(panel, QStringLiteral("Leírás"), kLeft, 4, kLeftWidth)->setBuddy(descriptionEdit);
 
-    Label11 = fieldLabel(panel, QStringLiteral("Fotó"), kRight, 4, kRightWidth);
-    Label11->setObjectName(QStringLiteral("Label11"));
-    photo = new PhotoPanel(m_prompter, Label11, panel);
+    photoCaption = fieldLabel(panel, QStringLiteral("Fotó"), kRight, 4, kRightWidth);
+    photoCaption->setObjectName(QStringLiteral("Label11"));
+    photo = new PhotoPanel(m_prompter, photoCaption, panel);
     photo->setObjectName(QStringLiteral("Panel3"));
     photo->move(kRight, controlTop(4));
-    Image1 = photo->Image1;
+    photoImage = photo->photoImage;
 
     fileField = new AttachedFileField(m_prompter, panel);
     // The file row comes below Leírás and the photo frame.
     const int fileLabelTop = controlTop(4) + kBigHeight + 12;
     fileField->setGeometry(kLeft, fileLabelTop + kLabelToControl, kFullWidth, 23);
-    Edit2 = fileField->Edit2;
-    SpeedButton1 = fileField->SpeedButton1;
-    styleValue(Edit2);
-    Label12 = fieldLabel(panel, QStringLiteral("Tárolandó fájl"), kLeft, 0, kFullWidth);
-    Label12->setObjectName(QStringLiteral("Label12"));
-    Label12->move(kLeft, fileLabelTop);
-    Label12->setBuddy(Edit2);
+    fileEdit = fileField->fileEdit;
+    chooseFileButton = fileField->chooseFileButton;
+    styleValue(fileEdit);
+    fileCaption = fieldLabel(panel, QStringLiteral("Tárolandó fájl"), kLeft, 0, kFullWidth);
+    fileCaption->setObjectName(QStringLiteral("Label12"));
+    fileCaption->move(kLeft, fileLabelTop);
+    fileCaption->setBuddy(fileEdit);
 }
 
 void RecordForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         centreOnScreen(this);
-        FormShow();
-        Edit1->setFocus();
+        prepareShowing();
+        titleEdit->setFocus();
     }
 }
 
@@ -230,7 +233,7 @@ void RecordForm::keyPressEvent(QKeyEvent* event) {
 }
 
 bool RecordForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && (watched == ComboBox1 || watched == ComboBox2)) {
+    if (event->type() == QEvent::KeyPress && (watched == typeBox || watched == categoryBox)) {
         auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
             key->modifiers() == Qt::NoModifier) {
@@ -241,35 +244,35 @@ bool RecordForm::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void RecordForm::BitBtn1Click() {
+void RecordForm::closeClicked() {
     done(QDialog::Rejected);
 }
 
 void RecordForm::refreshRecords() {
     ScreenCursor::set(CursorShape::Busy);
-    m_data.FDTable1.refresh();
-    m_data.FDQuery1.refresh();
+    m_data.recordTable.refresh();
+    m_data.recordQuery.refresh();
     ScreenCursor::set(CursorShape::Default);
 }
 
 void RecordForm::showRecordCount() {
-    Label2->setText(QString::number(m_data.FDTable1.recordCount()));
+    countLabel->setText(QString::number(m_data.recordTable.recordCount()));
 }
 
 void RecordForm::emptyFields() {
-    for (QLineEdit* edit : {Edit1, Edit4, Edit5, Edit6, Edit7})
+    for (QLineEdit* edit : {titleEdit, keywordsEdit, referenceEdit, recorderEdit, dateEdit})
         edit->clear();
-    for (QComboBox* box : {ComboBox1, ComboBox2}) {
+    for (QComboBox* box : {typeBox, categoryBox}) {
         box->setCurrentIndex(-1);
         box->setEditText(QString());
     }
     fileField->reset();
-    Memo1->clear();
+    descriptionEdit->clear();
     photo->clear();
 }
 
 void RecordForm::writeRecordRow(const std::function<void()>& start) {
-    Table& table = m_data.FDTable1;
+    Table& table = m_data.recordTable;
     try {
         start();
         // A large file goes to the server under a progress window; "Mégse" stops it before
@@ -286,13 +289,13 @@ void RecordForm::writeRecordRow(const std::function<void()>& start) {
 }
 
 void RecordForm::setRecordFields(Table& table) {
-    table.setField(QStringLiteral("TIP"), ComboBox1->currentText());
-    table.setField(QStringLiteral("KAT"), ComboBox2->currentText());
-    table.setField(QStringLiteral("KSZO"), Edit4->text());
-    table.setField(QStringLiteral("HIV"), Edit5->text());
-    table.setField(QStringLiteral("DATUM"), Edit7->text());
-    table.setField(QStringLiteral("FELVEV"), Edit6->text());
-    table.setField(QStringLiteral("LEIRAS"), memoText(Memo1));
+    table.setField(QStringLiteral("TIP"), typeBox->currentText());
+    table.setField(QStringLiteral("KAT"), categoryBox->currentText());
+    table.setField(QStringLiteral("KSZO"), keywordsEdit->text());
+    table.setField(QStringLiteral("HIV"), referenceEdit->text());
+    table.setField(QStringLiteral("DATUM"), dateEdit->text());
+    table.setField(QStringLiteral("FELVEV"), recorderEdit->text());
+    table.setField(QStringLiteral("LEIRAS"), memoText(descriptionEdit));
     table.setField(QStringLiteral("FOTO"), photo->photoBytes());
 }
 
@@ -307,7 +310,7 @@ std::unique_ptr<Progress> RecordForm::fileProgress() {
 }
 
 void RecordForm::attachChosenFile(Table& table) {
-    attachFile(table, fileField->path(), m_data.FDConnection1.maxAllowedPacket());
+    attachFile(table, fileField->path(), m_data.recordStore.maxAllowedPacket());
 }
 
 } // namespace kx

@@ -31,37 +31,37 @@ class RecordForm : public QDialog {
 public:
     ~RecordForm() override;
 
-    // Controls, named as the program knows them.
-    QPushButton* BitBtn1;  // "Befejezés"
-    QPushButton* BitBtn2;  // "Tárol"
-    QPushButton* BitBtn3;  // "Elvet"
-    QLabel* Label1;        // "Tárolt rekordok száma"
-    QLabel* Label2;        // the record count
-    QLineEdit* Edit1;      // Cím
-    QComboBox* ComboBox1;  // Típus
-    QComboBox* ComboBox2;  // Kategória
-    QLineEdit* Edit4;      // Keresőszavak
-    QLineEdit* Edit5;      // Hivatkozás
-    QLineEdit* Edit6;      // Felvevő
-    QLineEdit* Edit7;      // Dátum
-    QPlainTextEdit* Memo1; // Leírás
-    QLabel* Label11;       // "Fotó" or the colour depth of a loaded picture
-    PhotoPanel* photo;
-    QLabel* Image1;
-    QLabel* Label12; // "Tárolandó fájl"
-    AttachedFileField* fileField;
-    QLineEdit* Edit2;
-    QToolButton* SpeedButton1;
+    // Controls; the comment gives each one's object name.
+    QPushButton* closeButton;        // BitBtn1, "Befejezés"
+    QPushButton* storeButton;        // BitBtn2, "Tárol"
+    QPushButton* discardButton;      // BitBtn3, "Elvet"
+    QLabel* countCaption;            // Label1, "Tárolt rekordok száma"
+    QLabel* countLabel;              // Label2, the record count
+    QLineEdit* titleEdit;            // Edit1, "Cím"
+    QComboBox* typeBox;              // ComboBox1, "Típus"
+    QComboBox* categoryBox;          // ComboBox2, "Kategória"
+    QLineEdit* keywordsEdit;         // Edit4, "Keresőszavak"
+    QLineEdit* referenceEdit;        // Edit5, "Hivatkozás"
+    QLineEdit* recorderEdit;         // Edit6, "Felvevő"
+    QLineEdit* dateEdit;             // Edit7, "Dátum"
+    QPlainTextEdit* descriptionEdit; // Memo1, "Leírás"
+    QLabel* photoCaption;            // Label11, "Fotó" or the colour depth of a loaded picture
+    PhotoPanel* photo;               // the photo box with its menu
+    QLabel* photoImage;              // Image1, the picture in it
+    QLabel* fileCaption;             // Label12, "Tárolandó fájl"
+    AttachedFileField* fileField;    // the file line with its chooser
+    QLineEdit* fileEdit;             // Edit2, the chosen file's path
+    QToolButton* chooseFileButton;   // SpeedButton1, opens "Tárolandó fájlok:"
 
     TypeCategoryLists& lists() {
         return *m_lists;
     }
 
 public slots:
-    virtual void FormShow() = 0;
-    virtual void BitBtn2Click() = 0; // "Tárol"
-    virtual void BitBtn3Click() = 0; // "Elvet"
-    void BitBtn1Click();             // "Befejezés": closes, nothing stored or asked
+    virtual void prepareShowing() = 0;
+    virtual void storeClicked() = 0;   // "Tárol"
+    virtual void discardClicked() = 0; // "Elvet"
+    void closeClicked();               // "Befejezés": closes, nothing stored or asked
 
 protected:
     RecordForm(SharedData& shared, Prompter& prompter, const QString& objectName,
@@ -76,7 +76,7 @@ protected:
     void showRecordCount();
     // Empties every field, the file line and the photo box.
     void emptyFields();
-    // Runs start (append or edit of FDTable1 and the filling of the row), then writes the row.
+    // Runs start (append or edit of recordTable and the filling of the row), then writes the row.
     // Whatever fails on the way, the started row is dropped and the default cursor is back
     // before the error goes on: a half-filled row is never written later by another operation.
     void writeRecordRow(const std::function<void()>& start);

@@ -47,8 +47,8 @@ TypeCategoryLists::TypeCategoryLists(SharedData& data, Prompter& prompter, QComb
       m_typeMatch(typeMatch), m_categoryMatch(categoryMatch) {}
 
 void TypeCategoryLists::fill() {
-    fillBox(m_types, m_data.FDTable2, QStringLiteral("TIP"));
-    fillBox(m_categories, m_data.FDTable3, QStringLiteral("KAT"));
+    fillBox(m_types, m_data.typeTable, QStringLiteral("TIP"));
+    fillBox(m_categories, m_data.categoryTable, QStringLiteral("KAT"));
 }
 
 bool TypeCategoryLists::typedTextsFit() {
@@ -66,8 +66,8 @@ bool TypeCategoryLists::typedTextsFit() {
 }
 
 void TypeCategoryLists::addTyped() {
-    addTypedValue(m_types, m_data.FDTable2, QStringLiteral("TIP"), m_typeMatch);
-    addTypedValue(m_categories, m_data.FDTable3, QStringLiteral("KAT"), m_categoryMatch);
+    addTypedValue(m_types, m_data.typeTable, QStringLiteral("TIP"), m_typeMatch);
+    addTypedValue(m_categories, m_data.categoryTable, QStringLiteral("KAT"), m_categoryMatch);
 }
 
 void TypeCategoryLists::fillBox(QComboBox* box, Table& table, const QString& column) {

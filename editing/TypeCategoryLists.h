@@ -22,7 +22,7 @@ public:
     TypeCategoryLists(SharedData& data, Prompter& prompter, QComboBox* types, QComboBox* categories,
                       ListMatch typeMatch, ListMatch categoryMatch);
 
-    // Rebuilds both lists from FDTable2 and FDTable3 in AZ order; the boxes' texts stay.
+    // Rebuilds both lists from typeTable and categoryTable in AZ order; the boxes' texts stay.
     void fill();
     // Whether the typed type and category fit their 150-character columns; the first that
     // does not is named in a warning box. Checked before a store writes anything, so a text

@@ -22,7 +22,7 @@ TableBase::ErrorHandler lockHandler(Prompter& prompter, const QString& question)
 } // namespace
 
 void attachErrorHandlers(SharedData& data, Prompter& prompter) {
-    data.FDConnection1.setErrorHook([&prompter](const DbError& error) {
+    data.recordStore.setErrorHook([&prompter](const DbError& error) {
         prompter.warning(QStringLiteral("Adatbázis csatlakozási hiba -> ") + error.message());
     });
     const auto deleteError = lockHandler(
@@ -36,8 +36,8 @@ void attachErrorHandlers(SharedData& data, Prompter& prompter) {
     const auto postError = lockHandler(
         prompter, QStringLiteral("Adatok kiírása nem sikerült (másik felhasználó zárolta a "
                                  "táblát) ! Megpróbáljuk újra ?"));
-    TableBase* tables[] = {&data.FDTable1, &data.FDTable2, &data.FDTable3, &data.FDTable4,
-                           &data.FDTable6};
+    TableBase* tables[] = {&data.recordTable, &data.typeTable, &data.categoryTable,
+                           &data.resultTable, &data.configTable};
     for (TableBase* t : tables) {
         t->setErrorHandler(TableOp::Delete, deleteError);
         t->setErrorHandler(TableOp::Edit, editError);

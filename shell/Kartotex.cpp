@@ -1,7 +1,7 @@
 #include "platform/AppIdentity.h"
 #include "platform/AppLifetime.h"
 #include "platform/QtPrompter.h"
-#include "shell/Unit1.h"
+#include "shell/MainWindow.h"
 
 #include <QApplication>
 
@@ -11,8 +11,8 @@ int main(int argc, char* argv[]) {
 
     kx::QtPrompter prompter;
     kx::AppLifetime lifetime;
-    kx::TForm1 form1(prompter, lifetime);
-    form1.createForms();
-    form1.show();
+    kx::MainWindow mainWindow(prompter, lifetime);
+    mainWindow.createForms();
+    mainWindow.show();
     return app.exec();
 }

@@ -8,7 +8,7 @@ namespace kx {
 
 class Table;
 
-// DataSource2: the statistics rows of FDTable4 as the grid shows them, "Azonosító" (SZOV) and
+// resultModel: the statistics rows of resultTable as the grid shows them, "Azonosító" (SZOV) and
 // "Érték" (NUM). Holds a copy of the visible rows only (one showing's rows, a few dozen at
 // most), taken when the window asks for it, so painting the grid never reaches the server.
 class ResultGridModel : public QAbstractTableModel {

@@ -8,7 +8,7 @@ namespace kx {
 class Table;
 
 // The rows that one showing of the statistics window keeps in the shared tbl_Tmp, through
-// FDTable4. Every workstation writes into the same table, so each showing draws a tag of its
+// resultTable. Every workstation writes into the same table, so each showing draws a tag of its
 // own, writes it into SZUR, and shows and deletes only the rows that carry it: the table's
 // filter on the server is "SZUR = <tag>" whenever these rows are read or deleted.
 class ResultRows {

@@ -1,7 +1,7 @@
 // The about box: its fixed texts, the values it measures at each showing, the
 // system-information tool and the two clickable addresses, and the formats of the values.
+#include "about/AboutBox.h"
 #include "about/SystemInfoText.h"
-#include "about/Unit64.h"
 #include "platform/ShellRequests.h"
 #include "platform/SystemFacts.h"
 #include "support/TestApp.h"
@@ -39,13 +39,13 @@ public:
 
 struct Box {
     Box() {
-        box = app.form1->findChild<TAboutBox*>();
+        box = app.mainWindow->findChild<AboutBox*>();
         QVERIFY(box);
         box->setShell(shell);
     }
     TestApp app;
     RecordingShell shell;
-    TAboutBox* box = nullptr;
+    AboutBox* box = nullptr;
 };
 
 QStringList texts(const QList<QLabel*>& labels) {
@@ -83,31 +83,31 @@ private slots:
 
 void AboutBoxTest::fixedTexts() {
     Box b;
-    TAboutBox* box = b.box;
+    AboutBox* box = b.box;
     QCOMPARE(box->windowTitle(), QStringLiteral(" Névjegy:"));
     QCOMPARE(box->size(), QSize(305, 394));
     QCOMPARE(box->minimumSize(), box->maximumSize());
     QCOMPARE(box->font().family(), QStringLiteral("MS Sans Serif"));
     QCOMPARE(box->font().pointSize(), 8);
-    QCOMPARE(box->ProductName->text(), QStringLiteral("Kartotex - MySQL"));
-    QVERIFY(!box->ProgramIcon->pixmap().isNull());
-    QCOMPARE(box->BitBtn1->text(), QStringLiteral("MS Info"));
-    QCOMPARE(box->BitBtn1->statusTip(),
+    QCOMPARE(box->productNameLabel->text(), QStringLiteral("Kartotex - MySQL"));
+    QVERIFY(!box->programIconLabel->pixmap().isNull());
+    QCOMPARE(box->systemInfoButton->text(), QStringLiteral("MS Info"));
+    QCOMPARE(box->systemInfoButton->statusTip(),
              QStringLiteral("Microsoft Rendszerinformáció megjelenítése !"));
-    QCOMPARE(box->BitBtn2->text(), QStringLiteral("Rendben"));
-    QCOMPARE(box->BitBtn2->statusTip(), QStringLiteral("Befejezés !"));
+    QCOMPARE(box->okButton->text(), QStringLiteral("Rendben"));
+    QCOMPARE(box->okButton->statusTip(), QStringLiteral("Befejezés !"));
     // "Rendben" comes before "MS Info" in the tab order. Neither is a default button: Enter
     // presses only the button that has the focus.
     QList<QWidget*> tabOrder;
     for (QWidget* w = box->nextInFocusChain(); w != box; w = w->nextInFocusChain())
         if (w->focusPolicy() & Qt::TabFocus)
             tabOrder << w;
-    QCOMPARE(tabOrder, (QList<QWidget*>{box->BitBtn2, box->BitBtn1}));
-    QVERIFY(!box->BitBtn2->isDefault() && !box->BitBtn2->autoDefault());
-    QVERIFY(!box->BitBtn1->isDefault() && !box->BitBtn1->autoDefault());
-    QCOMPARE(box->Label2->statusTip(), QStringLiteral("E-mail küldése a készítőnek !"));
-    QCOMPARE(box->Label15->statusTip(), QStringLiteral("Cím behívása böngésző programba !"));
-    for (QLabel* link : {box->Label2, box->Label15}) {
+    QCOMPARE(tabOrder, (QList<QWidget*>{box->okButton, box->systemInfoButton}));
+    QVERIFY(!box->okButton->isDefault() && !box->okButton->autoDefault());
+    QVERIFY(!box->systemInfoButton->isDefault() && !box->systemInfoButton->autoDefault());
+    QCOMPARE(box->mailLine->statusTip(), QStringLiteral("E-mail küldése a készítőnek !"));
+    QCOMPARE(box->webLine->statusTip(), QStringLiteral("Cím behívása böngésző programba !"));
+    for (QLabel* link : {box->mailLine, box->webLine}) {
         QVERIFY(link->font().underline());
         QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
     }
@@ -117,8 +117,8 @@ void AboutBoxTest::fixedTexts() {
         QStringLiteral("Operációs rendszer:"), QStringLiteral("Processzor típusa:"),
         QStringLiteral("Processzor sebessége:"), QStringLiteral("Fizikai memória:"),
         QStringLiteral("Memória használatban:")};
-    const QList<QLabel*> values{box->Label9, box->Label13, box->Label12, box->Label10,
-                                box->Label11};
+    const QList<QLabel*> values{box->systemLabel, box->processorLabel, box->processorSpeedLabel,
+                                box->physicalMemoryLabel, box->memoryInUseLabel};
     for (qsizetype i = 0; i < captions.size(); ++i) {
         QLabel* caption = nullptr;
         for (QLabel* l : box->findChildren<QLabel*>())
@@ -137,45 +137,45 @@ void AboutBoxTest::showingMeasuresValues() {
     Box b;
     b.shell.tool = QStringLiteral("/usr/bin/hardinfo");
     b.box->show();
-    TAboutBox* box = b.box;
+    AboutBox* box = b.box;
     QCOMPARE(b.app.prompter.shown, QList<Shown>{});
-    QCOMPARE(box->Version->text(), QStringLiteral("V1.0.0.0"));
-    QCOMPARE(box->Label9->text(), osVersionText(kx::osVersion()));
+    QCOMPARE(box->versionLabel->text(), QStringLiteral("V1.0.0.0"));
+    QCOMPARE(box->systemLabel->text(), osVersionText(kx::osVersion()));
     QVERIFY2(QRegularExpression(QStringLiteral(R"(^.*  \(\d+\.\d+\.\d+\)$)"))
-                 .match(box->Label9->text())
+                 .match(box->systemLabel->text())
                  .hasMatch(),
-             qPrintable(box->Label9->text()));
+             qPrintable(box->systemLabel->text()));
 
     // Memory: whole kilobytes grouped by three with the desktop's own separator; a share
     // from 0 to 100.
     const QLocale regional;
     const QString group = QRegularExpression::escape(regional.groupSeparator());
-    const QString memory = box->Label10->text();
+    const QString memory = box->physicalMemoryLabel->text();
     QVERIFY2(QRegularExpression(QStringLiteral(R"(^\d{1,3}(%1\d{3})* KB$)").arg(group))
                  .match(memory)
                  .hasMatch(),
              qPrintable(memory));
     QVERIFY(memory.chopped(3).remove(regional.groupSeparator()).toLongLong() > 1024);
     const auto inUse =
-        QRegularExpression(QStringLiteral(R"(^(\d+) %$)")).match(box->Label11->text());
-    QVERIFY2(inUse.hasMatch(), qPrintable(box->Label11->text()));
+        QRegularExpression(QStringLiteral(R"(^(\d+) %$)")).match(box->memoryInUseLabel->text());
+    QVERIFY2(inUse.hasMatch(), qPrintable(box->memoryInUseLabel->text()));
     QVERIFY(inUse.captured(1).toInt() <= 100);
 
     // Speed: exactly two decimals after the desktop's decimal sign, a plausible clock.
     const auto speed =
         QRegularExpression(QStringLiteral(R"(^(\d+%1\d\d) MHz$)")
                                .arg(QRegularExpression::escape(regional.decimalPoint())))
-            .match(box->Label12->text());
-    QVERIFY2(speed.hasMatch(), qPrintable(box->Label12->text()));
+            .match(box->processorSpeedLabel->text());
+    QVERIFY2(speed.hasMatch(), qPrintable(box->processorSpeedLabel->text()));
     QVERIFY(regional.toDouble(speed.captured(1)) > 10);
 
     QVERIFY2(QRegularExpression(QStringLiteral(R"(^.+  Rev\. \d+$)"))
-                 .match(box->Label13->text())
+                 .match(box->processorLabel->text())
                  .hasMatch(),
-             qPrintable(box->Label13->text()));
-    QCOMPARE(box->Label13->text(), processorTypeText(processorInfo()));
-    QVERIFY(box->BitBtn1->isEnabled());
-    QCOMPARE(b.shell.asked, TAboutBox::systemInformationTools());
+             qPrintable(box->processorLabel->text()));
+    QCOMPARE(box->processorLabel->text(), processorTypeText(processorInfo()));
+    QVERIFY(box->systemInfoButton->isEnabled());
+    QCOMPARE(b.shell.asked, AboutBox::systemInformationTools());
     box->close();
 }
 
@@ -183,15 +183,15 @@ void AboutBoxTest::showingAgainMeasuresAfresh() {
     Box b;
     b.box->show();
     b.box->close();
-    for (QLabel* l : {b.box->Label9, b.box->Label10, b.box->Label11, b.box->Label12, b.box->Label13,
-                      b.box->Version})
+    for (QLabel* l : {b.box->systemLabel, b.box->physicalMemoryLabel, b.box->memoryInUseLabel,
+                      b.box->processorSpeedLabel, b.box->processorLabel, b.box->versionLabel})
         l->setText(QStringLiteral("régi"));
     b.shell.tool = QStringLiteral("/usr/bin/hardinfo");
     b.box->show();
-    for (QLabel* l : {b.box->Label9, b.box->Label10, b.box->Label11, b.box->Label12, b.box->Label13,
-                      b.box->Version})
+    for (QLabel* l : {b.box->systemLabel, b.box->physicalMemoryLabel, b.box->memoryInUseLabel,
+                      b.box->processorSpeedLabel, b.box->processorLabel, b.box->versionLabel})
         QVERIFY(l->text() != QStringLiteral("régi"));
-    QVERIFY(b.box->BitBtn1->isEnabled()); // the tool is looked for again too
+    QVERIFY(b.box->systemInfoButton->isEnabled()); // the tool is looked for again too
     b.box->close();
 }
 
@@ -223,8 +223,8 @@ void AboutBoxTest::systemInformationTool() {
     Box b;
     b.shell.tool = tool;
     b.box->show();
-    QCOMPARE(b.box->BitBtn1->isEnabled(), !tool.isEmpty());
-    QTest::mouseClick(b.box->BitBtn1, Qt::LeftButton);
+    QCOMPARE(b.box->systemInfoButton->isEnabled(), !tool.isEmpty());
+    QTest::mouseClick(b.box->systemInfoButton, Qt::LeftButton);
     QCOMPARE(b.shell.started, tool.isEmpty() ? QStringList() : QStringList{tool});
     QCOMPARE(b.shell.opened, QStringList{});
     QVERIFY(b.box->isVisible());
@@ -234,12 +234,12 @@ void AboutBoxTest::systemInformationTool() {
 void AboutBoxTest::addressesOpenOnClick() {
     Box b;
     b.box->show();
-    QTest::mouseClick(b.box->Label2, Qt::LeftButton);
-    QTest::mouseClick(b.box->Label15, Qt::LeftButton);
-    QTest::mouseClick(b.box->ProductName, Qt::LeftButton); // not a link
-    QCOMPARE(b.shell.opened, (QStringList{TAboutBox::mailAddress(), TAboutBox::webAddress()}));
-    QVERIFY(TAboutBox::mailAddress().startsWith(QStringLiteral("mailto:")));
-    QVERIFY(TAboutBox::webAddress().startsWith(QStringLiteral("https://")));
+    QTest::mouseClick(b.box->mailLine, Qt::LeftButton);
+    QTest::mouseClick(b.box->webLine, Qt::LeftButton);
+    QTest::mouseClick(b.box->productNameLabel, Qt::LeftButton); // not a link
+    QCOMPARE(b.shell.opened, (QStringList{AboutBox::mailAddress(), AboutBox::webAddress()}));
+    QVERIFY(AboutBox::mailAddress().startsWith(QStringLiteral("mailto:")));
+    QVERIFY(AboutBox::webAddress().startsWith(QStringLiteral("https://")));
     QCOMPARE(b.shell.started, QStringList{});
     b.box->close();
 }
@@ -247,7 +247,7 @@ void AboutBoxTest::addressesOpenOnClick() {
 void AboutBoxTest::rendbenCloses() {
     Box b;
     b.box->show();
-    b.box->BitBtn2->click();
+    b.box->okButton->click();
     QVERIFY(!b.box->isVisible());
     QCOMPARE(b.box->result(), int(QDialog::Accepted));
 }
@@ -255,10 +255,10 @@ void AboutBoxTest::rendbenCloses() {
 void AboutBoxTest::openedFromMainWindow() {
     Box b;
     ModalCloser closer;
-    b.app.form1->SpeedButton7Click();
+    b.app.mainWindow->aboutClicked();
     QCOMPARE(closer.opened, QStringList{QStringLiteral("AboutBox")});
     QCOMPARE(b.app.prompter.shown, QList<Shown>{});
-    QVERIFY(!b.box->Label12->text().isEmpty());
+    QVERIFY(!b.box->processorSpeedLabel->text().isEmpty());
 }
 
 void AboutBoxTest::memoryText_data() {

@@ -155,11 +155,11 @@ void TstAttachedFile::fileTypeLabel() {
 void TstAttachedFile::fileButton() {
     StartRecordingPrompter prompter;
     AttachedFileField field(prompter);
-    QVERIFY(field.Edit2->isReadOnly());
-    QCOMPARE(field.Edit2->maxLength(), 500);
-    QCOMPARE(field.SpeedButton1->toolTip(), QStringLiteral("Fájl kiválasztása"));
-    QCOMPARE(field.SpeedButton1->statusTip(), QStringLiteral("Fájl kiválasztása !"));
-    QVERIFY(!field.SpeedButton1->icon().isNull());
+    QVERIFY(field.fileEdit->isReadOnly());
+    QCOMPARE(field.fileEdit->maxLength(), 500);
+    QCOMPARE(field.chooseFileButton->toolTip(), QStringLiteral("Fájl kiválasztása"));
+    QCOMPARE(field.chooseFileButton->statusTip(), QStringLiteral("Fájl kiválasztása !"));
+    QVERIFY(!field.chooseFileButton->icon().isNull());
 
     // The modification form shows the stored name; it is not a choice.
     field.reset(QStringLiteral("régi.pdf"));
@@ -167,12 +167,12 @@ void TstAttachedFile::fileButton() {
     QVERIFY(!field.chosenInThisOpening());
 
     prompter.answerFiles({QStringLiteral("/nincs/ilyen/fájl.txt")});
-    QTest::mouseClick(field.SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(field.chooseFileButton, Qt::LeftButton);
     // A path that names no file is still taken; the store ignores it later.
     QCOMPARE(field.path(), QStringLiteral("/nincs/ilyen/fájl.txt"));
     QVERIFY(field.chosenInThisOpening());
 
-    field.SpeedButton1Click(); // cancelled: the line stays
+    field.chooseFileClicked(); // cancelled: the line stays
     QCOMPARE(field.path(), QStringLiteral("/nincs/ilyen/fájl.txt"));
     QVERIFY(field.chosenInThisOpening());
 
@@ -181,7 +181,7 @@ void TstAttachedFile::fileButton() {
     field.reset();
     QVERIFY(field.path().isEmpty());
     QVERIFY(!field.chosenInThisOpening());
-    field.SpeedButton1Click();
+    field.chooseFileClicked();
     QCOMPARE(prompter.starts, QStringList({QString(), QStringLiteral("/nincs/ilyen/fájl.txt"),
                                            QStringLiteral("/nincs/ilyen/fájl.txt")}));
     const Shown dialog{QStringLiteral("openFile"), QStringLiteral("Tárolandó fájlok:"), {}};

@@ -4,8 +4,8 @@
 #include "support/EditingApp.h"
 
 #include "browsing/PhotoView.h"
+#include "browsing/RecordBrowser.h"
 #include "browsing/RecordNavigator.h"
-#include "browsing/Unit5.h"
 #include "data/DbError.h"
 #include "platform/ScreenCursor.h"
 #include "platform/ShellRequests.h"
@@ -80,22 +80,22 @@ struct RecordingShell : ShellRequests {
 
 struct Browsing : EditingApp {
     Browsing() {
-        form5 = app.form1->findChild<TForm5*>();
-        if (!form5)
+        recordBrowser = app.mainWindow->findChild<RecordBrowser*>();
+        if (!recordBrowser)
             qFatal("the browser was not created");
-        form5->setShell(shell);
+        recordBrowser->setShell(shell);
     }
     // Opens the browser from the grid menu on the grid's current row and acts inside it.
     bool inside(const std::function<void()>& act) {
-        return insideModal(form5, act, [this] { app.form1->Listzs2Click(); });
+        return insideModal(recordBrowser, act, [this] { app.mainWindow->gridListTriggered(); });
     }
     QString shownTitle() const {
-        return form5->DBEdit1->text();
+        return recordBrowser->titleEdit->text();
     }
     int gridRows() const {
-        return app.form1->DBGrid1->model()->rowCount();
+        return app.mainWindow->recordGrid->model()->rowCount();
     }
-    TForm5* form5 = nullptr;
+    RecordBrowser* recordBrowser = nullptr;
     RecordingShell shell;
 };
 
@@ -146,23 +146,25 @@ void BrowserTest::showsTheGridRecordAndMovesTheGrid() {
     bool firstEnabled = true, nextEnabled = false, lastAtEndEnabled = true;
     int gridRowAfterNext = -1;
     const bool opened = b.inside([&] {
-        TForm5* f = b.form5;
-        seen = {f->windowTitle(),          f->Label2->text(),  f->DBEdit1->text(),
-                f->DBEdit2->text(),        f->DBEdit3->text(), f->DBEdit4->text(),
-                f->DBEdit5->text(),        f->DBEdit6->text(), f->DBEdit7->text(),
-                f->DBMemo1->toPlainText(), f->DBEdit8->text()};
+        RecordBrowser* f = b.recordBrowser;
+        seen = {f->windowTitle(),         f->countLabel->text(),
+                f->titleEdit->text(),     f->typeEdit->text(),
+                f->categoryEdit->text(),  f->keywordsEdit->text(),
+                f->referenceEdit->text(), f->recorderEdit->text(),
+                f->dateEdit->text(),      f->descriptionEdit->toPlainText(),
+                f->fileNameEdit->text()};
         picture = f->photo->picture();
-        f->DBNavigator1->nbNext->click();
-        afterMoves << f->DBEdit1->text() + QStringLiteral("|") + f->DBEdit4->text() +
-                          QStringLiteral("|") + f->DBMemo1->toPlainText() + QStringLiteral("|") +
-                          QString::number(f->photo->isEmpty());
-        gridRowAfterNext = b.app.form1->DBGrid1->currentIndex().row();
-        lastAtEndEnabled = f->DBNavigator1->nbLast->isEnabled();
-        f->DBNavigator1->nbFirst->click();
-        afterMoves << f->DBEdit1->text();
-        firstEnabled = f->DBNavigator1->nbFirst->isEnabled();
-        nextEnabled = f->DBNavigator1->nbNext->isEnabled();
-        f->BitBtn1->click();
+        f->navigator->nbNext->click();
+        afterMoves << f->titleEdit->text() + QStringLiteral("|") + f->keywordsEdit->text() +
+                          QStringLiteral("|") + f->descriptionEdit->toPlainText() +
+                          QStringLiteral("|") + QString::number(f->photo->isEmpty());
+        gridRowAfterNext = b.app.mainWindow->recordGrid->currentIndex().row();
+        lastAtEndEnabled = f->navigator->nbLast->isEnabled();
+        f->navigator->nbFirst->click();
+        afterMoves << f->titleEdit->text();
+        firstEnabled = f->navigator->nbFirst->isEnabled();
+        nextEnabled = f->navigator->nbNext->isEnabled();
+        f->closeButton->click();
     });
     QVERIFY(opened);
     QCOMPARE(b.prompter().shown, QList<Shown>{});
@@ -182,8 +184,8 @@ void BrowserTest::showsTheGridRecordAndMovesTheGrid() {
     QVERIFY(nextEnabled);
     // Moving in the browser moved the main grid, and the grid stays there.
     QCOMPARE(gridRowAfterNext, 2);
-    QCOMPARE(b.data().FDQuery1.asString(QStringLiteral("CIM")), QStringLiteral("Alma"));
-    QCOMPARE(b.app.form1->DBGrid1->currentIndex().row(), 0);
+    QCOMPARE(b.data().recordQuery.asString(QStringLiteral("CIM")), QStringLiteral("Alma"));
+    QCOMPARE(b.app.mainWindow->recordGrid->currentIndex().row(), 0);
 }
 
 void BrowserTest::refreshReadsAgainButKeepsTheCounter() {
@@ -197,9 +199,10 @@ void BrowserTest::refreshReadsAgainButKeepsTheCounter() {
         // Another workstation changes the record and stores a new one meanwhile.
         b.db.exec(QStringLiteral("UPDATE tbl_Data SET KSZO = 'új' WHERE AZ = %1").arg(key));
         b.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('Barack')"));
-        b.form5->DBNavigator1->nbRefresh->click();
-        seen << b.form5->DBEdit1->text() << b.form5->DBEdit4->text() << b.form5->Label2->text()
-             << QString::number(b.data().FDQuery1.recordCount());
+        b.recordBrowser->navigator->nbRefresh->click();
+        seen << b.recordBrowser->titleEdit->text() << b.recordBrowser->keywordsEdit->text()
+             << b.recordBrowser->countLabel->text()
+             << QString::number(b.data().recordQuery.recordCount());
     }));
     QCOMPARE(seen, (QStringList{QStringLiteral("Alma"), QStringLiteral("új"), QStringLiteral("2"),
                                 QStringLiteral("3")}));
@@ -233,10 +236,10 @@ void BrowserTest::referenceHintAndCursor() {
     Qt::CursorShape shape = Qt::BlankCursor;
     QVERIFY(b.inside([&] {
         // The hint follows another record becoming current.
-        b.form5->DBNavigator1->nbNext->click();
-        tip = b.form5->DBEdit5->toolTip();
-        status = b.form5->DBEdit5->statusTip();
-        shape = b.form5->DBEdit5->cursor().shape();
+        b.recordBrowser->navigator->nbNext->click();
+        tip = b.recordBrowser->referenceEdit->toolTip();
+        status = b.recordBrowser->referenceEdit->statusTip();
+        shape = b.recordBrowser->referenceEdit->cursor().shape();
     }));
     const qsizetype bar = hint.indexOf(QLatin1Char('|'));
     QCOMPARE(tip, hint.left(bar < 0 ? 0 : bar));
@@ -248,12 +251,12 @@ void BrowserTest::referenceClickOpensWebAddress() {
     Browsing b;
     b.addRecord(QStringLiteral("Oldal"), {QStringLiteral("HIV")},
                 {QStringLiteral("'https://pelda.hu/a b?x=1'")});
-    const QString sqlBefore = b.data().FDQuery1.sql();
-    QVERIFY(b.inside([&] { QTest::mouseClick(b.form5->DBEdit5, Qt::LeftButton); }));
+    const QString sqlBefore = b.data().recordQuery.sql();
+    QVERIFY(b.inside([&] { QTest::mouseClick(b.recordBrowser->referenceEdit, Qt::LeftButton); }));
     QCOMPARE(b.shell.opened, QStringList{QStringLiteral("https://pelda.hu/a b?x=1")});
     // No window comes, and nothing is searched.
     QCOMPARE(b.prompter().shown, QList<Shown>{});
-    QCOMPARE(b.data().FDQuery1.sql(), sqlBefore);
+    QCOMPARE(b.data().recordQuery.sql(), sqlBefore);
 }
 
 void BrowserTest::referenceClickSearches_data() {
@@ -276,11 +279,11 @@ void BrowserTest::referenceClickSearches() {
     b.prompter().answerInputs(answers);
     QString counter;
     QVERIFY(b.inside([&] {
-        QTest::mouseClick(b.form5->DBEdit5, Qt::LeftButton);
-        counter = b.form5->Label2->text();
+        QTest::mouseClick(b.recordBrowser->referenceEdit, Qt::LeftButton);
+        counter = b.recordBrowser->countLabel->text();
     }));
     QCOMPARE(b.prompter().shown, (QList<Shown>{searchPrompt(), hits(found)}));
-    QCOMPARE(b.data().FDQuery1.recordCount(), found);
+    QCOMPARE(b.data().recordQuery.recordCount(), found);
     // The counter still shows the number from the showing.
     QCOMPARE(counter, QStringLiteral("4"));
     QCOMPARE(b.shell.opened, QStringList{});
@@ -293,10 +296,10 @@ void BrowserTest::blankReferenceClickDoesNothing() {
                 {QStringLiteral("'   '")});
     b.addRecord(QStringLiteral("Másik"));
     b.selectInGrid(QStringLiteral("Üres hivatkozás"));
-    QVERIFY(b.inside([&] { QTest::mouseClick(b.form5->DBEdit5, Qt::LeftButton); }));
+    QVERIFY(b.inside([&] { QTest::mouseClick(b.recordBrowser->referenceEdit, Qt::LeftButton); }));
     QCOMPARE(b.prompter().shown, QList<Shown>{});
     QCOMPARE(b.shell.opened, QStringList{});
-    QCOMPARE(b.data().FDQuery1.recordCount(), 2);
+    QCOMPARE(b.data().recordQuery.recordCount(), 2);
 }
 
 void BrowserTest::searchCommand_data() {
@@ -337,14 +340,14 @@ void BrowserTest::searchCommand() {
     QStringList seenTitles;
     QString counter, shownTitle;
     QVERIFY(b.inside([&] {
-        b.form5->SpeedButton3->click();
-        counter = b.form5->Label2->text();
+        b.recordBrowser->searchButton->click();
+        counter = b.recordBrowser->countLabel->text();
         shownTitle = b.shownTitle();
-        Query& q = b.data().FDQuery1;
+        Query& q = b.data().recordQuery;
         for (q.first(); !q.eof(); q.next())
             seenTitles << q.asString(QStringLiteral("CIM"));
         if (titles.isEmpty())
-            b.form5->SpeedButton4->click(); // the empty query has no stored file
+            b.recordBrowser->saveFileButton->click(); // the empty query has no stored file
     }));
     QList<Shown> expected{searchPrompt(), hits(int(titles.size()))};
     if (titles.isEmpty())
@@ -362,15 +365,15 @@ void BrowserTest::searchResultStaysInTheGrid() {
     b.addRecord(QStringLiteral("Almás pite"));
     b.addRecord(QStringLiteral("Kenyér"));
     b.prompter().answerInputs({QStringLiteral("alma")});
-    QVERIFY(b.inside([&] { b.form5->SpeedButton3->click(); }));
+    QVERIFY(b.inside([&] { b.recordBrowser->searchButton->click(); }));
     QCOMPARE(b.gridRows(), 2);
     // The main window's refresh runs the browser's search again.
-    b.app.form1->Frissts1Click();
+    b.app.mainWindow->gridRefreshTriggered();
     QCOMPARE(b.gridRows(), 2);
     // Text Latin-2 cannot hold is refused before the record query is touched.
     b.prompter().clear();
     b.prompter().answerInputs({QStringLiteral("10 €")});
-    QVERIFY(b.inside([&] { b.form5->SpeedButton3->click(); }));
+    QVERIFY(b.inside([&] { b.recordBrowser->searchButton->click(); }));
     QCOMPARE(b.prompter().shown.size(), 2);
     QCOMPARE(b.prompter().shown[0], searchPrompt());
     QCOMPARE(b.prompter().shown[1],
@@ -386,11 +389,11 @@ void BrowserTest::failedSearchLeavesTheFieldsEmpty() {
     QString title, counter;
     QVERIFY(b.inside([&] {
         b.db.exec(QStringLiteral("RENAME TABLE tbl_Data TO tbl_Data_el"));
-        b.form5->SpeedButton3->click();
+        b.recordBrowser->searchButton->click();
         title = b.shownTitle();
-        counter = b.form5->Label2->text();
+        counter = b.recordBrowser->countLabel->text();
         // With the query closed there is no stored file to save.
-        b.form5->SpeedButton4->click();
+        b.recordBrowser->saveFileButton->click();
     }));
     const QList<Shown>& shown = b.prompter().shown;
     QCOMPARE(shown.size(), 4);
@@ -402,7 +405,7 @@ void BrowserTest::failedSearchLeavesTheFieldsEmpty() {
     QCOMPARE(shown[3], warningBox(kNoFile));
     QCOMPARE(title, QString());
     QCOMPARE(counter, QStringLiteral("1"));
-    QVERIFY(!b.data().FDQuery1.isOpen());
+    QVERIFY(!b.data().recordQuery.isOpen());
     b.db.exec(QStringLiteral("RENAME TABLE tbl_Data_el TO tbl_Data"));
 }
 
@@ -423,7 +426,7 @@ void BrowserTest::savesStoredFileByteForByte() {
         }
         f.write(QByteArray("\0\r\n\x1a vége", 9));
     }
-    Table& t = b.data().FDTable1;
+    Table& t = b.data().recordTable;
     t.append();
     t.setField(QStringLiteral("CIM"), QStringLiteral("Mentendő"));
     t.setField(QStringLiteral("FNEV"), QStringLiteral("melléklet.bin"));
@@ -441,7 +444,7 @@ void BrowserTest::savesStoredFileByteForByte() {
         f.write(QByteArray(6 * 1024 * 1024, 'x'));
     }
     b.prompter().answerFiles({target});
-    QVERIFY(b.inside([&] { b.form5->SpeedButton4->click(); }));
+    QVERIFY(b.inside([&] { b.recordBrowser->saveFileButton->click(); }));
     QCOMPARE(b.prompter().shown, (QList<Shown>{{QStringLiteral("saveFile"), QDir::homePath(),
                                                 QStringLiteral("melléklet.bin")}}));
     QCOMPARE(QFileInfo(target).size(), QFileInfo(source).size());
@@ -458,9 +461,9 @@ void BrowserTest::saveWithoutStoredFileOrCancelled() {
     QVERIFY(dir.isValid());
     b.selectInGrid(QStringLiteral("Fájl nélkül"));
     QVERIFY(b.inside([&] {
-        b.form5->SpeedButton4->click(); // NULL FILE: no dialog
-        b.form5->DBNavigator1->nbNext->click();
-        b.form5->SpeedButton4->click(); // dialog cancelled: nothing written
+        b.recordBrowser->saveFileButton->click(); // NULL FILE: no dialog
+        b.recordBrowser->navigator->nbNext->click();
+        b.recordBrowser->saveFileButton->click(); // dialog cancelled: nothing written
     }));
     QCOMPARE(b.prompter().shown, (QList<Shown>{warningBox(kNoFile),
                                                {QStringLiteral("saveFile"), QDir::homePath(),
@@ -481,7 +484,7 @@ void BrowserTest::emptyStoredFileGivesEmptyFile() {
         f.write("régi tartalom");
     }
     b.prompter().answerFiles({target});
-    QVERIFY(b.inside([&] { b.form5->SpeedButton4->click(); }));
+    QVERIFY(b.inside([&] { b.recordBrowser->saveFileButton->click(); }));
     QCOMPARE(b.prompter().shown, (QList<Shown>{{QStringLiteral("saveFile"), QDir::homePath(),
                                                 QStringLiteral("üres.txt")}}));
     QVERIFY(QFileInfo::exists(target));
@@ -498,8 +501,8 @@ void BrowserTest::saveTargetThatCannotBeCreated() {
     b.prompter().answerFiles({target});
     bool stillOpen = false;
     QVERIFY(b.inside([&] {
-        b.form5->SpeedButton4->click();
-        stillOpen = b.form5->isVisible();
+        b.recordBrowser->saveFileButton->click();
+        stillOpen = b.recordBrowser->isVisible();
     }));
     const QList<Shown>& shown = b.prompter().shown;
     QCOMPARE(shown.size(), 2);
@@ -515,18 +518,18 @@ void BrowserTest::photoMenuMarksSurviveShowing() {
                 {hexLiteral(bmpOf(QSize(10, 10), Qt::red))});
     QList<bool> seen;
     QVERIFY(b.inside([&] {
-        b.form5->photo->Kitlts1->trigger();
-        b.form5->photo->Igaztskzpre1->trigger();
-        seen << b.form5->photo->stretched() << b.form5->photo->centred()
-             << b.form5->DBImage1->hasScaledContents();
+        b.recordBrowser->photo->stretchAction->trigger();
+        b.recordBrowser->photo->centreAction->trigger();
+        seen << b.recordBrowser->photo->stretched() << b.recordBrowser->photo->centred()
+             << b.recordBrowser->photoImage->hasScaledContents();
     }));
     // The next showing draws plainly; the marks stay set, so the next choice clears them.
     QVERIFY(b.inside([&] {
-        PhotoView* p = b.form5->photo;
-        seen << p->stretched() << p->centred() << p->Kitlts1->isChecked()
-             << p->Igaztskzpre1->isChecked();
-        p->Kitlts1->trigger();
-        seen << p->stretched() << p->Kitlts1->isChecked();
+        PhotoView* p = b.recordBrowser->photo;
+        seen << p->stretched() << p->centred() << p->stretchAction->isChecked()
+             << p->centreAction->isChecked();
+        p->stretchAction->trigger();
+        seen << p->stretched() << p->stretchAction->isChecked();
     }));
     QCOMPARE(seen, (QList<bool>{true, true, true, false, false, true, true, false, false}));
 }
@@ -541,22 +544,22 @@ void BrowserTest::printoutHooks() {
     QString shownAfterList;
     QVERIFY(b.inside([&] {
         // The main window hooks the real printouts in; here they are replaced by recorders.
-        QVERIFY(b.form5->showSingleRecordReport && b.form5->showRecordListReport);
-        b.form5->showSingleRecordReport = [&] {
-            calls << QStringLiteral("egy:") + b.form5->DBEdit1->text();
+        QVERIFY(b.recordBrowser->showSingleRecordReport && b.recordBrowser->showRecordListReport);
+        b.recordBrowser->showSingleRecordReport = [&] {
+            calls << QStringLiteral("egy:") + b.recordBrowser->titleEdit->text();
         };
-        b.form5->showRecordListReport = [&] {
+        b.recordBrowser->showRecordListReport = [&] {
             // The list walks the record query from its first record to its last.
-            Query& q = b.data().FDQuery1;
+            Query& q = b.data().recordQuery;
             for (q.first(); !q.eof(); q.next())
                 calls << QStringLiteral("lista:") + q.asString(QStringLiteral("CIM"));
         };
-        b.form5->SpeedButton1->click();
-        b.form5->SpeedButton2->click();
+        b.recordBrowser->printRecordButton->click();
+        b.recordBrowser->printListButton->click();
         shownAfterList = b.shownTitle();
     }));
-    b.form5->showSingleRecordReport = nullptr;
-    b.form5->showRecordListReport = nullptr;
+    b.recordBrowser->showSingleRecordReport = nullptr;
+    b.recordBrowser->showRecordListReport = nullptr;
     QCOMPARE(calls,
              (QStringList{QStringLiteral("egy:Első"), QStringLiteral("lista:Első"),
                           QStringLiteral("lista:Harmadik"), QStringLiteral("lista:Második")}));

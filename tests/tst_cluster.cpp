@@ -3,7 +3,7 @@
 // loses a conflict to another node is asked about again and stored once on Yes; a node that
 // refuses statements brings the same question. Skipped on a single server.
 #include "shell/ErrorHandlers.h"
-#include "storage/Unit125.h"
+#include "storage/LoginDialog.h"
 #include "support/EditingApp.h"
 
 #include <QLineEdit>
@@ -39,10 +39,10 @@ QString describe(const QList<Shown>& shown) {
 struct Workstation {
     explicit Workstation(const ConnectionParams& p) {
         attachErrorHandlers(data, prompter);
-        data.FDConnection1.setParams(p);
-        data.FDConnection1.open();
-        data.FDQuery1.open();
-        data.FDTable1.open();
+        data.recordStore.setParams(p);
+        data.recordStore.open();
+        data.recordQuery.open();
+        data.recordTable.open();
     }
     SharedData data;
     RecordingPrompter prompter;
@@ -128,7 +128,7 @@ void ClusterTest::writesAtOneNodeAreSeenAtTheOthers() {
     int stored = 0;
     for (int round = 0; round < 30; ++round) {
         const QString title = QStringLiteral("Rekord %1 ő").arg(round);
-        Table& writer = ws[size_t(round % 3)]->data.FDTable1;
+        Table& writer = ws[size_t(round % 3)]->data.recordTable;
         writer.append();
         writer.setField(cim, title);
         writer.setField(kszo, QStringLiteral("első"));
@@ -136,32 +136,32 @@ void ClusterTest::writesAtOneNodeAreSeenAtTheOthers() {
         ++stored;
         for (int n = 1; n <= 2; ++n) {
             Workstation& reader = *ws[size_t((round + n) % 3)];
-            reader.data.FDQuery1.refresh();
-            QCOMPARE(reader.data.FDQuery1.recordCount(), stored);
+            reader.data.recordQuery.refresh();
+            QCOMPARE(reader.data.recordQuery.recordCount(), stored);
         }
 
         // Changed at the next node, read at the two others.
-        Table& changer = ws[size_t((round + 1) % 3)]->data.FDTable1;
+        Table& changer = ws[size_t((round + 1) % 3)]->data.recordTable;
         QVERIFY(changer.locate(cim, title, false));
         changer.edit();
         changer.setField(kszo, QStringLiteral("második %1").arg(round));
         changer.post();
         for (int n : {0, 2}) {
-            Table& reader = ws[size_t((round + n) % 3)]->data.FDTable1;
+            Table& reader = ws[size_t((round + n) % 3)]->data.recordTable;
             QVERIFY(reader.locate(cim, title, false));
             QCOMPARE(reader.asString(kszo), QStringLiteral("második %1").arg(round));
         }
 
         if (round % 3 == 2) { // every third record goes again, at the third node
-            Table& remover = ws[size_t((round + 2) % 3)]->data.FDTable1;
+            Table& remover = ws[size_t((round + 2) % 3)]->data.recordTable;
             QVERIFY(remover.locate(cim, title, false));
             remover.deleteRecord();
             --stored;
             for (int n : {0, 1}) {
                 Workstation& reader = *ws[size_t((round + n) % 3)];
-                reader.data.FDQuery1.refresh();
-                QCOMPARE(reader.data.FDQuery1.recordCount(), stored);
-                QVERIFY(!reader.data.FDTable1.locate(cim, title, false));
+                reader.data.recordQuery.refresh();
+                QCOMPARE(reader.data.recordQuery.recordCount(), stored);
+                QVERIFY(!reader.data.recordTable.locate(cim, title, false));
             }
         }
     }
@@ -190,14 +190,14 @@ void ClusterTest::storeCreatedAtOneNodeIsFoundAtAnother() {
     first.prompter.answerQuestions({true, true, true, true, true});
     first.login(p);
     QCOMPARE(first.prompter.shown.size(), 6); // the database and the four tables
-    QCOMPARE(first.form125->result(), int(QDialog::Accepted));
+    QCOMPARE(first.loginDialog->result(), int(QDialog::Accepted));
 
     TestApp second;
     p = admin.otherWorkstation();
     p.database = name;
     second.login(p);
     QCOMPARE(second.prompter.shown, QList<Shown>{});
-    QCOMPARE(second.form125->result(), int(QDialog::Accepted));
+    QCOMPARE(second.loginDialog->result(), int(QDialog::Accepted));
 }
 
 // The program's write at node 1 waits for a shared lock that another connection at node 1
@@ -211,11 +211,11 @@ void ClusterTest::writeLosingAConflictIsAskedAgain() {
     const qint64 key = e.addRecord(QStringLiteral("Vitatott"), {QStringLiteral("KSZO")},
                                    {QStringLiteral("'eredeti'")});
     e.openForModification(QStringLiteral("Vitatott"));
-    e.form3->Edit4->setText(QStringLiteral("első munkahely"));
+    e.modificationForm->keywordsEdit->setText(QStringLiteral("első munkahely"));
     // The server retries a lost single statement once by itself; switched off here, the first
     // loss reaches the program as a second loss would. The lock wait outlasts the test's steps.
-    e.data().FDConnection1.execute(QStringLiteral("SET SESSION wsrep_retry_autocommit = 0"));
-    e.data().FDConnection1.execute(QStringLiteral("SET SESSION innodb_lock_wait_timeout = 60"));
+    e.data().recordStore.execute(QStringLiteral("SET SESSION wsrep_retry_autocommit = 0"));
+    e.data().recordStore.execute(QStringLiteral("SET SESSION innodb_lock_wait_timeout = 60"));
 
     e.db.exec(QStringLiteral("START TRANSACTION"));
     e.db.exec(QStringLiteral("SELECT * FROM tbl_Data WHERE AZ = %1 LOCK IN SHARE MODE").arg(key));
@@ -223,7 +223,7 @@ void ClusterTest::writeLosingAConflictIsAskedAgain() {
     // The second workstation is connected before the program starts to wait, and writes as
     // soon as the program's locking read or update runs at node 1 (where it cannot end before the
     // holder lets go).
-    const QString program = e.data().FDConnection1.scalar(QStringLiteral("SELECT CONNECTION_ID()"));
+    const QString program = e.data().recordStore.scalar(QStringLiteral("SELECT CONNECTION_ID()"));
     const ConnectionParams node1 = e.db.params(), node2 = e.db.otherWorkstation();
     QString otherFailure = QStringLiteral("not run");
     std::thread other([&] {
@@ -271,7 +271,7 @@ void ClusterTest::writeLosingAConflictIsAskedAgain() {
                  QStringLiteral("második munkahely"));
     };
     e.prompter().answerQuestions({true, true});
-    e.form3->BitBtn2Click();
+    e.modificationForm->storeClicked();
     if (other.joinable())
         other.join();
 
@@ -281,10 +281,11 @@ void ClusterTest::writeLosingAConflictIsAskedAgain() {
     QVERIFY2(e.prompter().shown == expected, qPrintable(describe(e.prompter().shown)));
     // Stored once, with the program's value, as every node sees it.
     Workstation third(e.db.paramsAtNode(2));
-    QVERIFY(third.data.FDTable1.locate(QStringLiteral("CIM"), QStringLiteral("Vitatott"), false));
-    QCOMPARE(third.data.FDTable1.asString(QStringLiteral("KSZO")),
+    QVERIFY(
+        third.data.recordTable.locate(QStringLiteral("CIM"), QStringLiteral("Vitatott"), false));
+    QCOMPARE(third.data.recordTable.asString(QStringLiteral("KSZO")),
              QStringLiteral("első munkahely"));
-    QCOMPARE(third.data.FDTable1.recordCount(), 1);
+    QCOMPARE(third.data.recordTable.recordCount(), 1);
     QCOMPARE(e.recordCount(), 1);
 }
 
@@ -306,7 +307,7 @@ void ClusterTest::writeAtACutOffNodeIsAskedAgain() {
     };
     ws.prompter.answerQuestions({true});
     if (cutOff) {
-        Table& t = ws.data.FDTable1;
+        Table& t = ws.data.recordTable;
         t.append();
         t.setField(QStringLiteral("CIM"), QStringLiteral("Elvágott csomópont"));
         t.post();
@@ -332,7 +333,7 @@ void ClusterTest::writeAtACutOffNodeIsAskedAgain() {
     QCOMPARE(db.scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_Data")), QStringLiteral("1"));
     QCOMPARE(db.scalar(QStringLiteral("SELECT CIM FROM tbl_Data")),
              QStringLiteral("Elvágott csomópont"));
-    QCOMPARE(ws.data.FDTable1.asString(QStringLiteral("CIM")),
+    QCOMPARE(ws.data.recordTable.asString(QStringLiteral("CIM")),
              QStringLiteral("Elvágott csomópont"));
 }
 

@@ -4,7 +4,7 @@
 // real second connection (and, once, a second copy of the program).
 #include "support/EditingApp.h"
 
-#include "browsing/Unit4.h"
+#include "browsing/DeletionForm.h"
 #include "data/Latin2.h"
 #include "platform/ScreenCursor.h"
 
@@ -124,20 +124,20 @@ QList<Shown> windows(const QStringList& codes, const QString& changedQuestion,
 
 struct TwoWorkstations : EditingApp {
     TwoWorkstations() : other(db.params()) {
-        form4 = app.form1->findChild<TForm4*>();
-        if (!form4)
+        deletionForm = app.mainWindow->findChild<DeletionForm*>();
+        if (!deletionForm)
             qFatal("the deletion form was not created");
         key = addRecord(QStringLiteral("Közös"), kColumns, shownValues());
         addRecord(QStringLiteral("Másik"), {QStringLiteral("KSZO")}, {QStringLiteral("'marad'")});
         selectInGrid(QStringLiteral("Közös"));
-        if (!data().FDTable1.locate(QStringLiteral("CIM"), QStringLiteral("Közös"), false))
+        if (!data().recordTable.locate(QStringLiteral("CIM"), QStringLiteral("Közös"), false))
             qFatal("the shared record is missing");
     }
     QString stored(const QString& expr) {
         return value(QStringLiteral("SELECT %1 FROM tbl_Data WHERE AZ = %2").arg(expr).arg(key));
     }
     OtherWorkstation other;
-    TForm4* form4 = nullptr;
+    DeletionForm* deletionForm = nullptr;
     qint64 key = -1;
 };
 
@@ -241,30 +241,30 @@ void ConcurrentChangeTest::storeOverAnotherChange() {
     QFETCH(QString, check);
     QFETCH(QString, expected);
     TwoWorkstations w;
-    TForm3* f = w.form3;
-    f->FormShow();
+    ModificationForm* f = w.modificationForm;
+    f->prepareShowing();
     QCOMPARE(w.prompter().shown, QList<Shown>{});
-    f->Edit4->setText(QStringLiteral("itt írt"));
+    f->keywordsEdit->setText(QStringLiteral("itt írt"));
     if (!meanwhile.isEmpty())
         w.other.exec(meanwhile.arg(w.key));
     if (!held.isEmpty())
         w.other.holdUntilAsked(held.arg(w.key), w.prompter());
     w.prompter().answerQuestions(answers);
-    f->BitBtn2Click();
+    f->storeClicked();
 
     const QList<Shown> want = windows(shown, kOverwrite, kEditLocked, kModified, kOriginalNotFound);
     QCOMPARE(w.prompter().shown, want);
     QCOMPARE(w.stored(check), expected);
     const bool written = shown.endsWith(QStringLiteral("done"));
     if (!written) // the form stays as it was, with everything typed
-        QCOMPARE(f->Edit4->text(), QStringLiteral("itt írt"));
+        QCOMPARE(f->keywordsEdit->text(), QStringLiteral("itt írt"));
     if (written)
         QCOMPARE(w.stored(QStringLiteral("CONCAT_WS('|', CIM, KSZO, FNEV, FILE)")),
                  QStringLiteral("Közös|itt írt|a.txt|tartalom"));
     QCOMPARE(
         w.value(QStringLiteral("SELECT CONCAT(CIM, '|', KSZO) FROM tbl_Data WHERE CIM = 'Másik'")),
         QStringLiteral("Másik|marad"));
-    QCOMPARE(w.data().FDTable1.state(), TableState::Browse);
+    QCOMPARE(w.data().recordTable.state(), TableState::Browse);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
 
@@ -291,15 +291,15 @@ void ConcurrentChangeTest::deleteOverAnotherChange() {
     QFETCH(QString, check);
     QFETCH(QString, expected);
     TwoWorkstations w;
-    TForm4* f = w.form4;
-    f->FormShow();
+    DeletionForm* f = w.deletionForm;
+    f->prepareShowing();
     QCOMPARE(w.prompter().shown, QList<Shown>{});
     if (!meanwhile.isEmpty())
         w.other.exec(meanwhile.arg(w.key));
     if (!held.isEmpty())
         w.other.holdUntilAsked(held.arg(w.key), w.prompter());
     w.prompter().answerQuestions(answers);
-    f->BitBtn2Click();
+    f->deleteClicked();
 
     QCOMPARE(w.prompter().shown, windows(shown, kDeleteAnyway, kDeleteLocked, kDeleted, kNotFound));
     const bool deleted = shown.endsWith(QStringLiteral("done"));
@@ -308,7 +308,7 @@ void ConcurrentChangeTest::deleteOverAnotherChange() {
              QString::fromLatin1(deleted || check == QStringLiteral("COUNT(*)") ? "0" : "1"));
     if (!deleted) {
         QCOMPARE(w.stored(check), expected);
-        QCOMPARE(f->Edit1->text(), QStringLiteral("Közös")); // still shown
+        QCOMPARE(f->titleEdit->text(), QStringLiteral("Közös")); // still shown
     }
     QCOMPARE(w.recordCount(), deleted || check == QStringLiteral("COUNT(*)") ? 1 : 2);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
@@ -321,33 +321,34 @@ void ConcurrentChangeTest::twoProgramsOneRecord() {
     TestApp second;
     second.startUp(w.db.params());
     QCOMPARE(second.prompter.shown, QList<Shown>{});
-    auto* secondForm = second.form1->findChild<TForm3*>();
+    auto* secondForm = second.mainWindow->findChild<ModificationForm*>();
     QVERIFY(secondForm);
 
-    w.form3->FormShow();
-    w.form3->Edit4->setText(QStringLiteral("első kulcsa"));
+    w.modificationForm->prepareShowing();
+    w.modificationForm->keywordsEdit->setText(QStringLiteral("első kulcsa"));
 
     // The second program opens the same record, writes its description and stores.
     SharedData& sd = second.data();
-    for (sd.FDQuery1.first(); !sd.FDQuery1.eof() && sd.FDQuery1.asString(QStringLiteral("CIM")) !=
-                                                        QStringLiteral("Közös");
-         sd.FDQuery1.next()) {
+    for (sd.recordQuery.first();
+         !sd.recordQuery.eof() &&
+         sd.recordQuery.asString(QStringLiteral("CIM")) != QStringLiteral("Közös");
+         sd.recordQuery.next()) {
     }
-    QVERIFY(sd.FDTable1.locate(QStringLiteral("CIM"), QStringLiteral("Közös"), false));
-    secondForm->FormShow();
-    secondForm->Memo1->setPlainText(QStringLiteral("a második leírása"));
-    secondForm->BitBtn2Click();
+    QVERIFY(sd.recordTable.locate(QStringLiteral("CIM"), QStringLiteral("Közös"), false));
+    secondForm->prepareShowing();
+    secondForm->descriptionEdit->setPlainText(QStringLiteral("a második leírása"));
+    secondForm->storeClicked();
     QCOMPARE(second.prompter.shown, QList<Shown>{resultBox(kModified)});
 
     w.prompter().answerQuestions({false});
-    w.form3->BitBtn2Click();
+    w.modificationForm->storeClicked();
     QCOMPARE(w.prompter().shown, QList<Shown>{questionBox(kOverwrite)});
     QCOMPARE(w.stored(QStringLiteral("CONCAT(KSZO, '|', LEIRAS)")),
              QStringLiteral("eredeti|a második leírása"));
 
     // Asked again, the first goes on: the form's values, as it showed them, are written.
     w.prompter().answerQuestions({true});
-    w.form3->BitBtn2Click();
+    w.modificationForm->storeClicked();
     QCOMPARE(w.prompter().shown, (QList<Shown>{questionBox(kOverwrite), questionBox(kOverwrite),
                                                resultBox(kModified)}));
     QCOMPARE(w.stored(QStringLiteral("CONCAT(KSZO, '|', LEIRAS)")),
@@ -358,8 +359,8 @@ void ConcurrentChangeTest::twoProgramsOneRecord() {
 // writes it again meanwhile, and that change is asked about in its turn.
 void ConcurrentChangeTest::questionHoldsNoLock() {
     TwoWorkstations w;
-    w.form3->FormShow();
-    w.form3->Edit4->setText(QStringLiteral("itt írt"));
+    w.modificationForm->prepareShowing();
+    w.modificationForm->keywordsEdit->setText(QStringLiteral("itt írt"));
     w.other.exec(
         QStringLiteral("UPDATE tbl_Data SET KSZO = 'máshol írt' WHERE AZ = %1").arg(w.key));
     QString duringQuestion = QStringLiteral("not asked");
@@ -371,7 +372,7 @@ void ConcurrentChangeTest::questionHoldsNoLock() {
                 .arg(w.key));
     };
     w.prompter().answerQuestions({true, true});
-    w.form3->BitBtn2Click();
+    w.modificationForm->storeClicked();
     QCOMPARE(duringQuestion, QString());
     QCOMPARE(w.prompter().shown, (QList<Shown>{questionBox(kOverwrite), questionBox(kOverwrite),
                                                resultBox(kModified)}));
@@ -384,15 +385,15 @@ void ConcurrentChangeTest::questionHoldsNoLock() {
 // row then and never ask. It asks, because it gives up after its own few seconds.
 void ConcurrentChangeTest::lockWaitIsShortOnADefaultServer() {
     TwoWorkstations w;
-    w.form3->FormShow();
-    w.form3->Edit4->setText(QStringLiteral("itt írt"));
+    w.modificationForm->prepareShowing();
+    w.modificationForm->keywordsEdit->setText(QStringLiteral("itt írt"));
     {
         OtherWorkstation holder(w.db.params());
         holder.exec(QStringLiteral("SET SESSION idle_transaction_timeout = 20; START "
                                    "TRANSACTION; SELECT * FROM tbl_Data WHERE AZ = %1 FOR UPDATE")
                         .arg(w.key));
         w.prompter().answerQuestions({false});
-        w.form3->BitBtn2Click();
+        w.modificationForm->storeClicked();
     }
     QCOMPARE(w.prompter().shown, (QList<Shown>{hookBox(kLockTimeout), questionBox(kEditLocked)}));
     QCOMPARE(w.stored(QStringLiteral("KSZO")), QStringLiteral("eredeti"));

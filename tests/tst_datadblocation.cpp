@@ -138,11 +138,11 @@ void DataDbLocationTest::settingsFileThatCannotBeMadeIsReportedAtStartUp() {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath(QStringLiteral("config"))));
 
     bool dialogShown = false;
-    QTimer::singleShot(0, app.form125, [&] {
-        dialogShown = app.form125->isVisible();
-        app.form125->BitBtn2->click();
+    QTimer::singleShot(0, app.loginDialog, [&] {
+        dialogShown = app.loginDialog->isVisible();
+        app.loginDialog->quitButton->click();
     });
-    app.form1->FormShow();
+    app.mainWindow->prepareShowing();
     if (oldConfig.isNull())
         qunsetenv("XDG_CONFIG_HOME");
     else
@@ -151,7 +151,7 @@ void DataDbLocationTest::settingsFileThatCannotBeMadeIsReportedAtStartUp() {
     const QString path =
         root.filePath(QStringLiteral("config/") + QCoreApplication::applicationName() +
                       QStringLiteral("/Data.db"));
-    QCOMPARE(app.data().FDConnection2.database(), path);
+    QCOMPARE(app.data().settingsDb.database(), path);
     // The failure is the first window, the default error report naming the file; the login
     // dialog is shown all the same.
     QVERIFY(!app.prompter.shown.isEmpty());

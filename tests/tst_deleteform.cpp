@@ -3,8 +3,8 @@
 // on every showing.
 #include "support/EditingApp.h"
 
+#include "browsing/DeletionForm.h"
 #include "browsing/PhotoView.h"
-#include "browsing/Unit4.h"
 #include "platform/ScreenCursor.h"
 
 #include <QAction>
@@ -43,17 +43,17 @@ bool isHookBox(const Shown& s) {
 
 struct Deleting : EditingApp {
     Deleting() {
-        form4 = app.form1->findChild<TForm4*>();
-        if (!form4)
+        deletionForm = app.mainWindow->findChild<DeletionForm*>();
+        if (!deletionForm)
             qFatal("the deletion form was not created");
     }
     // Runs the grid menu's Törlés on the grid's current row and acts inside the form.
     bool inside(const std::function<void()>& act) {
-        return insideModal(form4, act, [this] { app.form1->rls1Click(); });
+        return insideModal(deletionForm, act, [this] { app.mainWindow->gridDeleteTriggered(); });
     }
     // Makes the row with this key the grid's current row.
     void selectKey(qint64 key) {
-        Query& q = data().FDQuery1;
+        Query& q = data().recordQuery;
         for (q.first(); !q.eof(); q.next())
             if (q.asString(QStringLiteral("AZ")).toLongLong() == key)
                 return;
@@ -64,14 +64,19 @@ struct Deleting : EditingApp {
                QLatin1String("1");
     }
     QStringList fields() const {
-        TForm4* f = form4;
-        return {f->Edit1->text(),        f->Edit2->text(),
-                f->Edit3->text(),        f->Edit4->text(),
-                f->Edit5->text(),        f->Edit6->text(),
-                f->Edit7->text(),        f->Edit8->text(),
-                f->Memo1->toPlainText(), QString::number(f->photo->isEmpty())};
+        DeletionForm* f = deletionForm;
+        return {f->titleEdit->text(),
+                f->typeEdit->text(),
+                f->categoryEdit->text(),
+                f->keywordsEdit->text(),
+                f->referenceEdit->text(),
+                f->recorderEdit->text(),
+                f->dateEdit->text(),
+                f->fileNameEdit->text(),
+                f->descriptionEdit->toPlainText(),
+                QString::number(f->photo->isEmpty())};
     }
-    TForm4* form4 = nullptr;
+    DeletionForm* deletionForm = nullptr;
 };
 
 } // namespace
@@ -112,14 +117,14 @@ void DeleteFormTest::showsAndDeletesTheGridRecord() {
     bool visibleAfter = true;
     d.prompter().onShown = [&](const Shown&) {
         atResult = d.fields();
-        atResult << d.form4->Label2->text();
+        atResult << d.deletionForm->countLabel->text();
     };
     QVERIFY(d.inside([&] {
         seen = d.fields();
-        seen << d.form4->windowTitle() << d.form4->Label2->text();
-        picture = d.form4->photo->picture();
-        d.form4->BitBtn2->click();
-        visibleAfter = d.form4->isVisible();
+        seen << d.deletionForm->windowTitle() << d.deletionForm->countLabel->text();
+        picture = d.deletionForm->photo->picture();
+        d.deletionForm->deleteButton->click();
+        visibleAfter = d.deletionForm->isVisible();
     }));
     QCOMPARE(seen, (QStringList{QStringLiteral("Banán"), QStringLiteral("Gyümölcs"),
                                 QStringLiteral("Sárga"), QStringLiteral("hajlott"),
@@ -140,7 +145,7 @@ void DeleteFormTest::showsAndDeletesTheGridRecord() {
     QVERIFY(d.exists(first));
     QVERIFY(d.exists(last));
     // The grid was read again.
-    QCOMPARE(d.app.form1->DBGrid1->model()->rowCount(), 2);
+    QCOMPARE(d.app.mainWindow->recordGrid->model()->rowCount(), 2);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
 
@@ -150,7 +155,8 @@ void DeleteFormTest::toolbarCommandDeletesToo() {
     const qint64 gone = d.addRecord(QStringLiteral("Törlendő"));
     d.selectInGrid(QStringLiteral("Törlendő"));
     QVERIFY(insideModal(
-        d.form4, [&] { d.form4->BitBtn2->click(); }, [&] { d.app.form1->SpeedButton3Click(); }));
+        d.deletionForm, [&] { d.deletionForm->deleteButton->click(); },
+        [&] { d.app.mainWindow->deleteClicked(); }));
     QCOMPARE(d.prompter().shown, QList<Shown>{resultBox(kDeleted)});
     QVERIFY(!d.exists(gone));
     QCOMPARE(d.recordCount(), 1);
@@ -165,8 +171,8 @@ void DeleteFormTest::sameTitleTakesTheFirstInKeyOrder() {
     d.selectKey(second);
     QString keywords;
     QVERIFY(d.inside([&] {
-        keywords = d.form4->Edit4->text();
-        d.form4->BitBtn2->click();
+        keywords = d.deletionForm->keywordsEdit->text();
+        d.deletionForm->deleteButton->click();
     }));
     QCOMPARE(keywords, QStringLiteral("első"));
     QCOMPARE(d.prompter().shown, QList<Shown>{resultBox(kDeleted)});
@@ -195,9 +201,9 @@ void DeleteFormTest::recordChangedElsewhere() {
     QVERIFY(d.inside([&] {
         for (const QString& sql : meanwhile.arg(target).split(QStringLiteral("; ")))
             d.db.exec(sql);
-        d.form4->BitBtn2->click();
-        stillOpen = d.form4->isVisible();
-        title = d.form4->Edit1->text();
+        d.deletionForm->deleteButton->click();
+        stillOpen = d.deletionForm->isVisible();
+        title = d.deletionForm->titleEdit->text();
     }));
     QCOMPARE(d.prompter().shown, QList<Shown>{warningBox(kNotFound)});
     QVERIFY(stillOpen);
@@ -221,10 +227,11 @@ void DeleteFormTest::refusedDeleteAnsweredNo() {
     QVERIFY(d.inside([&] {
         d.db.exec(QStringLiteral("START TRANSACTION"));
         d.db.exec(QStringLiteral("SELECT * FROM tbl_Data WHERE AZ = %1 FOR UPDATE").arg(key));
-        d.form4->BitBtn2->click();
+        d.deletionForm->deleteButton->click();
         d.db.exec(QStringLiteral("ROLLBACK"));
-        stillOpen = d.form4->isVisible();
-        after << d.form4->Edit1->text() << d.form4->Edit4->text() << d.form4->Label2->text();
+        stillOpen = d.deletionForm->isVisible();
+        after << d.deletionForm->titleEdit->text() << d.deletionForm->keywordsEdit->text()
+              << d.deletionForm->countLabel->text();
     }));
     const QList<Shown>& shown = d.prompter().shown;
     QCOMPARE(shown.size(), 2);
@@ -251,7 +258,7 @@ void DeleteFormTest::refusedDeleteRetried() {
     QVERIFY(d.inside([&] {
         d.db.exec(QStringLiteral("START TRANSACTION"));
         d.db.exec(QStringLiteral("SELECT * FROM tbl_Data WHERE AZ = %1 FOR UPDATE").arg(key));
-        d.form4->BitBtn2->click();
+        d.deletionForm->deleteButton->click();
     }));
     const QList<Shown>& shown = d.prompter().shown;
     QCOMPARE(shown.size(), 3);
@@ -268,12 +275,12 @@ void DeleteFormTest::counterCountsTheWholeTable() {
     d.addRecord(QStringLiteral("Almás pite"));
     d.addRecord(QStringLiteral("Kenyér"));
     d.prompter().answerInputs({QStringLiteral("kenyér")});
-    d.app.form1->SpeedButton4Click(); // the grid now shows one hit
+    d.app.mainWindow->searchClicked(); // the grid now shows one hit
     d.prompter().clear();
     QString counter, title;
     QVERIFY(d.inside([&] {
-        counter = d.form4->Label2->text();
-        title = d.form4->Edit1->text();
+        counter = d.deletionForm->countLabel->text();
+        title = d.deletionForm->titleEdit->text();
     }));
     QCOMPARE(counter, QStringLiteral("3"));
     QCOMPARE(title, QStringLiteral("Kenyér"));
@@ -291,16 +298,17 @@ void DeleteFormTest::eachShowingRefills() {
     d.selectInGrid(QStringLiteral("Fényképes"));
     QList<bool> modes;
     QVERIFY(d.inside([&] {
-        d.form4->photo->Igaztskzpre1->trigger();
-        d.form4->photo->Kitlts1->trigger();
-        modes << d.form4->photo->centred() << d.form4->photo->stretched();
+        d.deletionForm->photo->centreAction->trigger();
+        d.deletionForm->photo->stretchAction->trigger();
+        modes << d.deletionForm->photo->centred() << d.deletionForm->photo->stretched();
     }));
     d.selectInGrid(QStringLiteral("Üres"));
     QStringList seen;
     QVERIFY(d.inside([&] {
         seen = d.fields();
-        modes << d.form4->photo->centred() << d.form4->photo->stretched()
-              << d.form4->photo->Igaztskzpre1->isChecked() << d.form4->photo->Kitlts1->isChecked();
+        modes << d.deletionForm->photo->centred() << d.deletionForm->photo->stretched()
+              << d.deletionForm->photo->centreAction->isChecked()
+              << d.deletionForm->photo->stretchAction->isChecked();
     }));
     // Nothing of the first record remains: no photo, no file line, no description.
     QCOMPARE(seen, (QStringList{QStringLiteral("Üres"), QStringLiteral(""), QStringLiteral(""),

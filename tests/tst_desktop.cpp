@@ -4,13 +4,13 @@
 // deletion form, and the names a screen reader announces for the buttons.
 #include "support/EditingApp.h"
 
-#include "about/Unit64.h"
-#include "browsing/Unit4.h"
-#include "browsing/Unit5.h"
+#include "about/AboutBox.h"
+#include "browsing/DeletionForm.h"
+#include "browsing/RecordBrowser.h"
 #include "platform/DateTimeText.h"
 #include "platform/ReportEngine.h"
 #include "platform/ReportPreview.h"
-#include "statistics/Unit6.h"
+#include "statistics/StatisticsWindow.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -115,16 +115,16 @@ private:
     void resetRecords(int count);
 
     std::unique_ptr<EditingApp> m_app;
-    TForm1* m_form1 = nullptr;
+    MainWindow* m_mainWindow = nullptr;
 };
 
 void DesktopTest::initTestCase() {
     m_app = std::make_unique<EditingApp>();
-    m_form1 = m_app->app.form1.get();
+    m_mainWindow = m_app->app.mainWindow.get();
     // The start-up has run: showing the main window brings no login.
-    m_form1->show();
-    m_form1->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_form1));
+    m_mainWindow->show();
+    m_mainWindow->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_mainWindow));
 }
 
 void DesktopTest::init() {
@@ -148,21 +148,21 @@ void DesktopTest::resetRecords(int count) {
                          {QStringLiteral("'http://example.org/hangya'")});
     m_app->refresh();
     if (count > 0)
-        m_app->data().FDQuery1.first();
+        m_app->data().recordQuery.first();
 }
 
 QDialog* DesktopTest::dialog(Window window) const {
     switch (window) {
     case Window::Entry:
-        return m_app->form2;
+        return m_app->entryForm;
     case Window::Browser:
-        return m_form1->findChild<TForm5*>();
+        return m_mainWindow->findChild<RecordBrowser*>();
     case Window::Deletion:
-        return m_form1->findChild<TForm4*>();
+        return m_mainWindow->findChild<DeletionForm*>();
     case Window::Statistics:
-        return m_form1->findChild<TForm6*>();
+        return m_mainWindow->findChild<StatisticsWindow*>();
     case Window::About:
-        return m_form1->findChild<TAboutBox*>();
+        return m_mainWindow->findChild<AboutBox*>();
     case Window::Main:
         break;
     }
@@ -172,10 +172,10 @@ QDialog* DesktopTest::dialog(Window window) const {
 bool DesktopTest::inside(Window window, const std::function<void(QWidget*)>& act) {
     if (window == Window::Main) {
         // Tooltips show in the active window only; a closed dialog need not hand it back.
-        m_form1->activateWindow();
-        if (!QTest::qWaitForWindowActive(m_form1))
+        m_mainWindow->activateWindow();
+        if (!QTest::qWaitForWindowActive(m_mainWindow))
             return false;
-        act(m_form1);
+        act(m_mainWindow);
         return true;
     }
     QDialog* form = dialog(window);
@@ -186,15 +186,15 @@ bool DesktopTest::inside(Window window, const std::function<void(QWidget*)>& act
     };
     switch (window) {
     case Window::Entry:
-        return insideModal(form, wrapped, [this] { m_form1->Felvtel1Click(); });
+        return insideModal(form, wrapped, [this] { m_mainWindow->gridEntryTriggered(); });
     case Window::Browser:
-        return insideModal(form, wrapped, [this] { m_form1->Listzs2Click(); });
+        return insideModal(form, wrapped, [this] { m_mainWindow->gridListTriggered(); });
     case Window::Deletion:
-        return insideModal(form, wrapped, [this] { m_form1->rls1Click(); });
+        return insideModal(form, wrapped, [this] { m_mainWindow->gridDeleteTriggered(); });
     case Window::Statistics:
-        return insideModal(form, wrapped, [this] { m_form1->Statisztika2Click(); });
+        return insideModal(form, wrapped, [this] { m_mainWindow->gridStatisticsTriggered(); });
     case Window::About:
-        return insideModal(form, wrapped, [this] { m_form1->Bemutatkozs2Click(); });
+        return insideModal(form, wrapped, [this] { m_mainWindow->menuAboutTriggered(); });
     case Window::Main:
         break;
     }
@@ -238,18 +238,19 @@ void DesktopTest::dateAndTimeText() {
     QDateTime opened, seen;
     QVERIFY(inside(Window::Entry, [&](QWidget*) {
         seen = QDateTime::currentDateTime();
-        proposed = m_app->form2->Edit7->text();
+        proposed = m_app->entryForm->dateEdit->text();
     }));
     opened = seen.addSecs(-5); // the form was shown at most moments before
     check(QStringLiteral("Dátum"), proposed, opened, seen);
     // Nothing was cut to make it fit.
-    QVERIFY(proposed.size() < m_app->form2->Edit7->maxLength() ||
-            proposed.size() == m_app->form2->Edit7->maxLength());
+    QVERIFY(proposed.size() < m_app->entryForm->dateEdit->maxLength() ||
+            proposed.size() == m_app->entryForm->dateEdit->maxLength());
     QCOMPARE(proposed, dateTimeText(readBack(proposed, l)));
 
     const QDateTime beforeTick = QDateTime::currentDateTime();
-    m_form1->Timer1Timer();
-    check(QStringLiteral("óra"), m_form1->statusText(1), beforeTick, QDateTime::currentDateTime());
+    m_mainWindow->clockTick();
+    check(QStringLiteral("óra"), m_mainWindow->statusText(1), beforeTick,
+          QDateTime::currentDateTime());
 
     // A date-time field wide enough for the whole text prints it as it is.
     Report report;
@@ -340,7 +341,7 @@ void DesktopTest::hintsReachTheStatusBar() {
         // The pointer starts on a spot without a hint; what the panel shows comes from the
         // hover below.
         hover(top, QPoint(3, top->height() - 3));
-        QVERIFY(m_form1->statusText(0) != status);
+        QVERIFY(m_mainWindow->statusText(0) != status);
         QMenu* popup = nullptr;
         if (menu.isEmpty()) {
             QWidget* target = top->findChild<QWidget*>(control);
@@ -355,7 +356,7 @@ void DesktopTest::hintsReachTheStatusBar() {
             QVERIFY(QTest::qWaitForWindowExposed(popup));
             hover(popup, popup->actionGeometry(item).center());
         }
-        QTRY_COMPARE(m_form1->statusText(0), status);
+        QTRY_COMPARE(m_mainWindow->statusText(0), status);
         if (!tooltip.isEmpty())
             QTRY_COMPARE(QToolTip::text(), tooltip);
         if (popup)
@@ -393,7 +394,7 @@ void DesktopTest::doubleClickOnTheGrid() {
 
     resetRecords(records);
     m_app->prompter().clear();
-    QTableView* grid = m_form1->DBGrid1;
+    QTableView* grid = m_mainWindow->recordGrid;
     QCOMPARE(grid->model()->rowCount(), records);
     const QPoint spot = onARow ? grid->visualRect(grid->model()->index(records - 1, 0)).center()
                                : QPoint(40, grid->viewport()->height() - 10);
@@ -503,8 +504,8 @@ void DesktopTest::enterPressesTheFocusedButton() {
 // Every button of every window, picture-only ones included, has a name that the
 // accessibility interface reports.
 void DesktopTest::everyButtonHasAName() {
-    QList<QWidget*> windows{m_form1};
-    for (QDialog* d : m_form1->findChildren<QDialog*>())
+    QList<QWidget*> windows{m_mainWindow};
+    for (QDialog* d : m_mainWindow->findChildren<QDialog*>())
         windows << d;
     Report report;
     report.setTitle(QStringLiteral("Tárolt adatok"));

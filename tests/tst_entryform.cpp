@@ -37,8 +37,8 @@ bool isHookBox(const Shown& s) {
 
 // The form as the user leaves it before pressing "Tárol".
 void type(RecordForm* f, const QString& title, const QString& keywords = QStringLiteral("kulcs")) {
-    f->Edit1->setText(title);
-    f->Edit4->setText(keywords);
+    f->titleEdit->setText(title);
+    f->keywordsEdit->setText(keywords);
 }
 
 // A file whose full path is exactly length characters long, below base.
@@ -93,51 +93,53 @@ private slots:
 void EntryFormTest::tabOrderAndEnterKey() {
     SharedData data;
     RecordingPrompter prompter;
-    TForm2 form(data, prompter);
+    EntryForm form(data, prompter);
     // Shown without a record store: only the keyboard is looked at here.
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
 
     // Tab order: Befejezés, Tárol, Elvet, then the fields from Cím to Tárolandó fájl.
-    const QList<QWidget*> expected = {form.BitBtn1,   form.BitBtn2,   form.BitBtn3, form.Edit1,
-                                      form.ComboBox1, form.ComboBox2, form.Edit4,   form.Edit5,
-                                      form.Edit6,     form.Edit7,     form.Memo1,   form.Edit2};
-    form.BitBtn1->setFocus();
+    const QList<QWidget*> expected = {form.closeButton,  form.storeButton,     form.discardButton,
+                                      form.titleEdit,    form.typeBox,         form.categoryBox,
+                                      form.keywordsEdit, form.referenceEdit,   form.recorderEdit,
+                                      form.dateEdit,     form.descriptionEdit, form.fileEdit};
+    form.closeButton->setFocus();
     for (qsizetype i = 1; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), expected[i]);
     }
 
     // Enter moves on from every one-line field, the boxes included, but not from Leírás.
-    for (QWidget* w : {static_cast<QWidget*>(form.Edit1), static_cast<QWidget*>(form.ComboBox1),
-                       static_cast<QWidget*>(form.ComboBox2), static_cast<QWidget*>(form.Edit4),
-                       static_cast<QWidget*>(form.Edit5), static_cast<QWidget*>(form.Edit6),
-                       static_cast<QWidget*>(form.Edit7)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(form.titleEdit), static_cast<QWidget*>(form.typeBox),
+          static_cast<QWidget*>(form.categoryBox), static_cast<QWidget*>(form.keywordsEdit),
+          static_cast<QWidget*>(form.referenceEdit), static_cast<QWidget*>(form.recorderEdit),
+          static_cast<QWidget*>(form.dateEdit)}) {
         w->setFocus();
         const qsizetype at = expected.indexOf(w);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), expected[at + 1]);
     }
-    form.ComboBox1->setEditText(QStringLiteral("Könyv"));
-    form.ComboBox1->setFocus();
+    form.typeBox->setEditText(QStringLiteral("Könyv"));
+    form.typeBox->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QCOMPARE(form.ComboBox1->count(), 0); // Enter adds nothing to the list
-    form.Memo1->setFocus();
-    QTest::keyClicks(form.Memo1, QStringLiteral("a"));
-    QTest::keyClick(form.Memo1, Qt::Key_Return);
-    QTest::keyClicks(form.Memo1, QStringLiteral("b"));
-    QCOMPARE(QApplication::focusWidget(), form.Memo1);
-    QCOMPARE(form.Memo1->toPlainText(), QStringLiteral("a\nb"));
+    QCOMPARE(form.typeBox->count(), 0); // Enter adds nothing to the list
+    form.descriptionEdit->setFocus();
+    QTest::keyClicks(form.descriptionEdit, QStringLiteral("a"));
+    QTest::keyClick(form.descriptionEdit, Qt::Key_Return);
+    QTest::keyClicks(form.descriptionEdit, QStringLiteral("b"));
+    QCOMPARE(QApplication::focusWidget(), form.descriptionEdit);
+    QCOMPARE(form.descriptionEdit->toPlainText(), QStringLiteral("a\nb"));
 
     // The labels name their fields.
     for (QLabel* label : form.findChildren<QLabel*>())
         if (label->text() == QLatin1String("Keresőszavak"))
-            QCOMPARE(label->buddy(), form.Edit4);
-    QCOMPARE(form.Edit1->maxLength(), 350);
-    QCOMPARE(form.Edit4->maxLength(), 750);
-    QCOMPARE(form.Edit6->maxLength(), 55);
-    QCOMPARE(form.Edit7->maxLength(), 25);
-    form.BitBtn1->click();
+            QCOMPARE(label->buddy(), form.keywordsEdit);
+    QCOMPARE(form.titleEdit->maxLength(), 350);
+    QCOMPARE(form.keywordsEdit->maxLength(), 750);
+    QCOMPARE(form.recorderEdit->maxLength(), 55);
+    QCOMPARE(form.dateEdit->maxLength(), 25);
+    form.closeButton->click();
     QVERIFY(!form.isVisible());
 }
 
@@ -161,14 +163,14 @@ void EntryFormTest::refusedTitles() {
     if (!stored.isEmpty())
         e.addRecord(stored);
     const int before = e.recordCount();
-    e.form2->FormShow();
-    type(e.form2, typed);
-    e.form2->BitBtn2Click();
+    e.entryForm->prepareShowing();
+    type(e.entryForm, typed);
+    e.entryForm->storeClicked();
     QCOMPARE(e.prompter().shown, QList<Shown>{warningBox(message)});
     QCOMPARE(e.recordCount(), before);
     // Everything typed is kept.
-    QCOMPARE(e.form2->Edit1->text(), typed);
-    QCOMPARE(e.form2->Edit4->text(), QStringLiteral("kulcs"));
+    QCOMPARE(e.entryForm->titleEdit->text(), typed);
+    QCOMPARE(e.entryForm->keywordsEdit->text(), QStringLiteral("kulcs"));
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
 
@@ -188,20 +190,20 @@ void EntryFormTest::acceptedTitles() {
     QFETCH(QString, typed);
     EditingApp e;
     e.addRecord(stored);
-    e.form2->FormShow();
-    type(e.form2, typed);
-    e.form2->BitBtn2Click();
+    e.entryForm->prepareShowing();
+    type(e.entryForm, typed);
+    e.entryForm->storeClicked();
     QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kStored)});
     QCOMPARE(e.recordCount(), 2);
     // Stored byte for byte, blanks and letter case as typed.
     QCOMPARE(e.value(QStringLiteral("SELECT HEX(CIM) FROM tbl_Data ORDER BY AZ DESC LIMIT 1")),
              QString::fromLatin1(latin2::encode(typed).toHex().toUpper()));
     // The grid and the count show it; the form is empty for the next record.
-    QCOMPARE(e.data().FDQuery1.recordCount(), 2);
-    QCOMPARE(e.form2->Label2->text(), QStringLiteral("2"));
-    QCOMPARE(e.form2->Edit1->text(), QString());
-    QCOMPARE(e.form2->Edit4->text(), QString());
-    QVERIFY(!e.form2->Edit7->text().isEmpty());
+    QCOMPARE(e.data().recordQuery.recordCount(), 2);
+    QCOMPARE(e.entryForm->countLabel->text(), QStringLiteral("2"));
+    QCOMPARE(e.entryForm->titleEdit->text(), QString());
+    QCOMPARE(e.entryForm->keywordsEdit->text(), QString());
+    QVERIFY(!e.entryForm->dateEdit->text().isEmpty());
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
 
@@ -216,28 +218,28 @@ void EntryFormTest::storesEveryColumnThroughTheMainWindow() {
     QString labelAfterStore;
     QStringList shownAfterFirstStore;
     const bool opened = insideModal(
-        e.form2,
+        e.entryForm,
         [&] {
-            TForm2* f = e.form2;
-            f->Edit1->setText(QStringLiteral("Árvíztűrő tükörfúrógép"));
-            f->ComboBox1->setEditText(QStringLiteral("Könyv"));
-            f->ComboBox2->setEditText(QStringLiteral("Regény"));
-            f->Edit4->setText(QStringLiteral("víz, fúró"));
-            f->Edit5->setText(QStringLiteral("https://pelda.hu/a'b\\c"));
-            f->Edit6->setText(QStringLiteral("Kiss Éva"));
-            f->Edit7->setText(QStringLiteral("valamikor tavaly"));
-            f->Memo1->setPlainText(QStringLiteral("első sor\nmásodik\u00a0sor"));
+            EntryForm* f = e.entryForm;
+            f->titleEdit->setText(QStringLiteral("Árvíztűrő tükörfúrógép"));
+            f->typeBox->setEditText(QStringLiteral("Könyv"));
+            f->categoryBox->setEditText(QStringLiteral("Regény"));
+            f->keywordsEdit->setText(QStringLiteral("víz, fúró"));
+            f->referenceEdit->setText(QStringLiteral("https://pelda.hu/a'b\\c"));
+            f->recorderEdit->setText(QStringLiteral("Kiss Éva"));
+            f->dateEdit->setText(QStringLiteral("valamikor tavaly"));
+            f->descriptionEdit->setPlainText(QStringLiteral("első sor\nmásodik\u00a0sor"));
             f->photo->placeSource(smallPicture(), 24);
             photoBytes = f->photo->photoBytes();
             e.prompter().answerFiles({file.fileName()});
-            f->SpeedButton1->click();
-            f->BitBtn2->click();
+            f->chooseFileButton->click();
+            f->storeButton->click();
             shownAfterFirstStore = e.prompter().texts();
-            labelAfterStore = f->Label2->text();
-            f->BitBtn2->click(); // the form has been cleared
-            f->BitBtn1->click();
+            labelAfterStore = f->countLabel->text();
+            f->storeButton->click(); // the form has been cleared
+            f->closeButton->click();
         },
-        [&] { e.app.form1->Lexikon1Click(); });
+        [&] { e.app.mainWindow->menuEntryTriggered(); });
     QVERIFY(opened);
     QCOMPARE(e.prompter().shown,
              (QList<Shown>{{QStringLiteral("openFile"), QStringLiteral("Tárolandó fájlok:"),
@@ -271,16 +273,16 @@ void EntryFormTest::storesEveryColumnThroughTheMainWindow() {
              QStringLiteral("Könyv"));
     QCOMPARE(e.value(QStringLiteral("SELECT GROUP_CONCAT(KAT) FROM tbl_Kat")),
              QStringLiteral("Regény"));
-    QCOMPARE(e.data().FDQuery1.recordCount(), 1);
+    QCOMPARE(e.data().recordQuery.recordCount(), 1);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
 
 void EntryFormTest::everyFieldButTheTitleEmpty() {
     EditingApp e;
-    e.form2->FormShow();
-    e.form2->Edit1->setText(QStringLiteral("Csak cím"));
-    e.form2->Edit7->clear();
-    e.form2->BitBtn2Click();
+    e.entryForm->prepareShowing();
+    e.entryForm->titleEdit->setText(QStringLiteral("Csak cím"));
+    e.entryForm->dateEdit->clear();
+    e.entryForm->storeClicked();
     QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kStored)});
     // Empty texts and an empty photo are values, not NULL; the file columns stay unset.
     QCOMPARE(e.value(QStringLiteral(
@@ -305,9 +307,9 @@ void EntryFormTest::failedWriteLeavesNoPendingRow() {
     QFETCH(bool, locked);
     EditingApp e;
     e.addRecord(QStringLiteral("Meglévő"));
-    e.form2->FormShow();
-    type(e.form2, QStringLiteral("Új rekord"), QStringLiteral("félkész"));
-    e.form2->photo->placeSource(smallPicture(), 24);
+    e.entryForm->prepareShowing();
+    type(e.entryForm, QStringLiteral("Új rekord"), QStringLiteral("félkész"));
+    e.entryForm->photo->placeSource(smallPicture(), 24);
     if (locked) {
         e.db.exec(QStringLiteral("START TRANSACTION"));
         e.db.exec(QStringLiteral("SELECT * FROM tbl_Data FOR UPDATE"));
@@ -315,10 +317,10 @@ void EntryFormTest::failedWriteLeavesNoPendingRow() {
         // A rule of the server's own that the form cannot know of.
         e.db.exec(QStringLiteral(
             "ALTER TABLE tbl_Data ADD CONSTRAINT kx_refused CHECK (HIV <> 'tiltott')"));
-        e.form2->Edit5->setText(QStringLiteral("tiltott"));
+        e.entryForm->referenceEdit->setText(QStringLiteral("tiltott"));
     }
     e.prompter().answerQuestions({false});
-    e.form2->BitBtn2Click();
+    e.entryForm->storeClicked();
     if (locked)
         e.db.exec(QStringLiteral("ROLLBACK"));
 
@@ -327,12 +329,12 @@ void EntryFormTest::failedWriteLeavesNoPendingRow() {
     QCOMPARE(e.prompter().shown[1], questionBox(kPostQuestion));
     QCOMPARE(e.recordCount(), 1);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
-    QCOMPARE(e.data().FDTable1.state(), TableState::Browse);
-    QCOMPARE(e.form2->Edit1->text(), QStringLiteral("Új rekord"));
-    QCOMPARE(e.form2->Edit4->text(), QStringLiteral("félkész"));
+    QCOMPARE(e.data().recordTable.state(), TableState::Browse);
+    QCOMPARE(e.entryForm->titleEdit->text(), QStringLiteral("Új rekord"));
+    QCOMPARE(e.entryForm->keywordsEdit->text(), QStringLiteral("félkész"));
 
     // A later write by another operation writes its own row and nothing of the failed one.
-    Table& t = e.data().FDTable1;
+    Table& t = e.data().recordTable;
     t.post();
     QCOMPARE(e.recordCount(), 1);
     t.append();
@@ -349,8 +351,8 @@ void EntryFormTest::failedWriteLeavesNoPendingRow() {
 
 void EntryFormTest::lockedWriteRetriedAfterRelease() {
     EditingApp e;
-    e.form2->FormShow();
-    type(e.form2, QStringLiteral("Várakozó"));
+    e.entryForm->prepareShowing();
+    type(e.entryForm, QStringLiteral("Várakozó"));
     e.db.exec(QStringLiteral("START TRANSACTION"));
     e.db.exec(QStringLiteral("SELECT * FROM tbl_Data FOR UPDATE"));
     // The other workstation lets go while the question is on the screen; Yes tries again.
@@ -359,40 +361,40 @@ void EntryFormTest::lockedWriteRetriedAfterRelease() {
             e.db.exec(QStringLiteral("ROLLBACK"));
     };
     e.prompter().answerQuestions({true});
-    e.form2->BitBtn2Click();
+    e.entryForm->storeClicked();
     QCOMPARE(e.prompter().shown.size(), 3);
     QVERIFY(isHookBox(e.prompter().shown[0]));
     QCOMPARE(e.prompter().shown[1], questionBox(kPostQuestion));
     QCOMPARE(e.prompter().shown[2], resultBox(kStored));
     QCOMPARE(e.value(QStringLiteral("SELECT GROUP_CONCAT(CIM) FROM tbl_Data")),
              QStringLiteral("Várakozó"));
-    QCOMPARE(e.form2->Edit1->text(), QString());
+    QCOMPARE(e.entryForm->titleEdit->text(), QString());
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
 
 void EntryFormTest::tooLargeFileLeavesNoPendingRow() {
     EditingApp e;
     // A sparse file one byte over what the server takes in one row: refused before the write.
-    const quint64 limit = e.data().FDConnection1.maxAllowedPacket();
+    const quint64 limit = e.data().recordStore.maxAllowedPacket();
     QFile big(e.app.folder.path() + QStringLiteral("/nagy.bin"));
     QVERIFY(big.open(QIODevice::WriteOnly));
     QVERIFY(big.resize(qint64(limit) + 1));
     big.close();
 
-    e.form2->FormShow();
-    type(e.form2, QStringLiteral("Nagy fájllal"));
+    e.entryForm->prepareShowing();
+    type(e.entryForm, QStringLiteral("Nagy fájllal"));
     e.prompter().answerFiles({big.fileName()});
-    e.form2->SpeedButton1->click();
+    e.entryForm->chooseFileButton->click();
     e.prompter().clear();
-    e.form2->BitBtn2Click();
+    e.entryForm->storeClicked();
     QCOMPARE(e.prompter().shown.size(), 1);
     QCOMPARE(e.prompter().shown[0].kind, QStringLiteral("error"));
     QCOMPARE(e.recordCount(), 0);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
-    QCOMPARE(e.data().FDTable1.state(), TableState::Browse);
-    QCOMPARE(e.form2->Edit2->text(), big.fileName());
-    QCOMPARE(e.form2->Edit1->text(), QStringLiteral("Nagy fájllal"));
-    e.data().FDTable1.post(); // nothing is pending
+    QCOMPARE(e.data().recordTable.state(), TableState::Browse);
+    QCOMPARE(e.entryForm->fileEdit->text(), big.fileName());
+    QCOMPARE(e.entryForm->titleEdit->text(), QStringLiteral("Nagy fájllal"));
+    e.data().recordTable.post(); // nothing is pending
     QCOMPARE(e.recordCount(), 0);
 }
 
@@ -407,8 +409,8 @@ void EntryFormTest::textLatin2CannotHoldKeepsTyping_data() {
 void EntryFormTest::textLatin2CannotHoldKeepsTyping() {
     QFETCH(QString, field);
     EditingApp e;
-    TForm2* f = e.form2;
-    f->FormShow();
+    EntryForm* f = e.entryForm;
+    f->prepareShowing();
     type(f, QStringLiteral("Ár"));
     const QString text = QStringLiteral("ára 5 €");
     QWidget* w = f->findChild<QWidget*>(field);
@@ -418,14 +420,14 @@ void EntryFormTest::textLatin2CannotHoldKeepsTyping() {
         box->setEditText(text);
     else
         qobject_cast<QPlainTextEdit*>(w)->setPlainText(text);
-    f->BitBtn2Click();
+    f->storeClicked();
 
     QCOMPARE(e.prompter().shown,
              QList<Shown>{warningBox(TextEncodingError(text, QString()).userMessage())});
     QCOMPARE(e.recordCount(), 0);
     QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Kat")), QStringLiteral("0"));
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
-    QCOMPARE(e.data().FDTable1.state(), TableState::Browse);
+    QCOMPARE(e.data().recordTable.state(), TableState::Browse);
     if (auto* edit = qobject_cast<QLineEdit*>(w))
         QCOMPARE(edit->text(), text);
     else if (auto* box = qobject_cast<QComboBox*>(w))
@@ -440,23 +442,24 @@ void EntryFormTest::discardAndCloseDropTypedData() {
     QStringList afterDiscard;
     int itemsAfterDiscard = -1;
     bool opened = insideModal(
-        e.form2,
+        e.entryForm,
         [&] {
-            TForm2* f = e.form2;
+            EntryForm* f = e.entryForm;
             type(f, QStringLiteral("Eldobott"));
-            f->ComboBox1->setEditText(QStringLiteral("Könyv"));
-            f->Memo1->setPlainText(QStringLiteral("szöveg"));
+            f->typeBox->setEditText(QStringLiteral("Könyv"));
+            f->descriptionEdit->setPlainText(QStringLiteral("szöveg"));
             f->photo->placeSource(smallPicture(), 24);
-            f->BitBtn3->click();
-            afterDiscard = {f->Edit1->text(), f->Edit4->text(), f->ComboBox1->currentText(),
-                            f->Memo1->toPlainText(), f->Label11->text()};
-            itemsAfterDiscard = f->ComboBox1->count();
+            f->discardButton->click();
+            afterDiscard = {f->titleEdit->text(), f->keywordsEdit->text(),
+                            f->typeBox->currentText(), f->descriptionEdit->toPlainText(),
+                            f->photoCaption->text()};
+            itemsAfterDiscard = f->typeBox->count();
             QVERIFY(f->photo->isEmpty());
-            QVERIFY(!f->Edit7->text().isEmpty());
+            QVERIFY(!f->dateEdit->text().isEmpty());
             type(f, QStringLiteral("Bezárással eldobott"));
-            f->BitBtn1->click();
+            f->closeButton->click();
         },
-        [&] { e.app.form1->Lexikon1Click(); });
+        [&] { e.app.mainWindow->menuEntryTriggered(); });
     QVERIFY(opened);
     QCOMPARE(afterDiscard, (QStringList{QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
                                         QStringLiteral(""), QStringLiteral("Fotó")}));
@@ -464,8 +467,8 @@ void EntryFormTest::discardAndCloseDropTypedData() {
     // The next showing starts empty; nothing was asked or stored.
     QString titleAtNextShowing = QStringLiteral("?");
     opened = insideModal(
-        e.form2, [&] { titleAtNextShowing = e.form2->Edit1->text(); },
-        [&] { e.app.form1->Felvtel1Click(); });
+        e.entryForm, [&] { titleAtNextShowing = e.entryForm->titleEdit->text(); },
+        [&] { e.app.mainWindow->gridEntryTriggered(); });
     QVERIFY(opened);
     QCOMPARE(titleAtNextShowing, QString());
     QCOMPARE(e.prompter().shown, QList<Shown>{});
@@ -485,12 +488,12 @@ void EntryFormTest::pathLongerThanTheFileLine() {
     EditingApp e;
     const QString path = fileWithPathLength(e.app.folder.path(), length);
     QCOMPARE(path.size(), length);
-    e.form2->FormShow();
-    type(e.form2, QStringLiteral("Hosszú úttal"));
+    e.entryForm->prepareShowing();
+    type(e.entryForm, QStringLiteral("Hosszú úttal"));
     e.prompter().answerFiles({path});
-    e.form2->SpeedButton1->click();
-    QCOMPARE(e.form2->Edit2->text(), attached ? path : QString());
-    e.form2->BitBtn2Click();
+    e.entryForm->chooseFileButton->click();
+    QCOMPARE(e.entryForm->fileEdit->text(), attached ? path : QString());
+    e.entryForm->storeClicked();
 
     const Shown chooser{QStringLiteral("openFile"), QStringLiteral("Tárolandó fájlok:"),
                         QStringLiteral("")};

@@ -28,16 +28,16 @@ bool isHookBox(const Shown& s) {
 struct LoggedIn {
     LoggedIn() {
         app.login(db.params());
-        QCOMPARE(app.form125->result(), int(QDialog::Accepted));
-        app.form1->data().FDConnection1.execute(
+        QCOMPARE(app.loginDialog->result(), int(QDialog::Accepted));
+        app.mainWindow->data().recordStore.execute(
             QStringLiteral("SET SESSION innodb_lock_wait_timeout = 1"));
-        d().FDQuery1.open();
-        for (Table* t : {&d().FDTable1, &d().FDTable2, &d().FDTable3, &d().FDTable4})
+        d().recordQuery.open();
+        for (Table* t : {&d().recordTable, &d().typeTable, &d().categoryTable, &d().resultTable})
             t->open();
         app.prompter.clear();
     }
     SharedData& d() {
-        return app.form1->data();
+        return app.mainWindow->data();
     }
     TestDatabase db;
     TestApp app;
@@ -69,9 +69,9 @@ void ErrorsTest::lockedWriteRetriesUntilReleased() {
             s.db.exec(QStringLiteral("ROLLBACK"));
     };
     const bool ran = runCommand(s.app.prompter, [&] {
-        s.d().FDTable3.append();
-        s.d().FDTable3.setField(QStringLiteral("KAT"), QStringLiteral("Könyv"));
-        s.d().FDTable3.post();
+        s.d().categoryTable.append();
+        s.d().categoryTable.setField(QStringLiteral("KAT"), QStringLiteral("Könyv"));
+        s.d().categoryTable.post();
     });
     QVERIFY(ran);
     QCOMPARE(s.app.prompter.shown.size(), 4);
@@ -89,9 +89,9 @@ void ErrorsTest::lockedWriteAnsweredNoWritesNothing() {
     s.db.exec(QStringLiteral("SELECT * FROM tbl_Kat FOR UPDATE"));
     ScreenCursor::set(CursorShape::Busy);
     const bool ran = runCommand(s.app.prompter, [&] {
-        s.d().FDTable3.append();
-        s.d().FDTable3.setField(QStringLiteral("KAT"), QStringLiteral("Kép"));
-        s.d().FDTable3.post();
+        s.d().categoryTable.append();
+        s.d().categoryTable.setField(QStringLiteral("KAT"), QStringLiteral("Kép"));
+        s.d().categoryTable.post();
         s.app.prompter.result(QStringLiteral("not reached"));
     });
     QVERIFY(!ran);
@@ -101,11 +101,11 @@ void ErrorsTest::lockedWriteAnsweredNoWritesNothing() {
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
     s.db.exec(QStringLiteral("ROLLBACK"));
     // Nothing was written, and nothing is left over for a later write.
-    s.d().FDTable2.append();
-    s.d().FDTable2.setField(QStringLiteral("TIP"), QStringLiteral("x"));
-    s.d().FDTable2.post();
+    s.d().typeTable.append();
+    s.d().typeTable.setField(QStringLiteral("TIP"), QStringLiteral("x"));
+    s.d().typeTable.post();
     QCOMPARE(s.db.scalar(QStringLiteral("select count(*) from tbl_Kat")), QStringLiteral("0"));
-    QCOMPARE(s.d().FDTable3.state(), TableState::Browse);
+    QCOMPARE(s.d().categoryTable.state(), TableState::Browse);
 }
 
 void ErrorsTest::lockedEditAndDeleteAsk_data() {
@@ -118,8 +118,8 @@ void ErrorsTest::lockedEditAndDeleteAsk() {
     QFETCH(bool, deleting);
     LoggedIn s;
     s.db.exec(QStringLiteral("INSERT INTO tbl_Tip (TIP) VALUES ('Cikk')"));
-    s.d().FDTable2.refresh();
-    s.d().FDTable2.first();
+    s.d().typeTable.refresh();
+    s.d().typeTable.first();
     s.db.exec(QStringLiteral("START TRANSACTION"));
     s.db.exec(QStringLiteral("UPDATE tbl_Tip SET TIP = 'Cikk' WHERE TIP = 'Cikk'"));
     s.app.prompter.answerQuestions({true});
@@ -129,11 +129,11 @@ void ErrorsTest::lockedEditAndDeleteAsk() {
     };
     QVERIFY(runCommand(s.app.prompter, [&] {
         if (deleting) {
-            s.d().FDTable2.deleteRecord();
+            s.d().typeTable.deleteRecord();
         } else {
-            s.d().FDTable2.edit();
-            s.d().FDTable2.setField(QStringLiteral("TIP"), QStringLiteral("Újság"));
-            s.d().FDTable2.post();
+            s.d().typeTable.edit();
+            s.d().typeTable.setField(QStringLiteral("TIP"), QStringLiteral("Újság"));
+            s.d().typeTable.post();
         }
     }));
     QCOMPARE(s.app.prompter.shown.size(), 2);
@@ -150,7 +150,7 @@ void ErrorsTest::guardedLookupShowsItsWarning() {
     LoggedIn s;
     s.db.exec(QStringLiteral("DROP TABLE tbl_Data"));
     const bool found = guardedLookup(s.app.prompter, [&] {
-        return s.d().FDTable1.locate(QStringLiteral("CIM"), QStringLiteral("x"), false);
+        return s.d().recordTable.locate(QStringLiteral("CIM"), QStringLiteral("x"), false);
     });
     QVERIFY(!found);
     QCOMPARE(s.app.prompter.shown.size(), 2);
@@ -161,9 +161,9 @@ void ErrorsTest::guardedLookupShowsItsWarning() {
 void ErrorsTest::killedConnectionReachesHookThenReport() {
     LoggedIn s;
     const QString id =
-        s.app.form1->data().FDConnection1.scalar(QStringLiteral("select connection_id()"));
+        s.app.mainWindow->data().recordStore.scalar(QStringLiteral("select connection_id()"));
     s.db.exec(QStringLiteral("KILL ") + id);
-    QVERIFY(!runCommand(s.app.prompter, [&] { s.d().FDQuery1.refresh(); }));
+    QVERIFY(!runCommand(s.app.prompter, [&] { s.d().recordQuery.refresh(); }));
     QCOMPARE(s.app.prompter.shown.size(), 2);
     QVERIFY(isHookBox(s.app.prompter.shown[0]));
     QCOMPARE(s.app.prompter.shown[1].kind, QStringLiteral("error"));

@@ -135,14 +135,14 @@ class FaultsTest : public QObject {
     std::unique_ptr<UseServer> use;
 
     QString sessionOf(EditingApp& e) {
-        return e.data().FDConnection1.scalar(
+        return e.data().recordStore.scalar(
             QStringLiteral("SELECT CONCAT_WS('|', @@session.sql_mode, @@character_set_client, "
                            "@@character_set_results, DATABASE())"));
     }
     void inject(const QString& fault, EditingApp& e) {
         if (fault == QLatin1String("connection killed")) {
             Other(server->settings(), QString())
-                .run(QStringLiteral("KILL %1").arg(e.data().FDConnection1.serverThreadId()));
+                .run(QStringLiteral("KILL %1").arg(e.data().recordStore.serverThreadId()));
         } else if (fault == QLatin1String("server shut down and started")) {
             server->shutdown();
             server->start();
@@ -155,7 +155,7 @@ class FaultsTest : public QObject {
     QList<Shown> search(EditingApp& e, const QString& answer) {
         e.prompter().clear();
         e.prompter().answerInputs({answer});
-        QMetaObject::invokeMethod(e.app.form1.get(), "Keress3Click");
+        e.app.mainWindow->gridSearchTriggered();
         return e.prompter().shown;
     }
 
@@ -221,7 +221,7 @@ void FaultsTest::nextCommandWorksAfterLoss() {
 
 void FaultsTest::connectionKilledInLongStatementIsUsedAgain() {
     EditingApp e;
-    MariaConnection& conn = e.data().FDConnection1;
+    MariaConnection& conn = e.data().recordStore;
     const quint64 id = conn.serverThreadId();
     std::thread killer([&] {
         Other other(server->settings(), QString());
@@ -275,12 +275,12 @@ void FaultsTest::writeLostMidwayIsDoneOnce() {
     holder->run(QStringLiteral("START TRANSACTION"));
     holder->run(QStringLiteral("SELECT * FROM tbl_Data FOR UPDATE"));
 
-    e.form2->FormShow();
-    e.form2->Edit1->setText(QStringLiteral("Félbeszakadt írás"));
+    e.entryForm->prepareShowing();
+    e.entryForm->titleEdit->setText(QStringLiteral("Félbeszakadt írás"));
     e.prompter().answerFiles({file});
-    e.form2->SpeedButton1->click();
+    e.entryForm->chooseFileButton->click();
     e.prompter().clear();
-    const quint64 id = e.data().FDConnection1.serverThreadId();
+    const quint64 id = e.data().recordStore.serverThreadId();
     WhenWriteWaits strike(server->settings(), [&] {
         if (fault == QLatin1String("connection killed"))
             Other(server->settings(), QString()).run(QStringLiteral("KILL %1").arg(id));
@@ -300,7 +300,7 @@ void FaultsTest::writeLostMidwayIsDoneOnce() {
         holder.reset();
     };
     e.prompter().answerQuestions({true});
-    e.form2->BitBtn2Click();
+    e.entryForm->storeClicked();
     QVERIFY(strike.done());
 
     const QList<Shown>& shown = e.prompter().shown;
@@ -327,10 +327,10 @@ void FaultsTest::writeDoneBeforeLossIsNotDoneAgain() {
     e.addRecord(QStringLiteral("Tárolt írás előtt"));
     e.db.exec(QStringLiteral("DELETE FROM tbl_Data"));
     e.refresh();
-    e.form2->FormShow();
-    e.form2->Edit1->setText(QStringLiteral("Tárolt írás"));
+    e.entryForm->prepareShowing();
+    e.entryForm->titleEdit->setText(QStringLiteral("Tárolt írás"));
     e.prompter().clear();
-    const quint64 id = e.data().FDConnection1.serverThreadId();
+    const quint64 id = e.data().recordStore.serverThreadId();
     WhenWriteWaits strike(
         server->settings(),
         [&] { Other(server->settings(), QString()).run(QStringLiteral("KILL %1").arg(id)); },
@@ -338,7 +338,7 @@ void FaultsTest::writeDoneBeforeLossIsNotDoneAgain() {
         QStringLiteral("ID = %1 AND COMMAND = 'Execute' AND TIME >= 1").arg(id));
     QElapsedTimer t;
     t.start();
-    e.form2->BitBtn2Click();
+    e.entryForm->storeClicked();
     QVERIFY(strike.done());
     QVERIFY(t.elapsed() < 15000); // cut short by the kill, not ended by the trigger
     const QList<Shown>& shown = e.prompter().shown;
@@ -348,7 +348,7 @@ void FaultsTest::writeDoneBeforeLossIsNotDoneAgain() {
     Other check(server->settings(), e.db.name());
     QCOMPARE(check.run(QStringLiteral("SELECT GROUP_CONCAT(CIM) FROM tbl_Data")),
              QStringLiteral("Tárolt írás"));
-    QCOMPARE(e.form2->Edit1->text(), QString()); // the form goes on as after any store
+    QCOMPARE(e.entryForm->titleEdit->text(), QString()); // the form goes on as after any store
 }
 
 void FaultsTest::changeAndDeletionLostMidwayTellTheTruth_data() {
@@ -366,7 +366,7 @@ void FaultsTest::changeAndDeletionLostMidwayTellTheTruth() {
     const qint64 key = e.addRecord(QStringLiteral("Régi cím"), {QStringLiteral("KSZO")},
                                    {QStringLiteral("'régi'")});
     e.addRecord(QStringLiteral("Másik"));
-    Table& t = e.data().FDTable1;
+    Table& t = e.data().recordTable;
     QVERIFY(t.locate(QStringLiteral("CIM"), QStringLiteral("Régi cím"), false));
     if (!deletion) {
         t.edit();
@@ -375,7 +375,7 @@ void FaultsTest::changeAndDeletionLostMidwayTellTheTruth() {
     auto holder = std::make_unique<Other>(server->settings(), e.db.name());
     holder->run(QStringLiteral("START TRANSACTION"));
     holder->run(QStringLiteral("SELECT * FROM tbl_Data WHERE AZ = %1 FOR UPDATE").arg(key));
-    const quint64 id = e.data().FDConnection1.serverThreadId();
+    const quint64 id = e.data().recordStore.serverThreadId();
     WhenWriteWaits strike(server->settings(), [&] {
         Other(server->settings(), QString()).run(QStringLiteral("KILL %1").arg(id));
     });
@@ -418,8 +418,8 @@ void FaultsTest::frozenServerEndsTheWait() {
     auto holder = std::make_unique<Other>(server->settings(), e.db.name());
     holder->run(QStringLiteral("START TRANSACTION"));
     holder->run(QStringLiteral("SELECT * FROM tbl_Data FOR UPDATE"));
-    e.form2->FormShow();
-    e.form2->Edit1->setText(QStringLiteral("Fagyott szerver"));
+    e.entryForm->prepareShowing();
+    e.entryForm->titleEdit->setText(QStringLiteral("Fagyott szerver"));
     e.prompter().clear();
     WhenWriteWaits strike(server->settings(), [&] { server->freeze(); });
     e.prompter().onShown = [&](const Shown& s) {
@@ -431,7 +431,7 @@ void FaultsTest::frozenServerEndsTheWait() {
     e.prompter().answerQuestions({true});
     QElapsedTimer t;
     t.start();
-    e.form2->BitBtn2Click();
+    e.entryForm->storeClicked();
     const qint64 waited = t.elapsed();
     MariaConnection::setTimeoutsForTesting(MariaConnection::kConnectTimeoutSeconds,
                                            MariaConnection::kIoTimeoutSeconds);

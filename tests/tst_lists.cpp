@@ -57,19 +57,19 @@ void ListsTest::fillTakesRowsInKeyOrder() {
                                QStringLiteral("Zeta"), QStringLiteral(" szóköz ")};
 
     // Each showing rebuilds the lists: as stored, in AZ order, duplicates kept.
-    e.form2->FormShow();
-    e.form2->FormShow();
-    QCOMPARE(items(e.form2->ComboBox1), expected);
-    QCOMPARE(e.form2->ComboBox2->count(), 0);
-    QCOMPARE(e.form2->ComboBox1->currentText(), QString());
+    e.entryForm->prepareShowing();
+    e.entryForm->prepareShowing();
+    QCOMPARE(items(e.entryForm->typeBox), expected);
+    QCOMPARE(e.entryForm->categoryBox->count(), 0);
+    QCOMPARE(e.entryForm->typeBox->currentText(), QString());
 
     // The modification form keeps the record's own values in the boxes.
     e.openForModification(QStringLiteral("Rekord"));
     e.openForModification(QStringLiteral("Rekord"));
-    QCOMPARE(items(e.form3->ComboBox1), expected);
-    QCOMPARE(e.form3->ComboBox1->currentText(), QStringLiteral("Saját"));
-    QCOMPARE(e.form3->ComboBox2->currentText(), QStringLiteral("Egyedi"));
-    QCOMPARE(e.form3->ComboBox2->count(), 0);
+    QCOMPARE(items(e.modificationForm->typeBox), expected);
+    QCOMPARE(e.modificationForm->typeBox->currentText(), QStringLiteral("Saját"));
+    QCOMPARE(e.modificationForm->categoryBox->currentText(), QStringLiteral("Egyedi"));
+    QCOMPARE(e.modificationForm->categoryBox->count(), 0);
     QCOMPARE(e.prompter().shown, QList<Shown>{});
 }
 
@@ -110,17 +110,17 @@ void ListsTest::matchRules() {
     const QString col = type ? QStringLiteral("TIP") : QStringLiteral("KAT");
     e.db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES ('%3')").arg(table, col, stored));
 
-    RecordForm* form = entry ? static_cast<RecordForm*>(e.form2) : e.form3;
+    RecordForm* form = entry ? static_cast<RecordForm*>(e.entryForm) : e.modificationForm;
     if (entry) {
-        e.form2->FormShow();
-        e.form2->Edit1->setText(QStringLiteral("Rekord"));
+        e.entryForm->prepareShowing();
+        e.entryForm->titleEdit->setText(QStringLiteral("Rekord"));
     } else {
         e.addRecord(QStringLiteral("Rekord"));
         e.openForModification(QStringLiteral("Rekord"));
     }
-    QComboBox* box = type ? form->ComboBox1 : form->ComboBox2;
+    QComboBox* box = type ? form->typeBox : form->categoryBox;
     box->setEditText(typed);
-    form->BitBtn2Click();
+    form->storeClicked();
     QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(entry ? kStored : kModified)});
 
     // The record keeps the typed value whatever the list does.
@@ -139,38 +139,38 @@ void ListsTest::matchRules() {
 void ListsTest::addedValueIsAtTheEndAtOnce() {
     EditingApp e;
     e.db.exec(QStringLiteral("INSERT INTO tbl_Tip (TIP) VALUES ('Régi')"));
-    e.form2->FormShow();
+    e.entryForm->prepareShowing();
     for (const QString& t : {QStringLiteral("Első új"), QStringLiteral("Második új")}) {
-        e.form2->Edit1->setText(t);
-        e.form2->ComboBox1->setEditText(t);
-        e.form2->BitBtn2Click();
+        e.entryForm->titleEdit->setText(t);
+        e.entryForm->typeBox->setEditText(t);
+        e.entryForm->storeClicked();
         // The form is cleared for the next record; the list keeps what was added.
-        QCOMPARE(e.form2->ComboBox1->currentText(), QString());
+        QCOMPARE(e.entryForm->typeBox->currentText(), QString());
     }
-    QCOMPARE(items(e.form2->ComboBox1),
+    QCOMPARE(items(e.entryForm->typeBox),
              (QStringList{QStringLiteral("Régi"), QStringLiteral("Első új"),
                           QStringLiteral("Második új")}));
     QCOMPARE(e.prompter().shown, (QList<Shown>{resultBox(kStored), resultBox(kStored)}));
 
     // The modification form picks them up at its next showing.
     e.openForModification(QStringLiteral("Első új"));
-    QCOMPARE(items(e.form3->ComboBox1),
+    QCOMPARE(items(e.modificationForm->typeBox),
              (QStringList{QStringLiteral("Régi"), QStringLiteral("Első új"),
                           QStringLiteral("Második új")}));
-    QCOMPARE(e.form3->ComboBox1->currentText(), QStringLiteral("Első új"));
+    QCOMPARE(e.modificationForm->typeBox->currentText(), QStringLiteral("Első új"));
 }
 
 void ListsTest::failedLookupCountsAsNoMatch() {
     EditingApp e;
-    e.form2->FormShow();
+    e.entryForm->prepareShowing();
     // The type table goes away behind the open form: the lookup fails and is shown, then the
     // value is added as if it were new, and that write fails too. The record stays stored.
     e.db.exec(QStringLiteral("RENAME TABLE tbl_Tip TO tbl_Tip_el"));
-    e.form2->Edit1->setText(QStringLiteral("Rekord"));
-    e.form2->ComboBox1->setEditText(QStringLiteral("Típus"));
-    e.form2->ComboBox2->setEditText(QStringLiteral("Kategória"));
+    e.entryForm->titleEdit->setText(QStringLiteral("Rekord"));
+    e.entryForm->typeBox->setEditText(QStringLiteral("Típus"));
+    e.entryForm->categoryBox->setEditText(QStringLiteral("Kategória"));
     e.prompter().answerQuestions({false});
-    e.form2->BitBtn2Click();
+    e.entryForm->storeClicked();
     e.db.exec(QStringLiteral("RENAME TABLE tbl_Tip_el TO tbl_Tip"));
 
     const QList<Shown>& shown = e.prompter().shown;
@@ -184,8 +184,8 @@ void ListsTest::failedLookupCountsAsNoMatch() {
     QCOMPARE(e.recordCount(), 1);
     // No is the end of the store: no category, no clearing.
     QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Kat")), QStringLiteral("0"));
-    QCOMPARE(e.form2->Edit1->text(), QStringLiteral("Rekord"));
-    QCOMPARE(e.data().FDTable2.state(), TableState::Browse);
+    QCOMPARE(e.entryForm->titleEdit->text(), QStringLiteral("Rekord"));
+    QCOMPARE(e.data().typeTable.state(), TableState::Browse);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
 
@@ -217,17 +217,17 @@ void ListsTest::textLongerThanItsColumn() {
     EditingApp e;
     const qint64 key = e.addRecord(QStringLiteral("Meglévő"), {QStringLiteral("KSZO")},
                                    {QStringLiteral("'eredeti'")});
-    RecordForm* form = modification ? static_cast<RecordForm*>(e.form3) : e.form2;
+    RecordForm* form = modification ? static_cast<RecordForm*>(e.modificationForm) : e.entryForm;
     if (modification) {
         e.openForModification(QStringLiteral("Meglévő"));
     } else {
-        e.form2->FormShow();
-        e.form2->Edit1->setText(QStringLiteral("Új"));
+        e.entryForm->prepareShowing();
+        e.entryForm->titleEdit->setText(QStringLiteral("Új"));
     }
-    form->Edit4->setText(QStringLiteral("gépelt"));
-    QComboBox* box = category ? form->ComboBox2 : form->ComboBox1;
+    form->keywordsEdit->setText(QStringLiteral("gépelt"));
+    QComboBox* box = category ? form->categoryBox : form->typeBox;
     box->setEditText(text);
-    form->BitBtn2Click();
+    form->storeClicked();
 
     const QString column = category ? QStringLiteral("KAT") : QStringLiteral("TIP");
     const QString listTable = category ? QStringLiteral("tbl_Kat") : QStringLiteral("tbl_Tip");
@@ -243,18 +243,18 @@ void ListsTest::textLongerThanItsColumn() {
     // Refused before anything is written: no lock question, no row, no list value.
     QCOMPARE(e.prompter().shown, QList<Shown>{warningBox(refusal)});
     QCOMPARE(box->currentText(), text);
-    QCOMPARE(form->Edit4->text(), QStringLiteral("gépelt"));
+    QCOMPARE(form->keywordsEdit->text(), QStringLiteral("gépelt"));
     QCOMPARE(e.recordCount(), 1);
     QCOMPARE(e.value(QStringLiteral("SELECT KSZO FROM tbl_Data WHERE AZ = %1").arg(key)),
              QStringLiteral("eredeti"));
     QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Tip")), QStringLiteral("0"));
     QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Kat")), QStringLiteral("0"));
-    QCOMPARE(e.data().FDTable1.state(), TableState::Browse);
+    QCOMPARE(e.data().recordTable.state(), TableState::Browse);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 
     // Shortened, the same form stores what it keeps.
     box->setEditText(text.left(150));
-    form->BitBtn2Click();
+    form->storeClicked();
     QCOMPARE(e.prompter().shown.last(), resultBox(modification ? kModified : kStored));
     QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Data WHERE KSZO = 'gépelt' AND "
                                     "%1 = REPEAT('x', 150)")

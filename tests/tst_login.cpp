@@ -67,11 +67,11 @@ void LoginTest::emptyFieldsAreRefusedInOrder() {
     TestApp app;
     app.login({fields[0], fields[1], fields[2], fields[3], fields[4]});
     QCOMPARE(app.prompter.shown, QList<Shown>{warningBox(message)});
-    QVERIFY(!app.data().FDConnection1.isConnected());
+    QVERIFY(!app.data().recordStore.isConnected());
     // Nothing was remembered: the check comes before the settings are written.
     app.prompter.clear();
-    app.form125->FormShow();
-    QCOMPARE(app.form125->Edit1->text(), QString());
+    app.loginDialog->prepareShowing();
+    QCOMPARE(app.loginDialog->serverEdit->text(), QString());
 }
 
 void LoginTest::failedServerConnect_data() {
@@ -102,20 +102,20 @@ void LoginTest::failedServerConnect() {
     QVERIFY(app.prompter.shown[0].text.contains(serverMessagePart));
     QCOMPARE(app.prompter.shown[1],
              warningBox(QStringLiteral("Nem lehet kapcsolódni a szerverhez !")));
-    QVERIFY(!app.data().FDConnection1.isConnected());
-    QCOMPARE(app.form125->result(), 0);
+    QVERIFY(!app.data().recordStore.isConnected());
+    QCOMPARE(app.loginDialog->result(), 0);
 }
 
 void LoginTest::completeRecordStoreClosesDialogWithoutQuestions() {
     TestDatabase db;
     TestApp app;
-    app.form125->show();
+    app.loginDialog->show();
     app.login(db.params());
     QCOMPARE(app.prompter.shown, QList<Shown>{});
-    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
-    QVERIFY(!app.form125->isVisible());
-    QVERIFY(app.data().FDConnection1.isConnected());
-    QCOMPARE(app.data().FDConnection1.params().database, db.name());
+    QCOMPARE(app.loginDialog->result(), int(QDialog::Accepted));
+    QVERIFY(!app.loginDialog->isVisible());
+    QVERIFY(app.data().recordStore.isConnected());
+    QCOMPARE(app.data().recordStore.params().database, db.name());
 }
 
 void LoginTest::settingsAreRememberedWithoutPassword() {
@@ -123,20 +123,20 @@ void LoginTest::settingsAreRememberedWithoutPassword() {
     TestApp app;
     ConnectionParams p = db.params();
     p.server = QStringLiteral(" ") + p.server; // stored untrimmed, as typed
-    app.form125->FormShow();
+    app.loginDialog->prepareShowing();
     app.fillLogin(p);
-    app.form125->Edit1->setText(db.params().server);
-    app.form125->BitBtn1Click();
-    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+    app.loginDialog->serverEdit->setText(db.params().server);
+    app.loginDialog->loginClicked();
+    QCOMPARE(app.loginDialog->result(), int(QDialog::Accepted));
 
     // Next showing: the four settings come back, the password field stays empty.
-    app.form125->FormShow();
-    QCOMPARE(app.form125->Edit1->text(), db.params().server);
-    QCOMPARE(app.form125->Edit2->text(), db.params().port);
-    QCOMPARE(app.form125->Edit3->text(), db.name());
-    QCOMPARE(app.form125->Edit4->text(), db.params().user);
-    QCOMPARE(app.form125->Edit5->text(), QString());
-    QVERIFY(app.form125->CheckBox1->isChecked());
+    app.loginDialog->prepareShowing();
+    QCOMPARE(app.loginDialog->serverEdit->text(), db.params().server);
+    QCOMPARE(app.loginDialog->portEdit->text(), db.params().port);
+    QCOMPARE(app.loginDialog->databaseEdit->text(), db.name());
+    QCOMPARE(app.loginDialog->userEdit->text(), db.params().user);
+    QCOMPARE(app.loginDialog->passwordEdit->text(), QString());
+    QVERIFY(app.loginDialog->rememberBox->isChecked());
     QCOMPARE(app.prompter.shown, QList<Shown>{});
 }
 
@@ -146,51 +146,51 @@ void LoginTest::rememberedEvenWhenServerConnectFails() {
                QStringLiteral("nobody"), QStringLiteral("pw")});
     QCOMPARE(app.prompter.shown.last(),
              warningBox(QStringLiteral("Nem lehet kapcsolódni a szerverhez !")));
-    app.form125->FormShow();
-    QCOMPARE(app.form125->Edit2->text(), QStringLiteral("1"));
-    QCOMPARE(app.form125->Edit3->text(), QStringLiteral("  db "));
-    QCOMPARE(app.form125->Edit4->text(), QStringLiteral("nobody"));
-    QCOMPARE(app.form125->Edit5->text(), QString());
+    app.loginDialog->prepareShowing();
+    QCOMPARE(app.loginDialog->portEdit->text(), QStringLiteral("1"));
+    QCOMPARE(app.loginDialog->databaseEdit->text(), QStringLiteral("  db "));
+    QCOMPARE(app.loginDialog->userEdit->text(), QStringLiteral("nobody"));
+    QCOMPARE(app.loginDialog->passwordEdit->text(), QString());
 }
 
 void LoginTest::clearedBoxRemembersNothing() {
     TestApp app;
-    app.form125->FormShow();
+    app.loginDialog->prepareShowing();
     app.fillLogin({QStringLiteral("127.0.0.1"), QStringLiteral("1"), QStringLiteral("db"),
                    QStringLiteral("nobody"), QStringLiteral("pw")});
-    app.form125->CheckBox1->setChecked(false);
-    app.form125->BitBtn1Click();
-    app.form125->FormShow();
-    QCOMPARE(app.form125->Edit1->text(), QString());
-    QVERIFY(app.form125->CheckBox1->isChecked());
+    app.loginDialog->rememberBox->setChecked(false);
+    app.loginDialog->loginClicked();
+    app.loginDialog->prepareShowing();
+    QCOMPARE(app.loginDialog->serverEdit->text(), QString());
+    QVERIFY(app.loginDialog->rememberBox->isChecked());
 }
 
 void LoginTest::missingSettingsTableIsReportedAndDialogStillWorks() {
     TestDatabase db;
     TestApp app(false); // Data.db does not come with the program: opening creates it empty
-    app.form125->FormShow();
+    app.loginDialog->prepareShowing();
     QCOMPARE(app.prompter.shown.size(), 1);
     QCOMPARE(app.prompter.shown[0].kind, QStringLiteral("error"));
     QVERIFY2(app.prompter.shown[0].text.contains(QStringLiteral("tbl_Config")),
              qPrintable(app.prompter.shown[0].text));
     QVERIFY(QFile::exists(app.folder.dataDb()));
-    QCOMPARE(app.form125->Edit1->text(), QString());
-    QVERIFY(app.form125->CheckBox1->isChecked());
+    QCOMPARE(app.loginDialog->serverEdit->text(), QString());
+    QVERIFY(app.loginDialog->rememberBox->isChecked());
 
     // With the box ticked the login fails the same way before any connection.
     app.prompter.clear();
     app.fillLogin(db.params());
-    app.form125->BitBtn1Click();
+    app.loginDialog->loginClicked();
     QCOMPARE(app.prompter.shown.size(), 1);
     QCOMPARE(app.prompter.shown[0].kind, QStringLiteral("error"));
-    QVERIFY(!app.data().FDConnection1.isConnected());
+    QVERIFY(!app.data().recordStore.isConnected());
 
     // With it cleared the login goes on without remembering.
     app.prompter.clear();
-    app.form125->CheckBox1->setChecked(false);
-    app.form125->BitBtn1Click();
+    app.loginDialog->rememberBox->setChecked(false);
+    app.loginDialog->loginClicked();
     QCOMPARE(app.prompter.shown, QList<Shown>{});
-    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+    QCOMPARE(app.loginDialog->result(), int(QDialog::Accepted));
 }
 
 void LoginTest::retryUsesTheNewValues() {
@@ -202,19 +202,19 @@ void LoginTest::retryUsesTheNewValues() {
     QCOMPARE(app.prompter.shown.last(),
              warningBox(QStringLiteral("Nem lehet kapcsolódni a szerverhez !")));
     app.prompter.clear();
-    app.form125->Edit2->setText(db.params().port);
-    app.form125->BitBtn1Click();
+    app.loginDialog->portEdit->setText(db.params().port);
+    app.loginDialog->loginClicked();
     QCOMPARE(app.prompter.shown, QList<Shown>{});
-    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+    QCOMPARE(app.loginDialog->result(), int(QDialog::Accepted));
 }
 
 void LoginTest::finishEndsProgramAfterReportedOpens() {
     TestApp app;
     // The start-up shows the login modally; "Befejezés" is pressed in it.
-    QTimer::singleShot(0, app.form125, [&] { app.form125->BitBtn2->click(); });
-    app.form1->FormShow();
+    QTimer::singleShot(0, app.loginDialog, [&] { app.loginDialog->quitButton->click(); });
+    app.mainWindow->prepareShowing();
     QVERIFY(app.lifetime.endRequested());
-    QVERIFY(!app.form125->isVisible());
+    QVERIFY(!app.loginDialog->isVisible());
     // The opens are still attempted and each failure reported: the query, then four tables.
     QStringList notices;
     for (const Shown& s : app.prompter.shown)
@@ -232,18 +232,18 @@ void LoginTest::finishEndsProgramAfterReportedOpens() {
 void LoginTest::loginThenStartupOpensEverything() {
     TestDatabase db;
     TestApp app;
-    QTimer::singleShot(0, app.form125, [&] {
+    QTimer::singleShot(0, app.loginDialog, [&] {
         app.fillLogin(db.params());
-        QTest::mouseClick(app.form125->BitBtn1, Qt::LeftButton);
+        QTest::mouseClick(app.loginDialog->loginButton, Qt::LeftButton);
     });
-    app.form1->FormShow();
+    app.mainWindow->prepareShowing();
     QCOMPARE(app.prompter.shown, QList<Shown>{});
     QVERIFY(!app.lifetime.endRequested());
-    QVERIFY(app.data().FDQuery1.isOpen());
-    for (Table* t :
-         {&app.data().FDTable1, &app.data().FDTable2, &app.data().FDTable3, &app.data().FDTable4})
+    QVERIFY(app.data().recordQuery.isOpen());
+    for (Table* t : {&app.data().recordTable, &app.data().typeTable, &app.data().categoryTable,
+                     &app.data().resultTable})
         QVERIFY2(t->isOpen(), qPrintable(t->tableName()));
-    QCOMPARE(app.data().FDConnection2.database(), app.folder.path() + QStringLiteral("/Data.db"));
+    QCOMPARE(app.data().settingsDb.database(), app.folder.path() + QStringLiteral("/Data.db"));
 }
 
 QTEST_MAIN(LoginTest)

@@ -2,12 +2,12 @@
 // cancelling a record-list PDF, saving a stored file and storing a file half way, and the
 // statistics collection: nothing half-written at the chosen name, no row added, the work
 // stopped at the step that was cancelled, and the program still working afterwards.
-#include "browsing/Unit5.h"
-#include "browsing/Unit55.h"
+#include "browsing/RecordBrowser.h"
+#include "browsing/RecordListReport.h"
 #include "data/Table.h"
 #include "platform/Progress.h"
 #include "platform/ReportEngine.h"
-#include "statistics/Unit6.h"
+#include "statistics/StatisticsWindow.h"
 #include "support/EditingApp.h"
 
 #include <QApplication>
@@ -146,7 +146,7 @@ void LongWorkTest::cancelListPdfHalfWay() {
     }
     const QByteArray before = hashOf(path);
 
-    auto* list = e.app.form1->findChild<TQuickReport55*>();
+    auto* list = e.app.mainWindow->findChild<RecordListReport*>();
     QVERIFY(list);
     if (cancel)
         e.prompter().cancelProgressAt(0.5);
@@ -181,7 +181,7 @@ void LongWorkTest::cancelSavingLargeFile_data() {
 void LongWorkTest::cancelSavingLargeFile() {
     QFETCH(bool, earlierFile);
     EditingApp e;
-    Table& t = e.data().FDTable1;
+    Table& t = e.data().recordTable;
     t.append();
     t.setField(QStringLiteral("CIM"), QStringLiteral("Nagy"));
     t.setField(QStringLiteral("FNEV"), QStringLiteral("nagy fájl.bin"));
@@ -198,7 +198,7 @@ void LongWorkTest::cancelSavingLargeFile() {
         f.write("korábbi");
     }
     const QByteArray before = hashOf(target);
-    auto* browser = e.app.form1->findChild<TForm5*>();
+    auto* browser = e.app.mainWindow->findChild<RecordBrowser*>();
     QVERIFY(browser);
     e.prompter().clear();
     QVERIFY(insideModal(
@@ -206,7 +206,7 @@ void LongWorkTest::cancelSavingLargeFile() {
         [&] {
             e.prompter().answerFiles({target, target});
             e.prompter().cancelProgressAt(0.5);
-            browser->SpeedButton4->click();
+            browser->saveFileButton->click();
             QCOMPARE(e.prompter().shown.size(), 1); // the save dialog, nothing after it
             QCOMPARE(e.prompter().shown[0].kind, QStringLiteral("saveFile"));
             QCOMPARE(e.prompter().progresses.size(), 1);
@@ -217,24 +217,24 @@ void LongWorkTest::cancelSavingLargeFile() {
                      QStringList{QStringLiteral("mentett.bin")}.mid(0, earlierFile ? 1 : 0));
 
             // The connection is whole after the stream was cut: saving again works.
-            browser->SpeedButton4->click();
+            browser->saveFileButton->click();
             QCOMPARE(e.prompter().shown.size(), 2);
             QCOMPARE(e.prompter().progresses[1].cancelledAt, qint64(-1));
             QCOMPARE(hashOf(target), hashOf(m_big));
         },
-        [&] { e.app.form1->Listzs2Click(); }));
+        [&] { e.app.mainWindow->gridListTriggered(); }));
 }
 
 void LongWorkTest::cancelStoringLargeFile() {
     EditingApp e;
-    TForm2* form = e.form2;
-    form->FormShow();
-    form->Edit1->setText(QStringLiteral("Nagy fájllal"));
+    EntryForm* form = e.entryForm;
+    form->prepareShowing();
+    form->titleEdit->setText(QStringLiteral("Nagy fájllal"));
     e.prompter().answerFiles({m_big});
-    form->SpeedButton1->click();
+    form->chooseFileButton->click();
     e.prompter().clear();
     e.prompter().cancelProgressAt(0.5);
-    form->BitBtn2Click();
+    form->storeClicked();
 
     QCOMPARE(e.prompter().shown, QList<Shown>{});
     QCOMPARE(e.prompter().progresses.size(), 1);
@@ -243,12 +243,12 @@ void LongWorkTest::cancelStoringLargeFile() {
     QCOMPARE(run.total, kBigFile);
     checkCancelledHalfWay(run);
     QCOMPARE(e.recordCount(), 0);
-    QCOMPARE(e.data().FDTable1.state(), TableState::Browse);
+    QCOMPARE(e.data().recordTable.state(), TableState::Browse);
     // What the user typed and chose is still there for another try.
-    QCOMPARE(form->Edit1->text(), QStringLiteral("Nagy fájllal"));
-    QCOMPARE(form->Edit2->text(), m_big);
+    QCOMPARE(form->titleEdit->text(), QStringLiteral("Nagy fájllal"));
+    QCOMPARE(form->fileEdit->text(), m_big);
 
-    form->BitBtn2Click();
+    form->storeClicked();
     QCOMPARE(e.prompter().shown,
              QList<Shown>{resultBox(QStringLiteral("Adatok tárolása megtörtént !"))});
     QCOMPARE(e.recordCount(), 1);
@@ -259,22 +259,22 @@ void LongWorkTest::cancelStoringLargeFile() {
 void LongWorkTest::cancelStatisticsRemovesItsRowsOnClosing() {
     EditingApp e;
     e.addRecord(QStringLiteral("Egy"), {QStringLiteral("TIP")}, {QStringLiteral("'Könyv'")});
-    auto* stats = e.app.form1->findChild<TForm6*>();
+    auto* stats = e.app.mainWindow->findChild<StatisticsWindow*>();
     QVERIFY(stats);
     QVERIFY(insideModal(
         stats,
         [&] {
             e.prompter().cancelProgressAt(0.5);
-            stats->BitBtn2->click();
+            stats->collectButton->click();
             QCOMPARE(e.prompter().shown, QList<Shown>{});
             const RecordingPrompter::ProgressRun& run = e.prompter().progresses.last();
             QCOMPARE(run.cancelledAt, qint64(9)); // the first row at or past half of 18
             QCOMPARE(run.steps.last(), qint64(9));
-            QCOMPARE(stats->Label2->text(), QStringLiteral("9"));
+            QCOMPARE(stats->rowCountLabel->text(), QStringLiteral("9"));
             QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Tmp")), QStringLiteral("9"));
-            QVERIFY(!stats->BitBtn2->isEnabled());
+            QVERIFY(!stats->collectButton->isEnabled());
         },
-        [&] { e.app.form1->Statisztika1Click(); }));
+        [&] { e.app.mainWindow->menuStatisticsTriggered(); }));
     QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Tmp")), QStringLiteral("0"));
 }
 

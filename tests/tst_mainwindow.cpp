@@ -24,7 +24,7 @@ bool isHookBox(const Shown& s) {
 }
 
 // A command's handler, called directly so that a renamed handler fails to compile.
-using Handler = void (TForm1::*)();
+using Handler = void (MainWindow::*)();
 
 struct Started {
     Started() {
@@ -37,10 +37,10 @@ struct Started {
                 QStringLiteral("', 'Cikk', '") + extra + QStringLiteral("', NULL)"));
     }
     void run(Handler handler) {
-        (app.form1.get()->*handler)();
+        (app.mainWindow.get()->*handler)();
     }
     Query& query() {
-        return app.data().FDQuery1;
+        return app.data().recordQuery;
     }
     TestDatabase db;
     TestApp app;
@@ -73,29 +73,29 @@ void MainWindowTest::commandsOnAnEmptyStore_data() {
     QTest::addColumn<Handler>("handler");
     QTest::addColumn<bool>("refused");
     const std::pair<const char*, Handler> checked[] = {
-        {"Keress1Click", &TForm1::Keress1Click},
-        {"SpeedButton2Click", &TForm1::SpeedButton2Click},
-        {"Mdosts1Click", &TForm1::Mdosts1Click},
-        {"Bemutatkozs1Click", &TForm1::Bemutatkozs1Click},
-        {"SpeedButton3Click", &TForm1::SpeedButton3Click},
-        {"rls1Click", &TForm1::rls1Click},
-        {"Listzs1Click", &TForm1::Listzs1Click},
-        {"SpeedButton5Click", &TForm1::SpeedButton5Click},
-        {"Listzs2Click", &TForm1::Listzs2Click},
-        {"DBGrid1DblClick", &TForm1::DBGrid1DblClick},
-        {"Statisztika1Click", &TForm1::Statisztika1Click},
-        {"SpeedButton6Click", &TForm1::SpeedButton6Click},
-        {"Statisztika2Click", &TForm1::Statisztika2Click}};
+        {"Keress1", &MainWindow::menuModifyTriggered},
+        {"SpeedButton2", &MainWindow::modifyClicked},
+        {"Mdosts1", &MainWindow::gridModifyTriggered},
+        {"Bemutatkozs1", &MainWindow::menuDeleteTriggered},
+        {"SpeedButton3", &MainWindow::deleteClicked},
+        {"rls1", &MainWindow::gridDeleteTriggered},
+        {"Listzs1", &MainWindow::menuListTriggered},
+        {"SpeedButton5", &MainWindow::listClicked},
+        {"Listzs2", &MainWindow::gridListTriggered},
+        {"DBGrid1 double-click", &MainWindow::gridDoubleClicked},
+        {"Statisztika1", &MainWindow::menuStatisticsTriggered},
+        {"SpeedButton6", &MainWindow::statisticsClicked},
+        {"Statisztika2", &MainWindow::gridStatisticsTriggered}};
     for (const auto& [name, handler] : checked)
         QTest::newRow(name) << handler << true;
     const std::pair<const char*, Handler> free[] = {
-        {"Lexikon1Click", &TForm1::Lexikon1Click},
-        {"SpeedButton1Click", &TForm1::SpeedButton1Click},
-        {"Felvtel1Click", &TForm1::Felvtel1Click},
-        {"Bemutatkozs2Click", &TForm1::Bemutatkozs2Click},
-        {"SpeedButton7Click", &TForm1::SpeedButton7Click},
-        {"Frissts1Click", &TForm1::Frissts1Click},
-        {"SpeedButton9Click", &TForm1::SpeedButton9Click}};
+        {"Lexikon1", &MainWindow::menuEntryTriggered},
+        {"SpeedButton1", &MainWindow::entryClicked},
+        {"Felvtel1", &MainWindow::gridEntryTriggered},
+        {"Bemutatkozs2", &MainWindow::menuAboutTriggered},
+        {"SpeedButton7", &MainWindow::aboutClicked},
+        {"Frissts1", &MainWindow::gridRefreshTriggered},
+        {"SpeedButton9", &MainWindow::refreshClicked}};
     for (const auto& [name, handler] : free)
         QTest::newRow(name) << handler << false;
 }
@@ -117,16 +117,16 @@ void MainWindowTest::commandsOnAnEmptyStore() {
 void MainWindowTest::checkingCommandsRefuseAfterAnEmptySearch_data() {
     QTest::addColumn<Handler>("handler");
     const std::pair<const char*, Handler> checking[] = {
-        {"Keress1Click", &TForm1::Keress1Click},
-        {"SpeedButton2Click", &TForm1::SpeedButton2Click},
-        {"Mdosts1Click", &TForm1::Mdosts1Click},
-        {"Bemutatkozs1Click", &TForm1::Bemutatkozs1Click},
-        {"SpeedButton3Click", &TForm1::SpeedButton3Click},
-        {"rls1Click", &TForm1::rls1Click},
-        {"Listzs1Click", &TForm1::Listzs1Click},
-        {"Listzs2Click", &TForm1::Listzs2Click},
-        {"Statisztika1Click", &TForm1::Statisztika1Click},
-        {"Statisztika2Click", &TForm1::Statisztika2Click}};
+        {"Keress1", &MainWindow::menuModifyTriggered},
+        {"SpeedButton2", &MainWindow::modifyClicked},
+        {"Mdosts1", &MainWindow::gridModifyTriggered},
+        {"Bemutatkozs1", &MainWindow::menuDeleteTriggered},
+        {"SpeedButton3", &MainWindow::deleteClicked},
+        {"rls1", &MainWindow::gridDeleteTriggered},
+        {"Listzs1", &MainWindow::menuListTriggered},
+        {"Listzs2", &MainWindow::gridListTriggered},
+        {"Statisztika1", &MainWindow::menuStatisticsTriggered},
+        {"Statisztika2", &MainWindow::gridStatisticsTriggered}};
     for (const auto& [name, handler] : checking)
         QTest::newRow(name) << handler;
 }
@@ -136,7 +136,7 @@ void MainWindowTest::checkingCommandsRefuseAfterAnEmptySearch() {
     Started s;
     s.addRecord(QStringLiteral("Alma"));
     s.app.prompter.answerInputs({QStringLiteral("nincs ilyen")});
-    s.run(&TForm1::Keress3Click);
+    s.run(&MainWindow::gridSearchTriggered);
     QCOMPARE(s.app.prompter.shown.last(), resultBox(QStringLiteral("Találat: 0.")));
     s.app.prompter.clear();
     // The refreshing variants run the search statement again: still nothing.
@@ -150,25 +150,25 @@ void MainWindowTest::toolbarChecksBeforeRefreshMenuAfter() {
     Started s;
     s.addRecord(QStringLiteral("Körte")); // stored by another workstation after the last load
     QCOMPARE(s.query().recordCount(), 0);
-    s.run(&TForm1::SpeedButton2Click);
+    s.run(&MainWindow::modifyClicked);
     QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
     QCOMPARE(s.query().recordCount(), 0); // refused before its refresh
 
     s.app.prompter.clear();
     ModalCloser closer;
-    s.run(&TForm1::Keress1Click); // refreshes first, then finds the record
+    s.run(&MainWindow::menuModifyTriggered); // refreshes first, then finds the record
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(s.query().recordCount(), 1);
-    QCOMPARE(s.app.data().FDTable1.asString(QStringLiteral("CIM")), QStringLiteral("Körte"));
+    QCOMPARE(s.app.data().recordTable.asString(QStringLiteral("CIM")), QStringLiteral("Körte"));
 }
 
 void MainWindowTest::locateWithDatabaseErrorShowsTwoBoxes() {
     Started s;
     s.addRecord(QStringLiteral("Alma"));
-    s.run(&TForm1::Frissts1Click);
+    s.run(&MainWindow::gridRefreshTriggered);
     s.db.exec(QStringLiteral("RENAME TABLE tbl_Data TO tbl_Data_x"));
     ModalCloser closer;
-    s.run(&TForm1::Mdosts1Click); // check, then locate: no refresh in front of it
+    s.run(&MainWindow::gridModifyTriggered); // check, then locate: no refresh in front of it
     QCOMPARE(s.app.prompter.shown.size(), 3);
     QVERIFY(isHookBox(s.app.prompter.shown[0]));
     QCOMPARE(s.app.prompter.shown[1], warningBox(QStringLiteral("Hiba történt !!!")));
@@ -180,11 +180,11 @@ void MainWindowTest::locateWithDatabaseErrorShowsTwoBoxes() {
 void MainWindowTest::locateMissingRecord() {
     Started s;
     s.addRecord(QStringLiteral("Alma "));
-    s.run(&TForm1::Frissts1Click);
+    s.run(&MainWindow::gridRefreshTriggered);
     // Another workstation renames it to a title that differs only by its trailing blank.
     s.db.exec(QStringLiteral("UPDATE tbl_Data SET CIM = 'Alma'"));
     ModalCloser closer;
-    s.run(&TForm1::rls1Click);
+    s.run(&MainWindow::gridDeleteTriggered);
     QCOMPARE(s.app.prompter.shown,
              QList<Shown>{warningBox(QStringLiteral("Nem található az adatrekord !"))});
     QCOMPARE(closer.opened, QStringList{});
@@ -195,13 +195,14 @@ void MainWindowTest::refreshShowsOtherWorkstationsRecords() {
     s.addRecord(QStringLiteral("Béka"));
     s.addRecord(QStringLiteral("alma"));
     s.addRecord(QStringLiteral("Cékla"));
-    s.run(&TForm1::SpeedButton9Click);
+    s.run(&MainWindow::refreshClicked);
     QCOMPARE(s.query().recordCount(), 3);
     const int cim = s.query().columnIndex(QStringLiteral("CIM"));
     QCOMPARE(s.query().textAt(0, cim), QStringLiteral("alma"));
     QCOMPARE(s.query().textAt(2, cim), QStringLiteral("Cékla"));
-    QCOMPARE(s.app.form1->DBGrid1->model()->rowCount(), 3);
-    QCOMPARE(s.app.form1->DBGrid1->model()->index(1, 0).data().toString(), QStringLiteral("Béka"));
+    QCOMPARE(s.app.mainWindow->recordGrid->model()->rowCount(), 3);
+    QCOMPARE(s.app.mainWindow->recordGrid->model()->index(1, 0).data().toString(),
+             QStringLiteral("Béka"));
 }
 
 void MainWindowTest::toolbarButtons_data() {
@@ -235,7 +236,7 @@ void MainWindowTest::toolbarButtons() {
     QFETCH(QString, tooltip);
     QFETCH(QString, status);
     TestApp app;
-    auto* b = app.form1->findChild<QToolButton*>(name);
+    auto* b = app.mainWindow->findChild<QToolButton*>(name);
     QVERIFY(b);
     QCOMPARE(b->geometry(), QRect(left, 0, 25, 25));
     QCOMPARE(b->toolTip(), tooltip);
@@ -244,13 +245,13 @@ void MainWindowTest::toolbarButtons() {
     QVERIFY(!b->icon().isNull());
     // The long hint reaches the first status panel, not the clock's.
     QStatusTipEvent tip(b->statusTip());
-    QCoreApplication::sendEvent(app.form1.get(), &tip);
-    QCOMPARE(app.form1->statusText(0), status);
+    QCoreApplication::sendEvent(app.mainWindow.get(), &tip);
+    QCOMPARE(app.mainWindow->statusText(0), status);
 }
 
 void MainWindowTest::gridColumns() {
     TestApp app;
-    QTableView* grid = app.form1->DBGrid1;
+    QTableView* grid = app.mainWindow->recordGrid;
     const QStringList titles{QStringLiteral("Cím"),
                              QStringLiteral("Típus"),
                              QStringLiteral("Kategória"),
@@ -270,7 +271,7 @@ void MainWindowTest::gridColumns() {
              int(Qt::AlignCenter));
     QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
     QCOMPARE(grid->geometry(), QRect(0, 25, 802, 552));
-    QCOMPARE(app.form1->windowTitle(), QStringLiteral("Kartotex - MySQL:"));
+    QCOMPARE(app.mainWindow->windowTitle(), QStringLiteral("Kartotex - MySQL:"));
 }
 
 void MainWindowTest::menusInOrder() {
@@ -284,10 +285,11 @@ void MainWindowTest::menusInOrder() {
                                            QStringLiteral("|") + a->statusTip());
         return out;
     };
-    QCOMPARE(app.form1->MainMenu1->title(), QStringLiteral("Lehetőségek"));
-    QCOMPARE(app.form1->MainMenu1->menuAction()->statusTip(), QStringLiteral("Kérem válasszon !"));
+    QCOMPARE(app.mainWindow->mainMenu->title(), QStringLiteral("Lehetőségek"));
+    QCOMPARE(app.mainWindow->mainMenu->menuAction()->statusTip(),
+             QStringLiteral("Kérem válasszon !"));
     QCOMPARE(
-        describe(app.form1->MainMenu1),
+        describe(app.mainWindow->mainMenu),
         (QStringList{QStringLiteral("Lexikon1|Felvétel|Adatok felvétele !"),
                      QStringLiteral("Keress1|Módosítás|Adatok módosítása !"),
                      QStringLiteral("Bemutatkozs1|Törlés|Adatok törlése !"), QStringLiteral("-"),
@@ -300,7 +302,7 @@ void MainWindowTest::menusInOrder() {
                      QStringLiteral("Bemutatkozs2|Bemutatkozás|Információk a programról !"),
                      QStringLiteral("-"),
                      QStringLiteral("Kilps1|Kilépés|Program hasznáéatának befejezése !")}));
-    QCOMPARE(describe(app.form1->PopupMenu1),
+    QCOMPARE(describe(app.mainWindow->gridMenu),
              (QStringList{
                  QStringLiteral("Felvtel1|Felvétel|Adatok felvétele !"),
                  QStringLiteral("Mdosts1|Módosítás|Adatok módosítása !"),
@@ -310,7 +312,7 @@ void MainWindowTest::menusInOrder() {
                  QStringLiteral("-"),
                  QStringLiteral("Statisztika2|Statisztika|Információk a tárolt adatokról !"),
                  QStringLiteral("-"), QStringLiteral("Frissts1|Frissítés|Adatok frissítése !")}));
-    for (QMenu* menu : {app.form1->MainMenu1, app.form1->PopupMenu1})
+    for (QMenu* menu : {app.mainWindow->mainMenu, app.mainWindow->gridMenu})
         for (QAction* a : menu->actions())
             QVERIFY2(a->shortcut().isEmpty() && a->isEnabled(), qPrintable(a->objectName()));
 }
@@ -318,30 +320,30 @@ void MainWindowTest::menusInOrder() {
 void MainWindowTest::exitAnsweredYesAsksOnce() {
     Started s;
     s.app.prompter.answerQuestions({true});
-    s.app.form1->show();
-    s.run(&TForm1::Kilps1Click);
+    s.app.mainWindow->show();
+    s.run(&MainWindow::menuExitTriggered);
     QVERIFY(s.app.lifetime.endRequested());
-    QVERIFY(!s.app.data().FDConnection1.isConnected());
-    s.app.form1->close(); // the window going away asks nothing more
+    QVERIFY(!s.app.data().recordStore.isConnected());
+    s.app.mainWindow->close(); // the window going away asks nothing more
     QCOMPARE(s.app.prompter.shown, QList<Shown>{questionBox(QStringLiteral(
                                        "Biztosan be kívánja fejezni a program használatát ?"))});
-    QCOMPARE(s.app.form1->statusText(0), QString());
+    QCOMPARE(s.app.mainWindow->statusText(0), QString());
 }
 
 void MainWindowTest::closeAnsweredNoKeepsWindow() {
     Started s;
-    s.app.form1->show();
-    s.run(&TForm1::SpeedButton8Click); // answered No
-    QVERIFY(s.app.form1->isVisible());
+    s.app.mainWindow->show();
+    s.run(&MainWindow::closeClicked); // answered No
+    QVERIFY(s.app.mainWindow->isVisible());
     QVERIFY(!s.app.lifetime.endRequested());
-    QVERIFY(s.app.data().FDConnection1.isConnected());
-    QCOMPARE(s.app.form1->statusText(0), QString());
+    QVERIFY(s.app.data().recordStore.isConnected());
+    QCOMPARE(s.app.mainWindow->statusText(0), QString());
     QCOMPARE(s.app.prompter.shown, QList<Shown>{questionBox(QStringLiteral(
                                        "Biztosan be kívánja fejezni a program használatát ?"))});
     s.app.prompter.answerQuestions({true});
-    s.app.form1->close();
-    QVERIFY(!s.app.form1->isVisible());
-    QVERIFY(!s.app.data().FDConnection1.isConnected());
+    s.app.mainWindow->close();
+    QVERIFY(!s.app.mainWindow->isVisible());
+    QVERIFY(!s.app.data().recordStore.isConnected());
 }
 
 QTEST_MAIN(MainWindowTest)

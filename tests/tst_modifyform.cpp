@@ -161,27 +161,21 @@ void ModifyFormTest::opensOnTheGridRecord() {
     QStringList items;
     QImage shownPicture;
     const bool opened = insideModal(
-        e.form3,
+        e.modificationForm,
         [&] {
-            TForm3* f = e.form3;
-            seen = {f->windowTitle(),
-                    f->Edit1->text(),
-                    f->ComboBox1->currentText(),
-                    f->ComboBox2->currentText(),
-                    f->Edit4->text(),
-                    f->Edit5->text(),
-                    f->Edit7->text(),
-                    f->Edit6->text(),
-                    f->Edit2->text(),
-                    f->Memo1->toPlainText(),
-                    f->Label11->text(),
-                    f->Label2->text()};
-            for (int i = 0; i < f->ComboBox1->count(); ++i)
-                items << f->ComboBox1->itemText(i);
+            ModificationForm* f = e.modificationForm;
+            seen = {f->windowTitle(),          f->titleEdit->text(),
+                    f->typeBox->currentText(), f->categoryBox->currentText(),
+                    f->keywordsEdit->text(),   f->referenceEdit->text(),
+                    f->dateEdit->text(),       f->recorderEdit->text(),
+                    f->fileEdit->text(),       f->descriptionEdit->toPlainText(),
+                    f->photoCaption->text(),   f->countLabel->text()};
+            for (int i = 0; i < f->typeBox->count(); ++i)
+                items << f->typeBox->itemText(i);
             shownPicture = f->photo->picture();
-            f->BitBtn1->click();
+            f->closeButton->click();
         },
-        [&] { e.app.form1->Keress1Click(); });
+        [&] { e.app.mainWindow->menuModifyTriggered(); });
     QVERIFY(opened);
     QCOMPARE(e.prompter().shown, QList<Shown>{});
     QCOMPARE(seen, (QStringList{QStringLiteral("Adatok módosítása:"), QStringLiteral("Második"),
@@ -211,7 +205,7 @@ void ModifyFormTest::unchangedStoreKeepsTitleAndFile() {
 
     bool visibleAfterStore = true;
     const bool opened = insideModal(
-        e.form3,
+        e.modificationForm,
         [&] {
             // Another workstation renames the record meanwhile: the store asks first, and
             // when told to go on, an unchanged title is not written, so the other's title
@@ -219,11 +213,11 @@ void ModifyFormTest::unchangedStoreKeepsTitleAndFile() {
             e.db.exec(
                 QStringLiteral("UPDATE tbl_Data SET CIM = 'Alma (máshol)' WHERE AZ = %1").arg(key));
             e.prompter().answerQuestions({true});
-            e.form3->Edit4->setText(QStringLiteral("új kulcs"));
-            e.form3->BitBtn2->click();
-            visibleAfterStore = e.form3->isVisible();
+            e.modificationForm->keywordsEdit->setText(QStringLiteral("új kulcs"));
+            e.modificationForm->storeButton->click();
+            visibleAfterStore = e.modificationForm->isVisible();
         },
-        [&] { e.app.form1->SpeedButton2Click(); });
+        [&] { e.app.mainWindow->modifyClicked(); });
     QVERIFY(opened);
     QCOMPARE(e.prompter().shown,
              (QList<Shown>{questionBox(QStringLiteral("Az adatrekordot időközben egy másik "
@@ -259,10 +253,10 @@ void ModifyFormTest::titleTest() {
     const qint64 pear = e.addRecord(QStringLiteral("Körtefa"), {QStringLiteral("KSZO")},
                                     {QStringLiteral("'körte'")});
     e.openForModification(QStringLiteral("Alma"));
-    QCOMPARE(e.form3->openedKey(), opened);
-    e.form3->Edit1->setText(typed);
-    e.form3->Edit4->setText(QStringLiteral("módosított"));
-    e.form3->BitBtn2Click();
+    QCOMPARE(e.modificationForm->openedKey(), opened);
+    e.modificationForm->titleEdit->setText(typed);
+    e.modificationForm->keywordsEdit->setText(QStringLiteral("módosított"));
+    e.modificationForm->storeClicked();
 
     if (accepted) {
         QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kModified)});
@@ -273,9 +267,9 @@ void ModifyFormTest::titleTest() {
         QCOMPARE(e.prompter().shown, QList<Shown>{warningBox(kDuplicate)});
         QCOMPARE(column(e, opened, QStringLiteral("CIM")), QStringLiteral("Alma"));
         QCOMPARE(column(e, opened, QStringLiteral("KSZO IS NULL")), QStringLiteral("1"));
-        QCOMPARE(e.form3->Edit1->text(), typed);
+        QCOMPARE(e.modificationForm->titleEdit->text(), typed);
         // The test leaves the record table on the opened record.
-        QCOMPARE(e.data().FDTable1.currentKey(), opened);
+        QCOMPARE(e.data().recordTable.currentKey(), opened);
     }
     QCOMPARE(column(e, upper, QStringLiteral("CONCAT(CIM, '|', KSZO)")),
              QStringLiteral("ALMA|nagy"));
@@ -290,11 +284,11 @@ void ModifyFormTest::refusedThenCorrected() {
     const qint64 pear = e.addRecord(QStringLiteral("Körtefa"), {QStringLiteral("KSZO")},
                                     {QStringLiteral("'körte'")});
     e.openForModification(QStringLiteral("Alma"));
-    e.form3->Edit4->setText(QStringLiteral("javított"));
-    e.form3->Edit1->setText(QStringLiteral("Körtefa"));
-    e.form3->BitBtn2Click();
-    e.form3->Edit1->setText(QStringLiteral("Körte"));
-    e.form3->BitBtn2Click();
+    e.modificationForm->keywordsEdit->setText(QStringLiteral("javított"));
+    e.modificationForm->titleEdit->setText(QStringLiteral("Körtefa"));
+    e.modificationForm->storeClicked();
+    e.modificationForm->titleEdit->setText(QStringLiteral("Körte"));
+    e.modificationForm->storeClicked();
     QCOMPARE(e.prompter().shown, (QList<Shown>{warningBox(kDuplicate), resultBox(kModified)}));
     QCOMPARE(column(e, opened, QStringLiteral("CONCAT(CIM, '|', KSZO)")),
              QStringLiteral("Körte|javított"));
@@ -317,19 +311,19 @@ void ModifyFormTest::discardRestoresValuesAndPhoto() {
     other.close();
 
     e.openForModification(QStringLiteral("Fényképes"));
-    TForm3* f = e.form3;
-    f->Edit1->setText(QStringLiteral("Átírt cím"));
-    f->Edit4->setText(QStringLiteral("átírt"));
-    f->Memo1->setPlainText(QStringLiteral("más"));
+    ModificationForm* f = e.modificationForm;
+    f->titleEdit->setText(QStringLiteral("Átírt cím"));
+    f->keywordsEdit->setText(QStringLiteral("átírt"));
+    f->descriptionEdit->setPlainText(QStringLiteral("más"));
     f->photo->clear();
     e.prompter().answerFiles({other.fileName()});
-    f->SpeedButton1->click();
-    f->BitBtn3Click();
+    f->chooseFileButton->click();
+    f->discardClicked();
 
-    QCOMPARE(f->Edit1->text(), QStringLiteral("Fényképes"));
-    QCOMPARE(f->Edit4->text(), QStringLiteral("eredeti"));
-    QCOMPARE(f->Memo1->toPlainText(), QStringLiteral("sor1\nsor2"));
-    QCOMPARE(f->Edit2->text(), QStringLiteral("kép.bmp"));
+    QCOMPARE(f->titleEdit->text(), QStringLiteral("Fényképes"));
+    QCOMPARE(f->keywordsEdit->text(), QStringLiteral("eredeti"));
+    QCOMPARE(f->descriptionEdit->toPlainText(), QStringLiteral("sor1\nsor2"));
+    QCOMPARE(f->fileEdit->text(), QStringLiteral("kép.bmp"));
     QVERIFY(!f->fileField->chosenInThisOpening());
     QVERIFY(!f->photo->isEmpty());
     QCOMPARE(f->photo->picture().pixelColor(5, 5), QColor(10, 120, 200));
@@ -339,7 +333,7 @@ void ModifyFormTest::discardRestoresValuesAndPhoto() {
                             QStringLiteral("")}}));
 
     // Storing now writes the stored values back; the discarded file choice is gone.
-    f->BitBtn2Click();
+    f->storeClicked();
     QCOMPARE(e.prompter().shown.last(), resultBox(kModified));
     QCOMPARE(column(e, key, QStringLiteral("CONCAT_WS('|', CIM, KSZO, FNEV, FILE)")),
              QStringLiteral("Fényképes|eredeti|kép.bmp|tárolt"));
@@ -359,10 +353,10 @@ void ModifyFormTest::newFileReplacesAllFourColumns() {
     fresh.write("pdfadat");
     fresh.close();
     e.openForModification(QStringLiteral("Fájlos"));
-    QCOMPARE(e.form3->Edit2->text(), QStringLiteral("régi.doc"));
+    QCOMPARE(e.modificationForm->fileEdit->text(), QStringLiteral("régi.doc"));
     e.prompter().answerFiles({fresh.fileName()});
-    e.form3->SpeedButton1->click();
-    e.form3->BitBtn2Click();
+    e.modificationForm->chooseFileButton->click();
+    e.modificationForm->storeClicked();
     QCOMPARE(e.prompter().shown.last(), resultBox(kModified));
     QCOMPARE(column(e, key, QStringLiteral("CONCAT_WS('|', FNEV, FTIP, FMER, FILE)")),
              QStringLiteral("új.PDF|Adobe Acrobat|7|pdfadat"));
@@ -376,16 +370,16 @@ void ModifyFormTest::formOpenedWithoutItsRecordNeverWrites() {
     // The grid still shows the record another workstation has just deleted; the record table
     // stands on another record.
     e.selectInGrid(QStringLiteral("Eltűnő"));
-    QVERIFY(e.data().FDTable1.locate(QStringLiteral("CIM"), QStringLiteral("Másik"), false));
+    QVERIFY(e.data().recordTable.locate(QStringLiteral("CIM"), QStringLiteral("Másik"), false));
     e.db.exec(QStringLiteral("DELETE FROM tbl_Data WHERE AZ = %1").arg(gone));
 
-    e.form3->Edit1->setText(QStringLiteral("Előző nyitásból"));
-    e.form3->FormShow();
+    e.modificationForm->titleEdit->setText(QStringLiteral("Előző nyitásból"));
+    e.modificationForm->prepareShowing();
     QCOMPARE(e.prompter().shown, QList<Shown>{warningBox(kNotFound)});
-    QCOMPARE(e.form3->Edit1->text(), QStringLiteral("Előző nyitásból"));
+    QCOMPARE(e.modificationForm->titleEdit->text(), QStringLiteral("Előző nyitásból"));
 
-    e.form3->Edit4->setText(QStringLiteral("felülírná"));
-    e.form3->BitBtn2Click();
+    e.modificationForm->keywordsEdit->setText(QStringLiteral("felülírná"));
+    e.modificationForm->storeClicked();
     QCOMPARE(e.prompter().shown, (QList<Shown>{warningBox(kNotFound), warningBox(kNotFound)}));
     QCOMPARE(column(e, other, QStringLiteral("CONCAT(CIM, '|', KSZO)")),
              QStringLiteral("Másik|marad"));
@@ -399,9 +393,9 @@ void ModifyFormTest::writesOntoOpenedRecordWhereverTheTableStands() {
         e.addRecord(QStringLiteral("Másik"), {QStringLiteral("KSZO")}, {QStringLiteral("'marad'")});
     e.openForModification(QStringLiteral("Nyitott"));
     // Something else moves the record table before "Tárol".
-    QVERIFY(e.data().FDTable1.locate(QStringLiteral("CIM"), QStringLiteral("Másik"), false));
-    e.form3->Edit4->setText(QStringLiteral("ide"));
-    e.form3->BitBtn2Click();
+    QVERIFY(e.data().recordTable.locate(QStringLiteral("CIM"), QStringLiteral("Másik"), false));
+    e.modificationForm->keywordsEdit->setText(QStringLiteral("ide"));
+    e.modificationForm->storeClicked();
     QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kModified)});
     QCOMPARE(column(e, opened, QStringLiteral("CONCAT(CIM, '|', KSZO)")),
              QStringLiteral("Nyitott|ide"));
@@ -427,7 +421,7 @@ void ModifyFormTest::failedEditOrWriteLeavesNothingPending() {
     const qint64 key = e.addRecord(QStringLiteral("Zárolt"), {QStringLiteral("KSZO")},
                                    {QStringLiteral("'eredeti'")});
     e.openForModification(QStringLiteral("Zárolt"));
-    e.form3->Edit4->setText(QStringLiteral("félkész"));
+    e.modificationForm->keywordsEdit->setText(QStringLiteral("félkész"));
     if (locked) {
         e.db.exec(QStringLiteral("START TRANSACTION"));
         e.db.exec(QStringLiteral("SELECT * FROM tbl_Data WHERE AZ = %1 FOR UPDATE").arg(key));
@@ -435,11 +429,12 @@ void ModifyFormTest::failedEditOrWriteLeavesNothingPending() {
         // A rule of the server's own that the form cannot know of.
         e.db.exec(QStringLiteral(
             "ALTER TABLE tbl_Data ADD CONSTRAINT kx_refused CHECK (HIV <> 'tiltott')"));
-        e.form3->Edit5->setText(QStringLiteral("tiltott"));
+        e.modificationForm->referenceEdit->setText(QStringLiteral("tiltott"));
     }
-    e.form3->ComboBox2->setEditText(QStringLiteral("új kategória")); // never added on failure
+    e.modificationForm->categoryBox->setEditText(
+        QStringLiteral("új kategória")); // never added on failure
     e.prompter().answerQuestions({false});
-    e.form3->BitBtn2Click();
+    e.modificationForm->storeClicked();
     if (locked)
         e.db.exec(QStringLiteral("ROLLBACK"));
 
@@ -447,10 +442,10 @@ void ModifyFormTest::failedEditOrWriteLeavesNothingPending() {
     QVERIFY2(isHookBox(e.prompter().shown[0]), qPrintable(e.prompter().shown[0].text));
     QCOMPARE(e.prompter().shown[1], questionBox(question));
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
-    QCOMPARE(e.data().FDTable1.state(), TableState::Browse);
-    QCOMPARE(e.form3->Edit4->text(), QStringLiteral("félkész"));
+    QCOMPARE(e.data().recordTable.state(), TableState::Browse);
+    QCOMPARE(e.modificationForm->keywordsEdit->text(), QStringLiteral("félkész"));
     // Nothing of the failed store is written later by another operation.
-    e.data().FDTable1.post();
+    e.data().recordTable.post();
     QCOMPARE(column(e, key, QStringLiteral("KSZO")), QStringLiteral("eredeti"));
     QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Kat")), QStringLiteral("0"));
 }
@@ -460,18 +455,18 @@ void ModifyFormTest::textLatin2CannotHoldKeepsTyping() {
     const qint64 key = e.addRecord(QStringLiteral("Árazott"), {QStringLiteral("KSZO")},
                                    {QStringLiteral("'eredeti'")});
     e.openForModification(QStringLiteral("Árazott"));
-    e.form3->Edit4->setText(QStringLiteral("10 €"));
-    e.form3->BitBtn2Click();
+    e.modificationForm->keywordsEdit->setText(QStringLiteral("10 €"));
+    e.modificationForm->storeClicked();
     QCOMPARE(
         e.prompter().shown,
         QList<Shown>{warningBox(TextEncodingError(QStringLiteral("€"), QString()).userMessage())});
-    QCOMPARE(e.form3->Edit4->text(), QStringLiteral("10 €"));
+    QCOMPARE(e.modificationForm->keywordsEdit->text(), QStringLiteral("10 €"));
     QCOMPARE(column(e, key, QStringLiteral("KSZO")), QStringLiteral("eredeti"));
-    QCOMPARE(e.data().FDTable1.state(), TableState::Browse);
+    QCOMPARE(e.data().recordTable.state(), TableState::Browse);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
     // Corrected, the same opening stores.
-    e.form3->Edit4->setText(QStringLiteral("10 Ft"));
-    e.form3->BitBtn2Click();
+    e.modificationForm->keywordsEdit->setText(QStringLiteral("10 Ft"));
+    e.modificationForm->storeClicked();
     QCOMPARE(e.prompter().shown.last(), resultBox(kModified));
     QCOMPARE(column(e, key, QStringLiteral("KSZO")), QStringLiteral("10 Ft"));
 }
@@ -495,20 +490,20 @@ void ModifyFormTest::unchangedPhotoKeepsItsBytes() {
     const qint64 key =
         e.addRecord(QStringLiteral("Fotós"), {QStringLiteral("FOTO")}, {hexLiteral(stored)});
     e.openForModification(QStringLiteral("Fotós"));
-    TForm3* f = e.form3;
+    ModificationForm* f = e.modificationForm;
     // Each picture is one the box can show.
     QCOMPARE(f->photo->picture().size(), QSize(4, 2));
-    f->Edit4->setText(QStringLiteral("fotó marad"));
+    f->keywordsEdit->setText(QStringLiteral("fotó marad"));
     if (change == QLatin1String("discard")) {
         f->photo->placeSource(picture(), 24);
-        f->BitBtn3Click();
-        f->Edit4->setText(QStringLiteral("fotó marad"));
+        f->discardClicked();
+        f->keywordsEdit->setText(QStringLiteral("fotó marad"));
     } else if (change == QLatin1String("remove")) {
-        f->photo->rl1->trigger();
+        f->photo->clearAction->trigger();
     } else if (change == QLatin1String("place")) {
         f->photo->placeSource(picture(), 24);
     }
-    f->BitBtn2Click();
+    f->storeClicked();
     QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kModified)});
     QCOMPARE(column(e, key, QStringLiteral("KSZO")), QStringLiteral("fotó marad"));
 
@@ -533,19 +528,19 @@ void ModifyFormTest::photoThatCannotBeShownStillOpens() {
     const Shown told = warningBox(QStringLiteral("A tárolt fotó nem jeleníthető meg !"));
 
     e.openForModification(QStringLiteral("Sérült fotó"));
-    TForm3* f = e.form3;
+    ModificationForm* f = e.modificationForm;
     QCOMPARE(e.prompter().shown, QList<Shown>{told});
     QCOMPARE(f->openedKey(), key);
-    QCOMPARE(f->Edit4->text(), QStringLiteral("régi"));
+    QCOMPARE(f->keywordsEdit->text(), QStringLiteral("régi"));
     QVERIFY(f->photo->isEmpty());
-    QCOMPARE(f->Label11->text(), QStringLiteral("Fotó"));
+    QCOMPARE(f->photoCaption->text(), QStringLiteral("Fotó"));
 
     // Told once in an opening: "Elvet" reads the same photo again without a word.
-    f->Edit4->setText(QStringLiteral("elvetett"));
-    f->BitBtn3Click();
-    QCOMPARE(f->Edit4->text(), QStringLiteral("régi"));
-    f->Edit4->setText(QStringLiteral("új"));
-    f->BitBtn2Click();
+    f->keywordsEdit->setText(QStringLiteral("elvetett"));
+    f->discardClicked();
+    QCOMPARE(f->keywordsEdit->text(), QStringLiteral("régi"));
+    f->keywordsEdit->setText(QStringLiteral("új"));
+    f->storeClicked();
     QCOMPARE(e.prompter().shown, (QList<Shown>{told, resultBox(kModified)}));
     QCOMPARE(column(e, key, QStringLiteral("KSZO")), QStringLiteral("új"));
     QCOMPARE(column(e, key, QStringLiteral("HEX(FOTO)")),
@@ -575,35 +570,35 @@ void ModifyFormTest::discardReadsTheOpenedRecordByKey() {
                 {QStringLiteral("'nem illik'")});
     // The grid shows an active search.
     e.prompter().answerInputs({QStringLiteral("keresett")});
-    e.app.form1->Keress3Click();
-    QCOMPARE(e.data().FDQuery1.recordCount(), 2);
+    e.app.mainWindow->gridSearchTriggered();
+    QCOMPARE(e.data().recordQuery.recordCount(), 2);
     e.prompter().clear();
     e.openForModification(QStringLiteral("Alma"));
-    TForm3* f = e.form3;
+    ModificationForm* f = e.modificationForm;
     QCOMPARE(f->openedKey(), opened);
-    f->Edit4->setText(QStringLiteral("begépelt"));
+    f->keywordsEdit->setText(QStringLiteral("begépelt"));
 
     // Another workstation, on a connection of its own, takes the record out of the search.
     if (deleted)
         e.db.exec(QStringLiteral("DELETE FROM tbl_Data WHERE AZ = %1").arg(opened));
     else
         e.db.exec(QStringLiteral("UPDATE tbl_Data SET KSZO = 'máshol' WHERE AZ = %1").arg(opened));
-    f->BitBtn3Click();
+    f->discardClicked();
 
     if (deleted) {
         // As if the form had opened without its record: nothing loaded, nothing written.
         QCOMPARE(e.prompter().shown, QList<Shown>{warningBox(kNotFound)});
-        QCOMPARE(f->Edit1->text(), QStringLiteral("Alma"));
-        QCOMPARE(f->Edit4->text(), QStringLiteral("begépelt"));
-        f->BitBtn2Click();
+        QCOMPARE(f->titleEdit->text(), QStringLiteral("Alma"));
+        QCOMPARE(f->keywordsEdit->text(), QStringLiteral("begépelt"));
+        f->storeClicked();
         QCOMPARE(e.prompter().shown, (QList<Shown>{warningBox(kNotFound), warningBox(kNotFound)}));
         QCOMPARE(e.recordCount(), 2);
     } else {
         QCOMPARE(e.prompter().shown, QList<Shown>{});
-        QCOMPARE(f->Edit1->text(), QStringLiteral("Alma"));
-        QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("Gyümölcs"));
-        QCOMPARE(f->Edit4->text(), QStringLiteral("máshol"));
-        f->BitBtn2Click();
+        QCOMPARE(f->titleEdit->text(), QStringLiteral("Alma"));
+        QCOMPARE(f->typeBox->currentText(), QStringLiteral("Gyümölcs"));
+        QCOMPARE(f->keywordsEdit->text(), QStringLiteral("máshol"));
+        f->storeClicked();
         QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kModified)});
         QCOMPARE(column(e, opened, QStringLiteral("CONCAT_WS('|', CIM, TIP, KSZO)")),
                  QStringLiteral("Alma|Gyümölcs|máshol"));

@@ -128,11 +128,11 @@ void TstPhoto::menuItems() {
     Box b;
     QCOMPARE(b.caption.text(), QStringLiteral("Fotó"));
     QCOMPARE(b.panel.size(), QSize(301, 209));
-    QCOMPARE(b.panel.Image1->size(), QSize(286, 193));
-    QCOMPARE(b.panel.Image1->contextMenuPolicy(), Qt::CustomContextMenu);
+    QCOMPARE(b.panel.photoImage->size(), QSize(286, 193));
+    QCOMPARE(b.panel.photoImage->contextMenuPolicy(), Qt::CustomContextMenu);
 
     QStringList items;
-    for (QAction* a : b.panel.PopupMenu1->actions())
+    for (QAction* a : b.panel.photoMenu->actions())
         items << (a->isSeparator()
                       ? QStringLiteral("%1 -").arg(a->objectName())
                       : QStringLiteral("%1 %2 | %3 | %4")
@@ -179,8 +179,8 @@ void TstPhoto::fitting() {
     b.panel.placeSource(twoColours(source), 24);
     QCOMPARE(b.panel.picture().size(), placed);
     QCOMPARE(b.panel.stretched(), stretched);
-    QCOMPARE(b.panel.Image1->hasScaledContents(), stretched);
-    QVERIFY(!b.panel.Kitlts1->isChecked()); // the mark is the user's alone
+    QCOMPARE(b.panel.photoImage->hasScaledContents(), stretched);
+    QVERIFY(!b.panel.stretchAction->isChecked()); // the mark is the user's alone
     // The caption still describes the source.
     QCOMPARE(b.caption.text(), QStringLiteral("Fotó :  24 bit - true color"));
 }
@@ -225,7 +225,7 @@ void TstPhoto::loadJpeg() {
 
     Box b;
     b.prompter.answerFiles({path});
-    b.panel.Betlt1->trigger(); // chosen from the menu
+    b.panel.loadAction->trigger(); // chosen from the menu
     QCOMPARE(b.prompter.shown, QList<Shown>({{QStringLiteral("openPicture"), {}, {}}}));
     QCOMPARE(b.caption.text(), caption);
     QCOMPARE(b.panel.picture().size(), placed);
@@ -239,9 +239,9 @@ void TstPhoto::loadCancelledChangesNothing() {
     QTemporaryDir dir;
     Box b;
     b.prompter.answerFiles({writeJpeg(dir, QStringLiteral("a.jpg"), greyPicture({50, 40}))});
-    b.panel.Betlt1Click();
+    b.panel.loadTriggered();
     const QImage before = b.panel.picture();
-    b.panel.Betlt1Click(); // no scripted answer: the dialog is cancelled
+    b.panel.loadTriggered(); // no scripted answer: the dialog is cancelled
     QCOMPARE(b.panel.picture(), before);
     QCOMPARE(b.caption.text(), QStringLiteral("Fotó :  8 bit - 256 szín"));
     QCOMPARE(b.prompter.shown.size(), 2);
@@ -282,7 +282,7 @@ void TstPhoto::jpegDecodedAtTheSmallestCoveringScale() {
     Box b;
     b.panel.setStretched(!stretched);
     b.prompter.answerFiles({path});
-    b.panel.Betlt1->trigger();
+    b.panel.loadAction->trigger();
     QCOMPARE(b.prompter.shown, QList<Shown>({{QStringLiteral("openPicture"), {}, {}}}));
     QCOMPARE(b.panel.picture().size(), placed);
     QCOMPARE(b.panel.stretched(), stretched);
@@ -324,9 +324,9 @@ void TstPhoto::hugeJpeg() {
 
     Box b;
     b.prompter.answerFiles({good, huge});
-    b.panel.Betlt1->trigger();
+    b.panel.loadAction->trigger();
     const QImage before = b.panel.picture();
-    b.panel.Betlt1->trigger();
+    b.panel.loadAction->trigger();
     const Shown dialog{QStringLiteral("openPicture"), {}, {}};
     if (refusal.isEmpty()) {
         QCOMPARE(b.prompter.shown, QList<Shown>({dialog, dialog}));
@@ -381,18 +381,18 @@ void TstPhoto::notAJpegIsRefused() {
 
     Box b;
     b.prompter.answerFiles({good, bad, bad});
-    b.panel.Betlt1Click();
+    b.panel.loadTriggered();
     const QImage before = b.panel.picture();
 
     // Called directly, the decoder's own text travels up...
     try {
-        b.panel.Betlt1Click();
+        b.panel.loadTriggered();
         QFAIL("no error");
     } catch (const std::runtime_error& e) {
         QCOMPARE(QString::fromUtf8(e.what()), message);
     }
     // ...and chosen from the menu it reaches the default error report.
-    b.panel.Betlt1->trigger();
+    b.panel.loadAction->trigger();
     QCOMPARE(b.prompter.shown.last(), errorReportBox(message));
     QCOMPARE(b.prompter.shown.size(), 4);
     // The box keeps its previous picture and caption.
@@ -466,9 +466,9 @@ void TstPhoto::emptyBoxAndEmptyPhoto() {
     QVERIFY(b.panel.photoBytes().isEmpty());
 
     b.panel.placeSource(twoColours({20, 20}), 24);
-    b.panel.rl1->trigger(); // "Töröl"
+    b.panel.clearAction->trigger(); // "Töröl"
     QVERIFY(b.panel.isEmpty());
-    QVERIFY(b.panel.Image1->pixmap().isNull());
+    QVERIFY(b.panel.photoImage->pixmap().isNull());
 }
 
 void TstPhoto::unreadablePhotoEmptiesTheBoxAndIsKept() {
@@ -480,7 +480,7 @@ void TstPhoto::unreadablePhotoEmptiesTheBoxAndIsKept() {
     QCOMPARE(b.panel.photoBytes(), QByteArray("not a bitmap at all"));
     QVERIFY(b.prompter.shown.isEmpty());
     // Removing it is a change of this opening like any other.
-    b.panel.rl1->trigger();
+    b.panel.clearAction->trigger();
     QVERIFY(b.panel.photoBytes().isEmpty());
 }
 
@@ -494,37 +494,37 @@ void TstPhoto::marksAndSwitches() {
     QFETCH(bool, fromMenu);
     Box b;
     PhotoPanel& p = b.panel;
-    const auto chooseFill = [&] { fromMenu ? p.Kitlts1->trigger() : p.Kitlts1Click(); };
-    const auto chooseCentre = [&] { fromMenu ? p.Igaztskzpre1->trigger() : p.Igaztskzpre1Click(); };
+    const auto chooseFill = [&] { fromMenu ? p.stretchAction->trigger() : p.stretchTriggered(); };
+    const auto chooseCentre = [&] { fromMenu ? p.centreAction->trigger() : p.centreTriggered(); };
 
     chooseFill();
-    QVERIFY(p.Kitlts1->isChecked());
+    QVERIFY(p.stretchAction->isChecked());
     QVERIFY(p.stretched());
 
     // A small picture switches stretching off; the item stays marked.
     p.placeSource(twoColours({100, 80}), 24);
     QVERIFY(!p.stretched());
-    QVERIFY(p.Kitlts1->isChecked());
+    QVERIFY(p.stretchAction->isChecked());
     // Choosing the item removes the mark; stretching stays off.
     chooseFill();
-    QVERIFY(!p.Kitlts1->isChecked());
+    QVERIFY(!p.stretchAction->isChecked());
     QVERIFY(!p.stretched());
     // Choosing it again marks it and stretches the picture.
     chooseFill();
-    QVERIFY(p.Kitlts1->isChecked());
+    QVERIFY(p.stretchAction->isChecked());
     QVERIFY(p.stretched());
-    QVERIFY(p.Image1->hasScaledContents());
+    QVERIFY(p.photoImage->hasScaledContents());
 
     // Centring the same way; a form's showing sets the switches and leaves the marks.
     chooseCentre();
-    QVERIFY(p.Igaztskzpre1->isChecked());
+    QVERIFY(p.centreAction->isChecked());
     QVERIFY(p.centred());
     p.setCentred(false);
     p.setStretched(false);
-    QVERIFY(p.Igaztskzpre1->isChecked());
-    QVERIFY(p.Kitlts1->isChecked());
+    QVERIFY(p.centreAction->isChecked());
+    QVERIFY(p.stretchAction->isChecked());
     chooseCentre();
-    QVERIFY(!p.Igaztskzpre1->isChecked());
+    QVERIFY(!p.centreAction->isChecked());
     QVERIFY(!p.centred());
     QVERIFY(!p.stretched());
 }
@@ -536,11 +536,11 @@ void TstPhoto::switchesOnlyChangeTheDisplay() {
     const QImage held = p.picture();
     const QByteArray bmp = p.photoBytes();
     p.setCentred(true);
-    QVERIFY(p.Image1->alignment() == Qt::AlignCenter);
+    QVERIFY(p.photoImage->alignment() == Qt::AlignCenter);
     p.setStretched(false);
     p.setCentred(false);
-    QVERIFY(p.Image1->alignment() == (Qt::AlignLeft | Qt::AlignTop));
-    QVERIFY(!p.Image1->hasScaledContents());
+    QVERIFY(p.photoImage->alignment() == (Qt::AlignLeft | Qt::AlignTop));
+    QVERIFY(!p.photoImage->hasScaledContents());
     QCOMPARE(p.picture(), held);
     QCOMPARE(p.photoBytes(), bmp);
 }
@@ -590,7 +590,7 @@ void TstPhoto::paste() {
     QGuiApplication::clipboard()->setMimeData(data);
 
     Box b;
-    b.panel.Vglaprl1->trigger();
+    b.panel.pasteAction->trigger();
     QCOMPARE(b.caption.text(), caption);
     QCOMPARE(b.panel.picture().size(), placed);
     QVERIFY(nearColour(b.panel.picture().pixel(1, 1), Qt::red));
@@ -602,11 +602,11 @@ void TstPhoto::pasteWithoutPictureDoesNothing() {
     b.panel.placeSource(twoColours({30, 20}), 24);
     const QImage before = b.panel.picture();
     QGuiApplication::clipboard()->setText(QStringLiteral("csak szöveg"));
-    b.panel.Vglaprl1Click();
+    b.panel.pasteTriggered();
     QCOMPARE(b.panel.picture(), before);
     QCOMPARE(b.caption.text(), QStringLiteral("Fotó :  24 bit - true color"));
     QGuiApplication::clipboard()->clear();
-    b.panel.Vglaprl1->trigger();
+    b.panel.pasteAction->trigger();
     QCOMPARE(b.panel.picture(), before);
     QVERIFY(b.prompter.shown.isEmpty());
 }

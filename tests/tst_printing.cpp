@@ -2,7 +2,7 @@
 // number of copies reach the printer, here a PDF file read back page by page.
 #include "support/EditingApp.h"
 
-#include "browsing/Unit5.h"
+#include "browsing/RecordBrowser.h"
 #include "platform/ReportPreview.h"
 
 #include <QApplication>
@@ -121,8 +121,8 @@ void PrintingTest::pagesAndCopies() {
     const QString path =
         m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + QStringLiteral(".pdf"));
     QFile::remove(path);
-    m_app->data().FDQuery1.first();
-    auto* browser = m_app->app.form1->findChild<TForm5*>();
+    m_app->data().recordQuery.first();
+    auto* browser = m_app->app.mainWindow->findChild<RecordBrowser*>();
     QVERIFY(browser);
 
     bool printed = false;
@@ -153,9 +153,9 @@ void PrintingTest::pagesAndCopies() {
         browser,
         [&] {
             watcher.start();
-            (list ? browser->SpeedButton2 : browser->SpeedButton1)->click();
+            (list ? browser->printListButton : browser->printRecordButton)->click();
         },
-        [&] { m_app->app.form1->Listzs2Click(); }));
+        [&] { m_app->app.mainWindow->gridListTriggered(); }));
     watcher.stop();
     QVERIFY(printed);
     QCOMPARE(m_app->prompter().shown, QList<Shown>{});

@@ -110,7 +110,7 @@ void ProvisioningTest::firstLoginCreatesEverythingAsDefined() {
                            warningBox(QStringLiteral("Adatbázis létre hozva !")),
                            questionBox(tableQuestion(2)), questionBox(tableQuestion(3)),
                            questionBox(tableQuestion(4)), questionBox(tableQuestion(5))}));
-    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+    QCOMPARE(app.loginDialog->result(), int(QDialog::Accepted));
 
     // What the server reports about the created store.
     QCOMPARE(rowsOf(admin,
@@ -179,18 +179,18 @@ void ProvisioningTest::refusedTableStopsAndIsAskedAgain() {
     QCOMPARE(app.prompter.shown,
              (QList<Shown>{questionBox(tableQuestion(2)), questionBox(tableQuestion(3))}));
     QCOMPARE(tablesOf(db, db.name()), QStringList{QStringLiteral("tbl_Kat")});
-    QCOMPARE(app.form125->result(), 0); // the dialog stays open
+    QCOMPARE(app.loginDialog->result(), 0); // the dialog stays open
 
     app.prompter.clear();
     app.prompter.answerQuestions({true, true, true});
-    app.form125->BitBtn1Click();
+    app.loginDialog->loginClicked();
     QCOMPARE(app.prompter.shown,
              (QList<Shown>{questionBox(tableQuestion(3)), questionBox(tableQuestion(4)),
                            questionBox(tableQuestion(5))}));
     QCOMPARE(tablesOf(db, db.name()),
              (QStringList{QStringLiteral("tbl_Data"), QStringLiteral("tbl_Kat"),
                           QStringLiteral("tbl_Tip"), QStringLiteral("tbl_Tmp")}));
-    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+    QCOMPARE(app.loginDialog->result(), int(QDialog::Accepted));
 }
 
 void ProvisioningTest::noToDatabaseLeavesNothing() {
@@ -202,7 +202,7 @@ void ProvisioningTest::noToDatabaseLeavesNothing() {
     app.login(p); // the scripted answer is No
     QCOMPARE(app.prompter.shown, QList<Shown>{questionBox(dbQuestion)});
     QVERIFY(!databaseExists(admin, fresh.name));
-    QCOMPARE(app.form125->result(), 0);
+    QCOMPARE(app.loginDialog->result(), 0);
 }
 
 void ProvisioningTest::unusableNamesAreNeverCreated_data() {
@@ -253,7 +253,7 @@ void ProvisioningTest::unusableNamesAreNeverCreated() {
     QVERIFY(!databaseExists(admin, name));
     if (!other.isEmpty())
         QVERIFY2(!databaseExists(admin, other), qPrintable(other));
-    QCOMPARE(app.form125->result(), 0);
+    QCOMPARE(app.loginDialog->result(), 0);
 }
 
 void ProvisioningTest::underscoreNameIsMatchedExactly() {
@@ -270,7 +270,7 @@ void ProvisioningTest::underscoreNameIsMatchedExactly() {
     QCOMPARE(app.prompter.shown.size(), 6);
     QCOMPARE(app.prompter.shown[0], questionBox(dbQuestion));
     QCOMPARE(app.prompter.shown[1], warningBox(QStringLiteral("Adatbázis létre hozva !")));
-    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+    QCOMPARE(app.loginDialog->result(), int(QDialog::Accepted));
     QVERIFY(databaseExists(similar, name));
     QCOMPARE(tablesOf(similar, similar.name()), QStringList{}); // the similar one untouched
 }
@@ -297,7 +297,7 @@ void ProvisioningTest::latin2LettersInNames() {
     app.prompter.answerQuestions({true, true, true, true, true});
     app.login(p);
     QCOMPARE(app.prompter.shown, kCreatedAll);
-    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+    QCOMPARE(app.loginDialog->result(), int(QDialog::Accepted));
     QVERIFY(serverHasDatabase(admin, name));
     QCOMPARE(
         admin.scalar(
@@ -307,7 +307,7 @@ void ProvisioningTest::latin2LettersInNames() {
     app.prompter.clear();
     app.login(p);
     QCOMPARE(app.prompter.shown, QList<Shown>{});
-    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
+    QCOMPARE(app.loginDialog->result(), int(QDialog::Accepted));
 }
 
 void ProvisioningTest::nameFoundAgainAsTheServerStoresIt_data() {
@@ -352,8 +352,8 @@ void ProvisioningTest::nameFoundAgainAsTheServerStoresIt() {
     p.database = typed + tag;
     app.login(p);
     QCOMPARE(app.prompter.shown, QList<Shown>{});
-    QCOMPARE(app.form125->result(), int(QDialog::Accepted));
-    QCOMPARE(app.data().FDConnection1.scalar(QStringLiteral("select database()")),
+    QCOMPARE(app.loginDialog->result(), int(QDialog::Accepted));
+    QCOMPARE(app.data().recordStore.scalar(QStringLiteral("select database()")),
              (created + tag).toLower());
 }
 
@@ -371,7 +371,7 @@ void ProvisioningTest::otherLetterCaseIsAnotherDatabaseWhereNamesKeepCase() {
     app.prompter.answerQuestions({false});
     app.login(p);
     QCOMPARE(app.prompter.shown, QList<Shown>{questionBox(dbQuestion)});
-    QCOMPARE(app.form125->result(), 0);
+    QCOMPARE(app.loginDialog->result(), 0);
 }
 
 void ProvisioningTest::cleanupTestCase() {

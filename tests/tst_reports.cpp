@@ -3,8 +3,8 @@
 // the program, the record query walked one page per record, the modal preview, and PDF files
 // written through the printer.
 
-#include "browsing/Unit54.h"
-#include "browsing/Unit55.h"
+#include "browsing/RecordListReport.h"
+#include "browsing/RecordSheetReport.h"
 #include "platform/DateTimeText.h"
 #include "platform/ReportDataSource.h"
 #include "platform/ReportEngine.h"
@@ -162,11 +162,11 @@ private:
     SharedData& data() {
         return m_app->data();
     }
-    TQuickReport54* report54() {
-        return m_app->app.form1->findChild<TQuickReport54*>();
+    RecordSheetReport* report54() {
+        return m_app->app.mainWindow->findChild<RecordSheetReport*>();
     }
-    TQuickReport55* report55() {
-        return m_app->app.form1->findChild<TQuickReport55*>();
+    RecordListReport* report55() {
+        return m_app->app.mainWindow->findChild<RecordListReport*>();
     }
     void addSampleRecords();
     ReportPage singlePage(const QString& title);
@@ -188,9 +188,9 @@ void TstReports::initTestCase() {
 void TstReports::init() {
     m_app->prompter().clear();
     m_app->db.exec(QStringLiteral("DELETE FROM tbl_Data"));
-    data().FDQuery1.close();
-    data().FDQuery1.setSql(SharedData::initialRecordSql());
-    data().FDQuery1.open();
+    data().recordQuery.close();
+    data().recordQuery.setSql(SharedData::initialRecordSql());
+    data().recordQuery.open();
 }
 
 void TstReports::cleanupTestCase() {
@@ -220,7 +220,7 @@ void TstReports::addSampleRecords() {
 
 ReportPage TstReports::singlePage(const QString& title) {
     m_app->selectInGrid(title);
-    report54()->fill(TQuickReport54::currentRecord(data()));
+    report54()->fill(RecordSheetReport::currentRecord(data()));
     return report54()->report().layoutPage(0);
 }
 
@@ -233,22 +233,22 @@ ReportPage TstReports::listPage(int index) {
 void TstReports::createdWithTheOtherWindows() {
     // The fixed order of creation shows in the order of the main window's children.
     QStringList order;
-    for (QObject* child : m_app->app.form1->children())
+    for (QObject* child : m_app->app.mainWindow->children())
         order
             << QString::fromLatin1(child->metaObject()->className()).remove(QStringLiteral("kx::"));
-    const int at54 = order.indexOf(QStringLiteral("TQuickReport54"));
-    const int at55 = order.indexOf(QStringLiteral("TQuickReport55"));
+    const int at54 = order.indexOf(QStringLiteral("RecordSheetReport"));
+    const int at55 = order.indexOf(QStringLiteral("RecordListReport"));
     QVERIFY2(at54 >= 0 && at55 > at54, qPrintable(order.join(QLatin1Char(' '))));
-    const QStringList before54{QStringLiteral("TForm2"), QStringLiteral("TForm3"),
-                               QStringLiteral("TForm4")};
+    const QStringList before54{QStringLiteral("EntryForm"), QStringLiteral("ModificationForm"),
+                               QStringLiteral("DeletionForm")};
     for (const QString& name : before54)
         if (order.contains(name))
             QVERIFY2(order.indexOf(name) < at54, qPrintable(name));
-    if (order.contains(QStringLiteral("TForm5"))) {
-        QVERIFY(order.indexOf(QStringLiteral("TForm5")) > at54);
-        QVERIFY(order.indexOf(QStringLiteral("TForm5")) < at55);
+    if (order.contains(QStringLiteral("RecordBrowser"))) {
+        QVERIFY(order.indexOf(QStringLiteral("RecordBrowser")) > at54);
+        QVERIFY(order.indexOf(QStringLiteral("RecordBrowser")) < at55);
     }
-    QVERIFY(order.indexOf(QStringLiteral("TForm125")) > at55);
+    QVERIFY(order.indexOf(QStringLiteral("LoginDialog")) > at55);
 }
 
 void TstReports::bands_data() {
@@ -340,7 +340,7 @@ void TstReports::elements() {
     addSampleRecords();
     m_app->selectInGrid(QStringLiteral("Bagoly"));
     const ReportPage page =
-        list ? listPage(data().FDQuery1.currentRow()) : singlePage(QStringLiteral("Bagoly"));
+        list ? listPage(data().recordQuery.currentRow()) : singlePage(QStringLiteral("Bagoly"));
     const PlacedElement* e = page.find(name);
     QVERIFY2(e, qPrintable(name));
     QVERIFY2(near(e->rect.x(), rect.x()) && near(e->rect.y(), rect.y()) &&
@@ -533,7 +533,7 @@ void TstReports::listIsOnePagePerRecord() {
     QCOMPARE(pages, 3);
     // In the query's order (by title, as the collation orders Hungarian letters).
     QStringList queryOrder;
-    Query& q = data().FDQuery1;
+    Query& q = data().recordQuery;
     for (int row = 0; row < q.recordCount(); ++row)
         queryOrder << q.textAt(row, q.columnIndex(QStringLiteral("CIM")));
     QCOMPARE(printed, queryOrder);
@@ -553,7 +553,7 @@ void TstReports::listIsOnePagePerRecord() {
 
 void TstReports::listShowsOnlyTheHitsOfASearch() {
     addSampleRecords();
-    Query& q = data().FDQuery1;
+    Query& q = data().recordQuery;
     q.close();
     q.setSql(QStringLiteral("Select * FROM tbl_Data WHERE CIM like '%b%' order by CIM"));
     q.open();
@@ -567,7 +567,7 @@ void TstReports::listShowsOnlyTheHitsOfASearch() {
 
 void TstReports::emptyListIsStillOnePage() {
     addSampleRecords();
-    Query& q = data().FDQuery1;
+    Query& q = data().recordQuery;
     q.close();
     q.setSql(QStringLiteral("Select * FROM tbl_Data WHERE CIM like '%nincs ilyen%' order by CIM"));
     q.open();
@@ -596,7 +596,7 @@ void TstReports::longListIsLaidOutPageByPage() {
                                   "LPAD(seq, 5, '0')), 'T' FROM seq_1_to_50000"));
     m_app->addRecord(QStringLiteral("Rekord 25000 fotóval"), {QStringLiteral("FOTO")},
                      {bmpLiteral(solid(QSize(30, 20), Qt::blue))});
-    Query& q = data().FDQuery1;
+    Query& q = data().recordQuery;
     QCOMPARE(q.recordCount(), 50001);
     report55()->withRecords([&](Report& r) {
         QCOMPARE(r.pageCount(), 50001);
@@ -678,10 +678,10 @@ void TstReports::pdf() {
     if (list) {
         report55()->withRecords([&](Report& r) { r.writePdf(path); });
         // The walk ends on the last record.
-        QCOMPARE(data().FDQuery1.currentRow(), 2);
+        QCOMPARE(data().recordQuery.currentRow(), 2);
     } else {
         m_app->selectInGrid(QStringLiteral("Árvíztűrő tükörfúrógép"));
-        report54()->fill(TQuickReport54::currentRecord(data()));
+        report54()->fill(RecordSheetReport::currentRecord(data()));
         report54()->report().writePdf(path);
     }
     QFile file(path);
@@ -704,10 +704,10 @@ void TstReports::pdf() {
 
 void TstReports::previewOfTheList() {
     addSampleRecords();
-    data().FDQuery1.first();
+    data().recordQuery.first();
     int currentChanges = 0;
     QObject listener;
-    QObject::connect(&data().FDQuery1, &DataSetBase::currentChanged, &listener,
+    QObject::connect(&data().recordQuery, &DataSetBase::currentChanged, &listener,
                      [&] { ++currentChanges; });
     const QString saved = m_dir.filePath(QStringLiteral("elonezet.pdf"));
     const QString printed = m_dir.filePath(QStringLiteral("nyomtato.pdf"));
@@ -748,14 +748,14 @@ void TstReports::previewOfTheList() {
     QCOMPARE(pdfPages(saved), 3);
     QCOMPARE(pdfPages(printed), 3);
     // The query stands on its last record, and the windows following it heard of it once.
-    QCOMPARE(data().FDQuery1.currentRow(), 2);
+    QCOMPARE(data().recordQuery.currentRow(), 2);
     QCOMPARE(currentChanges, 1);
 }
 
 void TstReports::previewOfOneRecord() {
     addSampleRecords();
     m_app->selectInGrid(QStringLiteral("Csak cím"));
-    const int row = data().FDQuery1.currentRow();
+    const int row = data().recordQuery.currentRow();
     QString title;
     const bool shown = insidePreview(
         [&](ReportPreview& preview) {
@@ -766,7 +766,7 @@ void TstReports::previewOfOneRecord() {
         [&] { report54()->preview(); });
     QVERIFY(shown);
     QCOMPARE(title, QStringLiteral("Csak cím"));
-    QCOMPARE(data().FDQuery1.currentRow(), row); // the single record moves nothing
+    QCOMPARE(data().recordQuery.currentRow(), row); // the single record moves nothing
 }
 
 void TstReports::errorWhilePreviewingReachesTheCaller() {

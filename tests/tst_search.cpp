@@ -84,7 +84,7 @@ struct Searching {
     }
     // Titles of the grid's rows in their order.
     QStringList titles() {
-        Query& q = app.data().FDQuery1;
+        Query& q = app.data().recordQuery;
         QStringList out;
         for (int i = 0; i < q.recordCount(); ++i)
             out << q.textAt(i, q.columnIndex(QStringLiteral("CIM")));
@@ -94,9 +94,9 @@ struct Searching {
         app.prompter.clear();
         app.prompter.answerInputs({answer});
         if (toolbar)
-            app.form1->SpeedButton4Click();
+            app.mainWindow->searchClicked();
         else
-            app.form1->Keress3Click();
+            app.mainWindow->gridSearchTriggered();
         return titles();
     }
     TestDatabase db;
@@ -155,7 +155,7 @@ void SearchTest::windowsOfASearch() {
              (QList<Shown>{{QStringLiteral("input"), QStringLiteral("Keresés:"),
                             QStringLiteral("Keresendő kifejezés:")},
                            resultBox(QStringLiteral("Találat: 1."))}));
-    QCOMPARE(s.app.data().FDQuery1.sql(),
+    QCOMPARE(s.app.data().recordQuery.sql(),
              searchStatement(QStringLiteral("két"), SearchColumns::Menu));
 }
 
@@ -164,7 +164,7 @@ void SearchTest::cancelBringsAllBack() {
     s.search(QStringLiteral("két"));
     s.search(QString()); // cancelled
     QCOMPARE(s.app.prompter.shown.last(), resultBox(QStringLiteral("Találat: 9.")));
-    QCOMPARE(s.app.data().FDQuery1.sql(), allRecordsStatement());
+    QCOMPARE(s.app.data().recordQuery.sql(), allRecordsStatement());
 }
 
 void SearchTest::phrases_data() {
@@ -267,7 +267,7 @@ void SearchTest::textBeyondLatin2() {
     s.search(QStringLiteral("két"));
     s.app.prompter.clear();
     s.app.prompter.answerInputs({QStringLiteral("€ ár")});
-    s.app.form1->Keress3Click();
+    s.app.mainWindow->gridSearchTriggered();
     // A clear warning, no statement, and the grid keeps what it showed.
     QCOMPARE(s.app.prompter.shown.size(), 2);
     QCOMPARE(s.app.prompter.shown[1].kind, QStringLiteral("warning"));
@@ -279,33 +279,33 @@ void SearchTest::searchStaysAcrossRefresh() {
     Searching s;
     s.search(QStringLiteral("két"));
     s.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('Két új')"));
-    s.app.form1->SpeedButton9Click();
+    s.app.mainWindow->refreshClicked();
     QCOMPARE(s.titles(), (QStringList{QStringLiteral("Két szó"), QStringLiteral("Két új")}));
 }
 
 void SearchTest::sortByClickedTitle() {
     Searching s;
-    s.app.form1->DBGrid1TitleClick(8); // FMER, by value: NULL first, then 2, 10, 100
+    s.app.mainWindow->gridTitleClicked(8); // FMER, by value: NULL first, then 2, 10, 100
     const QStringList byFmer = s.titles();
     QCOMPARE(byFmer.mid(6),
              (QStringList{QStringLiteral("Két szó"), QStringLiteral("Csak a fájlban"),
                           QStringLiteral("zárójel ') or 1=1 -- ")}));
-    s.app.form1->DBGrid1TitleClick(0); // CIM in Hungarian order
+    s.app.mainWindow->gridTitleClicked(0); // CIM in Hungarian order
     const QStringList byTitle = s.titles();
     QCOMPARE(byTitle.first(), QStringLiteral("alá_húzás"));
     QCOMPARE(byTitle.indexOf(QStringLiteral("Árvíztűrő tükörfúrógép")), 1);
     QCOMPARE(byTitle.last(), QStringLiteral("zárójel ') or 1=1 -- "));
-    s.app.form1->DBGrid1TitleClick(0); // no toggle
+    s.app.mainWindow->gridTitleClicked(0); // no toggle
     QCOMPARE(s.titles(), byTitle);
 }
 
 void SearchTest::sortStaysAcrossSearch() {
     Searching s;
-    s.app.form1->DBGrid1TitleClick(4);                      // Dátum
+    s.app.mainWindow->gridTitleClicked(4);                  // Dátum
     const QStringList hits = s.search(QStringLiteral("e")); // several hits
     QVERIFY(hits.size() > 2);
     QStringList dates;
-    Query& q = s.app.data().FDQuery1;
+    Query& q = s.app.data().recordQuery;
     for (int i = 0; i < q.recordCount(); ++i)
         dates << q.textAt(i, q.columnIndex(QStringLiteral("DATUM")));
     QCOMPARE(dates, sorted(dates));
@@ -321,18 +321,18 @@ void SearchTest::failedSearchFindsItsWayBack() {
         if (shown.kind == QLatin1String("input"))
             s.db.exec(QStringLiteral("RENAME TABLE tbl_Data TO tbl_Data_x"));
     };
-    s.app.form1->Keress3Click();
+    s.app.mainWindow->gridSearchTriggered();
     s.app.prompter.onShown = nullptr;
     QCOMPARE(s.app.prompter.shown.size(), 3);
     QVERIFY(
         s.app.prompter.shown[1].text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> ")));
     QCOMPARE(s.app.prompter.shown[2].kind, QStringLiteral("error"));
-    QVERIFY(!s.app.data().FDQuery1.isOpen());
-    QCOMPARE(s.app.form1->DBGrid1->model()->rowCount(), 0);
+    QVERIFY(!s.app.data().recordQuery.isOpen());
+    QCOMPARE(s.app.mainWindow->recordGrid->model()->rowCount(), 0);
     s.db.exec(QStringLiteral("RENAME TABLE tbl_Data_x TO tbl_Data"));
     // The next refresh brings every record back without a restart.
     s.app.prompter.clear();
-    s.app.form1->SpeedButton9Click();
+    s.app.mainWindow->refreshClicked();
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(s.titles().size(), 9);
 }

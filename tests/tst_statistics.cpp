@@ -4,7 +4,7 @@
 #include "platform/ScreenCursor.h"
 #include "shell/ErrorHandlers.h"
 #include "statistics/ResultGridModel.h"
-#include "statistics/Unit6.h"
+#include "statistics/StatisticsWindow.h"
 #include "support/TestApp.h"
 
 #include <QHeaderView>
@@ -53,9 +53,9 @@ QStringList expectedRows(const QStringList& values) {
     return out;
 }
 
-QStringList gridRows(TForm6* form) {
+QStringList gridRows(StatisticsWindow* form) {
     QStringList out;
-    QAbstractItemModel* m = form->DBGrid1->model();
+    QAbstractItemModel* m = form->resultGrid->model();
     for (int r = 0; r < m->rowCount(); ++r)
         out << m->index(r, 0).data().toString() + QLatin1Char('|') +
                    m->index(r, 1).data().toString();
@@ -66,16 +66,17 @@ QStringList gridRows(TForm6* form) {
 struct OtherWorkstation {
     explicit OtherWorkstation(const ConnectionParams& p) {
         attachErrorHandlers(data, prompter);
-        data.FDConnection1.setParams(p);
-        data.FDConnection1.open();
-        data.FDQuery1.open();
-        for (Table* t : {&data.FDTable1, &data.FDTable2, &data.FDTable3, &data.FDTable4})
+        data.recordStore.setParams(p);
+        data.recordStore.open();
+        data.recordQuery.open();
+        for (Table* t :
+             {&data.recordTable, &data.typeTable, &data.categoryTable, &data.resultTable})
             t->open();
-        form = std::make_unique<TForm6>(data, prompter);
+        form = std::make_unique<StatisticsWindow>(data, prompter);
     }
     SharedData data;
     RecordingPrompter prompter;
-    std::unique_ptr<TForm6> form;
+    std::unique_ptr<StatisticsWindow> form;
 };
 
 struct Started {
@@ -85,8 +86,8 @@ struct Started {
             "SET SESSION lock_wait_timeout = 5")); // a schema change never waits long
         app.startUp(db.params());
         QCOMPARE(app.prompter.shown, QList<Shown>{});
-        form6 = app.form1->findChild<TForm6*>();
-        QVERIFY(form6);
+        statisticsWindow = app.mainWindow->findChild<StatisticsWindow*>();
+        QVERIFY(statisticsWindow);
     }
     void addRecords(const QStringList& tuples) {
         if (!tuples.isEmpty())
@@ -106,11 +107,11 @@ struct Started {
         return db.scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_Tmp")).toInt();
     }
     qint64 tag() {
-        return form6->resultRows().tag();
+        return statisticsWindow->resultRows().tag();
     }
     TestDatabase db;
     TestApp app;
-    TForm6* form6 = nullptr;
+    StatisticsWindow* statisticsWindow = nullptr;
 };
 
 } // namespace
@@ -211,46 +212,47 @@ void StatisticsTest::figures() {
     QFETCH(QStringList, values);
     Started s;
     s.addRecords(records);
-    s.form6->show();
-    QVERIFY(s.form6->BitBtn2->isEnabled());
-    QCOMPARE(s.form6->Label2->text(), QStringLiteral("0"));
-    s.form6->BitBtn2->click();
+    s.statisticsWindow->show();
+    QVERIFY(s.statisticsWindow->collectButton->isEnabled());
+    QCOMPARE(s.statisticsWindow->rowCountLabel->text(), QStringLiteral("0"));
+    s.statisticsWindow->collectButton->click();
 
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
-    QCOMPARE(gridRows(s.form6), expectedRows(values));
+    QCOMPARE(gridRows(s.statisticsWindow), expectedRows(values));
     QCOMPARE(s.storedRows(s.tag()), expectedRows(values));
-    QCOMPARE(s.form6->Label2->text(), QStringLiteral("18"));
-    QVERIFY(!s.form6->BitBtn2->isEnabled());
+    QCOMPARE(s.statisticsWindow->rowCountLabel->text(), QStringLiteral("18"));
+    QVERIFY(!s.statisticsWindow->collectButton->isEnabled());
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
-    s.form6->close();
+    s.statisticsWindow->close();
 }
 
 void StatisticsTest::windowLayout() {
     TestApp app;
-    auto* form = app.form1->findChild<TForm6*>();
+    auto* form = app.mainWindow->findChild<StatisticsWindow*>();
     QVERIFY(form);
     QCOMPARE(form->windowTitle(), QStringLiteral("Statisztikai adatok:"));
     QCOMPARE(form->size(), QSize(645, 520));
     QCOMPARE(form->minimumSize(), form->maximumSize());
-    QCOMPARE(form->BitBtn2->text(), QStringLiteral("Adatgyűjtés"));
-    QCOMPARE(form->BitBtn2->statusTip(), QStringLiteral("Adatok összegyűjtése !"));
-    QCOMPARE(form->BitBtn1->text(), QStringLiteral("Befejezés"));
-    QCOMPARE(form->BitBtn1->statusTip(), QStringLiteral("Befejezés !"));
-    QCOMPARE(form->Label1->text(), QStringLiteral("Sorok száma"));
-    QVERIFY(form->BitBtn2->x() < form->Label1->x() && form->Label1->x() < form->BitBtn1->x());
+    QCOMPARE(form->collectButton->text(), QStringLiteral("Adatgyűjtés"));
+    QCOMPARE(form->collectButton->statusTip(), QStringLiteral("Adatok összegyűjtése !"));
+    QCOMPARE(form->closeButton->text(), QStringLiteral("Befejezés"));
+    QCOMPARE(form->closeButton->statusTip(), QStringLiteral("Befejezés !"));
+    QCOMPARE(form->rowCountCaption->text(), QStringLiteral("Sorok száma"));
+    QVERIFY(form->collectButton->x() < form->rowCountCaption->x() &&
+            form->rowCountCaption->x() < form->closeButton->x());
 
-    QAbstractItemModel* m = form->DBGrid1->model();
+    QAbstractItemModel* m = form->resultGrid->model();
     QCOMPARE(m->columnCount(), 2);
     QCOMPARE(m->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Azonosító"));
     QCOMPARE(m->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Érték"));
     QCOMPARE(m->headerData(1, Qt::Horizontal, Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
-    QCOMPARE(form->DBGrid1->columnWidth(0), 370);
-    QCOMPARE(form->DBGrid1->columnWidth(1), 215);
-    QVERIFY(!form->DBGrid1->horizontalHeader()->sectionsClickable());
-    QCOMPARE(form->DBGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(form->resultGrid->columnWidth(0), 370);
+    QCOMPARE(form->resultGrid->columnWidth(1), 215);
+    QVERIFY(!form->resultGrid->horizontalHeader()->sectionsClickable());
+    QCOMPARE(form->resultGrid->editTriggers(), QAbstractItemView::NoEditTriggers);
 
     // Created with the other windows, after the about box and before the login dialog.
-    const QObjectList children = app.form1->children();
+    const QObjectList children = app.mainWindow->children();
     const auto at = [&children](const char* name) {
         for (qsizetype i = 0; i < children.size(); ++i)
             if (children[i]->objectName() == QLatin1String(name))
@@ -266,7 +268,7 @@ void StatisticsTest::openedFromMainWindowWithRecords() {
     Started s;
     s.addRecords({QStringLiteral("('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)")});
     ModalCloser closer;
-    s.app.form1->Statisztika1Click();
+    s.app.mainWindow->menuStatisticsTriggered();
     QCOMPARE(closer.opened, QStringList{QStringLiteral("Form6")});
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(s.tmpRows(), 0);
@@ -275,26 +277,26 @@ void StatisticsTest::openedFromMainWindowWithRecords() {
 void StatisticsTest::collectsOnceNewShowingNewTag() {
     Started s;
     s.addRecords({QStringLiteral("('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)")});
-    s.form6->show();
+    s.statisticsWindow->show();
     const qint64 first = s.tag();
     QVERIFY(first >= 0 && first < 1310065408);
-    s.form6->BitBtn2->click();
-    s.form6->BitBtn2->click(); // disabled: nothing happens
-    QTest::mouseClick(s.form6->BitBtn2, Qt::LeftButton);
+    s.statisticsWindow->collectButton->click();
+    s.statisticsWindow->collectButton->click(); // disabled: nothing happens
+    QTest::mouseClick(s.statisticsWindow->collectButton, Qt::LeftButton);
     QCOMPARE(s.storedRows(first).size(), 18);
     QCOMPARE(s.tmpRows(), 18);
-    s.form6->close();
+    s.statisticsWindow->close();
     QCOMPARE(s.tmpRows(), 0);
 
-    s.form6->show();
+    s.statisticsWindow->show();
     QVERIFY(s.tag() != first);
-    QVERIFY(s.form6->BitBtn2->isEnabled());
-    QCOMPARE(gridRows(s.form6), QStringList{});
-    QCOMPARE(s.form6->Label2->text(), QStringLiteral("0"));
-    s.form6->BitBtn2->click();
-    QCOMPARE(gridRows(s.form6).size(), 18);
+    QVERIFY(s.statisticsWindow->collectButton->isEnabled());
+    QCOMPARE(gridRows(s.statisticsWindow), QStringList{});
+    QCOMPARE(s.statisticsWindow->rowCountLabel->text(), QStringLiteral("0"));
+    s.statisticsWindow->collectButton->click();
+    QCOMPARE(gridRows(s.statisticsWindow).size(), 18);
     QCOMPARE(s.tmpRows(), 18);
-    s.form6->close();
+    s.statisticsWindow->close();
     QCOMPARE(s.tmpRows(), 0);
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
 }
@@ -308,27 +310,27 @@ void StatisticsTest::twoWorkstationsAtOnceStayApart() {
     s.db.exec(QStringLiteral("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('Idegen', '1', 4242)"));
     // On a cluster the other workstation works through another node.
     OtherWorkstation other(s.db.otherWorkstation());
-    TForm6* formB = other.form.get();
+    StatisticsWindow* formB = other.form.get();
 
-    s.form6->show();
+    s.statisticsWindow->show();
     formB->show();
     QVERIFY(s.tag() != formB->resultRows().tag());
     // The other workstation collects while this one is half-way: the rows of both are
     // written into tbl_Tmp in turns.
     bool started = false;
-    connect(s.form6->DataSource2, &QAbstractItemModel::modelReset, formB, [&] {
-        if (!started && s.form6->DataSource2->rowCount() == 9) {
+    connect(s.statisticsWindow->resultModel, &QAbstractItemModel::modelReset, formB, [&] {
+        if (!started && s.statisticsWindow->resultModel->rowCount() == 9) {
             started = true;
-            formB->BitBtn2->click();
+            formB->collectButton->click();
         }
     });
-    s.form6->BitBtn2->click();
+    s.statisticsWindow->collectButton->click();
     QVERIFY(started);
 
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(other.prompter.shown, QList<Shown>{});
     QCOMPARE(s.tmpRows(), 37);
-    const QStringList rowsA = gridRows(s.form6);
+    const QStringList rowsA = gridRows(s.statisticsWindow);
     const QStringList rowsB = gridRows(formB);
     QCOMPARE(rowsA.size(), 18);
     QCOMPARE(rowsA, rowsB);
@@ -337,10 +339,10 @@ void StatisticsTest::twoWorkstationsAtOnceStayApart() {
     QCOMPARE(s.storedRows(formB->resultRows().tag()), rowsB);
 
     const qint64 tagB = formB->resultRows().tag();
-    s.form6->close();
+    s.statisticsWindow->close();
     QCOMPARE(s.tmpRows(), 19);
     QCOMPARE(s.storedRows(tagB), rowsB);
-    formB->DataSource2->reload();
+    formB->resultModel->reload();
     QCOMPARE(gridRows(formB), rowsB);
     formB->close();
     QCOMPARE(s.storedRows(4242), QStringList{QStringLiteral("Idegen|1")});
@@ -351,15 +353,15 @@ void StatisticsTest::takenTagIsDrawnAgainWhateverWasShown() {
     Started s;
     s.db.exec(QStringLiteral("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('Idegen', '1', 5)"));
     QList<quint32> draws{7, 5, 9};
-    s.form6->resultRows().setTagSource([&draws] { return draws.takeFirst(); });
-    s.form6->show();
+    s.statisticsWindow->resultRows().setTagSource([&draws] { return draws.takeFirst(); });
+    s.statisticsWindow->show();
     QCOMPARE(s.tag(), qint64(7));
-    s.form6->close();
+    s.statisticsWindow->close();
     // The table still shows tag 7 when 5 is drawn; 5 is taken all the same.
-    s.form6->show();
+    s.statisticsWindow->show();
     QCOMPARE(s.tag(), qint64(9));
-    QCOMPARE(gridRows(s.form6), QStringList{});
-    s.form6->close();
+    QCOMPARE(gridRows(s.statisticsWindow), QStringList{});
+    s.statisticsWindow->close();
     QCOMPARE(s.storedRows(5), QStringList{QStringLiteral("Idegen|1")});
 }
 
@@ -368,10 +370,10 @@ void StatisticsTest::closingWithoutCollectingDeletesNothing() {
     s.db.exec(
         QStringLiteral("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('a', '1', 1), ('b', '2', 2), "
                        "('c', '3', NULL)"));
-    s.form6->show();
-    QCOMPARE(gridRows(s.form6), QStringList{});
-    s.form6->close();
-    QVERIFY(!s.form6->isVisible());
+    s.statisticsWindow->show();
+    QCOMPARE(gridRows(s.statisticsWindow), QStringList{});
+    s.statisticsWindow->close();
+    QVERIFY(!s.statisticsWindow->isVisible());
     QCOMPARE(s.tmpRows(), 3);
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
 }
@@ -388,20 +390,20 @@ void StatisticsTest::closingRemovesOnlyOwnRows() {
     Started s;
     s.addRecords({QStringLiteral("('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)")});
     s.db.exec(QStringLiteral("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) VALUES ('Idegen', '1', 77)"));
-    s.form6->show();
-    s.form6->BitBtn2->click();
+    s.statisticsWindow->show();
+    s.statisticsWindow->collectButton->click();
     QCOMPARE(s.tmpRows(), 19);
     // Escape does not close the window.
-    QTest::keyClick(s.form6, Qt::Key_Escape);
-    QVERIFY(s.form6->isVisible());
+    QTest::keyClick(s.statisticsWindow, Qt::Key_Escape);
+    QVERIFY(s.statisticsWindow->isVisible());
 
     if (way == QStringLiteral("button"))
-        s.form6->BitBtn1->click();
+        s.statisticsWindow->closeButton->click();
     else if (way == QStringLiteral("close"))
-        s.form6->close();
+        s.statisticsWindow->close();
     else
-        s.form6->reject();
-    QVERIFY(!s.form6->isVisible());
+        s.statisticsWindow->reject();
+    QVERIFY(!s.statisticsWindow->isVisible());
     QCOMPARE(s.tmpRows(), 1);
     QCOMPARE(s.storedRows(77), QStringList{QStringLiteral("Idegen|1")});
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
@@ -411,29 +413,30 @@ void StatisticsTest::closingRemovesOnlyOwnRows() {
 void StatisticsTest::refusedWriteAnsweredNoKeepsRowsUntilClose() {
     Started s;
     s.addRecords({QStringLiteral("('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)")});
-    s.form6->show();
+    s.statisticsWindow->show();
     // Another workstation locks tbl_Tmp once five rows are written.
     bool locked = false;
-    connect(s.form6->DataSource2, &QAbstractItemModel::modelReset, s.form6, [&] {
-        if (!locked && s.form6->DataSource2->rowCount() == 5) {
-            locked = true;
-            s.db.exec(QStringLiteral("START TRANSACTION"));
-            s.db.exec(QStringLiteral("SELECT * FROM tbl_Tmp WHERE AZ > 0 FOR UPDATE"));
-        }
-    });
-    s.form6->BitBtn2->click(); // the question is answered No
+    connect(s.statisticsWindow->resultModel, &QAbstractItemModel::modelReset, s.statisticsWindow,
+            [&] {
+                if (!locked && s.statisticsWindow->resultModel->rowCount() == 5) {
+                    locked = true;
+                    s.db.exec(QStringLiteral("START TRANSACTION"));
+                    s.db.exec(QStringLiteral("SELECT * FROM tbl_Tmp WHERE AZ > 0 FOR UPDATE"));
+                }
+            });
+    s.statisticsWindow->collectButton->click(); // the question is answered No
     QVERIFY(locked);
     QCOMPARE(s.app.prompter.shown, (QList<Shown>{hookBox(lockTimeout), questionBox(writeRefused)}));
-    QCOMPARE(gridRows(s.form6),
+    QCOMPARE(gridRows(s.statisticsWindow),
              expectedRows({QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("Cikk  -  1"),
                            QStringLiteral("Cikk  -  1"), QStringLiteral("0")}));
-    QCOMPARE(s.form6->Label2->text(), QStringLiteral("5"));
-    QVERIFY(!s.form6->BitBtn2->isEnabled());
+    QCOMPARE(s.statisticsWindow->rowCountLabel->text(), QStringLiteral("5"));
+    QVERIFY(!s.statisticsWindow->collectButton->isEnabled());
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
     s.db.exec(QStringLiteral("ROLLBACK"));
 
     QCOMPARE(s.storedRows(s.tag()).size(), 5);
-    s.form6->close();
+    s.statisticsWindow->close();
     QCOMPARE(s.tmpRows(), 0);
 }
 
@@ -447,43 +450,45 @@ void StatisticsTest::refusedWriteRetriedWritesEachRowOnce() {
         if (shown.kind == QStringLiteral("question"))
             s.db.exec(QStringLiteral("ROLLBACK")); // the lock goes before the retry
     };
-    s.form6->show();
-    s.form6->BitBtn2->click();
+    s.statisticsWindow->show();
+    s.statisticsWindow->collectButton->click();
     QCOMPARE(s.app.prompter.shown, (QList<Shown>{hookBox(lockTimeout), questionBox(writeRefused)}));
-    QCOMPARE(gridRows(s.form6).size(), 18);
-    QCOMPARE(s.storedRows(s.tag()), gridRows(s.form6));
-    s.form6->close();
+    QCOMPARE(gridRows(s.statisticsWindow).size(), 18);
+    QCOMPARE(s.storedRows(s.tag()), gridRows(s.statisticsWindow));
+    s.statisticsWindow->close();
     QCOMPARE(s.tmpRows(), 0);
 }
 
 void StatisticsTest::failedGroupingLeavesSpareQueryUsable() {
     Started s;
     s.addRecords({QStringLiteral("('A', 'Cikk', NULL, NULL, 'a', 'PDF', NULL, NULL)")});
-    s.form6->show();
+    s.statisticsWindow->show();
     // The file-type column disappears while the collection runs.
-    connect(s.form6->DataSource2, &QAbstractItemModel::modelReset, s.form6, [&] {
-        if (s.form6->DataSource2->rowCount() == 11)
-            s.db.exec(QStringLiteral("ALTER TABLE tbl_Data CHANGE FTIP FTIPX VARCHAR(25) NULL"));
-    });
-    s.form6->BitBtn2->click();
+    connect(s.statisticsWindow->resultModel, &QAbstractItemModel::modelReset, s.statisticsWindow,
+            [&] {
+                if (s.statisticsWindow->resultModel->rowCount() == 11)
+                    s.db.exec(
+                        QStringLiteral("ALTER TABLE tbl_Data CHANGE FTIP FTIPX VARCHAR(25) NULL"));
+            });
+    s.statisticsWindow->collectButton->click();
     QCOMPARE(s.app.prompter.shown.size(), 2);
     const QString message = s.app.prompter.shown[1].text;
     QVERIFY(message.contains(QStringLiteral("FTIP")));
     QCOMPARE(s.app.prompter.shown, (QList<Shown>{hookBox(message), errorReportBox(message)}));
-    QCOMPARE(gridRows(s.form6).size(), 11);
-    QCOMPARE(s.form6->Label2->text(), QStringLiteral("11"));
-    QVERIFY(!s.form6->BitBtn2->isEnabled());
+    QCOMPARE(gridRows(s.statisticsWindow).size(), 11);
+    QCOMPARE(s.statisticsWindow->rowCountLabel->text(), QStringLiteral("11"));
+    QVERIFY(!s.statisticsWindow->collectButton->isEnabled());
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 
     // The spare query keeps no filter of the statistics: other statements still run on it.
-    Query& q = s.app.data().FDQuery2;
+    Query& q = s.app.data().probeQuery;
     QVERIFY(!q.isOpen());
     q.setSql(QStringLiteral("select 1 as X"));
     q.open();
     QCOMPARE(q.recordCount(), 1);
     q.close();
 
-    s.form6->close();
+    s.statisticsWindow->close();
     QCOMPARE(s.tmpRows(), 0);
 }
 
@@ -496,7 +501,7 @@ void StatisticsTest::recordPassReadsNoBlobsAndFewStatements() {
         "INSERT INTO tbl_Data (CIM, FOTO, FILE, FMER) VALUES ('big1', REPEAT('p', 3000000), "
         "REPEAT('f', 3000000), 3000000), ('big2', REPEAT('p', 3000000), REPEAT('f', "
         "3000000), 3000000)"));
-    MariaConnection& conn = s.app.data().FDConnection1;
+    MariaConnection& conn = s.app.data().recordStore;
     const auto status = [&conn](const char* name) {
         return conn
             .scalar(QStringLiteral("SELECT VARIABLE_VALUE FROM information_schema.SESSION_STATUS "
@@ -504,14 +509,14 @@ void StatisticsTest::recordPassReadsNoBlobsAndFewStatements() {
                         .arg(QLatin1String(name)))
             .toLongLong();
     };
-    s.form6->show();
+    s.statisticsWindow->show();
     const qint64 bytesBefore = status("BYTES_SENT");
     const qint64 statementsBefore = status("QUESTIONS");
-    s.form6->BitBtn2->click();
+    s.statisticsWindow->collectButton->click();
     const qint64 bytes = status("BYTES_SENT") - bytesBefore;
     const qint64 statements = status("QUESTIONS") - statementsBefore;
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
-    const QStringList rows = gridRows(s.form6);
+    const QStringList rows = gridRows(s.statisticsWindow);
     QCOMPARE(rows.mid(14),
              expectedRows({QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
                            QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
@@ -524,7 +529,7 @@ void StatisticsTest::recordPassReadsNoBlobsAndFewStatements() {
     QVERIFY2(bytes < 1000000, qPrintable(QString::number(bytes)));
     // A few statements per page of rows, not one per record.
     QVERIFY2(statements < 300, qPrintable(QString::number(statements)));
-    s.form6->close();
+    s.statisticsWindow->close();
 }
 
 QTEST_MAIN(StatisticsTest)

@@ -3,8 +3,8 @@
 // platform, e.g. on Xvfb); other platforms keep no titles to read back.
 #include "support/EditingApp.h"
 
-#include "about/Unit64.h"
-#include "browsing/Unit4.h"
+#include "about/AboutBox.h"
+#include "browsing/DeletionForm.h"
 #include "platform/AppIdentity.h"
 #include "platform/QtPrompter.h"
 
@@ -94,8 +94,8 @@ void TitleBarTest::initTestCase() {
     applyApplicationIdentity();
     m_app = std::make_unique<EditingApp>();
     m_app->addRecord(QStringLiteral("Hangya"));
-    m_app->app.form1->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_app->app.form1.get()));
+    m_app->app.mainWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_app->app.mainWindow.get()));
 }
 
 void TitleBarTest::cleanupTestCase() {
@@ -136,11 +136,11 @@ void TitleBarTest::titleAsHeld() {
         modal->close();
     });
 
-    TForm1* form1 = m_app->app.form1.get();
+    MainWindow* mainWindow = m_app->app.mainWindow.get();
     QtPrompter prompter;
     switch (kind) {
     case Kind::MainWindow:
-        read(form1);
+        read(mainWindow);
         break;
     case Kind::Warning:
         reader.start();
@@ -160,11 +160,11 @@ void TitleBarTest::titleAsHeld() {
         break;
     case Kind::Deletion:
         reader.start();
-        form1->rls1Click();
+        mainWindow->gridDeleteTriggered();
         break;
     case Kind::About:
         reader.start();
-        form1->Bemutatkozs2Click();
+        mainWindow->menuAboutTriggered();
         break;
     }
     QCOMPARE(held, caption);

@@ -6,11 +6,11 @@ namespace kx::test {
 
 EditingApp::EditingApp() {
     app.startUp(db.params());
-    if (!app.prompter.shown.isEmpty() || !data().FDTable1.isOpen())
+    if (!app.prompter.shown.isEmpty() || !data().recordTable.isOpen())
         qFatal("start-up failed: %s", qPrintable(app.prompter.texts().join(QLatin1Char('|'))));
-    form2 = app.form1->findChild<TForm2*>();
-    form3 = app.form1->findChild<TForm3*>();
-    if (!form2 || !form3)
+    entryForm = app.mainWindow->findChild<EntryForm*>();
+    modificationForm = app.mainWindow->findChild<ModificationForm*>();
+    if (!entryForm || !modificationForm)
         qFatal("the editing forms were not created");
 }
 
@@ -30,12 +30,12 @@ qint64 EditingApp::addRecord(const QString& title, const QStringList& columns,
 }
 
 void EditingApp::refresh() {
-    data().FDTable1.refresh();
-    data().FDQuery1.refresh();
+    data().recordTable.refresh();
+    data().recordQuery.refresh();
 }
 
 void EditingApp::selectInGrid(const QString& title) {
-    Query& q = data().FDQuery1;
+    Query& q = data().recordQuery;
     for (q.first(); !q.eof(); q.next())
         if (q.asString(QStringLiteral("CIM")) == title)
             return;
@@ -44,9 +44,9 @@ void EditingApp::selectInGrid(const QString& title) {
 
 void EditingApp::openForModification(const QString& title) {
     selectInGrid(title);
-    if (!data().FDTable1.locate(QStringLiteral("CIM"), title, false))
+    if (!data().recordTable.locate(QStringLiteral("CIM"), title, false))
         qFatal("no record titled %s", qPrintable(title));
-    form3->FormShow();
+    modificationForm->prepareShowing();
 }
 
 int EditingApp::recordCount() {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "TestApp.h"
-#include "editing/Unit2.h"
-#include "editing/Unit3.h"
+#include "editing/EntryForm.h"
+#include "editing/ModificationForm.h"
 
 #include <QDialog>
 #include <functional>
@@ -16,8 +16,8 @@ struct EditingApp {
 
     TestDatabase db;
     TestApp app;
-    TForm2* form2 = nullptr;
-    TForm3* form3 = nullptr;
+    EntryForm* entryForm = nullptr;
+    ModificationForm* modificationForm = nullptr;
 
     SharedData& data() {
         return app.data();
@@ -32,7 +32,7 @@ struct EditingApp {
     void refresh();
     // Makes the record with this title the record query's current row (the grid's row).
     void selectInGrid(const QString& title);
-    // Positions FDTable1 as the main window does and shows the modification form.
+    // Positions recordTable as the main window does and shows the modification form.
     void openForModification(const QString& title);
     // One value read on the admin connection.
     QString value(const QString& sql) {

@@ -11,14 +11,14 @@ namespace kx::test {
 TestApp::TestApp(bool withConfigTable) {
     if (withConfigTable)
         folder.createConfigTable();
-    form1 = std::make_unique<TForm1>(prompter, lifetime);
-    form1->createForms();
-    form125 = form1->loginDialog();
-    form1->data().FDConnection2.setDatabase(folder.dataDb());
+    mainWindow = std::make_unique<MainWindow>(prompter, lifetime);
+    mainWindow->createForms();
+    loginDialog = mainWindow->loginDialog();
+    mainWindow->data().settingsDb.setDatabase(folder.dataDb());
 }
 
 TestApp::~TestApp() {
-    form1.reset();
+    mainWindow.reset();
 }
 
 ModalCloser::ModalCloser() {
@@ -37,29 +37,29 @@ void TestApp::startUp(const ConnectionParams& p) {
     // Answers the login dialog as soon as the start-up shows it.
     QTimer answer;
     answer.setInterval(5);
-    QObject::connect(&answer, &QTimer::timeout, form125, [this, p, &answer] {
-        if (QApplication::activeModalWidget() != form125)
+    QObject::connect(&answer, &QTimer::timeout, loginDialog, [this, p, &answer] {
+        if (QApplication::activeModalWidget() != loginDialog)
             return;
         answer.stop();
         fillLogin(p);
-        form125->BitBtn1->click();
+        loginDialog->loginButton->click();
     });
     answer.start();
-    form1->FormShow();
+    mainWindow->prepareShowing();
 }
 
 void TestApp::fillLogin(const ConnectionParams& p) {
-    form125->Edit1->setText(p.server);
-    form125->Edit2->setText(p.port);
-    form125->Edit3->setText(p.database);
-    form125->Edit4->setText(p.user);
-    form125->Edit5->setText(p.password);
+    loginDialog->serverEdit->setText(p.server);
+    loginDialog->portEdit->setText(p.port);
+    loginDialog->databaseEdit->setText(p.database);
+    loginDialog->userEdit->setText(p.user);
+    loginDialog->passwordEdit->setText(p.password);
 }
 
 void TestApp::login(const ConnectionParams& p) {
-    form125->FormShow();
+    loginDialog->prepareShowing();
     fillLogin(p);
-    form125->BitBtn1Click();
+    loginDialog->loginClicked();
 }
 
 } // namespace kx::test

@@ -3,8 +3,8 @@
 #include "RecordingPrompter.h"
 #include "TestServer.h"
 #include "platform/AppLifetime.h"
-#include "shell/Unit1.h"
-#include "storage/Unit125.h"
+#include "shell/MainWindow.h"
+#include "storage/LoginDialog.h"
 
 #include <memory>
 
@@ -43,10 +43,10 @@ struct TestApp {
     WorkingFolder folder;
     RecordingPrompter prompter;
     RecordingLifetime lifetime;
-    std::unique_ptr<TForm1> form1;
-    TForm125* form125 = nullptr;
+    std::unique_ptr<MainWindow> mainWindow;
+    LoginDialog* loginDialog = nullptr;
     SharedData& data() {
-        return form1->data();
+        return mainWindow->data();
     }
 };
 

@@ -190,7 +190,7 @@ void Benchmark::checkFileFolder() {
 // flushing that the one before it left behind. Both sides get the same.
 void Benchmark::settleServer() {
     const auto status = [this](const char* name) {
-        return m_shared->FDConnection1
+        return m_shared->recordStore
             .scalar(QStringLiteral("SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS "
                                    "WHERE VARIABLE_NAME = '%1'")
                         .arg(QLatin1String(name)))
@@ -271,7 +271,7 @@ void Benchmark::report(const QString& name, const Result& result, double target)
 }
 
 int Benchmark::queryRowOfKey(qint64 key) {
-    Query& q = m_shared->FDQuery1;
+    Query& q = m_shared->recordQuery;
     const int column = q.columnIndex(QStringLiteral("AZ"));
     const QString wanted = QString::number(key);
     for (int row = 0; row < q.recordCount(); ++row)
@@ -290,11 +290,11 @@ bool Benchmark::run() {
     SharedData& sd = *m_shared;
     ConnectionParams params = m_options.server;
     params.database = m_database;
-    sd.FDConnection1.setParams(params);
-    sd.FDConnection1.open();
+    sd.recordStore.setParams(params);
+    sd.recordStore.open();
 
     const double buildSeconds =
-        seconds([&] { m_shape = RecordStoreBuilder(sd.FDConnection1).build(m_options.records); });
+        seconds([&] { m_shape = RecordStoreBuilder(sd.recordStore).build(m_options.records); });
     say(QStringLiteral("# %1 records, %2 with a photo, %3 with a file, %4 MB of blobs; built on "
                        "the server in %5 s")
             .arg(m_shape.records)
@@ -312,8 +312,8 @@ bool Benchmark::run() {
             .arg(m_clientStartup, 0, 'f', 3));
     say(QStringLiteral("# name: ours client ratio (ours / client)"));
 
-    Query& q = sd.FDQuery1;
-    Table& table = sd.FDTable1;
+    Query& q = sd.recordQuery;
+    Table& table = sd.recordTable;
     table.open();
 
     // Opening the record query as the grid needs it.
@@ -414,14 +414,14 @@ bool Benchmark::run() {
         int asked = 0;
         for (int i = 0; i < kStores; ++i) {
             Opened& o = opened[size_t(i)];
-            o.table = std::make_unique<Table>(sd.FDConnection1, QStringLiteral("tbl_Data"));
+            o.table = std::make_unique<Table>(sd.recordStore, QStringLiteral("tbl_Data"));
             o.table->open();
             const int seq = std::max(10, int(qint64(m_options.records) * (i + 1) / (kStores + 1)) /
                                              10 * 10); // every 10th record has a photo
             if (!o.table->locate(QStringLiteral("CIM"), RecordStoreBuilder::title(seq), false))
                 throw std::runtime_error("a record with a photo is missing");
             o.key = o.table->currentKey();
-            MariaStatement photo(sd.FDConnection1,
+            MariaStatement photo(sd.recordStore,
                                  QStringLiteral("UPDATE tbl_Data SET FOTO = ? WHERE AZ = ?"));
             photo.bindBytes(bmpFile(640, 480, quint32(seq)));
             photo.bindInt(o.key);
@@ -484,7 +484,7 @@ bool Benchmark::run() {
                      }},
                 kGuardedStoreTarget);
         for (const Opened& o : opened) {
-            const QString stored = sd.FDConnection1.scalar(
+            const QString stored = sd.recordStore.scalar(
                 QStringLiteral("SELECT KSZO FROM tbl_Data WHERE AZ = %1").arg(o.key));
             if (stored != QStringLiteral("kulcsszó %1").arg(keyword))
                 throw std::runtime_error("a store of a modified record did not write");
@@ -506,7 +506,7 @@ bool Benchmark::run() {
     };
     const auto checkStored = [&] {
         const qint64 size =
-            sd.FDConnection1
+            sd.recordStore
                 .scalar(QStringLiteral("SELECT OCTET_LENGTH(FILE) FROM tbl_Data WHERE AZ = %1")
                             .arg(key))
                 .toLongLong();
@@ -591,7 +591,7 @@ bool Benchmark::run() {
                      figures.clear();
                      for (const Grouping& g : groupings()) {
                          const GroupedCount c =
-                             groupedCount(sd.FDQuery2, g.column, g.alias, g.filter);
+                             groupedCount(sd.probeQuery, g.column, g.alias, g.filter);
                          figures << QStringLiteral("%1: %2 groups, most frequent %3, rarest %4")
                                         .arg(g.column)
                                         .arg(c.groups)

@@ -10,13 +10,13 @@
 //   statistics      the whole collection on the same store: its steps, seconds, and the
 //                   longest gap between two steps
 // Run it through tools/longwork-bench.sh, which starts a private server.
-#include "browsing/Unit55.h"
+#include "browsing/RecordListReport.h"
 #include "data/MariaConnection.h"
 #include "data/SharedData.h"
 #include "platform/Progress.h"
 #include "platform/Prompter.h"
 #include "platform/ReportEngine.h"
-#include "statistics/Unit6.h"
+#include "statistics/StatisticsWindow.h"
 #include "storage/RecordStoreSchema.h"
 
 #include <QApplication>
@@ -107,7 +107,7 @@ int main(int argc, char* argv[]) {
     const QString database = QStringLiteral("kx_longwork_bench");
     SharedData data;
     try {
-        MariaConnection& c = data.FDConnection1;
+        MariaConnection& c = data.recordStore;
         c.setParams(server);
         c.open();
         c.execute(QStringLiteral("DROP DATABASE IF EXISTS ") + database);
@@ -129,9 +129,9 @@ int main(int argc, char* argv[]) {
         withDb.database = database;
         c.setParams(withDb);
         c.open();
-        data.FDQuery1.open();
-        data.FDTable1.open();
-        data.FDTable4.open();
+        data.recordQuery.open();
+        data.recordTable.open();
+        data.resultTable.open();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "longwork-bench: %s\n", e.what());
         return 1;
@@ -142,7 +142,7 @@ int main(int argc, char* argv[]) {
 
     Timings t;
     BenchPrompter prompter(t);
-    TQuickReport55 list(data);
+    RecordListReport list(data);
     list.report().setPrompter(&prompter);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("lista.pdf"));
@@ -169,10 +169,10 @@ int main(int argc, char* argv[]) {
     Timings st;
     st.cancelShare = 2;
     BenchPrompter statsPrompter(st);
-    TForm6 statistics(data, statsPrompter);
-    statistics.FormShow();
+    StatisticsWindow statistics(data, statsPrompter);
+    statistics.prepareShowing();
     st.clock.start();
-    statistics.BitBtn2Click();
+    statistics.collectClicked();
     const qint64 collectedNs = st.clock.nsecsElapsed();
     qint64 longestStep = st.stepsNs.empty() ? 0 : st.stepsNs.front();
     for (size_t i = 1; i < st.stepsNs.size(); ++i)
@@ -182,8 +182,8 @@ int main(int argc, char* argv[]) {
     statistics.done(0);
 
     try {
-        data.FDQuery1.close();
-        data.FDConnection1.execute(QStringLiteral("DROP DATABASE ") + database);
+        data.recordQuery.close();
+        data.recordStore.execute(QStringLiteral("DROP DATABASE ") + database);
     } catch (...) {
     }
     return 0;

@@ -4,17 +4,17 @@
 // PNG pictures of the main window, the entry form with a photo, the record browser, the
 // statistics window and the first page of the record list printout. Run it through
 // tools/screenshots.sh, which provides a private server, a Data.db and a virtual display.
-#include "browsing/Unit5.h"
-#include "browsing/Unit55.h"
+#include "browsing/RecordBrowser.h"
+#include "browsing/RecordListReport.h"
 #include "data/SharedData.h"
+#include "editing/EntryForm.h"
 #include "editing/PhotoPanel.h"
-#include "editing/Unit2.h"
 #include "platform/AppLifetime.h"
 #include "platform/Prompter.h"
 #include "platform/ReportEngine.h"
-#include "shell/Unit1.h"
-#include "statistics/Unit6.h"
-#include "storage/Unit125.h"
+#include "shell/MainWindow.h"
+#include "statistics/StatisticsWindow.h"
+#include "storage/LoginDialog.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -143,7 +143,7 @@ const Sample samples[] = {
 };
 
 void addSamples(SharedData& data) {
-    Table& records = data.FDTable1;
+    Table& records = data.recordTable;
     for (const Sample& s : samples) {
         records.append();
         records.setField(QStringLiteral("CIM"), QString::fromUtf8(s.title));
@@ -165,17 +165,17 @@ void addSamples(SharedData& data) {
         records.post();
     }
     for (const char* type : {"Cikk", "Jegyzet", "Könyv"}) {
-        data.FDTable2.append();
-        data.FDTable2.setField(QStringLiteral("TIP"), QString::fromUtf8(type));
-        data.FDTable2.post();
+        data.typeTable.append();
+        data.typeTable.setField(QStringLiteral("TIP"), QString::fromUtf8(type));
+        data.typeTable.post();
     }
     for (const char* category : {"Építészet", "Kert", "Konyha", "Természet"}) {
-        data.FDTable3.append();
-        data.FDTable3.setField(QStringLiteral("KAT"), QString::fromUtf8(category));
-        data.FDTable3.post();
+        data.categoryTable.append();
+        data.categoryTable.setField(QStringLiteral("KAT"), QString::fromUtf8(category));
+        data.categoryTable.post();
     }
-    data.FDTable1.refresh();
-    data.FDQuery1.refresh();
+    data.recordTable.refresh();
+    data.recordQuery.refresh();
 }
 
 } // namespace
@@ -193,10 +193,10 @@ int main(int argc, char* argv[]) {
 
     ScriptedPrompter prompter;
     AppLifetime lifetime;
-    TForm1 form1(prompter, lifetime);
-    form1.createForms();
-    TForm125* login = form1.loginDialog();
-    SharedData& data = form1.data();
+    MainWindow mainWindow(prompter, lifetime);
+    mainWindow.createForms();
+    LoginDialog* login = mainWindow.loginDialog();
+    SharedData& data = mainWindow.data();
 
     // The login dialog shows what Data.db remembers; the password is typed in.
     QTimer typist;
@@ -205,53 +205,53 @@ int main(int argc, char* argv[]) {
         if (QApplication::activeModalWidget() != login)
             return;
         typist.stop();
-        login->Edit5->setText(qEnvironmentVariable("KX_DB_PASSWORD"));
-        login->CheckBox1->setChecked(false);
-        login->BitBtn1->click();
+        login->passwordEdit->setText(qEnvironmentVariable("KX_DB_PASSWORD"));
+        login->rememberBox->setChecked(false);
+        login->loginButton->click();
     });
     typist.start();
-    form1.show();
-    form1.FormShow();
+    mainWindow.show();
+    mainWindow.prepareShowing();
     if (prompter.failed || lifetime.endRequested())
         return 1;
     try {
-        if (data.FDTable1.recordCount() == 0)
+        if (data.recordTable.recordCount() == 0)
             addSamples(data);
     } catch (...) {
         std::fprintf(stderr, "screenshots: the sample records could not be stored\n");
         return 1;
     }
 
-    bool ok = save(&form1, out.filePath(QStringLiteral("main-window.png")));
+    bool ok = save(&mainWindow, out.filePath(QStringLiteral("main-window.png")));
 
-    auto* entry = form1.findChild<TForm2*>();
+    auto* entry = mainWindow.findChild<EntryForm*>();
     entry->show();
-    entry->Edit1->setText(QStringLiteral("Tihanyi levendulás"));
-    entry->ComboBox1->setEditText(QStringLiteral("Könyv"));
-    entry->ComboBox2->setEditText(QStringLiteral("Természet"));
-    entry->Edit4->setText(QStringLiteral("levendula, Tihany, nyár"));
-    entry->Edit5->setText(QStringLiteral("https://example.org/tihany"));
-    entry->Edit6->setText(QStringLiteral("Szabó Anna"));
-    entry->Memo1->setPlainText(QStringLiteral("Nyári séta a tihanyi levendulamezőkön."));
+    entry->titleEdit->setText(QStringLiteral("Tihanyi levendulás"));
+    entry->typeBox->setEditText(QStringLiteral("Könyv"));
+    entry->categoryBox->setEditText(QStringLiteral("Természet"));
+    entry->keywordsEdit->setText(QStringLiteral("levendula, Tihany, nyár"));
+    entry->referenceEdit->setText(QStringLiteral("https://example.org/tihany"));
+    entry->recorderEdit->setText(QStringLiteral("Szabó Anna"));
+    entry->descriptionEdit->setPlainText(QStringLiteral("Nyári séta a tihanyi levendulamezőkön."));
     entry->photo->readPhoto(samplePhoto(2));
     ok = save(entry, out.filePath(QStringLiteral("entry-form.png"))) && ok;
     entry->hide();
 
-    auto* browser = form1.findChild<TForm5*>();
-    data.FDQuery1.setCurrentRow(0);
+    auto* browser = mainWindow.findChild<RecordBrowser*>();
+    data.recordQuery.setCurrentRow(0);
     browser->show();
     ok = save(browser, out.filePath(QStringLiteral("record-browser.png"))) && ok;
     browser->hide();
 
-    auto* statistics = form1.findChild<TForm6*>();
+    auto* statistics = mainWindow.findChild<StatisticsWindow*>();
     statistics->show();
     settle();
-    statistics->BitBtn2->click();
+    statistics->collectButton->click();
     ok = save(statistics, out.filePath(QStringLiteral("statistics.png"))) && ok;
     statistics->done(QDialog::Rejected); // its rows are deleted again
 
     // The first page of the record list printout, at 100 dots per inch on white paper.
-    auto* list = form1.findChild<TQuickReport55*>();
+    auto* list = mainWindow.findChild<RecordListReport*>();
     list->withRecords([&](Report& report) {
         report.startOutput();
         const double dpi = 100;

@@ -1,4 +1,4 @@
-#include "Unit2.h"
+#include "EntryForm.h"
 
 #include "PhotoPanel.h"
 #include "RecordText.h"
@@ -23,11 +23,11 @@ QString nowText() {
 }
 } // namespace
 
-TForm2::TForm2(SharedData& shared, Prompter& prompter, QWidget* parent)
+EntryForm::EntryForm(SharedData& shared, Prompter& prompter, QWidget* parent)
     : RecordForm(shared, prompter, QStringLiteral("Form2"), QStringLiteral("Adatok felvétele:"),
                  ListMatch::Prefix, parent) {}
 
-void TForm2::FormShow() {
+void EntryForm::prepareShowing() {
     runCommand(m_prompter, [this] {
         photo->setStretched(false);
         photo->setCentred(false);
@@ -36,24 +36,24 @@ void TForm2::FormShow() {
     });
 }
 
-void TForm2::clearForm() {
+void EntryForm::clearForm() {
     emptyFields();
-    Edit7->setText(nowText());
+    dateEdit->setText(nowText());
     showRecordCount();
-    Label11->setText(QStringLiteral("Fotó"));
+    photoCaption->setText(QStringLiteral("Fotó"));
 }
 
-void TForm2::BitBtn2Click() {
+void EntryForm::storeClicked() {
     runCommand(m_prompter, [this] { store(); });
 }
 
-void TForm2::BitBtn3Click() {
+void EntryForm::discardClicked() {
     // Nothing is read from the server; the lists and the photo switches stay.
     runCommand(m_prompter, [this] { clearForm(); });
 }
 
-void TForm2::store() {
-    if (trimBlanks(Edit1->text()).isEmpty()) {
+void EntryForm::store() {
+    if (trimBlanks(titleEdit->text()).isEmpty()) {
         m_prompter.warning(QStringLiteral("Legalább a cím megadása kötelező !"));
         return;
     }
@@ -63,9 +63,9 @@ void TForm2::store() {
 
     // A stored title that begins with the new one counts as taken; a failed lookup has been
     // shown and counts as free.
-    const QString title = Edit1->text();
+    const QString title = titleEdit->text();
     const bool taken = guardedLookup(
-        m_prompter, [&] { return m_data.FDTable1.locate(QStringLiteral("CIM"), title, true); },
+        m_prompter, [&] { return m_data.recordTable.locate(QStringLiteral("CIM"), title, true); },
         QStringLiteral("Hiba történt 1 !!!"));
     if (taken) {
         m_prompter.warning(QStringLiteral("Már szerepel ilyen címmel rekord az adatállományban !"));
@@ -73,7 +73,7 @@ void TForm2::store() {
     }
 
     ScreenCursor::set(CursorShape::Busy);
-    Table& table = m_data.FDTable1;
+    Table& table = m_data.recordTable;
     writeRecordRow([&] {
         table.append();
         table.setField(QStringLiteral("CIM"), title);
@@ -81,7 +81,7 @@ void TForm2::store() {
         attachChosenFile(table);
     });
     table.refresh();
-    m_data.FDQuery1.refresh();
+    m_data.recordQuery.refresh();
     ScreenCursor::set(CursorShape::Default);
 
     m_lists->addTyped();

@@ -1,4 +1,4 @@
-#include "Unit4.h"
+#include "DeletionForm.h"
 
 #include "PhotoView.h"
 #include "data/SharedData.h"
@@ -24,35 +24,35 @@ const RecordView::Names& deletionNames() {
 
 } // namespace
 
-TForm4::TForm4(SharedData& shared, Prompter& prompter, QWidget* parent)
+DeletionForm::DeletionForm(SharedData& shared, Prompter& prompter, QWidget* parent)
     : RecordView(prompter, QStringLiteral("Form4"), QStringLiteral("Adatrekord törlése:"),
                  deletionNames(), true, parent),
-      m_data(shared), m_shownRow(shared.FDTable1, [this] {
+      m_data(shared), m_shownRow(shared.recordTable, [this] {
           const bool yes = m_prompter.question(QStringLiteral(
               "Az adatrekordot időközben egy másik felhasználó módosította ! Mégis töröljük ?"));
           if (!yes)
               ScreenCursor::set(CursorShape::Default);
           return yes;
       }) {
-    Edit1 = m_fields[Title];
-    Edit2 = m_fields[Type];
-    Edit3 = m_fields[Category];
-    Edit4 = m_fields[Keywords];
-    Edit5 = m_fields[Reference];
-    Edit6 = m_fields[Recorder];
-    Edit7 = m_fields[Date];
-    Edit8 = m_fields[FileName];
-    Memo1 = m_memo;
-    Image1 = photo->image;
+    titleEdit = m_fields[Title];
+    typeEdit = m_fields[Type];
+    categoryEdit = m_fields[Category];
+    keywordsEdit = m_fields[Keywords];
+    referenceEdit = m_fields[Reference];
+    recorderEdit = m_fields[Recorder];
+    dateEdit = m_fields[Date];
+    fileNameEdit = m_fields[FileName];
+    descriptionEdit = m_memo;
+    photoImage = photo->image;
 
-    BitBtn2 =
+    deleteButton =
         addStripButton("BitBtn2", QStringLiteral("Törlés"), QStringLiteral("Adatrekord törlése !"),
                        QIcon(QStringLiteral(":/icons/edit-delete.png")), 8);
-    connect(BitBtn2, &QPushButton::clicked, this, &TForm4::BitBtn2Click);
-    setTabOrder(BitBtn2, BitBtn1);
+    connect(deleteButton, &QPushButton::clicked, this, &DeletionForm::deleteClicked);
+    setTabOrder(deleteButton, closeButton);
 }
 
-void TForm4::FormShow() {
+void DeletionForm::prepareShowing() {
     // Until a record is shown there is nothing this opening may delete.
     m_shownKey = -1;
     m_shownTitle.clear();
@@ -61,7 +61,7 @@ void TForm4::FormShow() {
         photo->setCentred(false);
         photo->setStretched(false);
         emptyFields();
-        Table& t = m_data.FDTable1;
+        Table& t = m_data.recordTable;
         showCount(t.recordCount());
         const qint64 key = t.currentKey();
         if (key < 0)
@@ -73,29 +73,29 @@ void TForm4::FormShow() {
     });
 }
 
-void TForm4::BitBtn2Click() {
+void DeletionForm::deleteClicked() {
     runCommand(m_prompter, [this] { deleteShownRecord(); });
 }
 
-void TForm4::refreshRecords() {
-    m_data.FDTable1.refresh();
-    m_data.FDQuery1.refresh();
+void DeletionForm::refreshRecords() {
+    m_data.recordTable.refresh();
+    m_data.recordQuery.refresh();
 }
 
 // The record shown, found again by its key; it counts only while it still has the title
 // shown (whole value, letter case and blanks included). Another record of the same title is
 // never taken for it.
-bool TForm4::findShownRecord() {
+bool DeletionForm::findShownRecord() {
     if (m_shownKey < 0)
         return false;
-    Table& t = m_data.FDTable1;
+    Table& t = m_data.recordTable;
     return guardedLookup(m_prompter, [&] {
         return t.locate(QStringLiteral("AZ"), QString::number(m_shownKey), false) &&
                t.currentKey() == m_shownKey && t.asString(QStringLiteral("CIM")) == m_shownTitle;
     });
 }
 
-void TForm4::deleteShownRecord() {
+void DeletionForm::deleteShownRecord() {
     ScreenCursor::set(CursorShape::Busy);
     refreshRecords();
     ScreenCursor::set(CursorShape::Default);
@@ -104,7 +104,7 @@ void TForm4::deleteShownRecord() {
         return;
     }
 
-    Table& t = m_data.FDTable1;
+    Table& t = m_data.recordTable;
     ScreenCursor::set(CursorShape::Busy);
     // A refused delete asks whether to try again; No ends the command here, silently, with
     // the record still shown and the form open.

@@ -15,11 +15,11 @@ struct SharedData;
 // page each, in the query's order and as the query stands (after a search, only its hits).
 // Its value elements are bound to the query's fields; the engine reads them as it paints, so
 // only the pages looked at or printed are read, photos included.
-class TQuickReport55 : public QObject {
+class RecordListReport : public QObject {
     Q_OBJECT
 public:
-    TQuickReport55(SharedData& data, QWidget* parent = nullptr);
-    ~TQuickReport55() override;
+    RecordListReport(SharedData& data, QWidget* parent = nullptr);
+    ~RecordListReport() override;
 
     Report& report() {
         return *m_report;

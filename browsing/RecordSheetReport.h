@@ -16,7 +16,7 @@ struct SharedData;
 // The single-record printout "Tárolt adatok": one A4 page with the record that the record
 // browser shows. It has no data source: the program writes every value into it, then shows
 // the modal preview, from which the user prints or saves it.
-class TQuickReport54 : public QObject {
+class RecordSheetReport : public QObject {
     Q_OBJECT
 public:
     // The values of one record, as the browser's fields show them.
@@ -28,8 +28,8 @@ public:
         qint64 fileSize = 0;
     };
 
-    TQuickReport54(SharedData& data, QWidget* parent = nullptr);
-    ~TQuickReport54() override;
+    RecordSheetReport(SharedData& data, QWidget* parent = nullptr);
+    ~RecordSheetReport() override;
 
     Report& report() {
         return *m_report;
@@ -37,10 +37,18 @@ public:
 
     // The value elements: title, type, category, keywords, reference, recorder, date, stored
     // file name, type and size; the description box and the picture box.
-    ReportElement *QRLabel14, *QRLabel15, *QRLabel16, *QRLabel17, *QRLabel18, *QRLabel19,
-        *QRLabel20, *QRLabel21, *QRLabel22, *QRLabel23;
-    ReportElement* QRMemo1;
-    ReportElement* QRImage1;
+    ReportElement* titleValue;       // QRLabel14
+    ReportElement* typeValue;        // QRLabel15
+    ReportElement* categoryValue;    // QRLabel16
+    ReportElement* keywordsValue;    // QRLabel17
+    ReportElement* referenceValue;   // QRLabel18
+    ReportElement* recorderValue;    // QRLabel19
+    ReportElement* dateValue;        // QRLabel20
+    ReportElement* fileNameValue;    // QRLabel21
+    ReportElement* fileTypeValue;    // QRLabel22
+    ReportElement* fileSizeValue;    // QRLabel23
+    ReportElement* descriptionValue; // QRMemo1
+    ReportElement* photoValue;       // QRImage1
 
     // The current record of the record query, which is what the browser's fields show.
     static Values currentRecord(SharedData& data);

@@ -1,4 +1,4 @@
-#include "Unit55.h"
+#include "RecordListReport.h"
 
 #include "PrintoutLayout.h"
 #include "QueryReportSource.h"
@@ -13,7 +13,7 @@ namespace kx {
 using printout::addCaption;
 using printout::valueRect;
 
-TQuickReport55::TQuickReport55(SharedData& data, QWidget* parent)
+RecordListReport::RecordListReport(SharedData& data, QWidget* parent)
     : QObject(parent), m_data(data), m_parentWidget(parent), m_report(std::make_unique<Report>()) {
     setObjectName(QStringLiteral("QuickReport55"));
     printout::setUpPage(*m_report, QStringLiteral("Tárolt Adatok Listája"), 250.8);
@@ -56,10 +56,10 @@ TQuickReport55::TQuickReport55(SharedData& data, QWidget* parent)
         ->setCentred(true);
 }
 
-TQuickReport55::~TQuickReport55() = default;
+RecordListReport::~RecordListReport() = default;
 
-void TQuickReport55::withRecords(const std::function<void(Report&)>& output) {
-    QueryReportSource records(m_data.FDQuery1);
+void RecordListReport::withRecords(const std::function<void(Report&)>& output) {
+    QueryReportSource records(m_data.recordQuery);
     m_report->setDataSource(&records);
     try {
         output(*m_report);
@@ -70,7 +70,7 @@ void TQuickReport55::withRecords(const std::function<void(Report&)>& output) {
     m_report->setDataSource(nullptr);
 }
 
-void TQuickReport55::preview() {
+void RecordListReport::preview() {
     // Above the window that opened it (the browser), else above the main window.
     QWidget* owner = QApplication::activeModalWidget();
     withRecords([owner, this](Report& report) { report.preview(owner ? owner : m_parentWidget); });

@@ -1,16 +1,16 @@
-#include "Unit1.h"
+#include "MainWindow.h"
 
 #include "ErrorHandlers.h"
 #include "RecordGridModel.h"
-#include "about/Unit64.h"
-#include "browsing/Unit4.h"
-#include "browsing/Unit5.h"
-#include "browsing/Unit54.h"
-#include "browsing/Unit55.h"
+#include "about/AboutBox.h"
+#include "browsing/DeletionForm.h"
+#include "browsing/RecordBrowser.h"
+#include "browsing/RecordListReport.h"
+#include "browsing/RecordSheetReport.h"
 #include "data/Latin2.h"
 #include "data/RecordSearch.h"
-#include "editing/Unit2.h"
-#include "editing/Unit3.h"
+#include "editing/EntryForm.h"
+#include "editing/ModificationForm.h"
 #include "platform/AppLifetime.h"
 #include "platform/CommandRunner.h"
 #include "platform/DateTimeText.h"
@@ -19,9 +19,9 @@
 #include "platform/Prompter.h"
 #include "platform/ReportEngine.h"
 #include "platform/ScreenCursor.h"
-#include "statistics/Unit6.h"
+#include "statistics/StatisticsWindow.h"
 #include "storage/DataDbLocation.h"
-#include "storage/Unit125.h"
+#include "storage/LoginDialog.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -50,7 +50,7 @@ QString exitStatus() {
 }
 } // namespace
 
-TForm1::TForm1(Prompter& prompter, AppLifetime& lifetime, QWidget* parent)
+MainWindow::MainWindow(Prompter& prompter, AppLifetime& lifetime, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
@@ -66,7 +66,7 @@ TForm1::TForm1(Prompter& prompter, AppLifetime& lifetime, QWidget* parent)
     // Panel 0 shows the long hints of every window, not only of this one.
     new StatusHintRouter(this);
 
-    m_gridModel = new RecordGridModel(m_data.FDQuery1, this);
+    m_gridModel = new RecordGridModel(m_data.recordQuery, this);
     auto* client = new QWidget(this);
     auto* toolbar = new QWidget(client);
     toolbar->setObjectName(QStringLiteral("ToolBar1"));
@@ -76,62 +76,62 @@ TForm1::TForm1(Prompter& prompter, AppLifetime& lifetime, QWidget* parent)
     setCentralWidget(client);
     buildMenus();
     buildStatusBar();
-    connect(m_gridModel, &QAbstractItemModel::modelReset, this, &TForm1::syncGridToQuery);
-    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+    connect(m_gridModel, &QAbstractItemModel::modelReset, this, &MainWindow::syncGridToQuery);
+    connect(recordGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (!m_syncing && current.isValid())
-                    m_data.FDQuery1.setCurrentRow(current.row());
+                    m_data.recordQuery.setCurrentRow(current.row());
             });
-    connect(&m_data.FDQuery1, &DataSetBase::currentChanged, this, &TForm1::syncGridToQuery);
+    connect(&m_data.recordQuery, &DataSetBase::currentChanged, this, &MainWindow::syncGridToQuery);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
-    Timer1->start();
-    Timer1Timer();
+    clockTimer = new QTimer(this);
+    clockTimer->setObjectName(QStringLiteral("Timer1"));
+    clockTimer->setInterval(1000);
+    connect(clockTimer, &QTimer::timeout, this, &MainWindow::clockTick);
+    clockTimer->start();
+    clockTick();
 
     // The client area is fixed at 804 x 600 below the menu bar.
     setFixedSize(804, 600 + menuBar()->sizeHint().height());
 }
 
-TForm1::~TForm1() = default;
+MainWindow::~MainWindow() = default;
 
-void TForm1::createForms() {
+void MainWindow::createForms() {
     // Each window is created once, in this order, and kept to the end.
-    if (!m_form2)
-        m_form2 = new TForm2(m_data, m_prompter, this);
-    if (!m_form3)
-        m_form3 = new TForm3(m_data, m_prompter, this);
-    if (!m_form4)
-        m_form4 = new TForm4(m_data, m_prompter, this);
-    if (!m_report54)
-        m_report54 = new TQuickReport54(m_data, this);
-    if (!m_form5) {
-        auto* browser = new TForm5(m_data, m_prompter, this);
-        m_form5 = browser;
+    if (!m_entryForm)
+        m_entryForm = new EntryForm(m_data, m_prompter, this);
+    if (!m_modificationForm)
+        m_modificationForm = new ModificationForm(m_data, m_prompter, this);
+    if (!m_deletionForm)
+        m_deletionForm = new DeletionForm(m_data, m_prompter, this);
+    if (!m_recordSheet)
+        m_recordSheet = new RecordSheetReport(m_data, this);
+    if (!m_browser) {
+        auto* browser = new RecordBrowser(m_data, m_prompter, this);
+        m_browser = browser;
         // The browser opens the two printouts, which come after it in the order.
-        browser->showSingleRecordReport = [this] { m_report54->preview(); };
-        browser->showRecordListReport = [this] { m_report55->preview(); };
+        browser->showSingleRecordReport = [this] { m_recordSheet->preview(); };
+        browser->showRecordListReport = [this] { m_recordList->preview(); };
     }
-    if (!m_report55) {
-        m_report55 = new TQuickReport55(m_data, this);
+    if (!m_recordList) {
+        m_recordList = new RecordListReport(m_data, this);
         // A list of many pages is printed or saved under a progress window.
-        m_report55->report().setPrompter(&m_prompter);
+        m_recordList->report().setPrompter(&m_prompter);
     }
     if (!m_aboutBox)
-        m_aboutBox = new TAboutBox(m_prompter, this);
-    if (!m_form6)
-        m_form6 = new TForm6(m_data, m_prompter, this);
-    if (!m_form125)
-        m_form125 = new TForm125(m_data, m_prompter, m_lifetime, this);
+        m_aboutBox = new AboutBox(m_prompter, this);
+    if (!m_statisticsWindow)
+        m_statisticsWindow = new StatisticsWindow(m_data, m_prompter, this);
+    if (!m_loginDialog)
+        m_loginDialog = new LoginDialog(m_data, m_prompter, m_lifetime, this);
 }
 
-QString TForm1::statusText(int panel) const {
+QString MainWindow::statusText(int panel) const {
     return panel == 0 ? m_panel0->text() : m_panel1->text();
 }
 
-bool TForm1::event(QEvent* event) {
+bool MainWindow::event(QEvent* event) {
     // The long hint of whatever lies under the mouse goes to the first panel only.
     if (event->type() == QEvent::StatusTip) {
         m_panel0->setText(static_cast<QStatusTipEvent*>(event)->tip());
@@ -140,39 +140,39 @@ bool TForm1::event(QEvent* event) {
     return QMainWindow::event(event);
 }
 
-void TForm1::Timer1Timer() {
+void MainWindow::clockTick() {
     m_panel1->setText(dateTimeText(QDateTime::currentDateTime()));
 }
 
 // Keeps the grid's selected row on the record query's current row.
-void TForm1::syncGridToQuery() {
+void MainWindow::syncGridToQuery() {
     if (m_syncing)
         return;
     m_syncing = true;
-    const int row = m_data.FDQuery1.isOpen() ? m_data.FDQuery1.currentRow() : -1;
+    const int row = m_data.recordQuery.isOpen() ? m_data.recordQuery.currentRow() : -1;
     if (row >= 0 && row < m_gridModel->rowCount()) {
         const QModelIndex index =
-            m_gridModel->index(row, qMax(0, DBGrid1->currentIndex().column()));
-        DBGrid1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                              QItemSelectionModel::Rows);
+            m_gridModel->index(row, qMax(0, recordGrid->currentIndex().column()));
+        recordGrid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                                 QItemSelectionModel::Rows);
     }
     m_syncing = false;
 }
 
 // ---- start-up and shutdown ----
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!m_firstShowDone) {
         m_firstShowDone = true;
         if (QScreen* screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
         // Start-up runs from the event loop, once the window is on the screen.
-        QTimer::singleShot(0, this, &TForm1::FormShow);
+        QTimer::singleShot(0, this, &MainWindow::prepareShowing);
     }
 }
 
-void TForm1::FormShow() {
+void MainWindow::prepareShowing() {
     // The start-up runs once in the program's life; there is no way back to the login.
     if (m_startupRan)
         return;
@@ -180,21 +180,22 @@ void TForm1::FormShow() {
     runCommand(m_prompter, [this] {
         // Data.db is looked for in the process's current directory, not the executable's,
         // or in the settings folder when that directory cannot take it.
-        m_data.FDConnection2.setDatabase(DataDbLocation::forThisProcess());
+        m_data.settingsDb.setDatabase(DataDbLocation::forThisProcess());
         createForms();
-        m_form125->exec();
+        m_loginDialog->exec();
         openData();
     });
 }
 
-void TForm1::openData() {
+void MainWindow::openData() {
     try {
-        m_data.FDQuery1.open();
+        m_data.recordQuery.open();
     } catch (const DbError&) {
         m_prompter.notice(QStringLiteral("Lekérdezés nem hajtható végre !"));
         m_lifetime.requestEnd();
     }
-    for (Table* table : {&m_data.FDTable1, &m_data.FDTable2, &m_data.FDTable3, &m_data.FDTable4}) {
+    for (Table* table :
+         {&m_data.recordTable, &m_data.typeTable, &m_data.categoryTable, &m_data.resultTable}) {
         try {
             table->open();
         } catch (const DbError&) {
@@ -204,15 +205,16 @@ void TForm1::openData() {
     }
 }
 
-void TForm1::closeData(bool withTables) {
-    m_data.FDQuery1.close();
+void MainWindow::closeData(bool withTables) {
+    m_data.recordQuery.close();
     if (withTables)
-        for (Table* t : {&m_data.FDTable1, &m_data.FDTable2, &m_data.FDTable3, &m_data.FDTable4})
+        for (Table* t :
+             {&m_data.recordTable, &m_data.typeTable, &m_data.categoryTable, &m_data.resultTable})
             t->close();
-    m_data.FDConnection1.close();
+    m_data.recordStore.close();
 }
 
-void TForm1::Kilps1Click() {
+void MainWindow::menuExitTriggered() {
     command([this] {
         m_panel0->setText(exitStatus());
         const bool yes = m_prompter.question(exitQuestion());
@@ -225,11 +227,11 @@ void TForm1::Kilps1Click() {
     });
 }
 
-void TForm1::SpeedButton8Click() {
+void MainWindow::closeClicked() {
     close();
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (m_exitConfirmed || m_lifetime.endRequested()) {
         event->accept();
         return;
@@ -252,14 +254,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 // ---- the steps of the commands ----
 
-void TForm1::command(const std::function<void()>& steps) {
+void MainWindow::command(const std::function<void()>& steps) {
     runCommand(m_prompter, steps);
 }
 
-void TForm1::recordRefresh() {
+void MainWindow::recordRefresh() {
     ScreenCursor::set(CursorShape::Busy);
-    m_data.FDTable1.refresh();
-    Query& q = m_data.FDQuery1;
+    m_data.recordTable.refresh();
+    Query& q = m_data.recordQuery;
     if (q.isOpen()) {
         q.refresh();
     } else {
@@ -270,33 +272,33 @@ void TForm1::recordRefresh() {
     ScreenCursor::set(CursorShape::Default);
 }
 
-bool TForm1::recordCheck() {
-    if (m_data.FDQuery1.isOpen() && m_data.FDQuery1.recordCount() > 0)
+bool MainWindow::recordCheck() {
+    if (m_data.recordQuery.isOpen() && m_data.recordQuery.recordCount() > 0)
         return true;
     m_prompter.warning(QStringLiteral("Nincs tárolt adatrekord !"));
     return false;
 }
 
-bool TForm1::locateByTitle() {
+bool MainWindow::locateByTitle() {
     const bool found = guardedLookup(m_prompter, [this] {
-        const QString title = m_data.FDQuery1.asString(QStringLiteral("CIM"));
-        return m_data.FDTable1.locate(QStringLiteral("CIM"), title, false);
+        const QString title = m_data.recordQuery.asString(QStringLiteral("CIM"));
+        return m_data.recordTable.locate(QStringLiteral("CIM"), title, false);
     });
     if (!found)
         m_prompter.warning(QStringLiteral("Nem található az adatrekord !"));
     return found;
 }
 
-void TForm1::openRecordForm(QWidget* form) {
+void MainWindow::openRecordForm(QWidget* form) {
     if (auto* dialog = qobject_cast<QDialog*>(form))
         dialog->exec();
 }
 
-void TForm1::search(SearchColumns columns) {
+void MainWindow::search(SearchColumns columns) {
     recordRefresh();
     const QString answer = m_prompter.input(QStringLiteral("Keresés:"),
                                             QStringLiteral("Keresendő kifejezés:"), QString());
-    Query& q = m_data.FDQuery1;
+    Query& q = m_data.recordQuery;
     const QString sql = answer.isEmpty() ? allRecordsStatement() : searchStatement(answer, columns);
     // An answer Latin-2 cannot hold is refused before the grid is touched.
     latin2::encode(answer);
@@ -309,143 +311,143 @@ void TForm1::search(SearchColumns columns) {
 
 // ---- commands ----
 
-void TForm1::Lexikon1Click() {
+void MainWindow::menuEntryTriggered() {
     command([this] {
         recordRefresh();
-        openRecordForm(m_form2);
+        openRecordForm(m_entryForm);
     });
 }
 
-void TForm1::SpeedButton1Click() {
-    Lexikon1Click();
+void MainWindow::entryClicked() {
+    menuEntryTriggered();
 }
 
-void TForm1::Felvtel1Click() {
-    command([this] { openRecordForm(m_form2); });
+void MainWindow::gridEntryTriggered() {
+    command([this] { openRecordForm(m_entryForm); });
 }
 
-void TForm1::Keress1Click() {
+void MainWindow::menuModifyTriggered() {
     command([this] {
         recordRefresh();
         if (recordCheck() && locateByTitle())
-            openRecordForm(m_form3);
+            openRecordForm(m_modificationForm);
     });
 }
 
-void TForm1::SpeedButton2Click() {
+void MainWindow::modifyClicked() {
     command([this] {
         if (!recordCheck())
             return;
         recordRefresh();
         if (locateByTitle())
-            openRecordForm(m_form3);
+            openRecordForm(m_modificationForm);
     });
 }
 
-void TForm1::Mdosts1Click() {
+void MainWindow::gridModifyTriggered() {
     command([this] {
         if (recordCheck() && locateByTitle())
-            openRecordForm(m_form3);
+            openRecordForm(m_modificationForm);
     });
 }
 
-void TForm1::Bemutatkozs1Click() {
+void MainWindow::menuDeleteTriggered() {
     command([this] {
         recordRefresh();
         if (recordCheck() && locateByTitle())
-            openRecordForm(m_form4);
+            openRecordForm(m_deletionForm);
     });
 }
 
-void TForm1::SpeedButton3Click() {
+void MainWindow::deleteClicked() {
     command([this] {
         if (!recordCheck())
             return;
         recordRefresh();
         if (locateByTitle())
-            openRecordForm(m_form4);
+            openRecordForm(m_deletionForm);
     });
 }
 
-void TForm1::rls1Click() {
+void MainWindow::gridDeleteTriggered() {
     command([this] {
         if (recordCheck() && locateByTitle())
-            openRecordForm(m_form4);
+            openRecordForm(m_deletionForm);
     });
 }
 
-void TForm1::Keress3Click() {
+void MainWindow::gridSearchTriggered() {
     command([this] { search(SearchColumns::Menu); });
 }
 
-void TForm1::SpeedButton4Click() {
+void MainWindow::searchClicked() {
     command([this] { search(SearchColumns::Toolbar); });
 }
 
-void TForm1::Listzs1Click() {
+void MainWindow::menuListTriggered() {
     command([this] {
         recordRefresh();
         if (recordCheck())
-            openRecordForm(m_form5);
+            openRecordForm(m_browser);
     });
 }
 
-void TForm1::SpeedButton5Click() {
-    Listzs1Click();
+void MainWindow::listClicked() {
+    menuListTriggered();
 }
 
-void TForm1::Listzs2Click() {
+void MainWindow::gridListTriggered() {
     command([this] {
         if (recordCheck())
-            openRecordForm(m_form5);
+            openRecordForm(m_browser);
     });
 }
 
-void TForm1::DBGrid1DblClick() {
-    Listzs2Click();
+void MainWindow::gridDoubleClicked() {
+    gridListTriggered();
 }
 
-void TForm1::Statisztika1Click() {
+void MainWindow::menuStatisticsTriggered() {
     command([this] {
         recordRefresh();
         if (recordCheck())
-            openRecordForm(m_form6);
+            openRecordForm(m_statisticsWindow);
     });
 }
 
-void TForm1::SpeedButton6Click() {
-    Statisztika1Click();
+void MainWindow::statisticsClicked() {
+    menuStatisticsTriggered();
 }
 
-void TForm1::Statisztika2Click() {
+void MainWindow::gridStatisticsTriggered() {
     command([this] {
         if (recordCheck())
-            openRecordForm(m_form6);
+            openRecordForm(m_statisticsWindow);
     });
 }
 
-void TForm1::Bemutatkozs2Click() {
+void MainWindow::menuAboutTriggered() {
     command([this] { openRecordForm(m_aboutBox); });
 }
 
-void TForm1::SpeedButton7Click() {
-    Bemutatkozs2Click();
+void MainWindow::aboutClicked() {
+    menuAboutTriggered();
 }
 
-void TForm1::Frissts1Click() {
+void MainWindow::gridRefreshTriggered() {
     command([this] { recordRefresh(); });
 }
 
-void TForm1::SpeedButton9Click() {
-    Frissts1Click();
+void MainWindow::refreshClicked() {
+    gridRefreshTriggered();
 }
 
-void TForm1::DBGrid1TitleClick(int column) {
+void MainWindow::gridTitleClicked(int column) {
     command([this, column] {
         // The grid's columns can be moved: the clicked one is known by its field name.
         const QString field = RecordGridModel::fields().value(column);
         if (RecordGridModel::fields().contains(field))
-            m_data.FDQuery1.setSortField(field);
+            m_data.recordQuery.setSortField(field);
     });
 }
 

@@ -17,25 +17,26 @@ struct SharedData;
 
 // The login dialog: server, port, database, user and password; remembers all but the
 // password, connects, has the record store provisioned and closes itself.
-class TForm125 : public QDialog {
+class LoginDialog : public QDialog {
     Q_OBJECT
 public:
-    TForm125(SharedData& shared, Prompter& prompter, AppLifetime& lifetime,
-             QWidget* parent = nullptr);
+    LoginDialog(SharedData& shared, Prompter& prompter, AppLifetime& lifetime,
+                QWidget* parent = nullptr);
 
-    QLineEdit* Edit1; // Szerver
-    QLineEdit* Edit2; // Port
-    QLineEdit* Edit3; // Adatbázis
-    QLineEdit* Edit4; // Felhasználó név
-    QLineEdit* Edit5; // Jelszó
-    QCheckBox* CheckBox1;
-    QPushButton* BitBtn1; // Belépés
-    QPushButton* BitBtn2; // Befejezés
+    // Controls; the comment gives each one's object name.
+    QLineEdit* serverEdit;    // Edit1, "Szerver"
+    QLineEdit* portEdit;      // Edit2, "Port"
+    QLineEdit* databaseEdit;  // Edit3, "Adatbázis"
+    QLineEdit* userEdit;      // Edit4, "Felhasználó név"
+    QLineEdit* passwordEdit;  // Edit5, "Jelszó"
+    QCheckBox* rememberBox;   // CheckBox1, "Megadottak megjegyzése"
+    QPushButton* loginButton; // BitBtn1, "Belépés"
+    QPushButton* quitButton;  // BitBtn2, "Befejezés"
 
 public slots:
-    void FormShow();
-    void BitBtn1Click();
-    void BitBtn2Click();
+    void prepareShowing();
+    void loginClicked();
+    void quitClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -17,28 +17,28 @@ struct SharedData;
 // The statistics window "Statisztikai adatok:". "Adatgyűjtés" computes eighteen figures about
 // the stored records and writes each as a row of tbl_Tmp under this showing's tag; the grid
 // shows those rows, and closing the window deletes them again.
-class TForm6 : public QDialog {
+class StatisticsWindow : public QDialog {
     Q_OBJECT
 public:
-    TForm6(SharedData& shared, Prompter& prompter, QWidget* parent = nullptr);
-    ~TForm6() override;
+    StatisticsWindow(SharedData& shared, Prompter& prompter, QWidget* parent = nullptr);
+    ~StatisticsWindow() override;
 
-    // Controls, named as the program knows them.
-    QPushButton* BitBtn2; // "Adatgyűjtés"
-    QPushButton* BitBtn1; // "Befejezés"
-    QLabel* Label1;       // "Sorok száma"
-    QLabel* Label2;       // the row counter
-    QTableView* DBGrid1;
-    ResultGridModel* DataSource2;
+    // Controls; the comment gives each one's object name.
+    QPushButton* collectButton;   // BitBtn2, "Adatgyűjtés"
+    QPushButton* closeButton;     // BitBtn1, "Befejezés"
+    QLabel* rowCountCaption;      // Label1, "Sorok száma"
+    QLabel* rowCountLabel;        // Label2, the row counter
+    QTableView* resultGrid;       // DBGrid1, the figures
+    ResultGridModel* resultModel; // DataSource2, the grid's rows
 
     ResultRows& resultRows() {
         return m_rows;
     }
 
 public slots:
-    void FormShow();
-    void BitBtn2Click(); // "Adatgyűjtés"
-    void BitBtn1Click(); // "Befejezés"
+    void prepareShowing();
+    void collectClicked(); // "Adatgyűjtés"
+    void closeClicked();   // "Befejezés"
 
     // Every way of closing passes here (the button, the close box, a reject): the showing's
     // rows are deleted before the window goes.
@@ -52,7 +52,7 @@ private:
     void buildTopStrip();
     void buildGrid();
     void collect();
-    void showRows(); // the grid and the row counter from FDTable4
+    void showRows(); // the grid and the row counter from resultTable
 
     SharedData& m_data;
     Prompter& m_prompter;

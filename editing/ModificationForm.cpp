@@ -1,4 +1,4 @@
-#include "Unit3.h"
+#include "ModificationForm.h"
 
 #include "AttachedFile.h"
 #include "PhotoPanel.h"
@@ -17,10 +17,10 @@
 
 namespace kx {
 
-TForm3::TForm3(SharedData& shared, Prompter& prompter, QWidget* parent)
+ModificationForm::ModificationForm(SharedData& shared, Prompter& prompter, QWidget* parent)
     : RecordForm(shared, prompter, QStringLiteral("Form3"), QStringLiteral("Adatok módosítása:"),
                  ListMatch::Exact, parent),
-      m_shownRow(m_data.FDTable1, [this] {
+      m_shownRow(m_data.recordTable, [this] {
           const bool yes = m_prompter.question(QStringLiteral(
               "Az adatrekordot időközben egy másik felhasználó módosította ! Felülírjuk ?"));
           if (!yes)
@@ -28,7 +28,7 @@ TForm3::TForm3(SharedData& shared, Prompter& prompter, QWidget* parent)
           return yes;
       }) {}
 
-void TForm3::FormShow() {
+void ModificationForm::prepareShowing() {
     // Until the record is found and loaded whole, "Tárol" has no row to write onto.
     m_openedKey = -1;
     m_toldPhotoUnreadable = false;
@@ -40,19 +40,19 @@ void TForm3::FormShow() {
         photo->setCentred(false);
         m_shownRow.remember();
         const bool photoShown = loadRecord();
-        m_openingTitle = m_data.FDTable1.asString(QStringLiteral("CIM"));
-        m_openedKey = m_data.FDTable1.currentKey();
+        m_openingTitle = m_data.recordTable.asString(QStringLiteral("CIM"));
+        m_openedKey = m_data.recordTable.currentKey();
         m_lists->fill();
         if (!photoShown)
             tellPhotoUnreadable();
     });
 }
 
-void TForm3::BitBtn2Click() {
+void ModificationForm::storeClicked() {
     runCommand(m_prompter, [this] { store(); });
 }
 
-void TForm3::BitBtn3Click() {
+void ModificationForm::discardClicked() {
     // The opening title, the lists and the photo switches stay as they are.
     runCommand(m_prompter, [this] {
         refreshRecords();
@@ -79,12 +79,12 @@ void TForm3::BitBtn3Click() {
     });
 }
 
-void TForm3::warnNotFound() {
+void ModificationForm::warnNotFound() {
     m_prompter.warning(QStringLiteral("Nem található az eredeti adatrekord !"));
 }
 
 // Once per opening: "Elvet" reads the same photo again and need not say it twice.
-void TForm3::tellPhotoUnreadable() {
+void ModificationForm::tellPhotoUnreadable() {
     if (m_toldPhotoUnreadable)
         return;
     m_toldPhotoUnreadable = true;
@@ -92,51 +92,51 @@ void TForm3::tellPhotoUnreadable() {
 }
 
 // The record whose title is that of the record query's current row: the whole value, exact.
-bool TForm3::findRecord() {
+bool ModificationForm::findRecord() {
     const bool found = guardedLookup(m_prompter, [this] {
-        const QString title = m_data.FDQuery1.asString(QStringLiteral("CIM"));
-        return m_data.FDTable1.locate(QStringLiteral("CIM"), title, false);
+        const QString title = m_data.recordQuery.asString(QStringLiteral("CIM"));
+        return m_data.recordTable.locate(QStringLiteral("CIM"), title, false);
     });
     if (!found)
         warnNotFound();
     return found;
 }
 
-bool TForm3::loadRecord() {
-    Table& t = m_data.FDTable1;
+bool ModificationForm::loadRecord() {
+    Table& t = m_data.recordTable;
     emptyFields();
     showRecordCount();
-    Label11->setText(QStringLiteral("Fotó"));
-    Edit1->setText(t.asString(QStringLiteral("CIM")));
-    ComboBox1->setEditText(t.asString(QStringLiteral("TIP")));
-    ComboBox2->setEditText(t.asString(QStringLiteral("KAT")));
-    Edit4->setText(t.asString(QStringLiteral("KSZO")));
-    Edit5->setText(t.asString(QStringLiteral("HIV")));
-    Edit7->setText(t.asString(QStringLiteral("DATUM")));
-    Edit6->setText(t.asString(QStringLiteral("FELVEV")));
+    photoCaption->setText(QStringLiteral("Fotó"));
+    titleEdit->setText(t.asString(QStringLiteral("CIM")));
+    typeBox->setEditText(t.asString(QStringLiteral("TIP")));
+    categoryBox->setEditText(t.asString(QStringLiteral("KAT")));
+    keywordsEdit->setText(t.asString(QStringLiteral("KSZO")));
+    referenceEdit->setText(t.asString(QStringLiteral("HIV")));
+    dateEdit->setText(t.asString(QStringLiteral("DATUM")));
+    recorderEdit->setText(t.asString(QStringLiteral("FELVEV")));
     // The bare stored name: shown, never read as a path.
     fileField->reset(t.asString(QStringLiteral("FNEV")));
-    setMemoText(Memo1, t.asString(QStringLiteral("LEIRAS")));
+    setMemoText(descriptionEdit, t.asString(QStringLiteral("LEIRAS")));
     // A photo that cannot be shown leaves the box empty and is kept as stored.
     return photo->readPhoto(t.asBytes(QStringLiteral("FOTO")));
 }
 
-// FDTable1 may have been moved since the showing (a lookup, another window); every write of
+// recordTable may have been moved since the showing (a lookup, another window); every write of
 // this opening goes to the opened row, found again by its key.
-bool TForm3::returnToOpenedRecord() {
-    Table& t = m_data.FDTable1;
+bool ModificationForm::returnToOpenedRecord() {
+    Table& t = m_data.recordTable;
     if (t.currentKey() == m_openedKey)
         return true;
     return t.locate(QStringLiteral("AZ"), QString::number(m_openedKey), false);
 }
 
-void TForm3::store() {
+void ModificationForm::store() {
     if (m_openedKey < 0) {
         // The showing found no record: there is nothing this form may write onto.
         warnNotFound();
         return;
     }
-    const QString title = Edit1->text();
+    const QString title = titleEdit->text();
     if (trimBlanks(title).isEmpty()) {
         m_prompter.warning(QStringLiteral("Legalább a cím megadása kötelező !"));
         return;
@@ -144,7 +144,7 @@ void TForm3::store() {
     if (!m_lists->typedTextsFit())
         return; // the form keeps what was typed
 
-    Table& table = m_data.FDTable1;
+    Table& table = m_data.recordTable;
     // Letter case counts: a change of case alone is a new title and is tested.
     const bool renamed = title != m_openingTitle;
     if (renamed) {

@@ -1,4 +1,4 @@
-#include "Unit6.h"
+#include "StatisticsWindow.h"
 
 #include "Figures.h"
 #include "ResultGridModel.h"
@@ -67,94 +67,95 @@ QString label(int row) {
 
 } // namespace
 
-TForm6::TForm6(SharedData& shared, Prompter& prompter, QWidget* parent)
+StatisticsWindow::StatisticsWindow(SharedData& shared, Prompter& prompter, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      m_data(shared), m_prompter(prompter), m_rows(shared.FDTable4) {
+      m_data(shared), m_prompter(prompter), m_rows(shared.resultTable) {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("Statisztikai adatok:"));
     setModal(true);
     applyDialogLook(this, kClientWidth, kClientHeight);
     buildTopStrip();
     buildGrid();
-    setTabOrder(BitBtn2, BitBtn1);
-    setTabOrder(BitBtn1, DBGrid1);
-    connect(BitBtn2, &QPushButton::clicked, this, &TForm6::BitBtn2Click);
-    connect(BitBtn1, &QPushButton::clicked, this, &TForm6::BitBtn1Click);
+    setTabOrder(collectButton, closeButton);
+    setTabOrder(closeButton, resultGrid);
+    connect(collectButton, &QPushButton::clicked, this, &StatisticsWindow::collectClicked);
+    connect(closeButton, &QPushButton::clicked, this, &StatisticsWindow::closeClicked);
     enterPressesOnlyFocusedButton(this);
 }
 
-TForm6::~TForm6() = default;
+StatisticsWindow::~StatisticsWindow() = default;
 
-void TForm6::buildTopStrip() {
+void StatisticsWindow::buildTopStrip() {
     auto* strip = new QFrame(this);
     strip->setObjectName(QStringLiteral("Panel1"));
     strip->setFrameStyle(QFrame::Panel | QFrame::Raised);
     strip->setGeometry(0, 0, kClientWidth, kTopStripHeight);
 
-    BitBtn2 = stripButton(strip, "BitBtn2", QStringLiteral("Adatgyűjtés"),
-                          QStringLiteral("Adatok összegyűjtése !"), QStyle::SP_BrowserReload, 8);
-    BitBtn1 =
+    collectButton =
+        stripButton(strip, "BitBtn2", QStringLiteral("Adatgyűjtés"),
+                    QStringLiteral("Adatok összegyűjtése !"), QStyle::SP_BrowserReload, 8);
+    closeButton =
         stripButton(strip, "BitBtn1", QStringLiteral("Befejezés"), QStringLiteral("Befejezés !"),
                     QStyle::SP_DialogCloseButton, kClientWidth - 108);
 
-    Label1 = new QLabel(QStringLiteral("Sorok száma"), strip);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setGeometry(200, 5, 245, 14);
-    styleFieldLabel(Label1);
-    Label2 = new QLabel(strip);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setAlignment(Qt::AlignCenter);
-    Label2->setGeometry(200, 21, 245, 14);
-    styleValue(Label2);
+    rowCountCaption = new QLabel(QStringLiteral("Sorok száma"), strip);
+    rowCountCaption->setObjectName(QStringLiteral("Label1"));
+    rowCountCaption->setAlignment(Qt::AlignCenter);
+    rowCountCaption->setGeometry(200, 5, 245, 14);
+    styleFieldLabel(rowCountCaption);
+    rowCountLabel = new QLabel(strip);
+    rowCountLabel->setObjectName(QStringLiteral("Label2"));
+    rowCountLabel->setAlignment(Qt::AlignCenter);
+    rowCountLabel->setGeometry(200, 21, 245, 14);
+    styleValue(rowCountLabel);
 }
 
-void TForm6::buildGrid() {
+void StatisticsWindow::buildGrid() {
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel2"));
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setGeometry(0, kTopStripHeight, kClientWidth, kClientHeight - kTopStripHeight);
 
-    DataSource2 = new ResultGridModel(m_data.FDTable4, this);
-    DataSource2->setObjectName(QStringLiteral("DataSource2"));
-    DBGrid1 = new QTableView(panel);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setGeometry(8, 8, kClientWidth - 16, kClientHeight - kTopStripHeight - 16);
-    DBGrid1->setModel(DataSource2);
-    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    DBGrid1->setSortingEnabled(false);
-    DBGrid1->setWordWrap(false);
-    styleValue(DBGrid1);
+    resultModel = new ResultGridModel(m_data.resultTable, this);
+    resultModel->setObjectName(QStringLiteral("DataSource2"));
+    resultGrid = new QTableView(panel);
+    resultGrid->setObjectName(QStringLiteral("DBGrid1"));
+    resultGrid->setGeometry(8, 8, kClientWidth - 16, kClientHeight - kTopStripHeight - 16);
+    resultGrid->setModel(resultModel);
+    resultGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    resultGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    resultGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    resultGrid->setSortingEnabled(false);
+    resultGrid->setWordWrap(false);
+    styleValue(resultGrid);
 
-    QHeaderView* rows = DBGrid1->verticalHeader();
+    QHeaderView* rows = resultGrid->verticalHeader();
     rows->setFixedWidth(12);
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(QFontMetrics(font()).height() + 6);
 
     // Titles in bold navy; a click on them does nothing.
-    QHeaderView* titles = DBGrid1->horizontalHeader();
+    QHeaderView* titles = resultGrid->horizontalHeader();
     QFont titleFont = font();
     titleFont.setBold(true);
     titles->setFont(titleFont);
     titles->setSectionsClickable(false);
     titles->setSortIndicatorShown(false);
     for (int i = 0; i < ResultGridModel::widths().size(); ++i)
-        DBGrid1->setColumnWidth(i, ResultGridModel::widths()[i]);
+        resultGrid->setColumnWidth(i, ResultGridModel::widths()[i]);
 }
 
-void TForm6::showEvent(QShowEvent* event) {
+void StatisticsWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         centreOnScreen(this);
-        FormShow();
+        prepareShowing();
     }
 }
 
-void TForm6::keyPressEvent(QKeyEvent* event) {
+void StatisticsWindow::keyPressEvent(QKeyEvent* event) {
     // Only "Befejezés" and the title bar close the window; Escape does nothing.
     if (event->key() == Qt::Key_Escape) {
         event->accept();
@@ -163,46 +164,46 @@ void TForm6::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void TForm6::FormShow() {
+void StatisticsWindow::prepareShowing() {
     // Without a tag of its own the showing must not collect: its rows could not be told
     // from another workstation's.
-    BitBtn2->setEnabled(false);
-    DataSource2->clear();
-    Label2->setText(QStringLiteral("0"));
+    collectButton->setEnabled(false);
+    resultModel->clear();
+    rowCountLabel->setText(QStringLiteral("0"));
     runCommand(m_prompter, [this] {
         m_rows.startShowing();
         showRows();
-        BitBtn2->setEnabled(true);
+        collectButton->setEnabled(true);
     });
 }
 
-void TForm6::showRows() {
-    DataSource2->reload();
-    Label2->setText(QString::number(DataSource2->rowCount()));
+void StatisticsWindow::showRows() {
+    resultModel->reload();
+    rowCountLabel->setText(QString::number(resultModel->rowCount()));
 }
 
-void TForm6::BitBtn2Click() {
+void StatisticsWindow::collectClicked() {
     if (!m_rows.hasTag())
         return;
     // A showing collects once, whether or not the collection gets to its end.
-    BitBtn2->setEnabled(false);
+    collectButton->setEnabled(false);
     runCommand(m_prompter, [this] { collect(); });
     // The row counter tells what the grid holds; after a failure that is the rows written
     // so far, read after each of them, so no statement is needed here.
-    Label2->setText(QString::number(DataSource2->rowCount()));
+    rowCountLabel->setText(QString::number(resultModel->rowCount()));
 }
 
-void TForm6::collect() {
+void StatisticsWindow::collect() {
     ScreenCursor::set(CursorShape::Busy);
-    m_data.FDTable1.refresh();
-    m_data.FDQuery1.refresh();
+    m_data.recordTable.refresh();
+    m_data.recordQuery.refresh();
 
     int row = 0;
     const std::unique_ptr<Progress> progress =
         m_prompter.progress(QStringLiteral("Adatgyűjtés..."), kFigureCount);
     const auto write = [this, &row, &progress](const QString& value) {
         m_rows.write(label(++row), value);
-        DataSource2->reload();
+        resultModel->reload();
         // "Mégse" ends the collection as a declined retry does: the rows written so far stay
         // on show and are deleted on closing.
         if (!progress->step(row)) {
@@ -212,7 +213,7 @@ void TForm6::collect() {
     };
     const auto number = [](qint64 n) { return QString::number(n); };
 
-    write(number(m_data.FDTable1.recordCount()));
+    write(number(m_data.recordTable.recordCount()));
 
     struct Grouping {
         const char* column;
@@ -232,7 +233,7 @@ void TForm6::collect() {
         const QString alias = QString::fromLatin1(g.alias);
         const QString filter =
             g.filterOnCount ? alias + QStringLiteral(" > 0") : nonEmptyFilter(column);
-        const GroupedCount counted = groupedCount(m_data.FDQuery2, column, alias, filter);
+        const GroupedCount counted = groupedCount(m_data.probeQuery, column, alias, filter);
         write(number(counted.groups));
         if (g.withValues) {
             write(counted.mostFrequent);
@@ -240,8 +241,8 @@ void TForm6::collect() {
         }
     }
 
-    m_data.FDTable1.refresh();
-    const RecordPass pass = recordPass(m_data.FDTable1);
+    m_data.recordTable.refresh();
+    const RecordPass pass = recordPass(m_data.recordTable);
     write(number(pass.over100KB));
     write(number(pass.over1MB));
     write(number(pass.withPhoto));
@@ -249,15 +250,15 @@ void TForm6::collect() {
     ScreenCursor::set(CursorShape::Default);
 }
 
-void TForm6::BitBtn1Click() {
+void StatisticsWindow::closeClicked() {
     done(QDialog::Rejected);
 }
 
-void TForm6::done(int result) {
+void StatisticsWindow::done(int result) {
     if (isVisible()) {
         runCommand(m_prompter, [this] { m_rows.removeAll(); });
-        DataSource2->clear();
-        Label2->setText(QStringLiteral("0"));
+        resultModel->clear();
+        rowCountLabel->setText(QStringLiteral("0"));
     }
     QDialog::done(result);
 }

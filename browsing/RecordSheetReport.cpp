@@ -1,4 +1,4 @@
-#include "Unit54.h"
+#include "RecordSheetReport.h"
 
 #include "PrintoutLayout.h"
 #include "data/SharedData.h"
@@ -13,7 +13,7 @@ namespace kx {
 using printout::addCaption;
 using printout::valueRect;
 
-TQuickReport54::TQuickReport54(SharedData& data, QWidget* parent)
+RecordSheetReport::RecordSheetReport(SharedData& data, QWidget* parent)
     : QObject(parent), m_data(data), m_parentWidget(parent), m_report(std::make_unique<Report>()) {
     setObjectName(QStringLiteral("QuickReport54"));
     printout::setUpPage(*m_report, QStringLiteral("Tárolt adatok"), 249.8);
@@ -32,27 +32,27 @@ TQuickReport54::TQuickReport54(SharedData& data, QWidget* parent)
     addCaption(d, QStringLiteral("QRLabel12"), QStringLiteral("Tárolt fájl típusa:"), 4.5, 233.6);
     addCaption(d, QStringLiteral("QRLabel13"), QStringLiteral("Tárolt fájl mérete:"), 4.5, 239.7);
 
-    QRLabel14 = d.addLabel(QStringLiteral("QRLabel14"), valueRect(29.9, 4.2, 156.6));
-    QRLabel14->setFont(printout::arial(10, true));
-    QRLabel15 = d.addLabel(QStringLiteral("QRLabel15"), valueRect(29.9, 10.3, 63.2));
-    QRLabel16 = d.addLabel(QStringLiteral("QRLabel16"), valueRect(112.2, 10.3, 74.3));
-    QRLabel17 = d.addLabel(QStringLiteral("QRLabel17"), valueRect(29.9, 16.4, 156.6));
-    QRLabel18 = d.addLabel(QStringLiteral("QRLabel18"), valueRect(29.9, 22.5, 156.6));
-    QRLabel19 = d.addLabel(QStringLiteral("QRLabel19"), valueRect(29.9, 28.6, 93.1));
-    QRLabel20 = d.addLabel(QStringLiteral("QRLabel20"), valueRect(137.6, 28.6, 48.9));
-    QRMemo1 = d.addLabel(QStringLiteral("QRMemo1"), QRectF(9.8, 48.4, 176.7, 108.5));
-    QRMemo1->setFont(printout::arial(10));
-    QRImage1 = d.addPicture(QStringLiteral("QRImage1"), QRectF(19.1, 160.9, 167.5, 59.5));
-    QRImage1->setCentred(true);
-    QRLabel21 = d.addLabel(QStringLiteral("QRLabel21"), valueRect(33.9, 227.5, 152.7));
-    QRLabel22 = d.addLabel(QStringLiteral("QRLabel22"), valueRect(33.9, 233.6, 152.7));
-    QRLabel23 = d.addLabel(QStringLiteral("QRLabel23"), valueRect(33.9, 239.7, 152.7));
+    titleValue = d.addLabel(QStringLiteral("QRLabel14"), valueRect(29.9, 4.2, 156.6));
+    titleValue->setFont(printout::arial(10, true));
+    typeValue = d.addLabel(QStringLiteral("QRLabel15"), valueRect(29.9, 10.3, 63.2));
+    categoryValue = d.addLabel(QStringLiteral("QRLabel16"), valueRect(112.2, 10.3, 74.3));
+    keywordsValue = d.addLabel(QStringLiteral("QRLabel17"), valueRect(29.9, 16.4, 156.6));
+    referenceValue = d.addLabel(QStringLiteral("QRLabel18"), valueRect(29.9, 22.5, 156.6));
+    recorderValue = d.addLabel(QStringLiteral("QRLabel19"), valueRect(29.9, 28.6, 93.1));
+    dateValue = d.addLabel(QStringLiteral("QRLabel20"), valueRect(137.6, 28.6, 48.9));
+    descriptionValue = d.addLabel(QStringLiteral("QRMemo1"), QRectF(9.8, 48.4, 176.7, 108.5));
+    descriptionValue->setFont(printout::arial(10));
+    photoValue = d.addPicture(QStringLiteral("QRImage1"), QRectF(19.1, 160.9, 167.5, 59.5));
+    photoValue->setCentred(true);
+    fileNameValue = d.addLabel(QStringLiteral("QRLabel21"), valueRect(33.9, 227.5, 152.7));
+    fileTypeValue = d.addLabel(QStringLiteral("QRLabel22"), valueRect(33.9, 233.6, 152.7));
+    fileSizeValue = d.addLabel(QStringLiteral("QRLabel23"), valueRect(33.9, 239.7, 152.7));
 }
 
-TQuickReport54::~TQuickReport54() = default;
+RecordSheetReport::~RecordSheetReport() = default;
 
-TQuickReport54::Values TQuickReport54::currentRecord(SharedData& data) {
-    Query& q = data.FDQuery1;
+RecordSheetReport::Values RecordSheetReport::currentRecord(SharedData& data) {
+    Query& q = data.recordQuery;
     Values v;
     if (!q.isOpen() || q.currentRow() < 0)
         return v;
@@ -72,36 +72,37 @@ TQuickReport54::Values TQuickReport54::currentRecord(SharedData& data) {
     return v;
 }
 
-void TQuickReport54::clearValues() {
-    for (ReportElement* e : {QRLabel14, QRLabel15, QRLabel16, QRLabel17, QRLabel18, QRLabel19,
-                             QRLabel20, QRLabel21, QRLabel22, QRLabel23, QRMemo1, QRImage1})
+void RecordSheetReport::clearValues() {
+    for (ReportElement* e :
+         {titleValue, typeValue, categoryValue, keywordsValue, referenceValue, recorderValue,
+          dateValue, fileNameValue, fileTypeValue, fileSizeValue, descriptionValue, photoValue})
         e->clear();
 }
 
-void TQuickReport54::fill(const Values& v) {
+void RecordSheetReport::fill(const Values& v) {
     clearValues();
-    QRLabel14->setText(v.title);
-    QRLabel15->setText(v.type);
-    QRLabel16->setText(v.category);
-    QRLabel17->setText(v.keywords);
-    QRLabel18->setText(v.reference);
-    QRLabel19->setText(v.recorder);
-    QRLabel20->setText(v.date);
-    QRMemo1->setText(v.description);
+    titleValue->setText(v.title);
+    typeValue->setText(v.type);
+    categoryValue->setText(v.category);
+    keywordsValue->setText(v.keywords);
+    referenceValue->setText(v.reference);
+    recorderValue->setText(v.recorder);
+    dateValue->setText(v.date);
+    descriptionValue->setText(v.description);
     if (!v.photo.isNull())
-        QRImage1->setPicture(v.photo.copy());
-    QRLabel21->setText(v.fileName);
-    QRLabel22->setText(v.fileType);
-    QRLabel23->setText(QString::number(v.fileSize));
+        photoValue->setPicture(v.photo.copy());
+    fileNameValue->setText(v.fileName);
+    fileTypeValue->setText(v.fileType);
+    fileSizeValue->setText(QString::number(v.fileSize));
 }
 
-void TQuickReport54::showPreview() {
+void RecordSheetReport::showPreview() {
     // Above the window that opened it (the browser), else above the main window.
     QWidget* owner = QApplication::activeModalWidget();
     m_report->preview(owner ? owner : m_parentWidget);
 }
 
-void TQuickReport54::preview() {
+void RecordSheetReport::preview() {
     fill(currentRecord(m_data));
     showPreview();
 }

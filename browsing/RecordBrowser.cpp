@@ -1,4 +1,4 @@
-#include "Unit5.h"
+#include "RecordBrowser.h"
 
 #include "PhotoView.h"
 #include "RecordNavigator.h"
@@ -46,57 +46,58 @@ QString saveFolder() {
 
 } // namespace
 
-TForm5::TForm5(SharedData& shared, Prompter& prompter, QWidget* parent)
+RecordBrowser::RecordBrowser(SharedData& shared, Prompter& prompter, QWidget* parent)
     : RecordView(prompter, QStringLiteral("Form5"), QStringLiteral("Adatok áttekintése:"),
                  browserNames(), false, parent),
       m_data(shared), m_shell(&desktopShell()) {
-    DBEdit1 = m_fields[Title];
-    DBEdit2 = m_fields[Type];
-    DBEdit3 = m_fields[Category];
-    DBEdit4 = m_fields[Keywords];
-    DBEdit5 = m_fields[Reference];
-    DBEdit6 = m_fields[Recorder];
-    DBEdit7 = m_fields[Date];
-    DBEdit8 = m_fields[FileName];
-    DBMemo1 = m_memo;
-    DBImage1 = photo->image;
+    titleEdit = m_fields[Title];
+    typeEdit = m_fields[Type];
+    categoryEdit = m_fields[Category];
+    keywordsEdit = m_fields[Keywords];
+    referenceEdit = m_fields[Reference];
+    recorderEdit = m_fields[Recorder];
+    dateEdit = m_fields[Date];
+    fileNameEdit = m_fields[FileName];
+    descriptionEdit = m_memo;
+    photoImage = photo->image;
 
-    DBNavigator1 = new RecordNavigator(m_data.FDQuery1, m_prompter, Panel1);
-    DBNavigator1->move(8, 8);
-    SpeedButton1 = addStripButton("SpeedButton1", QString(), QStringLiteral("Nyomtat|Nyomtatás !"),
-                                  QIcon(QStringLiteral(":/icons/document-print.png")), 141);
-    SpeedButton2 =
+    navigator = new RecordNavigator(m_data.recordQuery, m_prompter, commandStrip);
+    navigator->move(8, 8);
+    printRecordButton =
+        addStripButton("SpeedButton1", QString(), QStringLiteral("Nyomtat|Nyomtatás !"),
+                       QIcon(QStringLiteral(":/icons/document-print.png")), 141);
+    printListButton =
         addStripButton("SpeedButton2", QString(), QStringLiteral("Listáz|Adatok listázása !"),
                        style()->standardIcon(QStyle::SP_FileDialogDetailedView), 166);
-    SpeedButton3 =
+    searchButton =
         addStripButton("SpeedButton3", QString(), QStringLiteral("Keresés|Adatok keresése !"),
                        QIcon(QStringLiteral(":/icons/edit-find.png")), 191);
-    SpeedButton4 = addStripButton("SpeedButton4", QString(),
-                                  QStringLiteral("Tárolt fájl mentése|Tárolt fájl mentése !"),
-                                  style()->standardIcon(QStyle::SP_DialogSaveButton), 216);
-    connect(SpeedButton1, &QPushButton::clicked, this, &TForm5::SpeedButton1Click);
-    connect(SpeedButton2, &QPushButton::clicked, this, &TForm5::SpeedButton2Click);
-    connect(SpeedButton3, &QPushButton::clicked, this, &TForm5::SpeedButton3Click);
-    connect(SpeedButton4, &QPushButton::clicked, this, &TForm5::SpeedButton4Click);
+    saveFileButton = addStripButton("SpeedButton4", QString(),
+                                    QStringLiteral("Tárolt fájl mentése|Tárolt fájl mentése !"),
+                                    style()->standardIcon(QStyle::SP_DialogSaveButton), 216);
+    connect(printRecordButton, &QPushButton::clicked, this, &RecordBrowser::printRecordClicked);
+    connect(printListButton, &QPushButton::clicked, this, &RecordBrowser::printListClicked);
+    connect(searchButton, &QPushButton::clicked, this, &RecordBrowser::searchClicked);
+    connect(saveFileButton, &QPushButton::clicked, this, &RecordBrowser::saveFileClicked);
 
-    connect(DBEdit5, &QLineEdit::textChanged, this, &TForm5::DBEdit5Change);
-    DBEdit5->installEventFilter(this);
-    DBEdit5Change();
+    connect(referenceEdit, &QLineEdit::textChanged, this, &RecordBrowser::referenceChanged);
+    referenceEdit->installEventFilter(this);
+    referenceChanged();
 
     // The fields follow the record query while the window is shown; hidden, it reads nothing.
-    connect(&m_data.FDQuery1, &DataSetBase::currentChanged, this, [this] {
+    connect(&m_data.recordQuery, &DataSetBase::currentChanged, this, [this] {
         if (isVisible() && m_followQuery)
             runCommand(m_prompter, [this] { showCurrentRecord(); });
     });
 }
 
-void TForm5::setShell(ShellRequests& shell) {
+void RecordBrowser::setShell(ShellRequests& shell) {
     m_shell = &shell;
 }
 
-void TForm5::FormShow() {
+void RecordBrowser::prepareShowing() {
     runCommand(m_prompter, [this] {
-        showCount(m_data.FDQuery1.recordCount());
+        showCount(m_data.recordQuery.recordCount());
         // Drawn plainly again; the menu's marks stay as the user left them.
         photo->setCentred(false);
         photo->setStretched(false);
@@ -104,34 +105,35 @@ void TForm5::FormShow() {
     });
 }
 
-void TForm5::showCurrentRecord() {
-    Query& q = m_data.FDQuery1;
+void RecordBrowser::showCurrentRecord() {
+    Query& q = m_data.recordQuery;
     if (q.isOpen())
         showRecord(q);
     else
         emptyFields(); // a search whose statement failed leaves the query closed
 }
 
-bool TForm5::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == DBEdit5 && event->type() == QEvent::MouseButtonRelease) {
+bool RecordBrowser::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == referenceEdit && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton &&
-            DBEdit5->rect().contains(mouse->position().toPoint()))
-            DBEdit5Click();
+            referenceEdit->rect().contains(mouse->position().toPoint()))
+            referenceClicked();
     }
     return RecordView::eventFilter(watched, event);
 }
 
-void TForm5::DBEdit5Change() {
-    const ReferenceKind kind = referenceKind(DBEdit5->text());
-    setHint(DBEdit5, referenceHint(kind));
+void RecordBrowser::referenceChanged() {
+    const ReferenceKind kind = referenceKind(referenceEdit->text());
+    setHint(referenceEdit, referenceHint(kind));
     // Blank: the edit's own text cursor, as in every other field.
-    DBEdit5->setCursor(kind == ReferenceKind::Blank ? Qt::IBeamCursor : Qt::PointingHandCursor);
+    referenceEdit->setCursor(kind == ReferenceKind::Blank ? Qt::IBeamCursor
+                                                          : Qt::PointingHandCursor);
 }
 
-void TForm5::DBEdit5Click() {
+void RecordBrowser::referenceClicked() {
     runCommand(m_prompter, [this] {
-        const QString reference = DBEdit5->text();
+        const QString reference = referenceEdit->text();
         switch (referenceKind(reference)) {
         case ReferenceKind::WebAddress:
             m_shell->open(reference); // a failure to open is not reported
@@ -151,14 +153,14 @@ void TForm5::DBEdit5Click() {
     });
 }
 
-void TForm5::SpeedButton1Click() {
+void RecordBrowser::printRecordClicked() {
     runCommand(m_prompter, [this] {
         if (showSingleRecordReport)
             showSingleRecordReport();
     });
 }
 
-void TForm5::SpeedButton2Click() {
+void RecordBrowser::printListClicked() {
     runCommand(m_prompter, [this] {
         if (!showRecordListReport)
             return;
@@ -177,47 +179,47 @@ void TForm5::SpeedButton2Click() {
     });
 }
 
-void TForm5::SpeedButton3Click() {
+void RecordBrowser::searchClicked() {
     runCommand(m_prompter, [this] {
         const QString answer = m_prompter.input(QStringLiteral("Keresés:"),
                                                 QStringLiteral("Keresendő kifejezés:"), QString());
         search(answer);
-        showCount(m_data.FDQuery1.recordCount());
+        showCount(m_data.recordQuery.recordCount());
         reportHits();
     });
 }
 
-void TForm5::SpeedButton4Click() {
+void RecordBrowser::saveFileClicked() {
     runCommand(m_prompter, [this] { saveStoredFile(); });
 }
 
 // The record table and then the record query read again from the server.
-void TForm5::recordRefresh() {
+void RecordBrowser::recordRefresh() {
     ScreenCursor::set(CursorShape::Busy);
-    m_data.FDTable1.refresh();
-    m_data.FDQuery1.refresh();
+    m_data.recordTable.refresh();
+    m_data.recordQuery.refresh();
     ScreenCursor::set(CursorShape::Default);
 }
 
 // The statement of the main window's toolbar search: all ten text columns of a record; an
 // empty answer brings every record back.
-void TForm5::search(const QString& answer) {
+void RecordBrowser::search(const QString& answer) {
     const QString sql =
         answer.isEmpty() ? allRecordsStatement() : searchStatement(answer, SearchColumns::Toolbar);
     // An answer Latin-2 cannot hold is refused before the record query is touched.
     latin2::encode(answer);
-    Query& q = m_data.FDQuery1;
+    Query& q = m_data.recordQuery;
     q.close();
     q.setSql(sql);
     q.open();
 }
 
-void TForm5::reportHits() {
-    m_prompter.result(QStringLiteral("Találat: %1.").arg(m_data.FDQuery1.recordCount()));
+void RecordBrowser::reportHits() {
+    m_prompter.result(QStringLiteral("Találat: %1.").arg(m_data.recordQuery.recordCount()));
 }
 
-void TForm5::saveStoredFile() {
-    Query& q = m_data.FDQuery1;
+void RecordBrowser::saveStoredFile() {
+    Query& q = m_data.recordQuery;
     const QString file = QStringLiteral("FILE");
     if (!q.isOpen() || q.isNull(file)) {
         m_prompter.warning(QStringLiteral("Nincs tárolt fájl ehhez a rekordhoz !"));

@@ -13,10 +13,10 @@ class ShellRequests;
 // The about box " Névjegy:": the program's name and version, the maker's contact lines, and
 // facts about the computer measured afresh at every showing. "MS Info" starts the system's
 // own information tool where one is installed.
-class TAboutBox : public QDialog {
+class AboutBox : public QDialog {
     Q_OBJECT
 public:
-    explicit TAboutBox(Prompter& prompter, QWidget* parent = nullptr);
+    explicit AboutBox(Prompter& prompter, QWidget* parent = nullptr);
 
     // The system-information programs looked for, in this order: a system profiler first,
     // then the desktop's system monitor.
@@ -28,26 +28,26 @@ public:
     // The shell that opens addresses and starts the tool (the desktop's by default).
     void setShell(ShellRequests& shell);
 
-    // Controls, named as the program knows them.
-    QLabel* ProgramIcon;
-    QLabel* ProductName;
-    QLabel* Version;
-    QLabel* Label2;       // the maker's e-mail line
-    QLabel* Label15;      // the maker's web line
-    QLabel* Label9;       // operating system
-    QLabel* Label13;      // processor type
-    QLabel* Label12;      // processor speed
-    QLabel* Label10;      // physical memory
-    QLabel* Label11;      // memory in use
-    QPushButton* BitBtn1; // "MS Info"
-    QPushButton* BitBtn2; // "Rendben"
+    // Controls; the comment gives each one's object name.
+    QLabel* programIconLabel;      // ProgramIcon
+    QLabel* productNameLabel;      // ProductName
+    QLabel* versionLabel;          // Version
+    QLabel* mailLine;              // Label2, the maker's e-mail line
+    QLabel* webLine;               // Label15, the maker's web line
+    QLabel* systemLabel;           // Label9, operating system
+    QLabel* processorLabel;        // Label13, processor type
+    QLabel* processorSpeedLabel;   // Label12, processor speed
+    QLabel* physicalMemoryLabel;   // Label10, physical memory
+    QLabel* memoryInUseLabel;      // Label11, memory in use
+    QPushButton* systemInfoButton; // BitBtn1, "MS Info"
+    QPushButton* okButton;         // BitBtn2, "Rendben"
 
 public slots:
-    void FormShow();
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void Label2Click();
-    void Label15Click();
+    void prepareShowing();
+    void systemInfoClicked();
+    void okClicked();
+    void mailLineClicked();
+    void webLineClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,4 +1,4 @@
-#include "Unit64.h"
+#include "AboutBox.h"
 
 #include "SystemInfoText.h"
 #include "platform/CommandRunner.h"
@@ -63,7 +63,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, const QRec
 
 } // namespace
 
-TAboutBox::TAboutBox(Prompter& prompter, QWidget* parent)
+AboutBox::AboutBox(Prompter& prompter, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
@@ -77,58 +77,58 @@ TAboutBox::TAboutBox(Prompter& prompter, QWidget* parent)
     buildSystemPanel();
 
     // "Rendben" first: it comes before "MS Info" in the tab order.
-    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
-                              QStringLiteral("Rendben"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setGeometry(189, 362, 100, 25);
-    setHint(BitBtn2, QStringLiteral("Befejezés !"));
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_ComputerIcon),
-                              QStringLiteral("MS Info"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(8, 362, 100, 25);
-    setHint(BitBtn1, QStringLiteral("Microsoft Rendszerinformáció megjelenítése !"));
+    okButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
+                               QStringLiteral("Rendben"), this);
+    okButton->setObjectName(QStringLiteral("BitBtn2"));
+    okButton->setGeometry(189, 362, 100, 25);
+    setHint(okButton, QStringLiteral("Befejezés !"));
+    systemInfoButton = new QPushButton(style()->standardIcon(QStyle::SP_ComputerIcon),
+                                       QStringLiteral("MS Info"), this);
+    systemInfoButton->setObjectName(QStringLiteral("BitBtn1"));
+    systemInfoButton->setGeometry(8, 362, 100, 25);
+    setHint(systemInfoButton, QStringLiteral("Microsoft Rendszerinformáció megjelenítése !"));
 
-    connect(BitBtn1, &QPushButton::clicked, this, &TAboutBox::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &TAboutBox::BitBtn2Click);
+    connect(systemInfoButton, &QPushButton::clicked, this, &AboutBox::systemInfoClicked);
+    connect(okButton, &QPushButton::clicked, this, &AboutBox::okClicked);
     enterPressesOnlyFocusedButton(this);
 }
 
-const QStringList& TAboutBox::systemInformationTools() {
+const QStringList& AboutBox::systemInformationTools() {
     static const QStringList tools{QStringLiteral("hardinfo"),
                                    QStringLiteral("gnome-system-monitor")};
     return tools;
 }
 
-QString TAboutBox::mailAddress() {
+QString AboutBox::mailAddress() {
     return QStringLiteral("mailto:kartotex@example.com");
 }
 
-QString TAboutBox::webAddress() {
+QString AboutBox::webAddress() {
     return QStringLiteral("https://www.example.com/kartotex/");
 }
 
-void TAboutBox::setShell(ShellRequests& shell) {
+void AboutBox::setShell(ShellRequests& shell) {
     m_shell = &shell;
 }
 
-void TAboutBox::buildUpperPanel() {
+void AboutBox::buildUpperPanel() {
     QFrame* panel = bevelledPanel(this, "Panel1", QRect(8, 8, 289, 249));
 
-    ProgramIcon = label(panel, "ProgramIcon", QString(), QRect(2, 6, 49, 49), Qt::AlignCenter);
-    ProgramIcon->setPixmap(QPixmap(QStringLiteral(":/icons/kartotex.png"))
-                               .scaled(49, 49, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    programIconLabel = label(panel, "ProgramIcon", QString(), QRect(2, 6, 49, 49), Qt::AlignCenter);
+    programIconLabel->setPixmap(QPixmap(QStringLiteral(":/icons/kartotex.png"))
+                                    .scaled(49, 49, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
-    ProductName = label(panel, "ProductName", QStringLiteral("Kartotex - MySQL"),
-                        QRect(63, 16, 218, 73), Qt::AlignCenter);
+    productNameLabel = label(panel, "ProductName", QStringLiteral("Kartotex - MySQL"),
+                             QRect(63, 16, 218, 73), Qt::AlignCenter);
     QFont arial(QStringLiteral("Arial"));
     arial.setBold(true);
     arial.setPixelSize(21);
-    ProductName->setFont(arial);
-    ProductName->setWordWrap(true);
-    setColour(ProductName, Qt::blue);
+    productNameLabel->setFont(arial);
+    productNameLabel->setWordWrap(true);
+    setColour(productNameLabel, Qt::blue);
 
-    Version = label(panel, "Version", QString(), QRect(63, 95, 218, 17), Qt::AlignCenter);
-    setColour(Version, Qt::blue);
+    versionLabel = label(panel, "Version", QString(), QRect(63, 95, 218, 17), Qt::AlignCenter);
+    setColour(versionLabel, Qt::blue);
 
     // The maker's contact lines: a name in purple, then five lines in green of which the
     // last two are the addresses that open on a click.
@@ -154,32 +154,32 @@ void TAboutBox::buildUpperPanel() {
                           QRect(8, line.top, 265, 13), Qt::AlignCenter);
         setColour(l, QColor(0, 128, 0));
         if (line.top == 203)
-            Label2 = l;
+            mailLine = l;
         else if (line.top == 222)
-            Label15 = l;
+            webLine = l;
     }
-    for (QLabel* link : {Label2, Label15}) {
+    for (QLabel* link : {mailLine, webLine}) {
         QFont underlined = link->font();
         underlined.setUnderline(true);
         link->setFont(underlined);
         link->setCursor(Qt::PointingHandCursor);
         link->installEventFilter(this);
     }
-    setHint(Label2, QStringLiteral("E-mail küldése a készítőnek !"));
-    setHint(Label15, QStringLiteral("Cím behívása böngésző programba !"));
+    setHint(mailLine, QStringLiteral("E-mail küldése a készítőnek !"));
+    setHint(webLine, QStringLiteral("Cím behívása böngésző programba !"));
 }
 
-void TAboutBox::buildSystemPanel() {
+void AboutBox::buildSystemPanel() {
     QFrame* panel = bevelledPanel(this, "Panel2", QRect(8, 263, 289, 93));
     const struct {
         const char* caption;
         const char* name;
-        QLabel* TAboutBox::*field;
-    } rows[] = {{"Operációs rendszer:", "Label9", &TAboutBox::Label9},
-                {"Processzor típusa:", "Label13", &TAboutBox::Label13},
-                {"Processzor sebessége:", "Label12", &TAboutBox::Label12},
-                {"Fizikai memória:", "Label10", &TAboutBox::Label10},
-                {"Memória használatban:", "Label11", &TAboutBox::Label11}};
+        QLabel* AboutBox::*field;
+    } rows[] = {{"Operációs rendszer:", "Label9", &AboutBox::systemLabel},
+                {"Processzor típusa:", "Label13", &AboutBox::processorLabel},
+                {"Processzor sebessége:", "Label12", &AboutBox::processorSpeedLabel},
+                {"Fizikai memória:", "Label10", &AboutBox::physicalMemoryLabel},
+                {"Memória használatban:", "Label11", &AboutBox::memoryInUseLabel}};
     int top = 8;
     for (const auto& row : rows) {
         QLabel* caption = label(panel, "", QString::fromUtf8(row.caption), QRect(8, top, 110, 13),
@@ -195,60 +195,61 @@ void TAboutBox::buildSystemPanel() {
     }
 }
 
-void TAboutBox::showEvent(QShowEvent* event) {
+void AboutBox::showEvent(QShowEvent* event) {
     // The values are measured before the box appears.
     if (!event->spontaneous()) {
         centreOnScreen(this);
-        FormShow();
+        prepareShowing();
     }
     QDialog::showEvent(event);
 }
 
-void TAboutBox::FormShow() {
+void AboutBox::prepareShowing() {
     runCommand(m_prompter, [this] {
-        Label9->setText(osVersionText(osVersion()));
+        systemLabel->setText(osVersionText(osVersion()));
         const MemoryStatus memory = memoryStatus();
-        Label10->setText(physicalMemoryText(memory.totalBytes));
-        Label11->setText(memoryInUseText(memory.loadPercent));
-        Label12->setText(processorSpeedText(measureProcessorMHz()));
-        Label13->setText(processorTypeText(processorInfo()));
+        physicalMemoryLabel->setText(physicalMemoryText(memory.totalBytes));
+        memoryInUseLabel->setText(memoryInUseText(memory.loadPercent));
+        processorSpeedLabel->setText(processorSpeedText(measureProcessorMHz()));
+        processorLabel->setText(processorTypeText(processorInfo()));
         // A long system or model name does not fit its field; the whole of it is at the mouse.
-        for (QLabel* value : {Label9, Label13, Label12, Label10, Label11})
+        for (QLabel* value : {systemLabel, processorLabel, processorSpeedLabel, physicalMemoryLabel,
+                              memoryInUseLabel})
             value->setToolTip(value->text());
         m_tool = m_shell->findProgram(systemInformationTools());
-        BitBtn1->setEnabled(!m_tool.isEmpty());
-        Version->setText(QStringLiteral("V1.0.0.0"));
+        systemInfoButton->setEnabled(!m_tool.isEmpty());
+        versionLabel->setText(QStringLiteral("V1.0.0.0"));
     });
 }
 
-void TAboutBox::BitBtn1Click() {
+void AboutBox::systemInfoClicked() {
     runCommand(m_prompter, [this] {
         if (!m_tool.isEmpty())
             m_shell->start(m_tool);
     });
 }
 
-void TAboutBox::BitBtn2Click() {
+void AboutBox::okClicked() {
     done(QDialog::Accepted);
 }
 
-void TAboutBox::Label2Click() {
+void AboutBox::mailLineClicked() {
     runCommand(m_prompter, [this] { m_shell->open(mailAddress()); });
 }
 
-void TAboutBox::Label15Click() {
+void AboutBox::webLineClicked() {
     runCommand(m_prompter, [this] { m_shell->open(webAddress()); });
 }
 
-bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
+bool AboutBox::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (watched == Label2) {
-            Label2Click();
+        if (watched == mailLine) {
+            mailLineClicked();
             return true;
         }
-        if (watched == Label15) {
-            Label15Click();
+        if (watched == webLine) {
+            webLineClicked();
             return true;
         }
     }

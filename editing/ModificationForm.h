@@ -5,13 +5,13 @@
 
 namespace kx {
 
-// The record modification form "Adatok módosítása:": opens on the record FDTable1 stands on
+// The record modification form "Adatok módosítása:": opens on the record recordTable stands on
 // (the main window has positioned it) and writes the changes back onto that row and no other;
 // a successful store closes it.
-class TForm3 : public RecordForm {
+class ModificationForm : public RecordForm {
     Q_OBJECT
 public:
-    TForm3(SharedData& shared, Prompter& prompter, QWidget* parent = nullptr);
+    ModificationForm(SharedData& shared, Prompter& prompter, QWidget* parent = nullptr);
 
     // The record of this opening: its key (-1 when the showing did not find it) and its title
     // as read at the showing.
@@ -23,9 +23,9 @@ public:
     }
 
 public slots:
-    void FormShow() override;
-    void BitBtn2Click() override; // "Tárol"
-    void BitBtn3Click() override; // "Elvet"
+    void prepareShowing() override;
+    void storeClicked() override;   // "Tárol"
+    void discardClicked() override; // "Elvet"
 
 private:
     bool findRecord();

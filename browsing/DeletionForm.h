@@ -1,0 +1,56 @@
+#pragma once
+
+#include "RecordView.h"
+#include "data/ShownRowGuard.h"
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace kx {
+
+struct SharedData;
+
+// The deletion form "Adatrekord törlése:". It shows, read-only, the record on which the main
+// window has positioned the record table recordTable, and deletes that record on "Törlés" without
+// asking. Only the record shown is ever deleted: if it is gone, or another workstation has
+// given it another title, the form reports it as not found.
+class DeletionForm : public RecordView {
+    Q_OBJECT
+public:
+    DeletionForm(SharedData& shared, Prompter& prompter, QWidget* parent = nullptr);
+
+    QPushButton* deleteButton;       // BitBtn2, "Törlés"
+    QLineEdit* titleEdit;            // Edit1, "Cím"
+    QLineEdit* typeEdit;             // Edit2, "Típus"
+    QLineEdit* categoryEdit;         // Edit3, "Kategória"
+    QLineEdit* keywordsEdit;         // Edit4, "Keresőszavak"
+    QLineEdit* referenceEdit;        // Edit5, "Hivatkozás"
+    QLineEdit* recorderEdit;         // Edit6, "Felvevő"
+    QLineEdit* dateEdit;             // Edit7, "Dátum"
+    QLineEdit* fileNameEdit;         // Edit8, "Tárolandó fájl"
+    QPlainTextEdit* descriptionEdit; // Memo1, "Leírás"
+    QLabel* photoImage;              // Image1, the photo
+
+    // The key of the record shown; -1 when the showing found none.
+    qint64 shownKey() const {
+        return m_shownKey;
+    }
+
+public slots:
+    void prepareShowing() override;
+    void deleteClicked(); // "Törlés"
+
+private:
+    void refreshRecords();
+    bool findShownRecord();
+    void deleteShownRecord();
+
+    SharedData& m_data;
+    qint64 m_shownKey = -1;
+    QString m_shownTitle;
+    // The record as the form showed it: deleting it after another workstation changed it
+    // needs the user's yes.
+    ShownRowGuard m_shownRow;
+};
+
+} // namespace kx
