@@ -1,6 +1,7 @@
 #include "DeletionForm.h"
 
 #include "PhotoView.h"
+#include "data/Columns.h"
 #include "data/SharedData.h"
 #include "platform/CommandRunner.h"
 #include "platform/GuardedStep.h"
@@ -66,7 +67,7 @@ void DeletionForm::prepareShowing() {
         const qint64 key = t.currentKey();
         if (key < 0)
             return;
-        m_shownTitle = t.asString(QStringLiteral("CIM"));
+        m_shownTitle = t.asString(column::title);
         m_shownKey = key;
         m_shownRow.remember();
         showRecord(t);
@@ -90,8 +91,8 @@ bool DeletionForm::findShownRecord() {
         return false;
     Table& t = m_data.recordTable;
     return guardedLookup(m_prompter, [&] {
-        return t.locate(QStringLiteral("AZ"), QString::number(m_shownKey), false) &&
-               t.currentKey() == m_shownKey && t.asString(QStringLiteral("CIM")) == m_shownTitle;
+        return t.locate(column::key, QString::number(m_shownKey), false) &&
+               t.currentKey() == m_shownKey && t.asString(column::title) == m_shownTitle;
     });
 }
 

@@ -3,6 +3,7 @@
 #include "PhotoView.h"
 #include "RecordNavigator.h"
 #include "Reference.h"
+#include "data/Columns.h"
 #include "data/DbError.h"
 #include "data/Latin2.h"
 #include "data/RecordSearch.h"
@@ -220,12 +221,12 @@ void RecordBrowser::reportHits() {
 
 void RecordBrowser::saveStoredFile() {
     Query& q = m_data.recordQuery;
-    const QString file = QStringLiteral("FILE");
+    const QString file = column::file;
     if (!q.isOpen() || q.isNull(file)) {
         m_prompter.warning(QStringLiteral("Nincs tárolt fájl ehhez a rekordhoz !"));
         return;
     }
-    const QString path = m_prompter.saveFile(saveFolder(), q.asString(QStringLiteral("FNEV")));
+    const QString path = m_prompter.saveFile(saveFolder(), q.asString(column::fileName));
     if (path.isEmpty())
         return;
     // Written under a temporary name beside the target and put in its place only when whole:

@@ -2,6 +2,7 @@
 
 #include "PrintoutLayout.h"
 #include "QueryReportSource.h"
+#include "data/Columns.h"
 #include "data/SharedData.h"
 #include "platform/ReportEngine.h"
 
@@ -34,25 +35,28 @@ RecordListReport::RecordListReport(SharedData& data, QWidget* parent)
 
     struct Bound {
         const char* name;
-        const char* field;
+        QLatin1StringView field;
         double left, top, width;
     };
     const Bound texts[] = {
-        {"QRDBText1", "CIM", 28.8, 4.2, 157.7},    {"QRDBText2", "TIP", 28.8, 10.3, 63.2},
-        {"QRDBText3", "KAT", 111.1, 10.3, 75.4},   {"QRDBText4", "KSZO", 28.8, 16.4, 157.7},
-        {"QRDBText5", "HIV", 28.8, 22.5, 157.7},   {"QRDBText6", "FELVEV", 28.8, 28.6, 63.2},
-        {"QRDBText7", "DATUM", 111.1, 28.6, 75.4}, {"QRDBText8", "FNEV", 34.1, 228.6, 152.4},
-        {"QRDBText9", "FTIP", 34.1, 234.7, 152.4}, {"QRDBText10", "FMER", 34.1, 240.8, 152.4},
+        {"QRDBText1", column::title, 28.8, 4.2, 157.7},
+        {"QRDBText2", column::type, 28.8, 10.3, 63.2},
+        {"QRDBText3", column::category, 111.1, 10.3, 75.4},
+        {"QRDBText4", column::keywords, 28.8, 16.4, 157.7},
+        {"QRDBText5", column::reference, 28.8, 22.5, 157.7},
+        {"QRDBText6", column::recorder, 28.8, 28.6, 63.2},
+        {"QRDBText7", column::date, 111.1, 28.6, 75.4},
+        {"QRDBText8", column::fileName, 34.1, 228.6, 152.4},
+        {"QRDBText9", column::fileType, 34.1, 234.7, 152.4},
+        {"QRDBText10", column::fileSize, 34.1, 240.8, 152.4},
     };
     for (const Bound& b : texts)
-        d.addFieldText(QString::fromLatin1(b.name), valueRect(b.left, b.top, b.width),
-                       QString::fromLatin1(b.field));
+        d.addFieldText(QString::fromLatin1(b.name), valueRect(b.left, b.top, b.width), b.field);
     m_report->element(QStringLiteral("QRDBText1"))->setFont(printout::arial(10, true));
     d.addFieldText(QStringLiteral("QRDBMemo1"), QRectF(14.8, 50.8, 171.7, 106.1),
-                   QStringLiteral("LEIRAS"))
+                   column::description)
         ->setFont(printout::arial(10));
-    d.addFieldPicture(QStringLiteral("QRDBImage1"), QRectF(14.8, 160.9, 171.7, 61.6),
-                      QStringLiteral("FOTO"))
+    d.addFieldPicture(QStringLiteral("QRDBImage1"), QRectF(14.8, 160.9, 171.7, 61.6), column::photo)
         ->setCentred(true);
 }
 

@@ -1,6 +1,7 @@
 #include "RecordSheetReport.h"
 
 #include "PrintoutLayout.h"
+#include "data/Columns.h"
 #include "data/SharedData.h"
 #include "platform/ReportEngine.h"
 #include "platform/StoredBmp.h"
@@ -56,19 +57,19 @@ RecordSheetReport::Values RecordSheetReport::currentRecord(SharedData& data) {
     Values v;
     if (!q.isOpen() || q.currentRow() < 0)
         return v;
-    v.title = q.asString(QStringLiteral("CIM"));
-    v.type = q.asString(QStringLiteral("TIP"));
-    v.category = q.asString(QStringLiteral("KAT"));
-    v.keywords = q.asString(QStringLiteral("KSZO"));
-    v.reference = q.asString(QStringLiteral("HIV"));
-    v.recorder = q.asString(QStringLiteral("FELVEV"));
-    v.date = q.asString(QStringLiteral("DATUM"));
-    v.description = q.asString(QStringLiteral("LEIRAS"));
+    v.title = q.asString(column::title);
+    v.type = q.asString(column::type);
+    v.category = q.asString(column::category);
+    v.keywords = q.asString(column::keywords);
+    v.reference = q.asString(column::reference);
+    v.recorder = q.asString(column::recorder);
+    v.date = q.asString(column::date);
+    v.description = q.asString(column::description);
     // FOTO is a BMP file image; anything else shows no photo in the browser either.
-    v.photo = readBmpImage(q.asBytes(QStringLiteral("FOTO")));
-    v.fileName = q.asString(QStringLiteral("FNEV"));
-    v.fileType = q.asString(QStringLiteral("FTIP"));
-    v.fileSize = q.asInteger(QStringLiteral("FMER")); // NULL reads as 0
+    v.photo = readBmpImage(q.asBytes(column::photo));
+    v.fileName = q.asString(column::fileName);
+    v.fileType = q.asString(column::fileType);
+    v.fileSize = q.asInteger(column::fileSize); // NULL reads as 0
     return v;
 }
 

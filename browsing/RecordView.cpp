@@ -1,6 +1,7 @@
 #include "RecordView.h"
 
 #include "PhotoView.h"
+#include "data/Columns.h"
 #include "data/DataSet.h"
 #include "editing/RecordText.h"
 #include "platform/FormStyle.h"
@@ -205,14 +206,15 @@ void RecordView::emptyFields() {
 
 void RecordView::showRecord(DataSetBase& record) {
     emptyFields();
-    const std::pair<Field, const char*> texts[] = {
-        {Title, "CIM"},     {Type, "TIP"},   {Category, "KAT"},    {Keywords, "KSZO"},
-        {Reference, "HIV"}, {Date, "DATUM"}, {Recorder, "FELVEV"}, {FileName, "FNEV"},
+    const std::pair<Field, QLatin1StringView> texts[] = {
+        {Title, column::title},       {Type, column::type},           {Category, column::category},
+        {Keywords, column::keywords}, {Reference, column::reference}, {Date, column::date},
+        {Recorder, column::recorder}, {FileName, column::fileName},
     };
     for (const auto& [field, column] : texts)
-        m_fields[field]->setText(record.asString(QString::fromLatin1(column)));
-    setMemoText(m_memo, record.asString(QStringLiteral("LEIRAS")));
-    photo->readPhoto(record.asBytes(QStringLiteral("FOTO")));
+        m_fields[field]->setText(record.asString(column));
+    setMemoText(m_memo, record.asString(column::description));
+    photo->readPhoto(record.asBytes(column::photo));
 }
 
 } // namespace kx

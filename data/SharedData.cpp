@@ -1,5 +1,6 @@
 #include "SharedData.h"
 
+#include "Columns.h"
 namespace kx {
 
 SharedData::SharedData()
@@ -11,13 +12,12 @@ SharedData::SharedData()
       configTable(settingsDb, QStringLiteral("tbl_Config")), scriptRunner(recordStore) {
     recordQuery.setSql(initialRecordSql());
     // The grid never shows these; they are read for the current record when asked for.
-    const QStringList deferred{QStringLiteral("KSZO"), QStringLiteral("LEIRAS"),
-                               QStringLiteral("FOTO"), QStringLiteral("FILE")};
+    const QStringList deferred{column::keywords, column::description, column::photo, column::file};
     // A record whose write lost its connection is recognised by its exact title.
-    recordTable.setNewRowIdentity({QStringLiteral("CIM")});
-    recordQuery.setKeyField(QStringLiteral("AZ"));
+    recordTable.setNewRowIdentity({column::title});
+    recordQuery.setKeyField(column::key);
     recordQuery.setDeferredFields(deferred);
-    probeQuery.setKeyField(QStringLiteral("AZ"));
+    probeQuery.setKeyField(column::key);
     probeQuery.setDeferredFields(deferred);
 }
 

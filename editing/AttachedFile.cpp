@@ -1,5 +1,6 @@
 #include "AttachedFile.h"
 
+#include "data/Columns.h"
 #include "data/TableBase.h"
 #include "platform/FormStyle.h"
 #include "platform/Hints.h"
@@ -159,11 +160,11 @@ void attachFile(TableBase& table, const QString& path, quint64 maxRowBytes) {
                               "egy rekordban fogadott méretet (%2 bájt) !")
                    .arg(byteCount(quint64(size)), byteCount(maxRowBytes)));
 
-    table.setField(QStringLiteral("FNEV"), info.fileName());
-    table.setField(QStringLiteral("FTIP"), fileTypeLabel(info.fileName()));
-    table.setField(QStringLiteral("FMER"), size);
+    table.setField(column::fileName, info.fileName());
+    table.setField(column::fileType, fileTypeLabel(info.fileName()));
+    table.setField(column::fileSize, size);
     // Read at the write, in pieces; an empty file goes out as zero bytes, not as NULL.
-    table.setFieldFromFile(QStringLiteral("FILE"), path);
+    table.setFieldFromFile(column::file, path);
 }
 
 } // namespace kx

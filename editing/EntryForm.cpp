@@ -3,6 +3,7 @@
 #include "PhotoPanel.h"
 #include "RecordText.h"
 #include "TypeCategoryLists.h"
+#include "data/Columns.h"
 #include "data/SharedData.h"
 #include "platform/CommandRunner.h"
 #include "platform/DateTimeText.h"
@@ -65,7 +66,7 @@ void EntryForm::store() {
     // shown and counts as free.
     const QString title = titleEdit->text();
     const bool taken = guardedLookup(
-        m_prompter, [&] { return m_data.recordTable.locate(QStringLiteral("CIM"), title, true); },
+        m_prompter, [&] { return m_data.recordTable.locate(column::title, title, true); },
         QStringLiteral("Hiba történt 1 !!!"));
     if (taken) {
         m_prompter.warning(QStringLiteral("Már szerepel ilyen címmel rekord az adatállományban !"));
@@ -76,7 +77,7 @@ void EntryForm::store() {
     Table& table = m_data.recordTable;
     writeRecordRow([&] {
         table.append();
-        table.setField(QStringLiteral("CIM"), title);
+        table.setField(column::title, title);
         setRecordFields(table);
         attachChosenFile(table);
     });

@@ -4,6 +4,7 @@
 #include "PhotoPanel.h"
 #include "RecordText.h"
 #include "TypeCategoryLists.h"
+#include "data/Columns.h"
 #include "data/SharedData.h"
 #include "platform/CommandRunner.h"
 #include "platform/GuardedStep.h"
@@ -40,7 +41,7 @@ void ModificationForm::prepareShowing() {
         photo->setCentred(false);
         m_shownRow.remember();
         const bool photoShown = loadRecord();
-        m_openingTitle = m_data.recordTable.asString(QStringLiteral("CIM"));
+        m_openingTitle = m_data.recordTable.asString(column::title);
         m_openedKey = m_data.recordTable.currentKey();
         m_lists->fill();
         if (!photoShown)
@@ -94,8 +95,8 @@ void ModificationForm::tellPhotoUnreadable() {
 // The record whose title is that of the record query's current row: the whole value, exact.
 bool ModificationForm::findRecord() {
     const bool found = guardedLookup(m_prompter, [this] {
-        const QString title = m_data.recordQuery.asString(QStringLiteral("CIM"));
-        return m_data.recordTable.locate(QStringLiteral("CIM"), title, false);
+        const QString title = m_data.recordQuery.asString(column::title);
+        return m_data.recordTable.locate(column::title, title, false);
     });
     if (!found)
         warnNotFound();
@@ -107,18 +108,18 @@ bool ModificationForm::loadRecord() {
     emptyFields();
     showRecordCount();
     photoCaption->setText(QStringLiteral("Fotó"));
-    titleEdit->setText(t.asString(QStringLiteral("CIM")));
-    typeBox->setEditText(t.asString(QStringLiteral("TIP")));
-    categoryBox->setEditText(t.asString(QStringLiteral("KAT")));
-    keywordsEdit->setText(t.asString(QStringLiteral("KSZO")));
-    referenceEdit->setText(t.asString(QStringLiteral("HIV")));
-    dateEdit->setText(t.asString(QStringLiteral("DATUM")));
-    recorderEdit->setText(t.asString(QStringLiteral("FELVEV")));
+    titleEdit->setText(t.asString(column::title));
+    typeBox->setEditText(t.asString(column::type));
+    categoryBox->setEditText(t.asString(column::category));
+    keywordsEdit->setText(t.asString(column::keywords));
+    referenceEdit->setText(t.asString(column::reference));
+    dateEdit->setText(t.asString(column::date));
+    recorderEdit->setText(t.asString(column::recorder));
     // The bare stored name: shown, never read as a path.
-    fileField->reset(t.asString(QStringLiteral("FNEV")));
-    setMemoText(descriptionEdit, t.asString(QStringLiteral("LEIRAS")));
+    fileField->reset(t.asString(column::fileName));
+    setMemoText(descriptionEdit, t.asString(column::description));
     // A photo that cannot be shown leaves the box empty and is kept as stored.
-    return photo->readPhoto(t.asBytes(QStringLiteral("FOTO")));
+    return photo->readPhoto(t.asBytes(column::photo));
 }
 
 // recordTable may have been moved since the showing (a lookup, another window); every write of
@@ -127,7 +128,7 @@ bool ModificationForm::returnToOpenedRecord() {
     Table& t = m_data.recordTable;
     if (t.currentKey() == m_openedKey)
         return true;
-    return t.locate(QStringLiteral("AZ"), QString::number(m_openedKey), false);
+    return t.locate(column::key, QString::number(m_openedKey), false);
 }
 
 void ModificationForm::store() {
@@ -149,8 +150,8 @@ void ModificationForm::store() {
     const bool renamed = title != m_openingTitle;
     if (renamed) {
         refreshRecords();
-        const bool taken = guardedLookup(
-            m_prompter, [&] { return table.locate(QStringLiteral("CIM"), title, false); });
+        const bool taken =
+            guardedLookup(m_prompter, [&] { return table.locate(column::title, title, false); });
         if (taken) {
             returnToOpenedRecord();
             m_prompter.warning(
@@ -168,7 +169,7 @@ void ModificationForm::store() {
         writeRecordRow([&] {
             table.edit();
             if (renamed)
-                table.setField(QStringLiteral("CIM"), title);
+                table.setField(column::title, title);
             setRecordFields(table);
             // The stored file stays unless a new one was chosen with the button in this
             // opening.

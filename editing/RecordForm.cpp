@@ -4,6 +4,7 @@
 #include "PhotoPanel.h"
 #include "RecordText.h"
 #include "TypeCategoryLists.h"
+#include "data/Columns.h"
 #include "data/SharedData.h"
 #include "data/TransferWatch.h"
 #include "platform/FormStyle.h"
@@ -289,14 +290,14 @@ void RecordForm::writeRecordRow(const std::function<void()>& start) {
 }
 
 void RecordForm::setRecordFields(Table& table) {
-    table.setField(QStringLiteral("TIP"), typeBox->currentText());
-    table.setField(QStringLiteral("KAT"), categoryBox->currentText());
-    table.setField(QStringLiteral("KSZO"), keywordsEdit->text());
-    table.setField(QStringLiteral("HIV"), referenceEdit->text());
-    table.setField(QStringLiteral("DATUM"), dateEdit->text());
-    table.setField(QStringLiteral("FELVEV"), recorderEdit->text());
-    table.setField(QStringLiteral("LEIRAS"), memoText(descriptionEdit));
-    table.setField(QStringLiteral("FOTO"), photo->photoBytes());
+    table.setField(column::type, typeBox->currentText());
+    table.setField(column::category, categoryBox->currentText());
+    table.setField(column::keywords, keywordsEdit->text());
+    table.setField(column::reference, referenceEdit->text());
+    table.setField(column::date, dateEdit->text());
+    table.setField(column::recorder, recorderEdit->text());
+    table.setField(column::description, memoText(descriptionEdit));
+    table.setField(column::photo, photo->photoBytes());
 }
 
 std::unique_ptr<Progress> RecordForm::fileProgress() {

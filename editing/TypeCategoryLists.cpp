@@ -1,6 +1,7 @@
 #include "TypeCategoryLists.h"
 
 #include "RecordText.h"
+#include "data/Columns.h"
 #include "data/Latin2.h"
 #include "data/SharedData.h"
 #include "platform/GuardedStep.h"
@@ -47,8 +48,8 @@ TypeCategoryLists::TypeCategoryLists(SharedData& data, Prompter& prompter, QComb
       m_typeMatch(typeMatch), m_categoryMatch(categoryMatch) {}
 
 void TypeCategoryLists::fill() {
-    fillBox(m_types, m_data.typeTable, QStringLiteral("TIP"));
-    fillBox(m_categories, m_data.categoryTable, QStringLiteral("KAT"));
+    fillBox(m_types, m_data.typeTable, column::type);
+    fillBox(m_categories, m_data.categoryTable, column::category);
 }
 
 bool TypeCategoryLists::typedTextsFit() {
@@ -66,8 +67,8 @@ bool TypeCategoryLists::typedTextsFit() {
 }
 
 void TypeCategoryLists::addTyped() {
-    addTypedValue(m_types, m_data.typeTable, QStringLiteral("TIP"), m_typeMatch);
-    addTypedValue(m_categories, m_data.categoryTable, QStringLiteral("KAT"), m_categoryMatch);
+    addTypedValue(m_types, m_data.typeTable, column::type, m_typeMatch);
+    addTypedValue(m_categories, m_data.categoryTable, column::category, m_categoryMatch);
 }
 
 void TypeCategoryLists::fillBox(QComboBox* box, Table& table, const QString& column) {

@@ -7,6 +7,7 @@
 #include "browsing/RecordBrowser.h"
 #include "browsing/RecordListReport.h"
 #include "browsing/RecordSheetReport.h"
+#include "data/Columns.h"
 #include "data/Latin2.h"
 #include "data/RecordSearch.h"
 #include "editing/EntryForm.h"
@@ -281,8 +282,8 @@ bool MainWindow::recordCheck() {
 
 bool MainWindow::locateByTitle() {
     const bool found = guardedLookup(m_prompter, [this] {
-        const QString title = m_data.recordQuery.asString(QStringLiteral("CIM"));
-        return m_data.recordTable.locate(QStringLiteral("CIM"), title, false);
+        const QString title = m_data.recordQuery.asString(column::title);
+        return m_data.recordTable.locate(column::title, title, false);
     });
     if (!found)
         m_prompter.warning(QStringLiteral("Nem található az adatrekord !"));

@@ -1,5 +1,6 @@
 #include "RecordGridModel.h"
 
+#include "data/Columns.h"
 #include "data/Query.h"
 
 #include <QBrush>
@@ -8,10 +9,9 @@
 namespace kx {
 
 const QStringList& RecordGridModel::fields() {
-    static const QStringList f{
-        QStringLiteral("CIM"),  QStringLiteral("TIP"),   QStringLiteral("KAT"),
-        QStringLiteral("HIV"),  QStringLiteral("DATUM"), QStringLiteral("FELVEV"),
-        QStringLiteral("FNEV"), QStringLiteral("FTIP"),  QStringLiteral("FMER")};
+    static const QStringList f{column::title,     column::type,     column::category,
+                               column::reference, column::date,     column::recorder,
+                               column::fileName,  column::fileType, column::fileSize};
     return f;
 }
 

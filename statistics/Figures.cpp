@@ -1,5 +1,6 @@
 #include "Figures.h"
 
+#include "data/Columns.h"
 #include "data/Query.h"
 #include "data/SqlLiteral.h"
 #include "data/Table.h"
@@ -59,8 +60,8 @@ GroupedCount groupedCount(Query& query, const QString& column, const QString& al
 }
 
 RecordPass recordPass(Table& records) {
-    const QString photo = QStringLiteral("FOTO");
-    const QString size = QStringLiteral("FMER");
+    const QString photo = column::photo;
+    const QString size = column::fileSize;
     RecordPass out;
     for (records.first(); !records.eof(); records.next()) {
         // Every form stores "no photo" as zero bytes; NULL is no photo too.

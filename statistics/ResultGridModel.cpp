@@ -1,5 +1,6 @@
 #include "ResultGridModel.h"
 
+#include "data/Columns.h"
 #include "data/Table.h"
 
 #include <QBrush>
@@ -19,8 +20,8 @@ void ResultGridModel::reload() {
     QList<QPair<QString, QString>> rows;
     if (m_table.isOpen()) {
         for (m_table.first(); !m_table.eof(); m_table.next())
-            rows.append({m_table.asString(QStringLiteral("SZOV")),
-                         m_table.asString(QStringLiteral("NUM"))});
+            rows.append(
+                {m_table.asString(column::resultLabel), m_table.asString(column::resultValue)});
     }
     // The old rows stay until the new ones are all read: a failed read changes nothing.
     beginResetModel();

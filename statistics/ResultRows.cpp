@@ -1,5 +1,6 @@
 #include "ResultRows.h"
 
+#include "data/Columns.h"
 #include "data/Table.h"
 #include "platform/ScreenCursor.h"
 
@@ -8,9 +9,7 @@
 
 namespace kx {
 
-namespace {
-const QString kTagColumn = QStringLiteral("SZUR");
-}
+namespace {}
 
 ResultRows::ResultRows(Table& table) : m_table(table), m_source(&ResultRows::drawFromFreshSeed) {}
 
@@ -30,7 +29,7 @@ quint32 ResultRows::drawFromFreshSeed() {
 }
 
 void ResultRows::limitToTag(quint32 tag) {
-    m_table.setFilter(kTagColumn + QStringLiteral(" = ") + QString::number(tag));
+    m_table.setFilter(QString(column::resultTag) + QStringLiteral(" = ") + QString::number(tag));
     m_table.setFiltered(true);
 }
 
@@ -55,9 +54,9 @@ void ResultRows::write(const QString& label, const QString& value) {
     if (!m_hasTag)
         return;
     m_table.append();
-    m_table.setField(QStringLiteral("SZOV"), label);
-    m_table.setField(QStringLiteral("NUM"), value);
-    m_table.setField(kTagColumn, qint64(m_tag));
+    m_table.setField(column::resultLabel, label);
+    m_table.setField(column::resultValue, value);
+    m_table.setField(column::resultTag, qint64(m_tag));
     m_table.post();
     m_table.refresh();
 }

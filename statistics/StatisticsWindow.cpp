@@ -2,6 +2,7 @@
 
 #include "Figures.h"
 #include "ResultGridModel.h"
+#include "data/Columns.h"
 #include "data/DbError.h"
 #include "data/SharedData.h"
 #include "platform/CommandRunner.h"
@@ -216,24 +217,24 @@ void StatisticsWindow::collect() {
     write(number(m_data.recordTable.recordCount()));
 
     struct Grouping {
-        const char* column;
+        QLatin1StringView field;
         const char* alias;
         bool withValues;
         bool filterOnCount;
     };
     // The file-type grouping is filtered on its count, which hides only the NULL group: an
     // empty but stored file type is a group of its own.
-    const Grouping groupings[] = {{"TIP", "CTIP", true, false},
-                                  {"KAT", "CKAT", true, false},
-                                  {"FELVEV", "CFELVEV", true, false},
-                                  {"FNEV", "CFNEV", false, false},
-                                  {"FTIP", "CFTIP", true, true}};
+    const Grouping groupings[] = {{column::type, "CTIP", true, false},
+                                  {column::category, "CKAT", true, false},
+                                  {column::recorder, "CFELVEV", true, false},
+                                  {column::fileName, "CFNEV", false, false},
+                                  {column::fileType, "CFTIP", true, true}};
     for (const Grouping& g : groupings) {
-        const QString column = QString::fromLatin1(g.column);
+        const QString field = g.field;
         const QString alias = QString::fromLatin1(g.alias);
         const QString filter =
-            g.filterOnCount ? alias + QStringLiteral(" > 0") : nonEmptyFilter(column);
-        const GroupedCount counted = groupedCount(m_data.probeQuery, column, alias, filter);
+            g.filterOnCount ? alias + QStringLiteral(" > 0") : nonEmptyFilter(field);
+        const GroupedCount counted = groupedCount(m_data.probeQuery, field, alias, filter);
         write(number(counted.groups));
         if (g.withValues) {
             write(counted.mostFrequent);

@@ -1,5 +1,6 @@
 #include "SettingsStore.h"
 
+#include "data/Columns.h"
 #include "data/SqliteConnection.h"
 #include "data/SqliteTable.h"
 
@@ -23,8 +24,8 @@ RememberedSettings SettingsStore::read() {
     m_table.open();
     for (int i = 0; i < 4; ++i) {
         // A key is found by prefix: "SZERVER2" is taken for "SZERVER" as well.
-        if (m_table.locate(QStringLiteral("A"), QString::fromLatin1(keys[i]), true))
-            *fieldFor(out, i) = m_table.asString(QStringLiteral("B"));
+        if (m_table.locate(column::settingName, QString::fromLatin1(keys[i]), true))
+            *fieldFor(out, i) = m_table.asString(column::settingValue);
     }
     m_table.close();
     m_connection.close();
@@ -37,12 +38,12 @@ void SettingsStore::remember(const RememberedSettings& settings) {
     m_table.open();
     for (int i = 0; i < 4; ++i) {
         const QString key = QString::fromLatin1(keys[i]);
-        if (m_table.locate(QStringLiteral("A"), key, true))
+        if (m_table.locate(column::settingName, key, true))
             m_table.edit();
         else
             m_table.append();
-        m_table.setField(QStringLiteral("A"), key);
-        m_table.setField(QStringLiteral("B"), *fieldFor(values, i));
+        m_table.setField(column::settingName, key);
+        m_table.setField(column::settingValue, *fieldFor(values, i));
         m_table.post();
     }
     m_table.close();

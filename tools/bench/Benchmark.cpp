@@ -2,6 +2,7 @@
 
 #include "Median.h"
 #include "ProcessMemory.h"
+#include "data/Columns.h"
 #include "data/DbError.h"
 #include "data/MariaStatement.h"
 #include "data/RecordSearch.h"
@@ -110,12 +111,11 @@ struct Grouping {
 
 const std::vector<Grouping>& groupings() {
     static const std::vector<Grouping> list{
-        {QStringLiteral("TIP"), QStringLiteral("CTIP"), nonEmptyFilter(QStringLiteral("TIP"))},
-        {QStringLiteral("KAT"), QStringLiteral("CKAT"), nonEmptyFilter(QStringLiteral("KAT"))},
-        {QStringLiteral("FELVEV"), QStringLiteral("CFELVEV"),
-         nonEmptyFilter(QStringLiteral("FELVEV"))},
-        {QStringLiteral("FNEV"), QStringLiteral("CFNEV"), nonEmptyFilter(QStringLiteral("FNEV"))},
-        {QStringLiteral("FTIP"), QStringLiteral("CFTIP"), QStringLiteral("CFTIP > 0")}};
+        {column::type, QStringLiteral("CTIP"), nonEmptyFilter(column::type)},
+        {column::category, QStringLiteral("CKAT"), nonEmptyFilter(column::category)},
+        {column::recorder, QStringLiteral("CFELVEV"), nonEmptyFilter(column::recorder)},
+        {column::fileName, QStringLiteral("CFNEV"), nonEmptyFilter(column::fileName)},
+        {column::fileType, QStringLiteral("CFTIP"), QStringLiteral("CFTIP > 0")}};
     return list;
 }
 
@@ -272,7 +272,7 @@ void Benchmark::report(const QString& name, const Result& result, double target)
 
 int Benchmark::queryRowOfKey(qint64 key) {
     Query& q = m_shared->recordQuery;
-    const int column = q.columnIndex(QStringLiteral("AZ"));
+    const int column = q.columnIndex(column::key);
     const QString wanted = QString::number(key);
     for (int row = 0; row < q.recordCount(); ++row)
         if (q.textAt(row, column) == wanted)
@@ -360,7 +360,7 @@ bool Benchmark::run() {
 
     // A click on the "Típus" title: the rows are ordered again in the client.
     compare(QStringLiteral("title-click sort (TIP)"),
-            {.ours = [&] { q.setSortField(QStringLiteral("TIP")); },
+            {.ours = [&] { q.setSortField(column::type); },
              .client = gridSelect() + QStringLiteral(" ORDER BY TIP;"),
              .prepare = [&] { q.setSortField(QString()); }},
             kRatioTarget);
@@ -381,14 +381,13 @@ bool Benchmark::run() {
             {.ours =
                  [&] {
                      for (const QString& title : std::as_const(titles))
-                         located += table.locate(QStringLiteral("CIM"), title, false);
+                         located += table.locate(column::title, title, false);
                  },
              .client = locateClient.join(QLatin1Char(' ')),
              .prepare = [&] { table.first(); }},
             kRatioTarget);
     const QString title = titles[kLocates / 2];
-    if (located != kLocates * m_options.repeat ||
-        !table.locate(QStringLiteral("CIM"), title, false))
+    if (located != kLocates * m_options.repeat || !table.locate(column::title, title, false))
         throw std::runtime_error("the record table did not find every title");
     const qint64 key = table.currentKey();
 
@@ -406,9 +405,8 @@ bool Benchmark::run() {
             QStringList texts;
             QByteArray photo;
         };
-        const QStringList textFields{QStringLiteral("TIP"),    QStringLiteral("KAT"),
-                                     QStringLiteral("HIV"),    QStringLiteral("DATUM"),
-                                     QStringLiteral("FELVEV"), QStringLiteral("LEIRAS")};
+        const QStringList textFields{column::type, column::category, column::reference,
+                                     column::date, column::recorder, column::description};
         constexpr int kStores = 20;
         std::vector<Opened> opened(kStores);
         int asked = 0;
@@ -418,7 +416,7 @@ bool Benchmark::run() {
             o.table->open();
             const int seq = std::max(10, int(qint64(m_options.records) * (i + 1) / (kStores + 1)) /
                                              10 * 10); // every 10th record has a photo
-            if (!o.table->locate(QStringLiteral("CIM"), RecordStoreBuilder::title(seq), false))
+            if (!o.table->locate(column::title, RecordStoreBuilder::title(seq), false))
                 throw std::runtime_error("a record with a photo is missing");
             o.key = o.table->currentKey();
             MariaStatement photo(sd.recordStore,
@@ -427,7 +425,7 @@ bool Benchmark::run() {
             photo.bindInt(o.key);
             photo.execute();
             o.table->refresh();
-            o.photo = o.table->asBytes(QStringLiteral("FOTO"));
+            o.photo = o.table->asBytes(column::photo);
             if (o.photo.size() != 54 + 640 * 480 * 3)
                 throw std::runtime_error("a record chosen for the store has no photo");
             for (const QString& f : textFields)
@@ -447,9 +445,9 @@ bool Benchmark::run() {
                                  o.table->edit();
                                  for (qsizetype i = 0; i < textFields.size(); ++i)
                                      o.table->setField(textFields[i], o.texts[i]);
-                                 o.table->setField(QStringLiteral("KSZO"),
+                                 o.table->setField(column::keywords,
                                                    QStringLiteral("kulcsszó %1").arg(keyword));
-                                 o.table->setField(QStringLiteral("FOTO"), o.photo);
+                                 o.table->setField(column::photo, o.photo);
                                  o.table->post();
                              });
                      },
@@ -519,10 +517,10 @@ bool Benchmark::run() {
             {.ours =
                  [&] {
                      table.edit();
-                     table.setFieldFromFile(QStringLiteral("FILE"), nextBigFile());
-                     table.setField(QStringLiteral("FNEV"), bigName);
-                     table.setField(QStringLiteral("FTIP"), QStringLiteral("Egyéb"));
-                     table.setField(QStringLiteral("FMER"), kBigFileBytes);
+                     table.setFieldFromFile(column::file, nextBigFile());
+                     table.setField(column::fileName, bigName);
+                     table.setField(column::fileType, QStringLiteral("Egyéb"));
+                     table.setField(column::fileSize, kBigFileBytes);
                      table.post();
                  },
              .clientText =
@@ -552,7 +550,7 @@ bool Benchmark::run() {
                      QFile out(serverPath(kSavedByUs));
                      if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
                          throw std::runtime_error("cannot write " + out.fileName().toStdString());
-                     q.saveBlobTo(QStringLiteral("FILE"), out);
+                     q.saveBlobTo(column::file, out);
                      out.close();
                  },
              .client = QStringLiteral("SELECT FILE FROM tbl_Data WHERE AZ = %1 INTO "

@@ -6,6 +6,7 @@
 // tools/screenshots.sh, which provides a private server, a Data.db and a virtual display.
 #include "browsing/RecordBrowser.h"
 #include "browsing/RecordListReport.h"
+#include "data/Columns.h"
 #include "data/SharedData.h"
 #include "editing/EntryForm.h"
 #include "editing/PhotoPanel.h"
@@ -146,32 +147,32 @@ void addSamples(SharedData& data) {
     Table& records = data.recordTable;
     for (const Sample& s : samples) {
         records.append();
-        records.setField(QStringLiteral("CIM"), QString::fromUtf8(s.title));
-        records.setField(QStringLiteral("TIP"), QString::fromUtf8(s.type));
-        records.setField(QStringLiteral("KAT"), QString::fromUtf8(s.category));
-        records.setField(QStringLiteral("KSZO"), QString::fromUtf8(s.keywords));
-        records.setField(QStringLiteral("HIV"), QString::fromUtf8(s.reference));
-        records.setField(QStringLiteral("FELVEV"), QString::fromUtf8(s.by));
-        records.setField(QStringLiteral("DATUM"), QString::fromUtf8(s.date));
-        records.setField(QStringLiteral("LEIRAS"), QString::fromUtf8(s.text));
-        records.setField(QStringLiteral("FOTO"),
+        records.setField(column::title, QString::fromUtf8(s.title));
+        records.setField(column::type, QString::fromUtf8(s.type));
+        records.setField(column::category, QString::fromUtf8(s.category));
+        records.setField(column::keywords, QString::fromUtf8(s.keywords));
+        records.setField(column::reference, QString::fromUtf8(s.reference));
+        records.setField(column::recorder, QString::fromUtf8(s.by));
+        records.setField(column::date, QString::fromUtf8(s.date));
+        records.setField(column::description, QString::fromUtf8(s.text));
+        records.setField(column::photo,
                          s.photo >= 0 ? QVariant(samplePhoto(s.photo)) : QVariant(QByteArray()));
         if (s.fileName) {
-            records.setField(QStringLiteral("FNEV"), QString::fromUtf8(s.fileName));
-            records.setField(QStringLiteral("FTIP"), QString::fromUtf8(s.fileType));
-            records.setField(QStringLiteral("FMER"), s.fileSize);
-            records.setField(QStringLiteral("FILE"), QByteArray(64, 'x'));
+            records.setField(column::fileName, QString::fromUtf8(s.fileName));
+            records.setField(column::fileType, QString::fromUtf8(s.fileType));
+            records.setField(column::fileSize, s.fileSize);
+            records.setField(column::file, QByteArray(64, 'x'));
         }
         records.post();
     }
     for (const char* type : {"Cikk", "Jegyzet", "Könyv"}) {
         data.typeTable.append();
-        data.typeTable.setField(QStringLiteral("TIP"), QString::fromUtf8(type));
+        data.typeTable.setField(column::type, QString::fromUtf8(type));
         data.typeTable.post();
     }
     for (const char* category : {"Építészet", "Kert", "Konyha", "Természet"}) {
         data.categoryTable.append();
-        data.categoryTable.setField(QStringLiteral("KAT"), QString::fromUtf8(category));
+        data.categoryTable.setField(column::category, QString::fromUtf8(category));
         data.categoryTable.post();
     }
     data.recordTable.refresh();
