@@ -63,7 +63,7 @@ void DeletionForm::prepareShowing() {
         photo->setStretched(false);
         emptyFields();
         Table& t = m_data.recordTable;
-        showCount(t.recordCount());
+        showCount(m_data.records.storedCount());
         const qint64 key = t.currentKey();
         if (key < 0)
             return;
@@ -79,8 +79,7 @@ void DeletionForm::deleteClicked() {
 }
 
 void DeletionForm::refreshRecords() {
-    m_data.recordTable.refresh();
-    m_data.recordQuery.refresh();
+    m_data.records.refresh();
 }
 
 // The record shown, found again by its key; it counts only while it still has the title
@@ -112,7 +111,7 @@ void DeletionForm::deleteShownRecord() {
     m_shownRow.run([&] { t.deleteRecord(); });
     m_shownKey = -1;
     refreshRecords();
-    showCount(t.recordCount());
+    showCount(m_data.records.storedCount());
     emptyFields();
     ScreenCursor::set(CursorShape::Default);
 

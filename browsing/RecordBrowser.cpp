@@ -5,7 +5,6 @@
 #include "Reference.h"
 #include "data/Columns.h"
 #include "data/DbError.h"
-#include "data/Latin2.h"
 #include "data/RecordSearch.h"
 #include "data/SharedData.h"
 #include "platform/CommandRunner.h"
@@ -98,7 +97,7 @@ void RecordBrowser::setShell(ShellRequests& shell) {
 
 void RecordBrowser::prepareShowing() {
     runCommand(m_prompter, [this] {
-        showCount(m_data.recordQuery.recordCount());
+        showCount(m_data.records.shownCount());
         // Drawn plainly again; the menu's marks stay as the user left them.
         photo->setCentred(false);
         photo->setStretched(false);
@@ -185,7 +184,7 @@ void RecordBrowser::searchClicked() {
         const QString answer = m_prompter.input(QStringLiteral("Keresés:"),
                                                 QStringLiteral("Keresendő kifejezés:"), QString());
         search(answer);
-        showCount(m_data.recordQuery.recordCount());
+        showCount(m_data.records.shownCount());
         reportHits();
     });
 }
@@ -196,27 +195,18 @@ void RecordBrowser::saveFileClicked() {
 
 // The record table and then the record query read again from the server.
 void RecordBrowser::recordRefresh() {
-    ScreenCursor::set(CursorShape::Busy);
-    m_data.recordTable.refresh();
-    m_data.recordQuery.refresh();
-    ScreenCursor::set(CursorShape::Default);
+    BusyCursor busy;
+    m_data.records.refresh();
 }
 
 // The statement of the main window's toolbar search: all ten text columns of a record; an
 // empty answer brings every record back.
 void RecordBrowser::search(const QString& answer) {
-    const QString sql =
-        answer.isEmpty() ? allRecordsStatement() : searchStatement(answer, SearchColumns::Toolbar);
-    // An answer Latin-2 cannot hold is refused before the record query is touched.
-    latin2::encode(answer);
-    Query& q = m_data.recordQuery;
-    q.close();
-    q.setSql(sql);
-    q.open();
+    m_data.records.search(answer, SearchColumns::Toolbar);
 }
 
 void RecordBrowser::reportHits() {
-    m_prompter.result(QStringLiteral("Találat: %1.").arg(m_data.recordQuery.recordCount()));
+    m_prompter.result(RecordService::hitsText(m_data.records.shownCount()));
 }
 
 void RecordBrowser::saveStoredFile() {

@@ -1,6 +1,7 @@
 #include "SharedData.h"
 
 #include "Columns.h"
+
 namespace kx {
 
 SharedData::SharedData()
@@ -9,7 +10,8 @@ SharedData::SharedData()
       typeTable(recordStore, QStringLiteral("tbl_Tip")),
       categoryTable(recordStore, QStringLiteral("tbl_Kat")),
       resultTable(recordStore, QStringLiteral("tbl_Tmp")),
-      configTable(settingsDb, QStringLiteral("tbl_Config")), scriptRunner(recordStore) {
+      configTable(settingsDb, QStringLiteral("tbl_Config")), scriptRunner(recordStore),
+      records(recordTable, recordQuery) {
     recordQuery.setSql(initialRecordSql());
     // The grid never shows these; they are read for the current record when asked for.
     const QStringList deferred{column::keywords, column::description, column::photo, column::file};

@@ -2,6 +2,7 @@
 
 #include "MariaConnection.h"
 #include "Query.h"
+#include "RecordService.h"
 #include "ScriptRunner.h"
 #include "SqliteConnection.h"
 #include "SqliteTable.h"
@@ -26,6 +27,8 @@ struct SharedData {
     Table resultTable;       // tbl_Tmp
     SqliteTable configTable; // tbl_Config of Data.db
     ScriptRunner scriptRunner;
+    // The steps every window takes on the record table and the record query.
+    RecordService records;
 
     static QString initialRecordSql(); // "Select * from tbl_Data order by CIM"
 };

@@ -94,10 +94,7 @@ void ModificationForm::tellPhotoUnreadable() {
 
 // The record whose title is that of the record query's current row: the whole value, exact.
 bool ModificationForm::findRecord() {
-    const bool found = guardedLookup(m_prompter, [this] {
-        const QString title = m_data.recordQuery.asString(column::title);
-        return m_data.recordTable.locate(column::title, title, false);
-    });
+    const bool found = guardedLookup(m_prompter, [this] { return m_data.records.locateByTitle(); });
     if (!found)
         warnNotFound();
     return found;

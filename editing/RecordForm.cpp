@@ -250,14 +250,12 @@ void RecordForm::closeClicked() {
 }
 
 void RecordForm::refreshRecords() {
-    ScreenCursor::set(CursorShape::Busy);
-    m_data.recordTable.refresh();
-    m_data.recordQuery.refresh();
-    ScreenCursor::set(CursorShape::Default);
+    BusyCursor busy;
+    m_data.records.refresh();
 }
 
 void RecordForm::showRecordCount() {
-    countLabel->setText(QString::number(m_data.recordTable.recordCount()));
+    countLabel->setText(QString::number(m_data.records.storedCount()));
 }
 
 void RecordForm::emptyFields() {

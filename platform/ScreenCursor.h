@@ -12,4 +12,18 @@ public:
     static CursorShape current();
 };
 
+// The busy cursor for as long as a block of work runs, the normal one again when it ends,
+// also when it ends with an error.
+class BusyCursor {
+public:
+    BusyCursor() {
+        ScreenCursor::set(CursorShape::Busy);
+    }
+    ~BusyCursor() {
+        ScreenCursor::set(CursorShape::Default);
+    }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 } // namespace kx

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "ErrorHandlers.h"
+#include "MainCommands.h"
 #include "RecordGridModel.h"
 #include "about/AboutBox.h"
 #include "browsing/DeletionForm.h"
@@ -8,7 +9,6 @@
 #include "browsing/RecordListReport.h"
 #include "browsing/RecordSheetReport.h"
 #include "data/Columns.h"
-#include "data/Latin2.h"
 #include "data/RecordSearch.h"
 #include "editing/EntryForm.h"
 #include "editing/ModificationForm.h"
@@ -76,6 +76,7 @@ MainWindow::MainWindow(Prompter& prompter, AppLifetime& lifetime, QWidget* paren
     buildGrid(client);
     setCentralWidget(client);
     buildMenus();
+    connectCommands();
     buildStatusBar();
     connect(m_gridModel, &QAbstractItemModel::modelReset, this, &MainWindow::syncGridToQuery);
     connect(recordGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -260,31 +261,19 @@ void MainWindow::command(const std::function<void()>& steps) {
 }
 
 void MainWindow::recordRefresh() {
-    ScreenCursor::set(CursorShape::Busy);
-    m_data.recordTable.refresh();
-    Query& q = m_data.recordQuery;
-    if (q.isOpen()) {
-        q.refresh();
-    } else {
-        // After a failed search the query is closed: all records come back.
-        q.setSql(allRecordsStatement());
-        q.open();
-    }
-    ScreenCursor::set(CursorShape::Default);
+    BusyCursor busy;
+    m_data.records.refresh();
 }
 
 bool MainWindow::recordCheck() {
-    if (m_data.recordQuery.isOpen() && m_data.recordQuery.recordCount() > 0)
+    if (m_data.records.hasRecords())
         return true;
     m_prompter.warning(QStringLiteral("Nincs tárolt adatrekord !"));
     return false;
 }
 
 bool MainWindow::locateByTitle() {
-    const bool found = guardedLookup(m_prompter, [this] {
-        const QString title = m_data.recordQuery.asString(column::title);
-        return m_data.recordTable.locate(column::title, title, false);
-    });
+    const bool found = guardedLookup(m_prompter, [this] { return m_data.records.locateByTitle(); });
     if (!found)
         m_prompter.warning(QStringLiteral("Nem található az adatrekord !"));
     return found;
@@ -296,151 +285,62 @@ void MainWindow::openRecordForm(QWidget* form) {
 }
 
 void MainWindow::search(SearchColumns columns) {
-    recordRefresh();
     const QString answer = m_prompter.input(QStringLiteral("Keresés:"),
                                             QStringLiteral("Keresendő kifejezés:"), QString());
-    Query& q = m_data.recordQuery;
-    const QString sql = answer.isEmpty() ? allRecordsStatement() : searchStatement(answer, columns);
-    // An answer Latin-2 cannot hold is refused before the grid is touched.
-    latin2::encode(answer);
-    q.close();
-    q.clearSql();
-    q.setSql(sql);
-    q.open();
-    m_prompter.result(QStringLiteral("Találat: %1.").arg(q.recordCount()));
+    const int hits = m_data.records.search(answer, columns);
+    m_prompter.result(RecordService::hitsText(hits));
 }
 
-// ---- commands ----
+// ---- the record commands ----
 
-void MainWindow::menuEntryTriggered() {
-    command([this] {
-        recordRefresh();
-        openRecordForm(m_entryForm);
+void MainWindow::dispatch(const MainCommand& c) {
+    command([this, &c] {
+        for (CommandStep step : c.steps) {
+            switch (step) {
+            case CommandStep::Refresh:
+                recordRefresh();
+                break;
+            case CommandStep::Check:
+                if (!recordCheck())
+                    return;
+                break;
+            case CommandStep::Locate:
+                if (!locateByTitle())
+                    return;
+                break;
+            case CommandStep::MenuSearch:
+                search(SearchColumns::Menu);
+                break;
+            case CommandStep::ToolbarSearch:
+                search(SearchColumns::Toolbar);
+                break;
+            case CommandStep::Open:
+                openRecordForm(windowFor(c.window));
+                break;
+            }
+        }
     });
 }
 
-void MainWindow::entryClicked() {
-    menuEntryTriggered();
-}
-
-void MainWindow::gridEntryTriggered() {
-    command([this] { openRecordForm(m_entryForm); });
-}
-
-void MainWindow::menuModifyTriggered() {
-    command([this] {
-        recordRefresh();
-        if (recordCheck() && locateByTitle())
-            openRecordForm(m_modificationForm);
-    });
-}
-
-void MainWindow::modifyClicked() {
-    command([this] {
-        if (!recordCheck())
-            return;
-        recordRefresh();
-        if (locateByTitle())
-            openRecordForm(m_modificationForm);
-    });
-}
-
-void MainWindow::gridModifyTriggered() {
-    command([this] {
-        if (recordCheck() && locateByTitle())
-            openRecordForm(m_modificationForm);
-    });
-}
-
-void MainWindow::menuDeleteTriggered() {
-    command([this] {
-        recordRefresh();
-        if (recordCheck() && locateByTitle())
-            openRecordForm(m_deletionForm);
-    });
-}
-
-void MainWindow::deleteClicked() {
-    command([this] {
-        if (!recordCheck())
-            return;
-        recordRefresh();
-        if (locateByTitle())
-            openRecordForm(m_deletionForm);
-    });
-}
-
-void MainWindow::gridDeleteTriggered() {
-    command([this] {
-        if (recordCheck() && locateByTitle())
-            openRecordForm(m_deletionForm);
-    });
-}
-
-void MainWindow::gridSearchTriggered() {
-    command([this] { search(SearchColumns::Menu); });
-}
-
-void MainWindow::searchClicked() {
-    command([this] { search(SearchColumns::Toolbar); });
-}
-
-void MainWindow::menuListTriggered() {
-    command([this] {
-        recordRefresh();
-        if (recordCheck())
-            openRecordForm(m_browser);
-    });
-}
-
-void MainWindow::listClicked() {
-    menuListTriggered();
-}
-
-void MainWindow::gridListTriggered() {
-    command([this] {
-        if (recordCheck())
-            openRecordForm(m_browser);
-    });
-}
-
-void MainWindow::gridDoubleClicked() {
-    gridListTriggered();
-}
-
-void MainWindow::menuStatisticsTriggered() {
-    command([this] {
-        recordRefresh();
-        if (recordCheck())
-            openRecordForm(m_statisticsWindow);
-    });
-}
-
-void MainWindow::statisticsClicked() {
-    menuStatisticsTriggered();
-}
-
-void MainWindow::gridStatisticsTriggered() {
-    command([this] {
-        if (recordCheck())
-            openRecordForm(m_statisticsWindow);
-    });
-}
-
-void MainWindow::menuAboutTriggered() {
-    command([this] { openRecordForm(m_aboutBox); });
-}
-
-void MainWindow::aboutClicked() {
-    menuAboutTriggered();
-}
-
-void MainWindow::gridRefreshTriggered() {
-    command([this] { recordRefresh(); });
-}
-
-void MainWindow::refreshClicked() {
-    gridRefreshTriggered();
+// A command whose window is not created yet runs only the steps before it.
+QWidget* MainWindow::windowFor(CommandWindow window) const {
+    switch (window) {
+    case CommandWindow::Entry:
+        return m_entryForm;
+    case CommandWindow::Modification:
+        return m_modificationForm;
+    case CommandWindow::Deletion:
+        return m_deletionForm;
+    case CommandWindow::Browser:
+        return m_browser;
+    case CommandWindow::Statistics:
+        return m_statisticsWindow;
+    case CommandWindow::About:
+        return m_aboutBox;
+    case CommandWindow::None:
+        break;
+    }
+    return nullptr;
 }
 
 void MainWindow::gridTitleClicked(int column) {

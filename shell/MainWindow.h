@@ -17,6 +17,8 @@ namespace kx {
 class AppLifetime;
 class Prompter;
 class RecordGridModel;
+struct MainCommand;
+enum class CommandWindow;
 class LoginDialog;
 class RecordSheetReport;
 class RecordListReport;
@@ -79,29 +81,6 @@ public slots:
     void prepareShowing(); // the start-up sequence of the first showing
     void clockTick();
 
-    // Commands, one handler per entry point.
-    void menuEntryTriggered();
-    void entryClicked();
-    void gridEntryTriggered();
-    void menuModifyTriggered();
-    void modifyClicked();
-    void gridModifyTriggered();
-    void menuDeleteTriggered();
-    void deleteClicked();
-    void gridDeleteTriggered();
-    void gridSearchTriggered();
-    void searchClicked();
-    void menuListTriggered();
-    void listClicked();
-    void gridListTriggered();
-    void gridDoubleClicked();
-    void menuStatisticsTriggered();
-    void statisticsClicked();
-    void gridStatisticsTriggered();
-    void menuAboutTriggered();
-    void aboutClicked();
-    void gridRefreshTriggered();
-    void refreshClicked();
     void menuExitTriggered(); // the exit command
     void closeClicked();      // the close request
     void gridTitleClicked(int column);
@@ -116,6 +95,11 @@ private:
     void buildToolbar(QWidget* bar);
     void buildGrid(QWidget* parent);
     void buildStatusBar();
+
+    // The record commands: each entry point of the command table runs its steps in order.
+    void connectCommands();
+    void dispatch(const MainCommand& command);
+    QWidget* windowFor(CommandWindow window) const;
 
     // The steps the commands are made of.
     void recordRefresh();

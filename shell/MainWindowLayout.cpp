@@ -1,4 +1,5 @@
 // Building the main window's controls: toolbar, menus, grid and status bar.
+#include "MainCommands.h"
 #include "MainWindow.h"
 #include "RecordGridModel.h"
 #include "platform/DoubleClick.h"
@@ -62,24 +63,7 @@ void MainWindow::buildMenus() {
     gridMenu->addSeparator();
     gridRefreshAction = addItem(gridMenu, "Frissts1", "Frissítés", "Adatok frissítése !");
 
-    const std::pair<QAction*, void (MainWindow::*)()> handlers[] = {
-        {menuEntryAction, &MainWindow::menuEntryTriggered},
-        {menuModifyAction, &MainWindow::menuModifyTriggered},
-        {menuDeleteAction, &MainWindow::menuDeleteTriggered},
-        {menuSearchAction, &MainWindow::gridSearchTriggered},
-        {menuListAction, &MainWindow::menuListTriggered},
-        {menuStatisticsAction, &MainWindow::menuStatisticsTriggered},
-        {menuAboutAction, &MainWindow::menuAboutTriggered},
-        {menuExitAction, &MainWindow::menuExitTriggered},
-        {gridEntryAction, &MainWindow::gridEntryTriggered},
-        {gridModifyAction, &MainWindow::gridModifyTriggered},
-        {gridDeleteAction, &MainWindow::gridDeleteTriggered},
-        {gridSearchAction, &MainWindow::gridSearchTriggered},
-        {gridListAction, &MainWindow::gridListTriggered},
-        {gridStatisticsAction, &MainWindow::gridStatisticsTriggered},
-        {gridRefreshAction, &MainWindow::gridRefreshTriggered}};
-    for (const auto& [action, handler] : handlers)
-        connect(action, &QAction::triggered, this, handler);
+    connect(menuExitAction, &QAction::triggered, this, &MainWindow::menuExitTriggered);
 }
 
 void MainWindow::buildToolbar(QWidget* bar) {
@@ -90,27 +74,21 @@ void MainWindow::buildToolbar(QWidget* bar) {
         const char* icon;
         const char* tooltip;
         const char* status;
-        void (MainWindow::*handler)();
     };
     const Button buttons[] = {
-        {&entryButton, "SpeedButton1", 0, "document-edit", "Felvétel", "Adatok felvétele !",
-         &MainWindow::entryClicked},
-        {&modifyButton, "SpeedButton2", 25, "draw-freehand", "Módosítás", "Adatok módosítása !",
-         &MainWindow::modifyClicked},
-        {&deleteButton, "SpeedButton3", 50, "edit-delete", "Törlés", "Adatok törlése !",
-         &MainWindow::deleteClicked},
-        {&searchButton, "SpeedButton4", 83, "edit-find", "Keresés", "Adatok keresése !",
-         &MainWindow::searchClicked},
+        {&entryButton, "SpeedButton1", 0, "document-edit", "Felvétel", "Adatok felvétele !"},
+        {&modifyButton, "SpeedButton2", 25, "draw-freehand", "Módosítás", "Adatok módosítása !"},
+        {&deleteButton, "SpeedButton3", 50, "edit-delete", "Törlés", "Adatok törlése !"},
+        {&searchButton, "SpeedButton4", 83, "edit-find", "Keresés", "Adatok keresése !"},
         {&listButton, "SpeedButton5", 116, "document-print", "Listázás",
-         "Adatok áttekintése / listázása !", &MainWindow::listClicked},
+         "Adatok áttekintése / listázása !"},
         {&statisticsButton, "SpeedButton6", 149, "office-chart-line", "Statisztika",
-         "Információk a  tárolt adatokról !", &MainWindow::statisticsClicked},
+         "Információk a  tárolt adatokról !"},
         {&aboutButton, "SpeedButton7", 185, "help-about", "Bemutatkozás",
-         "Információk a programról !", &MainWindow::aboutClicked},
-        {&refreshButton, "SpeedButton9", 480, "view-refresh", "Frissítés", "Adatok frissítése !",
-         &MainWindow::refreshClicked},
+         "Információk a programról !"},
+        {&refreshButton, "SpeedButton9", 480, "view-refresh", "Frissítés", "Adatok frissítése !"},
         {&closeButton, "SpeedButton8", 777, "application-exit", "Befejezés",
-         "Kilépés a prugramból !", &MainWindow::closeClicked},
+         "Kilépés a prugramból !"},
     };
     for (const Button& b : buttons) {
         auto* button = new QToolButton(bar);
@@ -123,8 +101,34 @@ void MainWindow::buildToolbar(QWidget* bar) {
         button->setStatusTip(QString::fromUtf8(b.status));
         button->setAccessibleName(QString::fromUtf8(b.tooltip)); // picture-only button
         button->setFocusPolicy(Qt::NoFocus);
-        connect(button, &QToolButton::clicked, this, b.handler);
         *b.target = button;
+    }
+    connect(closeButton, &QToolButton::clicked, this, &MainWindow::closeClicked);
+}
+
+// Each record command runs from every entry point the command table names for it.
+void MainWindow::connectCommands() {
+    for (const MainCommand& c : mainCommands()) {
+        const QString name = c.entryPoint;
+        const auto run = [this, &c] { dispatch(c); };
+        if (name == recordGrid->objectName()) {
+            // Anywhere in the grid, rows or none: the command's record check speaks for an
+            // empty one.
+            onDoubleClick(recordGrid->viewport(), run);
+            continue;
+        }
+        QAction* action = mainMenu->findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
+        if (!action)
+            action = gridMenu->findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
+        if (action) {
+            connect(action, &QAction::triggered, this, run);
+            continue;
+        }
+        QWidget* toolbar = entryButton->parentWidget();
+        auto* button = toolbar->findChild<QToolButton*>(name, Qt::FindDirectChildrenOnly);
+        Q_ASSERT(button); // every entry point of the table exists
+        if (button)
+            connect(button, &QToolButton::clicked, this, run);
     }
 }
 
@@ -164,8 +168,6 @@ void MainWindow::buildGrid(QWidget* parent) {
         recordGrid->setColumnWidth(i, RecordGridModel::widths()[i]);
 
     connect(titles, &QHeaderView::sectionClicked, this, &MainWindow::gridTitleClicked);
-    // Anywhere in the grid, rows or none: the command's record check speaks for an empty one.
-    onDoubleClick(recordGrid->viewport(), [this] { gridDoubleClicked(); });
     connect(recordGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         gridMenu->popup(recordGrid->viewport()->mapToGlobal(pos));
     });

@@ -196,8 +196,7 @@ void StatisticsWindow::collectClicked() {
 
 void StatisticsWindow::collect() {
     ScreenCursor::set(CursorShape::Busy);
-    m_data.recordTable.refresh();
-    m_data.recordQuery.refresh();
+    m_data.records.refresh();
 
     int row = 0;
     const std::unique_ptr<Progress> progress =
@@ -214,7 +213,7 @@ void StatisticsWindow::collect() {
     };
     const auto number = [](qint64 n) { return QString::number(n); };
 
-    write(number(m_data.recordTable.recordCount()));
+    write(number(m_data.records.storedCount()));
 
     struct Grouping {
         QLatin1StringView field;

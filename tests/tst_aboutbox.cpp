@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QToolButton>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -255,7 +256,7 @@ void AboutBoxTest::rendbenCloses() {
 void AboutBoxTest::openedFromMainWindow() {
     Box b;
     ModalCloser closer;
-    b.app.mainWindow->aboutClicked();
+    b.app.mainWindow->aboutButton->click();
     QCOMPARE(closer.opened, QStringList{QStringLiteral("AboutBox")});
     QCOMPARE(b.app.prompter.shown, QList<Shown>{});
     QVERIFY(!b.box->processorSpeedLabel->text().isEmpty());

@@ -87,7 +87,8 @@ struct Browsing : EditingApp {
     }
     // Opens the browser from the grid menu on the grid's current row and acts inside it.
     bool inside(const std::function<void()>& act) {
-        return insideModal(recordBrowser, act, [this] { app.mainWindow->gridListTriggered(); });
+        return insideModal(recordBrowser, act,
+                           [this] { app.mainWindow->gridListAction->trigger(); });
     }
     QString shownTitle() const {
         return recordBrowser->titleEdit->text();
@@ -368,7 +369,7 @@ void BrowserTest::searchResultStaysInTheGrid() {
     QVERIFY(b.inside([&] { b.recordBrowser->searchButton->click(); }));
     QCOMPARE(b.gridRows(), 2);
     // The main window's refresh runs the browser's search again.
-    b.app.mainWindow->gridRefreshTriggered();
+    b.app.mainWindow->gridRefreshAction->trigger();
     QCOMPARE(b.gridRows(), 2);
     // Text Latin-2 cannot hold is refused before the record query is touched.
     b.prompter().clear();

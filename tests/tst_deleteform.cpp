@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QToolButton>
 
 using namespace kx;
 using namespace kx::test;
@@ -49,7 +50,8 @@ struct Deleting : EditingApp {
     }
     // Runs the grid menu's Törlés on the grid's current row and acts inside the form.
     bool inside(const std::function<void()>& act) {
-        return insideModal(deletionForm, act, [this] { app.mainWindow->gridDeleteTriggered(); });
+        return insideModal(deletionForm, act,
+                           [this] { app.mainWindow->gridDeleteAction->trigger(); });
     }
     // Makes the row with this key the grid's current row.
     void selectKey(qint64 key) {
@@ -156,7 +158,7 @@ void DeleteFormTest::toolbarCommandDeletesToo() {
     d.selectInGrid(QStringLiteral("Törlendő"));
     QVERIFY(insideModal(
         d.deletionForm, [&] { d.deletionForm->deleteButton->click(); },
-        [&] { d.app.mainWindow->deleteClicked(); }));
+        [&] { d.app.mainWindow->deleteButton->click(); }));
     QCOMPARE(d.prompter().shown, QList<Shown>{resultBox(kDeleted)});
     QVERIFY(!d.exists(gone));
     QCOMPARE(d.recordCount(), 1);
@@ -275,7 +277,7 @@ void DeleteFormTest::counterCountsTheWholeTable() {
     d.addRecord(QStringLiteral("Almás pite"));
     d.addRecord(QStringLiteral("Kenyér"));
     d.prompter().answerInputs({QStringLiteral("kenyér")});
-    d.app.mainWindow->searchClicked(); // the grid now shows one hit
+    d.app.mainWindow->searchButton->click(); // the grid now shows one hit
     d.prompter().clear();
     QString counter, title;
     QVERIFY(d.inside([&] {

@@ -186,15 +186,16 @@ bool DesktopTest::inside(Window window, const std::function<void(QWidget*)>& act
     };
     switch (window) {
     case Window::Entry:
-        return insideModal(form, wrapped, [this] { m_mainWindow->gridEntryTriggered(); });
+        return insideModal(form, wrapped, [this] { m_mainWindow->gridEntryAction->trigger(); });
     case Window::Browser:
-        return insideModal(form, wrapped, [this] { m_mainWindow->gridListTriggered(); });
+        return insideModal(form, wrapped, [this] { m_mainWindow->gridListAction->trigger(); });
     case Window::Deletion:
-        return insideModal(form, wrapped, [this] { m_mainWindow->gridDeleteTriggered(); });
+        return insideModal(form, wrapped, [this] { m_mainWindow->gridDeleteAction->trigger(); });
     case Window::Statistics:
-        return insideModal(form, wrapped, [this] { m_mainWindow->gridStatisticsTriggered(); });
+        return insideModal(form, wrapped,
+                           [this] { m_mainWindow->gridStatisticsAction->trigger(); });
     case Window::About:
-        return insideModal(form, wrapped, [this] { m_mainWindow->menuAboutTriggered(); });
+        return insideModal(form, wrapped, [this] { m_mainWindow->menuAboutAction->trigger(); });
     case Window::Main:
         break;
     }

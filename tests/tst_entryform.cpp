@@ -239,7 +239,7 @@ void EntryFormTest::storesEveryColumnThroughTheMainWindow() {
             f->storeButton->click(); // the form has been cleared
             f->closeButton->click();
         },
-        [&] { e.app.mainWindow->menuEntryTriggered(); });
+        [&] { e.app.mainWindow->menuEntryAction->trigger(); });
     QVERIFY(opened);
     QCOMPARE(e.prompter().shown,
              (QList<Shown>{{QStringLiteral("openFile"), QStringLiteral("Tárolandó fájlok:"),
@@ -459,7 +459,7 @@ void EntryFormTest::discardAndCloseDropTypedData() {
             type(f, QStringLiteral("Bezárással eldobott"));
             f->closeButton->click();
         },
-        [&] { e.app.mainWindow->menuEntryTriggered(); });
+        [&] { e.app.mainWindow->menuEntryAction->trigger(); });
     QVERIFY(opened);
     QCOMPARE(afterDiscard, (QStringList{QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
                                         QStringLiteral(""), QStringLiteral("Fotó")}));
@@ -468,7 +468,7 @@ void EntryFormTest::discardAndCloseDropTypedData() {
     QString titleAtNextShowing = QStringLiteral("?");
     opened = insideModal(
         e.entryForm, [&] { titleAtNextShowing = e.entryForm->titleEdit->text(); },
-        [&] { e.app.mainWindow->gridEntryTriggered(); });
+        [&] { e.app.mainWindow->gridEntryAction->trigger(); });
     QVERIFY(opened);
     QCOMPARE(titleAtNextShowing, QString());
     QCOMPARE(e.prompter().shown, QList<Shown>{});

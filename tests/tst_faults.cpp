@@ -155,7 +155,7 @@ class FaultsTest : public QObject {
     QList<Shown> search(EditingApp& e, const QString& answer) {
         e.prompter().clear();
         e.prompter().answerInputs({answer});
-        e.app.mainWindow->gridSearchTriggered();
+        e.app.mainWindow->gridSearchAction->trigger();
         return e.prompter().shown;
     }
 

@@ -222,7 +222,7 @@ void LongWorkTest::cancelSavingLargeFile() {
             QCOMPARE(e.prompter().progresses[1].cancelledAt, qint64(-1));
             QCOMPARE(hashOf(target), hashOf(m_big));
         },
-        [&] { e.app.mainWindow->gridListTriggered(); }));
+        [&] { e.app.mainWindow->gridListAction->trigger(); }));
 }
 
 void LongWorkTest::cancelStoringLargeFile() {
@@ -274,7 +274,7 @@ void LongWorkTest::cancelStatisticsRemovesItsRowsOnClosing() {
             QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Tmp")), QStringLiteral("9"));
             QVERIFY(!stats->collectButton->isEnabled());
         },
-        [&] { e.app.mainWindow->menuStatisticsTriggered(); }));
+        [&] { e.app.mainWindow->menuStatisticsAction->trigger(); }));
     QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Tmp")), QStringLiteral("0"));
 }
 

@@ -23,9 +23,6 @@ bool isHookBox(const Shown& s) {
            s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
 }
 
-// A command's handler, called directly so that a renamed handler fails to compile.
-using Handler = void (MainWindow::*)();
-
 struct Started {
     Started() {
         app.startUp(db.params());
@@ -36,8 +33,23 @@ struct Started {
         db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, KAT, FNEV) VALUES ('") + title +
                 QStringLiteral("', 'Cikk', '") + extra + QStringLiteral("', NULL)"));
     }
-    void run(Handler handler) {
-        (app.mainWindow.get()->*handler)();
+    // Uses an entry point as the user does: the menu item or toolbar button of that object
+    // name, or a double-click on the grid.
+    void run(const QString& entryPoint) {
+        MainWindow& w = *app.mainWindow;
+        if (entryPoint == w.recordGrid->objectName()) {
+            QTest::mouseDClick(w.recordGrid->viewport(), Qt::LeftButton);
+            return;
+        }
+        for (QMenu* menu : {w.mainMenu, w.gridMenu})
+            if (auto* action = menu->findChild<QAction*>(entryPoint, Qt::FindDirectChildrenOnly)) {
+                action->trigger();
+                return;
+            }
+        auto* button = w.entryButton->parentWidget()->findChild<QToolButton*>(
+            entryPoint, Qt::FindDirectChildrenOnly);
+        QVERIFY2(button, qPrintable(entryPoint));
+        button->click();
     }
     Query& query() {
         return app.data().recordQuery;
@@ -48,11 +60,11 @@ struct Started {
 
 } // namespace
 
-Q_DECLARE_METATYPE(Handler)
-
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void stepOrders_data();
+    void stepOrders();
     void commandsOnAnEmptyStore_data();
     void commandsOnAnEmptyStore();
     void checkingCommandsRefuseAfterAnEmptySearch_data();
@@ -69,43 +81,118 @@ private slots:
     void closeAnsweredNoKeepsWindow();
 };
 
+// Another workstation changes the store after the grid was read; what a command then shows
+// tells which of its steps came first: a refresh in front of the check finds the new record, a
+// check in front of it refuses, a locate without a refresh misses a renamed record.
+enum class Meanwhile { Added, Renamed };
+Q_DECLARE_METATYPE(Meanwhile)
+
+void MainWindowTest::stepOrders_data() {
+    QTest::addColumn<QString>("entryPoint");
+    QTest::addColumn<Meanwhile>("meanwhile");
+    QTest::addColumn<QList<Shown>>("shown");
+    QTest::addColumn<QString>("opened"); // the window's object name; empty: none
+    QTest::addColumn<int>("rows");       // the grid's rows afterwards
+
+    const QList<Shown> none;
+    const QList<Shown> refused{warningBox(noRecord)};
+    const QList<Shown> notFound{warningBox(QStringLiteral("Nem található az adatrekord !"))};
+    const QList<Shown> searched{{QStringLiteral("input"), QStringLiteral("Keresés:"),
+                                 QStringLiteral("Keresendő kifejezés:")},
+                                resultBox(QStringLiteral("Találat: 1."))};
+    const auto add = [](const char* entryPoint, Meanwhile m, const QList<Shown>& shown,
+                        const char* opened, int rows) {
+        QTest::addRow("%s, %s", entryPoint, m == Meanwhile::Added ? "added" : "renamed")
+            << QString::fromLatin1(entryPoint) << m << shown << QString::fromLatin1(opened) << rows;
+    };
+    const Meanwhile added = Meanwhile::Added;
+    const Meanwhile renamed = Meanwhile::Renamed;
+    // refresh, open
+    add("Lexikon1", added, none, "Form2", 1);
+    add("SpeedButton1", added, none, "Form2", 1);
+    // open
+    add("Felvtel1", added, none, "Form2", 0);
+    // refresh, check, locate, open
+    add("Keress1", added, none, "Form3", 1);
+    add("Keress1", renamed, none, "Form3", 1);
+    add("Bemutatkozs1", added, none, "Form4", 1);
+    add("Bemutatkozs1", renamed, none, "Form4", 1);
+    // check, refresh, locate, open
+    add("SpeedButton2", added, refused, "", 0);
+    add("SpeedButton2", renamed, none, "Form3", 1);
+    add("SpeedButton3", added, refused, "", 0);
+    add("SpeedButton3", renamed, none, "Form4", 1);
+    // check, locate, open
+    add("Mdosts1", added, refused, "", 0);
+    add("Mdosts1", renamed, notFound, "", 1);
+    add("rls1", added, refused, "", 0);
+    add("rls1", renamed, notFound, "", 1);
+    // refresh, search
+    add("Keress2", added, searched, "", 1);
+    add("Keress3", added, searched, "", 1);
+    add("SpeedButton4", added, searched, "", 1);
+    // refresh, check, open
+    add("Listzs1", added, none, "Form5", 1);
+    add("SpeedButton5", added, none, "Form5", 1);
+    add("Statisztika1", added, none, "Form6", 1);
+    add("SpeedButton6", added, none, "Form6", 1);
+    // check, open
+    add("Listzs2", added, refused, "", 0);
+    add("DBGrid1", added, refused, "", 0);
+    add("Statisztika2", added, refused, "", 0);
+    // open
+    add("Bemutatkozs2", added, none, "AboutBox", 0);
+    add("SpeedButton7", added, none, "AboutBox", 0);
+    // refresh
+    add("Frissts1", added, none, "", 1);
+    add("SpeedButton9", added, none, "", 1);
+}
+
+void MainWindowTest::stepOrders() {
+    QFETCH(QString, entryPoint);
+    QFETCH(Meanwhile, meanwhile);
+    QFETCH(QList<Shown>, shown);
+    QFETCH(QString, opened);
+    QFETCH(int, rows);
+    Started s;
+    if (meanwhile == Meanwhile::Renamed) {
+        s.addRecord(QStringLiteral("Alma"));
+        s.run(QStringLiteral("Frissts1"));
+        QCOMPARE(s.query().recordCount(), 1);
+        s.db.exec(QStringLiteral("UPDATE tbl_Data SET CIM = 'Alma2'"));
+    } else {
+        s.addRecord(QStringLiteral("Körte"));
+    }
+    s.app.prompter.clear();
+    s.app.prompter.answerInputs({QString()});
+    ModalCloser closer;
+    s.run(entryPoint);
+    QCOMPARE(s.app.prompter.shown, shown);
+    QCOMPARE(closer.opened, opened.isEmpty() ? QStringList{} : QStringList{opened});
+    QCOMPARE(s.app.mainWindow->recordGrid->model()->rowCount(), rows);
+}
+
 void MainWindowTest::commandsOnAnEmptyStore_data() {
-    QTest::addColumn<Handler>("handler");
+    QTest::addColumn<QString>("entryPoint");
     QTest::addColumn<bool>("refused");
-    const std::pair<const char*, Handler> checked[] = {
-        {"Keress1", &MainWindow::menuModifyTriggered},
-        {"SpeedButton2", &MainWindow::modifyClicked},
-        {"Mdosts1", &MainWindow::gridModifyTriggered},
-        {"Bemutatkozs1", &MainWindow::menuDeleteTriggered},
-        {"SpeedButton3", &MainWindow::deleteClicked},
-        {"rls1", &MainWindow::gridDeleteTriggered},
-        {"Listzs1", &MainWindow::menuListTriggered},
-        {"SpeedButton5", &MainWindow::listClicked},
-        {"Listzs2", &MainWindow::gridListTriggered},
-        {"DBGrid1 double-click", &MainWindow::gridDoubleClicked},
-        {"Statisztika1", &MainWindow::menuStatisticsTriggered},
-        {"SpeedButton6", &MainWindow::statisticsClicked},
-        {"Statisztika2", &MainWindow::gridStatisticsTriggered}};
-    for (const auto& [name, handler] : checked)
-        QTest::newRow(name) << handler << true;
-    const std::pair<const char*, Handler> free[] = {
-        {"Lexikon1", &MainWindow::menuEntryTriggered},
-        {"SpeedButton1", &MainWindow::entryClicked},
-        {"Felvtel1", &MainWindow::gridEntryTriggered},
-        {"Bemutatkozs2", &MainWindow::menuAboutTriggered},
-        {"SpeedButton7", &MainWindow::aboutClicked},
-        {"Frissts1", &MainWindow::gridRefreshTriggered},
-        {"SpeedButton9", &MainWindow::refreshClicked}};
-    for (const auto& [name, handler] : free)
-        QTest::newRow(name) << handler << false;
+    const char* const checked[] = {"Keress1",      "SpeedButton2", "Mdosts1",      "Bemutatkozs1",
+                                   "SpeedButton3", "rls1",         "Listzs1",      "SpeedButton5",
+                                   "Listzs2",      "DBGrid1",      "Statisztika1", "SpeedButton6",
+                                   "Statisztika2"};
+    for (const char* name : checked)
+        QTest::newRow(name) << QString::fromLatin1(name) << true;
+    const char* const free[] = {"Lexikon1",     "SpeedButton1", "Felvtel1",    "Bemutatkozs2",
+                                "SpeedButton7", "Frissts1",     "SpeedButton9"};
+    for (const char* name : free)
+        QTest::newRow(name) << QString::fromLatin1(name) << false;
 }
 
 void MainWindowTest::commandsOnAnEmptyStore() {
-    QFETCH(Handler, handler);
+    QFETCH(QString, entryPoint);
     QFETCH(bool, refused);
     Started s;
     ModalCloser closer;
-    s.run(handler);
+    s.run(entryPoint);
     if (refused) {
         QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
         QCOMPARE(closer.opened, QStringList{});
@@ -115,33 +202,25 @@ void MainWindowTest::commandsOnAnEmptyStore() {
 }
 
 void MainWindowTest::checkingCommandsRefuseAfterAnEmptySearch_data() {
-    QTest::addColumn<Handler>("handler");
-    const std::pair<const char*, Handler> checking[] = {
-        {"Keress1", &MainWindow::menuModifyTriggered},
-        {"SpeedButton2", &MainWindow::modifyClicked},
-        {"Mdosts1", &MainWindow::gridModifyTriggered},
-        {"Bemutatkozs1", &MainWindow::menuDeleteTriggered},
-        {"SpeedButton3", &MainWindow::deleteClicked},
-        {"rls1", &MainWindow::gridDeleteTriggered},
-        {"Listzs1", &MainWindow::menuListTriggered},
-        {"Listzs2", &MainWindow::gridListTriggered},
-        {"Statisztika1", &MainWindow::menuStatisticsTriggered},
-        {"Statisztika2", &MainWindow::gridStatisticsTriggered}};
-    for (const auto& [name, handler] : checking)
-        QTest::newRow(name) << handler;
+    QTest::addColumn<QString>("entryPoint");
+    const char* const checking[] = {"Keress1",      "SpeedButton2", "Mdosts1", "Bemutatkozs1",
+                                    "SpeedButton3", "rls1",         "Listzs1", "Listzs2",
+                                    "Statisztika1", "Statisztika2"};
+    for (const char* name : checking)
+        QTest::newRow(name) << QString::fromLatin1(name);
 }
 
 void MainWindowTest::checkingCommandsRefuseAfterAnEmptySearch() {
-    QFETCH(Handler, handler);
+    QFETCH(QString, entryPoint);
     Started s;
     s.addRecord(QStringLiteral("Alma"));
     s.app.prompter.answerInputs({QStringLiteral("nincs ilyen")});
-    s.run(&MainWindow::gridSearchTriggered);
+    s.run(QStringLiteral("Keress3"));
     QCOMPARE(s.app.prompter.shown.last(), resultBox(QStringLiteral("Találat: 0.")));
     s.app.prompter.clear();
     // The refreshing variants run the search statement again: still nothing.
     ModalCloser closer;
-    s.run(handler);
+    s.run(entryPoint);
     QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
     QCOMPARE(closer.opened, QStringList{});
 }
@@ -150,13 +229,13 @@ void MainWindowTest::toolbarChecksBeforeRefreshMenuAfter() {
     Started s;
     s.addRecord(QStringLiteral("Körte")); // stored by another workstation after the last load
     QCOMPARE(s.query().recordCount(), 0);
-    s.run(&MainWindow::modifyClicked);
+    s.run(QStringLiteral("SpeedButton2"));
     QCOMPARE(s.app.prompter.shown, QList<Shown>{warningBox(noRecord)});
     QCOMPARE(s.query().recordCount(), 0); // refused before its refresh
 
     s.app.prompter.clear();
     ModalCloser closer;
-    s.run(&MainWindow::menuModifyTriggered); // refreshes first, then finds the record
+    s.run(QStringLiteral("Keress1")); // refreshes first, then finds the record
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(s.query().recordCount(), 1);
     QCOMPARE(s.app.data().recordTable.asString(QStringLiteral("CIM")), QStringLiteral("Körte"));
@@ -165,10 +244,10 @@ void MainWindowTest::toolbarChecksBeforeRefreshMenuAfter() {
 void MainWindowTest::locateWithDatabaseErrorShowsTwoBoxes() {
     Started s;
     s.addRecord(QStringLiteral("Alma"));
-    s.run(&MainWindow::gridRefreshTriggered);
+    s.run(QStringLiteral("Frissts1"));
     s.db.exec(QStringLiteral("RENAME TABLE tbl_Data TO tbl_Data_x"));
     ModalCloser closer;
-    s.run(&MainWindow::gridModifyTriggered); // check, then locate: no refresh in front of it
+    s.run(QStringLiteral("Mdosts1")); // check, then locate: no refresh in front of it
     QCOMPARE(s.app.prompter.shown.size(), 3);
     QVERIFY(isHookBox(s.app.prompter.shown[0]));
     QCOMPARE(s.app.prompter.shown[1], warningBox(QStringLiteral("Hiba történt !!!")));
@@ -180,11 +259,11 @@ void MainWindowTest::locateWithDatabaseErrorShowsTwoBoxes() {
 void MainWindowTest::locateMissingRecord() {
     Started s;
     s.addRecord(QStringLiteral("Alma "));
-    s.run(&MainWindow::gridRefreshTriggered);
+    s.run(QStringLiteral("Frissts1"));
     // Another workstation renames it to a title that differs only by its trailing blank.
     s.db.exec(QStringLiteral("UPDATE tbl_Data SET CIM = 'Alma'"));
     ModalCloser closer;
-    s.run(&MainWindow::gridDeleteTriggered);
+    s.run(QStringLiteral("rls1"));
     QCOMPARE(s.app.prompter.shown,
              QList<Shown>{warningBox(QStringLiteral("Nem található az adatrekord !"))});
     QCOMPARE(closer.opened, QStringList{});
@@ -195,7 +274,7 @@ void MainWindowTest::refreshShowsOtherWorkstationsRecords() {
     s.addRecord(QStringLiteral("Béka"));
     s.addRecord(QStringLiteral("alma"));
     s.addRecord(QStringLiteral("Cékla"));
-    s.run(&MainWindow::refreshClicked);
+    s.run(QStringLiteral("SpeedButton9"));
     QCOMPARE(s.query().recordCount(), 3);
     const int cim = s.query().columnIndex(QStringLiteral("CIM"));
     QCOMPARE(s.query().textAt(0, cim), QStringLiteral("alma"));
@@ -321,7 +400,7 @@ void MainWindowTest::exitAnsweredYesAsksOnce() {
     Started s;
     s.app.prompter.answerQuestions({true});
     s.app.mainWindow->show();
-    s.run(&MainWindow::menuExitTriggered);
+    s.run(QStringLiteral("Kilps1"));
     QVERIFY(s.app.lifetime.endRequested());
     QVERIFY(!s.app.data().recordStore.isConnected());
     s.app.mainWindow->close(); // the window going away asks nothing more
@@ -333,7 +412,7 @@ void MainWindowTest::exitAnsweredYesAsksOnce() {
 void MainWindowTest::closeAnsweredNoKeepsWindow() {
     Started s;
     s.app.mainWindow->show();
-    s.run(&MainWindow::closeClicked); // answered No
+    s.run(QStringLiteral("SpeedButton8")); // answered No
     QVERIFY(s.app.mainWindow->isVisible());
     QVERIFY(!s.app.lifetime.endRequested());
     QVERIFY(s.app.data().recordStore.isConnected());

@@ -175,7 +175,7 @@ void ModifyFormTest::opensOnTheGridRecord() {
             shownPicture = f->photo->picture();
             f->closeButton->click();
         },
-        [&] { e.app.mainWindow->menuModifyTriggered(); });
+        [&] { e.app.mainWindow->menuModifyAction->trigger(); });
     QVERIFY(opened);
     QCOMPARE(e.prompter().shown, QList<Shown>{});
     QCOMPARE(seen, (QStringList{QStringLiteral("Adatok módosítása:"), QStringLiteral("Második"),
@@ -217,7 +217,7 @@ void ModifyFormTest::unchangedStoreKeepsTitleAndFile() {
             e.modificationForm->storeButton->click();
             visibleAfterStore = e.modificationForm->isVisible();
         },
-        [&] { e.app.mainWindow->modifyClicked(); });
+        [&] { e.app.mainWindow->modifyButton->click(); });
     QVERIFY(opened);
     QCOMPARE(e.prompter().shown,
              (QList<Shown>{questionBox(QStringLiteral("Az adatrekordot időközben egy másik "
@@ -570,7 +570,7 @@ void ModifyFormTest::discardReadsTheOpenedRecordByKey() {
                 {QStringLiteral("'nem illik'")});
     // The grid shows an active search.
     e.prompter().answerInputs({QStringLiteral("keresett")});
-    e.app.mainWindow->gridSearchTriggered();
+    e.app.mainWindow->gridSearchAction->trigger();
     QCOMPARE(e.data().recordQuery.recordCount(), 2);
     e.prompter().clear();
     e.openForModification(QStringLiteral("Alma"));

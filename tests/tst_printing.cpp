@@ -155,7 +155,7 @@ void PrintingTest::pagesAndCopies() {
             watcher.start();
             (list ? browser->printListButton : browser->printRecordButton)->click();
         },
-        [&] { m_app->app.mainWindow->gridListTriggered(); }));
+        [&] { m_app->app.mainWindow->gridListAction->trigger(); }));
     watcher.stop();
     QVERIFY(printed);
     QCOMPARE(m_app->prompter().shown, QList<Shown>{});

@@ -6,6 +6,7 @@
 
 #include <QTableView>
 #include <QTest>
+#include <QToolButton>
 #include <mysql.h>
 
 using namespace kx;
@@ -94,9 +95,9 @@ struct Searching {
         app.prompter.clear();
         app.prompter.answerInputs({answer});
         if (toolbar)
-            app.mainWindow->searchClicked();
+            app.mainWindow->searchButton->click();
         else
-            app.mainWindow->gridSearchTriggered();
+            app.mainWindow->gridSearchAction->trigger();
         return titles();
     }
     TestDatabase db;
@@ -267,7 +268,7 @@ void SearchTest::textBeyondLatin2() {
     s.search(QStringLiteral("két"));
     s.app.prompter.clear();
     s.app.prompter.answerInputs({QStringLiteral("€ ár")});
-    s.app.mainWindow->gridSearchTriggered();
+    s.app.mainWindow->gridSearchAction->trigger();
     // A clear warning, no statement, and the grid keeps what it showed.
     QCOMPARE(s.app.prompter.shown.size(), 2);
     QCOMPARE(s.app.prompter.shown[1].kind, QStringLiteral("warning"));
@@ -279,7 +280,7 @@ void SearchTest::searchStaysAcrossRefresh() {
     Searching s;
     s.search(QStringLiteral("két"));
     s.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('Két új')"));
-    s.app.mainWindow->refreshClicked();
+    s.app.mainWindow->refreshButton->click();
     QCOMPARE(s.titles(), (QStringList{QStringLiteral("Két szó"), QStringLiteral("Két új")}));
 }
 
@@ -321,7 +322,7 @@ void SearchTest::failedSearchFindsItsWayBack() {
         if (shown.kind == QLatin1String("input"))
             s.db.exec(QStringLiteral("RENAME TABLE tbl_Data TO tbl_Data_x"));
     };
-    s.app.mainWindow->gridSearchTriggered();
+    s.app.mainWindow->gridSearchAction->trigger();
     s.app.prompter.onShown = nullptr;
     QCOMPARE(s.app.prompter.shown.size(), 3);
     QVERIFY(
@@ -332,7 +333,7 @@ void SearchTest::failedSearchFindsItsWayBack() {
     s.db.exec(QStringLiteral("RENAME TABLE tbl_Data_x TO tbl_Data"));
     // The next refresh brings every record back without a restart.
     s.app.prompter.clear();
-    s.app.mainWindow->refreshClicked();
+    s.app.mainWindow->refreshButton->click();
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(s.titles().size(), 9);
 }

@@ -268,7 +268,7 @@ void StatisticsTest::openedFromMainWindowWithRecords() {
     Started s;
     s.addRecords({QStringLiteral("('A', 'Cikk', NULL, NULL, NULL, NULL, NULL, NULL)")});
     ModalCloser closer;
-    s.app.mainWindow->menuStatisticsTriggered();
+    s.app.mainWindow->menuStatisticsAction->trigger();
     QCOMPARE(closer.opened, QStringList{QStringLiteral("Form6")});
     QCOMPARE(s.app.prompter.shown, QList<Shown>{});
     QCOMPARE(s.tmpRows(), 0);

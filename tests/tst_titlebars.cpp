@@ -160,11 +160,11 @@ void TitleBarTest::titleAsHeld() {
         break;
     case Kind::Deletion:
         reader.start();
-        mainWindow->gridDeleteTriggered();
+        mainWindow->gridDeleteAction->trigger();
         break;
     case Kind::About:
         reader.start();
-        mainWindow->menuAboutTriggered();
+        mainWindow->menuAboutAction->trigger();
         break;
     }
     QCOMPARE(held, caption);

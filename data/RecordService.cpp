@@ -1,0 +1,55 @@
+#include "RecordService.h"
+
+#include "Columns.h"
+#include "Latin2.h"
+#include "Query.h"
+#include "Table.h"
+
+namespace kx {
+
+RecordService::RecordService(Table& recordTable, Query& recordQuery)
+    : m_table(recordTable), m_query(recordQuery) {}
+
+void RecordService::refresh() {
+    m_table.refresh();
+    if (m_query.isOpen()) {
+        m_query.refresh();
+    } else {
+        m_query.setSql(allRecordsStatement());
+        m_query.open();
+    }
+}
+
+bool RecordService::hasRecords() {
+    return m_query.isOpen() && m_query.recordCount() > 0;
+}
+
+bool RecordService::locateByTitle() {
+    const QString title = m_query.asString(column::title);
+    return m_table.locate(column::title, title, false);
+}
+
+int RecordService::search(const QString& answer, SearchColumns columns) {
+    const QString sql = answer.isEmpty() ? allRecordsStatement() : searchStatement(answer, columns);
+    // Checked before the record query is touched: a refused answer leaves the grid as it was.
+    latin2::encode(answer);
+    m_query.close();
+    m_query.clearSql();
+    m_query.setSql(sql);
+    m_query.open();
+    return m_query.recordCount();
+}
+
+int RecordService::storedCount() {
+    return m_table.recordCount();
+}
+
+int RecordService::shownCount() {
+    return m_query.isOpen() ? m_query.recordCount() : 0;
+}
+
+QString RecordService::hitsText(int hits) {
+    return QStringLiteral("Találat: %1.").arg(hits);
+}
+
+} // namespace kx
