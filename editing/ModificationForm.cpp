@@ -147,8 +147,11 @@ void ModificationForm::store() {
     const bool renamed = title != m_openingTitle;
     if (renamed) {
         refreshRecords();
-        const bool taken =
-            guardedLookup(m_prompter, [&] { return table.locate(column::title, title, false); });
+        // The opened record itself may carry the title by now: another workstation renamed
+        // it, and "Elvet" showed its new title. That is no other record of the same title.
+        const bool taken = guardedLookup(m_prompter, [&] {
+            return table.locate(column::title, title, false) && table.currentKey() != m_openedKey;
+        });
         if (taken) {
             returnToOpenedRecord();
             m_prompter.warning(

@@ -140,6 +140,7 @@ private slots:
     void photoThatCannotBeShownStillOpens();
     void discardReadsTheOpenedRecordByKey_data();
     void discardReadsTheOpenedRecordByKey();
+    void discardAfterRenameElsewhere();
 };
 
 void ModifyFormTest::opensOnTheGridRecord() {
@@ -605,6 +606,34 @@ void ModifyFormTest::discardReadsTheOpenedRecordByKey() {
     }
     QCOMPARE(column(e, other, QStringLiteral("CONCAT_WS('|', CIM, TIP, KSZO)")),
              QStringLiteral("Barack|Csonthéjas|keresett barack"));
+}
+
+// Another workstation renames the opened record; "Elvet" shows its new title. Storing it puts
+// no other record's title on the opened one: it is stored, not refused as a duplicate of itself.
+void ModifyFormTest::discardAfterRenameElsewhere() {
+    EditingApp e;
+    const qint64 opened = e.addRecord(QStringLiteral("Alma"));
+    e.addRecord(QStringLiteral("Barack"));
+    e.openForModification(QStringLiteral("Alma"));
+    ModificationForm* f = e.modificationForm;
+    QCOMPARE(f->openedKey(), opened);
+    e.db.exec(QStringLiteral("UPDATE tbl_Data SET CIM = 'Alma fája' WHERE AZ = %1").arg(opened));
+    f->discardClicked();
+    QCOMPARE(f->titleEdit->text(), QStringLiteral("Alma fája"));
+    f->keywordsEdit->setText(QStringLiteral("gyümölcsfa"));
+    f->storeClicked();
+    QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kModified)});
+    QCOMPARE(column(e, opened, QStringLiteral("CONCAT_WS('|', CIM, KSZO)")),
+             QStringLiteral("Alma fája|gyümölcsfa"));
+    QCOMPARE(e.recordCount(), 2);
+
+    // A rename onto the other record's title is still refused.
+    e.openForModification(QStringLiteral("Alma fája"));
+    e.prompter().clear();
+    f->titleEdit->setText(QStringLiteral("Barack"));
+    f->storeClicked();
+    QCOMPARE(e.prompter().shown, QList<Shown>{warningBox(QStringLiteral(
+                                     "Már szerepel ilyen címmel rekord az adatállományban !"))});
 }
 
 QTEST_MAIN(ModifyFormTest)
