@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QStyle>
 
 namespace kx {
@@ -64,15 +63,12 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, const QRec
 } // namespace
 
 AboutBox::AboutBox(Prompter& prompter, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+    // Unlike the other windows, the box closes on Escape, as by its close box.
+    : SecondaryWindow(QStringLiteral("AboutBox"), QStringLiteral(" Névjegy:"),
+                      QSize(kClientWidth, kClientHeight), parent, TitleBar::CaptionAndButtons,
+                      EscapeKey::Closes),
       m_prompter(prompter), m_shell(&desktopShell()) {
-    setObjectName(QStringLiteral("AboutBox"));
-    setWindowTitle(QStringLiteral(" Névjegy:"));
-    setModal(true);
-    setFixedSize(kClientWidth, kClientHeight);
-    setFont(sansSerif8());
+    setFont(sansSerif8()); // its own font, not the other windows' Tahoma
     buildUpperPanel();
     buildSystemPanel();
 
@@ -193,15 +189,6 @@ void AboutBox::buildSystemPanel() {
         this->*row.field = value;
         top += 16;
     }
-}
-
-void AboutBox::showEvent(QShowEvent* event) {
-    // The values are measured before the box appears.
-    if (!event->spontaneous()) {
-        centreOnScreen(this);
-        prepareShowing();
-    }
-    QDialog::showEvent(event);
 }
 
 void AboutBox::prepareShowing() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "platform/SecondaryWindow.h"
 
 class QLabel;
 class QPushButton;
@@ -13,7 +13,7 @@ class ShellRequests;
 // The about box " Névjegy:": the program's name and version, the maker's contact lines, and
 // facts about the computer measured afresh at every showing. "MS Info" starts the system's
 // own information tool where one is installed.
-class AboutBox : public QDialog {
+class AboutBox : public SecondaryWindow {
     Q_OBJECT
 public:
     explicit AboutBox(Prompter& prompter, QWidget* parent = nullptr);
@@ -43,14 +43,13 @@ public:
     QPushButton* okButton;         // BitBtn2, "Rendben"
 
 public slots:
-    void prepareShowing();
+    void prepareShowing() override;
     void systemInfoClicked();
     void okClicked();
     void mailLineClicked();
     void webLineClicked();
 
 protected:
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

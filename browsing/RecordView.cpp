@@ -7,12 +7,10 @@
 #include "platform/FormStyle.h"
 
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QStyle>
 
 namespace kx {
@@ -53,14 +51,8 @@ void addLabel(QWidget* panel, const QString& caption, int x, int top, int width,
 
 RecordView::RecordView(Prompter& prompter, const QString& objectName, const QString& caption,
                        const Names& names, bool framedPhoto, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+    : SecondaryWindow(objectName, caption, QSize(kClientWidth, kClientHeight), parent),
       m_prompter(prompter) {
-    setObjectName(objectName);
-    setWindowTitle(caption);
-    setModal(true);
-    applyDialogLook(this, kClientWidth, kClientHeight);
 
     commandStrip = new QFrame(this);
     commandStrip->setObjectName(QStringLiteral("Panel1"));
@@ -170,23 +162,6 @@ QPushButton* RecordView::addStripButton(const char* name, const QString& caption
     }
     setHint(button, hint);
     return button;
-}
-
-void RecordView::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous()) {
-        centreOnScreen(this);
-        prepareShowing();
-    }
-}
-
-void RecordView::keyPressEvent(QKeyEvent* event) {
-    // Only "Befejezés" and the title bar close the window; Escape does nothing.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void RecordView::closeClicked() {

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "platform/Hints.h"
-
-#include <QDialog>
+#include "platform/SecondaryWindow.h"
 
 class QFrame;
 class QLabel;
@@ -19,7 +18,7 @@ class Prompter;
 // What the record browser and the deletion form share: a fixed 645 x 576 dialog centred on the
 // screen, a command strip along the top with the record counter and the "Befejezés" button,
 // and beneath it the read-only fields of one record, labelled and placed alike in both.
-class RecordView : public QDialog {
+class RecordView : public SecondaryWindow {
     Q_OBJECT
 public:
     ~RecordView() override;
@@ -40,7 +39,6 @@ public:
     PhotoView* photo;         // the photo with its menu
 
 public slots:
-    virtual void prepareShowing() = 0;
     void closeClicked(); // closes the window, like its close box
 
 protected:
@@ -48,9 +46,6 @@ protected:
     // 293 x 209 picture.
     RecordView(Prompter& prompter, const QString& objectName, const QString& caption,
                const Names& names, bool framedPhoto, QWidget* parent);
-
-    void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
     // A picture button of the command strip; hint is "short|long" as the status line shows it.
     QPushButton* addStripButton(const char* name, const QString& caption, const QString& hint,

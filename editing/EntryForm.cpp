@@ -5,13 +5,13 @@
 #include "TypeCategoryLists.h"
 #include "data/Columns.h"
 #include "data/SharedData.h"
+#include "platform/Clock.h"
 #include "platform/CommandRunner.h"
 #include "platform/DateTimeText.h"
 #include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
 
-#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -20,7 +20,7 @@ namespace kx {
 namespace {
 // The current local date and time as the program writes it everywhere.
 QString nowText() {
-    return dateTimeText(QDateTime::currentDateTime());
+    return dateTimeText(Clock::now());
 }
 } // namespace
 

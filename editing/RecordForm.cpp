@@ -20,7 +20,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QStyle>
 #include <QToolButton>
 
@@ -94,16 +93,11 @@ QPushButton* barButton(QWidget* bar, const char* name, const QString& caption, c
 
 RecordForm::RecordForm(SharedData& shared, Prompter& prompter, const QString& objectName,
                        const QString& caption, ListMatch categoryMatch, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+    : SecondaryWindow(objectName, caption, QSize(kClientWidth, kClientHeight), parent),
       m_data(shared), m_prompter(prompter) {
-    setObjectName(objectName);
-    setWindowTitle(caption);
-    setModal(true);
-    applyDialogLook(this, kClientWidth, kClientHeight);
     buildTopBar();
     buildFieldPanel();
+    setFocusOnShowing(titleEdit);
 
     // Both forms look types up by prefix; the category rule is each form's own.
     m_lists = std::make_unique<TypeCategoryLists>(m_data, m_prompter, typeBox, categoryBox,
@@ -213,24 +207,6 @@ void RecordForm::buildFieldPanel() {
     fileCaption->setObjectName(QStringLiteral("Label12"));
     fileCaption->move(kLeft, fileLabelTop);
     fileCaption->setBuddy(fileEdit);
-}
-
-void RecordForm::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous()) {
-        centreOnScreen(this);
-        prepareShowing();
-        titleEdit->setFocus();
-    }
-}
-
-void RecordForm::keyPressEvent(QKeyEvent* event) {
-    // Only "Befejezés" and the title bar close the form; Escape does nothing.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 bool RecordForm::eventFilter(QObject* watched, QEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "platform/SecondaryWindow.h"
+
 #include <functional>
 #include <memory>
 
@@ -26,7 +27,7 @@ struct SharedData;
 // "Elvet", "Befejezés" and the record count, the field panel with its labels, limits, tab
 // order and Enter key, and the steps both forms take on it. Each form adds its own showing,
 // store and discard.
-class RecordForm : public QDialog {
+class RecordForm : public SecondaryWindow {
     Q_OBJECT
 public:
     ~RecordForm() override;
@@ -58,7 +59,6 @@ public:
     }
 
 public slots:
-    virtual void prepareShowing() = 0;
     virtual void storeClicked() = 0;   // "Tárol"
     virtual void discardClicked() = 0; // "Elvet"
     void closeClicked();               // "Befejezés": closes, nothing stored or asked
@@ -67,8 +67,6 @@ protected:
     RecordForm(SharedData& shared, Prompter& prompter, const QString& objectName,
                const QString& caption, ListMatch categoryMatch, QWidget* parent);
 
-    void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     // Reads the record table and then the record query again under the busy cursor.

@@ -1,5 +1,6 @@
 #include "ReportEngine.h"
 
+#include "Clock.h"
 #include "DateTimeText.h"
 #include "Progress.h"
 #include "Prompter.h"
@@ -316,13 +317,8 @@ ReportElement* Report::element(const QString& name) const {
     return nullptr;
 }
 
-void Report::setProductionTime(const QDateTime& when) {
-    m_fixedTime = when;
-    m_producedAt = when;
-}
-
 void Report::startOutput() {
-    m_producedAt = m_fixedTime.isValid() ? m_fixedTime : QDateTime::currentDateTime();
+    m_producedAt = Clock::now();
 }
 
 int Report::recordTotal() {

@@ -230,9 +230,6 @@ public:
 
     ReportElement* element(const QString& name) const; // by name, in any band; null if none
 
-    // A fixed production time for the date-time fields; unset: the time each output starts.
-    void setProductionTime(const QDateTime& when);
-
     int detailsPerPage() const;
     int pageCount();
     ReportPage layoutPage(int index); // 0-based; makes that page's records current in turn
@@ -255,7 +252,7 @@ public:
     }
     void preview(QWidget* parent = nullptr); // modal; returns when the user closes it
 
-    void startOutput(); // takes the production time
+    void startOutput(); // takes the production time from the clock
     void finishWalk();  // the source stands on its last record, as after a full walk
 
 private:
@@ -272,7 +269,6 @@ private:
     ReportBand m_detail;
     ReportBand m_footer;
     ReportDataSource* m_source = nullptr;
-    QDateTime m_fixedTime;
     QDateTime m_producedAt;
     Prompter* m_prompter = nullptr;
 };

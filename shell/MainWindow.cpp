@@ -13,6 +13,7 @@
 #include "editing/EntryForm.h"
 #include "editing/ModificationForm.h"
 #include "platform/AppLifetime.h"
+#include "platform/Clock.h"
 #include "platform/CommandRunner.h"
 #include "platform/DateTimeText.h"
 #include "platform/GuardedStep.h"
@@ -143,7 +144,7 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::clockTick() {
-    m_panel1->setText(dateTimeText(QDateTime::currentDateTime()));
+    m_panel1->setText(dateTimeText(Clock::now()));
 }
 
 // Keeps the grid's selected row on the record query's current row.

@@ -14,10 +14,8 @@
 
 #include <QFrame>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QStyle>
 #include <QTableView>
 
@@ -69,14 +67,9 @@ QString label(int row) {
 } // namespace
 
 StatisticsWindow::StatisticsWindow(SharedData& shared, Prompter& prompter, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+    : SecondaryWindow(QStringLiteral("Form6"), QStringLiteral("Statisztikai adatok:"),
+                      QSize(kClientWidth, kClientHeight), parent),
       m_data(shared), m_prompter(prompter), m_rows(shared.resultTable) {
-    setObjectName(QStringLiteral("Form6"));
-    setWindowTitle(QStringLiteral("Statisztikai adatok:"));
-    setModal(true);
-    applyDialogLook(this, kClientWidth, kClientHeight);
     buildTopStrip();
     buildGrid();
     setTabOrder(collectButton, closeButton);
@@ -146,23 +139,6 @@ void StatisticsWindow::buildGrid() {
     titles->setSortIndicatorShown(false);
     for (int i = 0; i < ResultGridModel::widths().size(); ++i)
         resultGrid->setColumnWidth(i, ResultGridModel::widths()[i]);
-}
-
-void StatisticsWindow::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous()) {
-        centreOnScreen(this);
-        prepareShowing();
-    }
-}
-
-void StatisticsWindow::keyPressEvent(QKeyEvent* event) {
-    // Only "Befejezés" and the title bar close the window; Escape does nothing.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void StatisticsWindow::prepareShowing() {

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "ResultRows.h"
-
-#include <QDialog>
+#include "platform/SecondaryWindow.h"
 
 class QLabel;
 class QPushButton;
@@ -17,7 +16,7 @@ struct SharedData;
 // The statistics window "Statisztikai adatok:". "Adatgyűjtés" computes eighteen figures about
 // the stored records and writes each as a row of tbl_Tmp under this showing's tag; the grid
 // shows those rows, and closing the window deletes them again.
-class StatisticsWindow : public QDialog {
+class StatisticsWindow : public SecondaryWindow {
     Q_OBJECT
 public:
     StatisticsWindow(SharedData& shared, Prompter& prompter, QWidget* parent = nullptr);
@@ -36,17 +35,13 @@ public:
     }
 
 public slots:
-    void prepareShowing();
+    void prepareShowing() override;
     void collectClicked(); // "Adatgyűjtés"
     void closeClicked();   // "Befejezés"
 
     // Every way of closing passes here (the button, the close box, a reject): the showing's
     // rows are deleted before the window goes.
     void done(int result) override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildTopStrip();

@@ -10,10 +10,10 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 namespace kx {
 
@@ -45,13 +45,11 @@ void addBar(QWidget* parent, int top) {
 
 LoginDialog::LoginDialog(SharedData& shared, Prompter& prompter, AppLifetime& lifetime,
                          QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_data(shared),
-      m_prompter(prompter), m_lifetime(lifetime), m_settings(shared.settingsDb, shared.configTable),
+    : SecondaryWindow(QStringLiteral("Form125"), QStringLiteral("Belépés:"), QSize(273, 376),
+                      parent, TitleBar::CaptionOnly),
+      m_data(shared), m_prompter(prompter), m_lifetime(lifetime),
+      m_settings(shared.settingsDb, shared.configTable),
       m_provisioning(shared.probeQuery, shared.scriptRunner, prompter) {
-    setObjectName(QStringLiteral("Form125"));
-    setWindowTitle(QStringLiteral("Belépés:"));
-    setModal(true);
-    applyDialogLook(this, 273, 376);
 
     serverEdit = addField(this, "Edit1", QStringLiteral("Szerver"), 12, 30);
     portEdit = addField(this, "Edit2", QStringLiteral("Port"), 56, 15);
@@ -90,16 +88,14 @@ LoginDialog::LoginDialog(SharedData& shared, Prompter& prompter, AppLifetime& li
     connect(quitButton, &QPushButton::clicked, this, &LoginDialog::quitClicked);
     // Enter on "Belépés" (or "Befejezés") presses it; elsewhere it only moves the focus.
     enterPressesOnlyFocusedButton(this);
+    setFocusOnShowing(serverEdit);
 }
 
 void LoginDialog::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous()) {
+    // A new showing closes only by its two buttons again.
+    if (!event->spontaneous())
         m_closing = false;
-        centreOnScreen(this);
-        prepareShowing();
-        serverEdit->setFocus();
-    }
+    SecondaryWindow::showEvent(event);
 }
 
 void LoginDialog::prepareShowing() {
@@ -177,15 +173,6 @@ bool LoginDialog::connectMain(const QString& database, const QString& failure) {
     }
     ScreenCursor::set(CursorShape::Default);
     return true;
-}
-
-void LoginDialog::keyPressEvent(QKeyEvent* event) {
-    // The dialog has no way out but its two buttons: Escape does nothing.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void LoginDialog::closeEvent(QCloseEvent* event) {

@@ -2,8 +2,7 @@
 
 #include "Provisioning.h"
 #include "SettingsStore.h"
-
-#include <QDialog>
+#include "platform/SecondaryWindow.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -17,7 +16,7 @@ struct SharedData;
 
 // The login dialog: server, port, database, user and password; remembers all but the
 // password, connects, has the record store provisioned and closes itself.
-class LoginDialog : public QDialog {
+class LoginDialog : public SecondaryWindow {
     Q_OBJECT
 public:
     LoginDialog(SharedData& shared, Prompter& prompter, AppLifetime& lifetime,
@@ -34,13 +33,12 @@ public:
     QPushButton* quitButton;  // BitBtn2, "Befejezés"
 
 public slots:
-    void prepareShowing();
+    void prepareShowing() override;
     void loginClicked();
     void quitClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 

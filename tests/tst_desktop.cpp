@@ -3,6 +3,7 @@
 // window's status bar, a double click on the grid, the Enter key in the record browser and the
 // deletion form, and the names a screen reader announces for the buttons.
 #include "support/EditingApp.h"
+#include "support/FixedClock.h"
 
 #include "about/AboutBox.h"
 #include "browsing/DeletionForm.h"
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -38,6 +40,9 @@ const QString kNoRecord = QStringLiteral("Nincs tárolt adatrekord !");
 
 // The windows a row of a table acts in, and the command of the main window that opens each.
 enum class Window { Main, Entry, Browser, Deletion, Statistics, About };
+
+// The places that show the current date and time.
+enum class DateTimePlace { EntryDate, StatusBarClock, Printout };
 
 // Moves the pointer onto a spot of a widget as the user's mouse would: on X11 the pointer of
 // the X server itself moves (xdotool); elsewhere the platform layer receives the move, as it
@@ -87,6 +92,7 @@ QDateTime readBack(const QString& text, const QLocale& locale) {
 } // namespace
 
 Q_DECLARE_METATYPE(Window)
+Q_DECLARE_METATYPE(DateTimePlace)
 
 class DesktopTest : public QObject {
     Q_OBJECT
@@ -98,6 +104,8 @@ private slots:
 
     void dateAndTimeText_data();
     void dateAndTimeText();
+    void everyDateTimeReadsTheClock_data();
+    void everyDateTimeReadsTheClock();
     void hintsReachTheStatusBar_data();
     void hintsReachTheStatusBar();
     void doubleClickOnTheGrid_data();
@@ -106,6 +114,8 @@ private slots:
     void enterInAFieldClosesNothing();
     void enterPressesTheFocusedButton_data();
     void enterPressesTheFocusedButton();
+    void escapeKey_data();
+    void escapeKey();
     void everyButtonHasAName();
 
 private:
@@ -258,9 +268,51 @@ void DesktopTest::dateAndTimeText() {
     report.pageFooter().setHeight(10);
     report.pageFooter().addDateTime(QStringLiteral("Ido"), QRectF(0, 0, 150, 5));
     const QDateTime fixed(QDate(2026, 12, 10), QTime(14, 38, 39));
-    report.setProductionTime(fixed);
+    const FixedClock clock(fixed);
     const QString printed = report.layoutPage(0).find(QStringLiteral("Ido"))->text();
     check(QStringLiteral("nyomtatás"), printed, fixed, fixed);
+}
+
+void DesktopTest::everyDateTimeReadsTheClock_data() {
+    QTest::addColumn<DateTimePlace>("place");
+    QTest::newRow("entry form: Dátum") << DateTimePlace::EntryDate;
+    QTest::newRow("status bar clock") << DateTimePlace::StatusBarClock;
+    QTest::newRow("printout") << DateTimePlace::Printout;
+}
+
+// With the program's clock held at a moment, the entry form's proposal, the status bar's clock
+// and a printout's date-time field show exactly that moment's text; held at another moment,
+// the next showing, tick or output shows the new one: none keeps a moment it read before.
+void DesktopTest::everyDateTimeReadsTheClock() {
+    QFETCH(DateTimePlace, place);
+    Report report;
+    report.pageFooter().setHeight(10);
+    report.pageFooter().addDateTime(QStringLiteral("Ido"), QRectF(0, 0, 150, 5));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+
+    for (const QDateTime& moment : {QDateTime(QDate(1999, 12, 31), QTime(23, 59, 58)),
+                                    QDateTime(QDate(2031, 2, 3), QTime(4, 5, 6))}) {
+        const FixedClock clock(moment);
+        const QString expected = dateTimeText(moment);
+        switch (place) {
+        case DateTimePlace::EntryDate: {
+            QString proposed;
+            QVERIFY(inside(Window::Entry,
+                           [&](QWidget*) { proposed = m_app->entryForm->dateEdit->text(); }));
+            QCOMPARE(proposed, expected);
+            break;
+        }
+        case DateTimePlace::StatusBarClock:
+            // The main window's own timer writes it.
+            QTRY_COMPARE_WITH_TIMEOUT(m_mainWindow->statusText(1), expected, 5000);
+            break;
+        case DateTimePlace::Printout:
+            QVERIFY(report.writePdf(dir.filePath(QStringLiteral("ido.pdf"))));
+            QCOMPARE(report.layoutPage(0).find(QStringLiteral("Ido"))->text(), expected);
+            break;
+        }
+    }
 }
 
 // ---- hints ----
@@ -498,6 +550,37 @@ void DesktopTest::enterPressesTheFocusedButton() {
     QCOMPARE(!open, closes);
     QCOMPARE(m_app->recordCount(), recordsLeft);
     QCOMPARE(m_app->prompter().shown, windows);
+}
+
+// ---- the Escape key ----
+
+void DesktopTest::escapeKey_data() {
+    QTest::addColumn<Window>("window");
+    QTest::addColumn<bool>("closes");
+
+    QTest::newRow("entry form") << Window::Entry << false;
+    QTest::newRow("record browser") << Window::Browser << false;
+    QTest::newRow("deletion form") << Window::Deletion << false;
+    QTest::newRow("statistics") << Window::Statistics << false;
+    QTest::newRow("about box") << Window::About << true;
+}
+
+// Escape, pressed wherever the focus is when the window opens, closes only the about box; the
+// other windows close only by their buttons and title bar, and nothing is stored or deleted.
+void DesktopTest::escapeKey() {
+    QFETCH(Window, window);
+    QFETCH(bool, closes);
+
+    bool open = true;
+    QVERIFY(inside(window, [&](QWidget* top) {
+        QWidget* focus = top->focusWidget();
+        QTest::keyClick(focus ? focus : top, Qt::Key_Escape);
+        QCoreApplication::processEvents();
+        open = top->isVisible();
+    }));
+    QCOMPARE(!open, closes);
+    QCOMPARE(m_app->recordCount(), 1);
+    QCOMPARE(m_app->prompter().shown, QList<Shown>{});
 }
 
 // ---- names for screen readers ----

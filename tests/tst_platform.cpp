@@ -1,8 +1,11 @@
 #include "data/DbError.h"
 #include "platform/AppLifetime.h"
+#include "platform/Clock.h"
 #include "platform/CommandRunner.h"
 #include "platform/QtPrompter.h"
 #include "platform/ScreenCursor.h"
+#include "platform/SecondaryWindow.h"
+#include "tests/support/FixedClock.h"
 #include "tests/support/RecordingPrompter.h"
 
 #include <QApplication>
@@ -12,8 +15,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -28,6 +33,8 @@ using ModalAction = std::function<void(QWidget*)>;
 Q_DECLARE_METATYPE(Command)
 Q_DECLARE_METATYPE(QList<kx::test::Shown>)
 Q_DECLARE_METATYPE(kx::CursorShape)
+Q_DECLARE_METATYPE(kx::SecondaryWindow::TitleBar)
+Q_DECLARE_METATYPE(kx::SecondaryWindow::EscapeKey)
 
 namespace {
 
@@ -67,6 +74,37 @@ void resetCursor() {
         QGuiApplication::restoreOverrideCursor();
 }
 
+// A secondary window with two fields; it counts its showings and notes where it stood and
+// which control had the focus when each was prepared.
+class ProbeWindow : public SecondaryWindow {
+public:
+    explicit ProbeWindow(TitleBar titleBar = TitleBar::CaptionAndButtons,
+                         EscapeKey escape = EscapeKey::DoesNothing)
+        : SecondaryWindow(QStringLiteral("Probe"), QStringLiteral("Próba:"), QSize(300, 200),
+                          nullptr, titleBar, escape) {
+        first = new QLineEdit(this);
+        first->setGeometry(10, 10, 200, 21);
+        second = new QLineEdit(this);
+        second->setGeometry(10, 40, 200, 21);
+        setFocusOnShowing(second);
+    }
+    void prepareShowing() override {
+        ++showings;
+        posWhenPrepared = pos();
+        second->setText(QStringLiteral("showing %1").arg(showings));
+    }
+
+    QLineEdit* first;
+    QLineEdit* second;
+    int showings = 0;
+    QPoint posWhenPrepared;
+};
+
+// Where a window of that size stands centred on the screen.
+QPoint centredPos(const QWidget& window) {
+    return QGuiApplication::primaryScreen()->availableGeometry().center() - window.rect().center();
+}
+
 } // namespace
 
 class TestPlatform : public QObject {
@@ -97,6 +135,14 @@ private slots:
     void qtPrompter_input_data();
     void qtPrompter_input();
     void qtPrompter_saveFileProposesNameWithoutOverwriteQuestion();
+
+    void secondaryWindow_frame_data();
+    void secondaryWindow_frame();
+    void secondaryWindow_escape_data();
+    void secondaryWindow_escape();
+    void secondaryWindow_everyShowingIsPreparedAndCentred();
+
+    void clock_runsUnlessFixed();
 };
 
 void TestPlatform::runCommand_reportsWhatEscapes_data() {
@@ -380,6 +426,120 @@ void TestPlatform::qtPrompter_saveFileProposesNameWithoutOverwriteQuestion() {
     QVERIFY(!confirms);
     QCOMPARE(QFileInfo(proposed).absoluteFilePath(), existing);
     QCOMPARE(QFileInfo(chosen).absoluteFilePath(), existing);
+}
+
+// ---- the secondary windows' base dialog ----
+
+void TestPlatform::secondaryWindow_frame_data() {
+    QTest::addColumn<SecondaryWindow::TitleBar>("titleBar");
+    QTest::addColumn<bool>("buttons"); // system menu, minimise and close box
+
+    QTest::newRow("caption and buttons") << SecondaryWindow::TitleBar::CaptionAndButtons << true;
+    QTest::newRow("caption only") << SecondaryWindow::TitleBar::CaptionOnly << false;
+}
+
+// A fixed-size modal dialog in Tahoma 8 pt, never maximised, with the title bar it asks for.
+void TestPlatform::secondaryWindow_frame() {
+    QFETCH(SecondaryWindow::TitleBar, titleBar);
+    QFETCH(bool, buttons);
+
+    ProbeWindow window(titleBar);
+    QCOMPARE(window.objectName(), QStringLiteral("Probe"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Próba:"));
+    QVERIFY(window.isModal());
+    QCOMPARE(window.size(), QSize(300, 200));
+    QCOMPARE(window.minimumSize(), QSize(300, 200));
+    QCOMPARE(window.maximumSize(), QSize(300, 200));
+    QCOMPARE(window.font().family(), QStringLiteral("Tahoma"));
+    QCOMPARE(window.font().pointSize(), 8);
+
+    const Qt::WindowFlags flags = window.windowFlags();
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+    QVERIFY(flags.testFlag(Qt::CustomizeWindowHint) && flags.testFlag(Qt::WindowTitleHint));
+    QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+    QCOMPARE(flags.testFlag(Qt::WindowSystemMenuHint), buttons);
+    QCOMPARE(flags.testFlag(Qt::WindowMinimizeButtonHint), buttons);
+    QCOMPARE(flags.testFlag(Qt::WindowCloseButtonHint), buttons);
+}
+
+void TestPlatform::secondaryWindow_escape_data() {
+    QTest::addColumn<SecondaryWindow::EscapeKey>("escape");
+    QTest::addColumn<bool>("closes");
+
+    QTest::newRow("does nothing") << SecondaryWindow::EscapeKey::DoesNothing << false;
+    QTest::newRow("closes") << SecondaryWindow::EscapeKey::Closes << true;
+}
+
+// Escape pressed in a field reaches the window, which either keeps it open or closes as by its
+// close box (rejected).
+void TestPlatform::secondaryWindow_escape() {
+    QFETCH(SecondaryWindow::EscapeKey, escape);
+    QFETCH(bool, closes);
+
+    ProbeWindow window(SecondaryWindow::TitleBar::CaptionAndButtons, escape);
+    window.setResult(-1);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.focusWidget(), window.second);
+    QTest::keyClick(window.second, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    QCOMPARE(window.isVisible(), !closes);
+    QCOMPARE(window.result(), closes ? int(QDialog::Rejected) : -1);
+    // Other keys still reach the fields.
+    if (!closes) {
+        window.second->clear();
+        QTest::keyClicks(window.second, QStringLiteral("x"));
+        QCOMPARE(window.second->text(), QStringLiteral("x"));
+    }
+}
+
+// Each showing is prepared once, centred on the screen before it is prepared, and starts with
+// the focus on the chosen control, however the window was left the time before.
+void TestPlatform::secondaryWindow_everyShowingIsPreparedAndCentred() {
+    ProbeWindow window;
+    window.move(0, 0);
+    for (int showing = 1; showing <= 2; ++showing) {
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.showings, showing);
+        QCOMPARE(window.posWhenPrepared, centredPos(window));
+        QCOMPARE(window.pos(), centredPos(window));
+        QCOMPARE(window.second->text(), QStringLiteral("showing %1").arg(showing));
+        QCOMPARE(window.focusWidget(), window.second);
+        // Left elsewhere, with the focus elsewhere.
+        window.first->setFocus();
+        window.move(centredPos(window) + QPoint(37, 23));
+        QTRY_COMPARE(window.pos(), centredPos(window) + QPoint(37, 23));
+        window.hide();
+    }
+}
+
+// ---- the clock ----
+
+// The clock runs with the system's time until a test fixes it; fixings nest and each gives
+// back what was set before it.
+void TestPlatform::clock_runsUnlessFixed() {
+    const auto running = [] {
+        const QDateTime before = QDateTime::currentDateTime();
+        const QDateTime now = Clock::now();
+        return !Clock::fixed().isValid() && now >= before && now <= QDateTime::currentDateTime() &&
+               now.timeSpec() == Qt::LocalTime;
+    };
+    QVERIFY(running());
+    const QDateTime outer(QDate(2001, 2, 3), QTime(4, 5, 6));
+    const QDateTime inner(QDate(2039, 12, 31), QTime(23, 59, 59));
+    {
+        const FixedClock fixedOuter(outer);
+        QCOMPARE(Clock::now(), outer);
+        QTest::qWait(20);
+        QCOMPARE(Clock::now(), outer); // held, not running from there
+        {
+            const FixedClock fixedInner(inner);
+            QCOMPARE(Clock::now(), inner);
+        }
+        QCOMPARE(Clock::now(), outer);
+    }
+    QVERIFY(running());
 }
 
 QTEST_MAIN(TestPlatform)

@@ -10,6 +10,7 @@
 #include "platform/ReportEngine.h"
 #include "platform/ReportPreview.h"
 #include "tests/support/EditingApp.h"
+#include "tests/support/FixedClock.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -172,17 +173,17 @@ private:
     ReportPage singlePage(const QString& title);
     ReportPage listPage(int index);
 
+    const QDateTime m_when{QDate(2024, 3, 15), QTime(14, 5, 9)};
+    // The printouts' date-time fields show m_when throughout.
+    FixedClock m_clock{m_when};
     std::unique_ptr<EditingApp> m_app;
     QTemporaryDir m_dir;
-    const QDateTime m_when{QDate(2024, 3, 15), QTime(14, 5, 9)};
 };
 
 void TstReports::initTestCase() {
     m_app = std::make_unique<EditingApp>();
     QVERIFY(report54());
     QVERIFY(report55());
-    report54()->report().setProductionTime(m_when);
-    report55()->report().setProductionTime(m_when);
 }
 
 void TstReports::init() {
