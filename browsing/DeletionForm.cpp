@@ -35,17 +35,6 @@ DeletionForm::DeletionForm(SharedData& shared, Prompter& prompter, QWidget* pare
               ScreenCursor::set(CursorShape::Default);
           return yes;
       }) {
-    titleEdit = m_fields[Title];
-    typeEdit = m_fields[Type];
-    categoryEdit = m_fields[Category];
-    keywordsEdit = m_fields[Keywords];
-    referenceEdit = m_fields[Reference];
-    recorderEdit = m_fields[Recorder];
-    dateEdit = m_fields[Date];
-    fileNameEdit = m_fields[FileName];
-    descriptionEdit = m_memo;
-    photoImage = photo->image;
-
     deleteButton =
         addStripButton("BitBtn2", QStringLiteral("Törlés"), QStringLiteral("Adatrekord törlése !"),
                        QIcon(QStringLiteral(":/icons/edit-delete.png")), 8);

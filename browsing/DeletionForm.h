@@ -19,17 +19,7 @@ class DeletionForm : public RecordView {
 public:
     DeletionForm(SharedData& shared, Prompter& prompter, QWidget* parent = nullptr);
 
-    QPushButton* deleteButton;       // BitBtn2, "Törlés"
-    QLineEdit* titleEdit;            // Edit1, "Cím"
-    QLineEdit* typeEdit;             // Edit2, "Típus"
-    QLineEdit* categoryEdit;         // Edit3, "Kategória"
-    QLineEdit* keywordsEdit;         // Edit4, "Keresőszavak"
-    QLineEdit* referenceEdit;        // Edit5, "Hivatkozás"
-    QLineEdit* recorderEdit;         // Edit6, "Felvevő"
-    QLineEdit* dateEdit;             // Edit7, "Dátum"
-    QLineEdit* fileNameEdit;         // Edit8, "Tárolandó fájl"
-    QPlainTextEdit* descriptionEdit; // Memo1, "Leírás"
-    QLabel* photoImage;              // Image1, the photo
+    QPushButton* deleteButton; // BitBtn2, "Törlés"
 
     // The key of the record shown; -1 when the showing found none.
     qint64 shownKey() const {

@@ -50,17 +50,6 @@ RecordBrowser::RecordBrowser(SharedData& shared, Prompter& prompter, QWidget* pa
     : RecordView(prompter, QStringLiteral("Form5"), QStringLiteral("Adatok áttekintése:"),
                  browserNames(), false, parent),
       m_data(shared), m_shell(&desktopShell()) {
-    titleEdit = m_fields[Title];
-    typeEdit = m_fields[Type];
-    categoryEdit = m_fields[Category];
-    keywordsEdit = m_fields[Keywords];
-    referenceEdit = m_fields[Reference];
-    recorderEdit = m_fields[Recorder];
-    dateEdit = m_fields[Date];
-    fileNameEdit = m_fields[FileName];
-    descriptionEdit = m_memo;
-    photoImage = photo->image;
-
     navigator = new RecordNavigator(m_data.recordQuery, m_prompter, commandStrip);
     navigator->move(8, 8);
     printRecordButton =

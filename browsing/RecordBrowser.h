@@ -26,21 +26,11 @@ public:
     // The desktop that opens web addresses; the real one unless replaced (tests record).
     void setShell(ShellRequests& shell);
 
-    RecordNavigator* navigator;      // DBNavigator1, steps through the records
-    QPushButton* printRecordButton;  // SpeedButton1, prints the current record
-    QPushButton* printListButton;    // SpeedButton2, prints the list
-    QPushButton* searchButton;       // SpeedButton3, searches
-    QPushButton* saveFileButton;     // SpeedButton4, saves the stored file
-    QLineEdit* titleEdit;            // DBEdit1, "Cím"
-    QLineEdit* typeEdit;             // DBEdit2, "Típus"
-    QLineEdit* categoryEdit;         // DBEdit3, "Kategória"
-    QLineEdit* keywordsEdit;         // DBEdit4, "Keresőszavak"
-    QLineEdit* referenceEdit;        // DBEdit5, "Hivatkozás"
-    QLineEdit* recorderEdit;         // DBEdit6, "Felvevő"
-    QLineEdit* dateEdit;             // DBEdit7, "Dátum"
-    QLineEdit* fileNameEdit;         // DBEdit8, "Tárolandó fájl"
-    QPlainTextEdit* descriptionEdit; // DBMemo1, "Leírás"
-    QLabel* photoImage;              // DBImage1, the photo
+    RecordNavigator* navigator;     // DBNavigator1, steps through the records
+    QPushButton* printRecordButton; // SpeedButton1, prints the current record
+    QPushButton* printListButton;   // SpeedButton2, prints the list
+    QPushButton* searchButton;      // SpeedButton3, searches
+    QPushButton* saveFileButton;    // SpeedButton4, saves the stored file
 
     // The two printouts, set by the main window; while one is empty its button does nothing.
     std::function<void()> showSingleRecordReport;

@@ -76,6 +76,16 @@ RecordView::RecordView(Prompter& prompter, const QString& objectName, const QStr
     connect(closeButton, &QPushButton::clicked, this, &RecordView::closeClicked);
 
     buildFieldPanel(names, framedPhoto);
+    titleEdit = m_fields[Title];
+    typeEdit = m_fields[Type];
+    categoryEdit = m_fields[Category];
+    keywordsEdit = m_fields[Keywords];
+    referenceEdit = m_fields[Reference];
+    recorderEdit = m_fields[Recorder];
+    dateEdit = m_fields[Date];
+    fileNameEdit = m_fields[FileName];
+    descriptionEdit = m_memo;
+    photoImage = photo->image;
     enterPressesOnlyFocusedButton(this);
 }
 

@@ -37,6 +37,18 @@ public:
     QLabel* countLabel;       // Label2, the record counter
     QPushButton* closeButton; // BitBtn1, "Befejezés"
     PhotoView* photo;         // the photo with its menu
+    // The record's fields; the comment gives the object names in the deletion form and in
+    // the record browser.
+    QLineEdit* titleEdit;            // Edit1 / DBEdit1, "Cím"
+    QLineEdit* typeEdit;             // Edit2 / DBEdit2, "Típus"
+    QLineEdit* categoryEdit;         // Edit3 / DBEdit3, "Kategória"
+    QLineEdit* keywordsEdit;         // Edit4 / DBEdit4, "Keresőszavak"
+    QLineEdit* referenceEdit;        // Edit5 / DBEdit5, "Hivatkozás"
+    QLineEdit* recorderEdit;         // Edit6 / DBEdit6, "Felvevő"
+    QLineEdit* dateEdit;             // Edit7 / DBEdit7, "Dátum"
+    QLineEdit* fileNameEdit;         // Edit8 / DBEdit8, "Tárolandó fájl"
+    QPlainTextEdit* descriptionEdit; // Memo1 / DBMemo1, "Leírás"
+    QLabel* photoImage;              // Image1 / DBImage1, the picture
 
 public slots:
     void closeClicked(); // closes the window, like its close box
