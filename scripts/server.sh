@@ -19,6 +19,9 @@
 # options, which win over the ones given here.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+script_name=server
+# shellcheck source-path=SCRIPTDIR source=lib/mariadb.sh
+source "$root/scripts/lib/mariadb.sh"
 work=$root/.work
 if [[ -n ${KX_SERVER_DIR:-} ]]; then
     dir=$(realpath -m "$KX_SERVER_DIR") # absolute: the running server is found by its --datadir
@@ -37,63 +40,30 @@ db_user=kartotex
 
 # A Unix socket path is limited to about 107 bytes; a deep checkout gets one under /tmp, named
 # after the checkout (and the data folder, when it is not the usual one).
-socket=$dir/mysqld.sock
-if ((${#socket} > 100)); then
-    socket=${TMPDIR:-/tmp}/kartotex-mariadb-$(printf '%s' "$root${KX_SERVER_DIR:+:$dir}" |
-        cksum | cut -d' ' -f1).sock
-fi
+socket=$(socket_path "$dir/mysqld.sock" "$root${KX_SERVER_DIR:+:$dir}" 'kartotex-mariadb-%s.sock')
 
-find_tool() {
-    local name
-    for name in "$@"; do
-        if command -v "$name" >/dev/null 2>&1; then
-            command -v "$name"
-            return
-        fi
-        if [[ -x /usr/sbin/$name ]]; then
-            echo "/usr/sbin/$name"
-            return
-        fi
-    done
-    echo "server: none of $* is installed (run scripts/setup.sh)" >&2
-    exit 1
-}
-
-# Whether process $1 is a server on our data folder (not a recycled pid).
-serves_our_data() {
-    local args arg
-    mapfile -d '' args 2>/dev/null <"/proc/$1/cmdline" || return 1
-    for arg in "${args[@]}"; do
-        [[ $arg == "--datadir=$datadir" ]] && return 0
-    done
-    return 1
-}
-
-# The pid of our server when it is running, else nothing. Looks past a lost pid file.
+# The pid of our server when it is running, else nothing.
 running_pid() {
-    local pid
-    if [[ -f $pidfile ]]; then
-        pid=$(<"$pidfile")
-        if [[ $pid =~ ^[0-9]+$ ]] && serves_our_data "$pid"; then
-            echo "$pid"
-            return
-        fi
-    fi
-    for pid in /proc/[0-9]*; do
-        pid=${pid#/proc/}
-        if [[ $pid != "$$" ]] && serves_our_data "$pid"; then
-            echo "$pid"
-            return
-        fi
-    done
+    datadir_pid "$pidfile" "$datadir"
 }
 
 admin() {
     MYSQL_PWD=$(<"$pwfile") "$client" --no-defaults -uroot -S "$socket" "$@"
 }
 
-port_in_use() {
-    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+# The client as root right after initialising, when root has no password yet.
+fresh_root() {
+    MYSQL_PWD='' "$client" --no-defaults -uroot -S "$socket" "$@"
+}
+
+# Whether the server answers as root, with the password or (when just initialised) without.
+answers() {
+    fresh_root -e 'select 1' >/dev/null 2>&1 || admin -e 'select 1' >/dev/null 2>&1
+}
+
+# Whether the started process $1 is still there (a zombie that was not waited for counts).
+still_there() {
+    kill -0 "$1" 2>/dev/null
 }
 
 pick_port() {
@@ -113,28 +83,15 @@ pick_port() {
             return
         fi
     fi
-    for _ in $(seq 200); do
-        p=$((20000 + RANDOM % 30000))
-        if ! port_in_use "$p"; then
-            echo "$p"
-            return
-        fi
-    done
-    echo "server: no free port found" >&2
-    exit 1
+    if ! free_port 200; then
+        echo "server: no free port found" >&2
+        exit 1
+    fi
 }
 
 write_env() {
-    local port=$1 password
-    password=$(<"$pwfile")
-    {
-        echo "# The private MariaDB server started by scripts/server.sh."
-        printf 'KX_DB_HOST=%q\n' 127.0.0.1
-        printf 'KX_DB_PORT=%q\n' "$port"
-        printf 'KX_DB_USER=%q\n' "$db_user"
-        printf 'KX_DB_PASSWORD=%q\n' "$password"
-    } >"$envfile.tmp"
-    mv "$envfile.tmp" "$envfile"
+    write_settings "$envfile" "The private MariaDB server started by scripts/server.sh." \
+        "$1" "$db_user" "$pwfile"
 }
 
 report() {
@@ -146,40 +103,17 @@ report() {
 # Creates the data folder the first time, with a random password for root and for the
 # program's user (who may do everything, including create the database).
 initialise() {
-    local install_db
-    install_db=$(find_tool mariadb-install-db mysql_install_db)
     rm -rf "$datadir"
     mkdir -p "$datadir"
     echo "server: creating the data folder $datadir"
-    if ! "$install_db" --no-defaults --datadir="$datadir" --user="$run_user" \
-        --auth-root-authentication-method=normal --skip-test-db >"$dir/install.log" 2>&1; then
-        cat "$dir/install.log" >&2
-        exit 1
-    fi
-    od -An -tx1 -N12 /dev/urandom | tr -d ' \n' >"$pwfile"
-    chmod 600 "$pwfile"
+    install_datadir "$datadir" "$run_user" "$dir/install.log"
+    new_password "$pwfile"
     touch "$dir/needs-users"
-}
-
-create_users() {
-    local pw
-    pw=$(<"$pwfile")
-    # The first connection after initialising still has root without a password.
-    MYSQL_PWD='' "$client" --no-defaults -uroot -S "$socket" <<SQL
-CREATE USER IF NOT EXISTS '$db_user'@'127.0.0.1' IDENTIFIED BY '$pw';
-CREATE USER IF NOT EXISTS '$db_user'@'localhost' IDENTIFIED BY '$pw';
-GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'127.0.0.1' WITH GRANT OPTION;
-GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'localhost' WITH GRANT OPTION;
-ALTER USER 'root'@'localhost' IDENTIFIED BY '$pw';
-FLUSH PRIVILEGES;
-SQL
-    rm -f "$dir/needs-users"
 }
 
 start() {
     mkdir -p "$dir"
-    exec 9>"$dir/lock"
-    flock 9 # one start or stop at a time
+    lock_folder "$dir"
 
     if [[ -n ${KX_DB_PORT:-} && ! $KX_DB_PORT =~ ^[0-9]+$ ]]; then
         echo "server: KX_DB_PORT must be a port number, not '$KX_DB_PORT'" >&2
@@ -209,28 +143,18 @@ start() {
     for attempt in 1 2 3 4 5; do
         port=$(pick_port)
         echo "$port" >"$portfile"
-        setsid "$daemon" --no-defaults --datadir="$datadir" --user="$run_user" \
-            --port="$port" --bind-address=127.0.0.1 --socket="$socket" --pid-file="$pidfile" \
-            --log-error="$errlog" --skip-name-resolve \
-            --max-allowed-packet=1G --character-set-server=latin2 \
-            --collation-server=latin2_hungarian_ci "${extra_options[@]}" \
-            </dev/null >>"$dir/stdout.log" 2>&1 9>&- &
+        launch_mariadbd "$daemon" "$dir/stdout.log" --datadir="$datadir" --user="$run_user" \
+            --port="$port" --socket="$socket" --pid-file="$pidfile" --log-error="$errlog" \
+            "${extra_options[@]}"
         local child=$!
-        local waited=0
-        while ! MYSQL_PWD='' "$client" --no-defaults -uroot -S "$socket" -e 'select 1' >/dev/null 2>&1 &&
-            ! admin -e 'select 1' >/dev/null 2>&1; do
-            if ! kill -0 "$child" 2>/dev/null; then
-                break
-            fi
-            sleep 0.5
-            waited=$((waited + 1))
-            if ((waited > 120)); then
-                echo "server: no answer after 60 s; see $errlog" >&2
-                kill "$child" 2>/dev/null || true
-                exit 1
-            fi
-        done
-        if kill -0 "$child" 2>/dev/null; then
+        local outcome=0
+        wait_for_server 120 0 answers still_there "$child" || outcome=$?
+        if ((outcome == 2)); then
+            echo "server: no answer after 60 s; see $errlog" >&2
+            kill "$child" 2>/dev/null || true
+            exit 1
+        fi
+        if still_there "$child"; then
             break
         fi
         wait "$child" || true
@@ -247,7 +171,8 @@ start() {
     done
 
     if [[ -f $dir/needs-users ]]; then
-        create_users
+        create_users "$db_user" "$pwfile" fresh_root
+        rm -f "$dir/needs-users"
     fi
     if ! admin -e 'select 1' >/dev/null; then
         echo "server: cannot log in as root with the stored password ($pwfile)" >&2
@@ -264,27 +189,14 @@ do_stop() {
     rm -f "$envfile"
     [[ -n $pid ]] || return 0
     kill -TERM "$pid" 2>/dev/null || true
-    local waited=0
-    # An ended server may linger as a zombie under a parent that does not reap; its command
-    # line is empty then, so this waits for the real end.
-    while serves_our_data "$pid"; do
-        sleep 0.5
-        waited=$((waited + 1))
-        if ((waited > 120)); then
-            echo "server: mariadbd $pid did not end in 60 s; killing it" >&2
-            kill -KILL "$pid" 2>/dev/null || true
-            sleep 0.5
-            break
-        fi
-    done
+    wait_for_end "$pid" "$datadir" 120 "mariadbd $pid"
     rm -f "$pidfile"
     echo "MariaDB server stopped"
 }
 
 stop() {
     [[ -d $dir ]] || return 0
-    exec 9>"$dir/lock"
-    flock 9
+    lock_folder "$dir"
     do_stop
 }
 
@@ -293,11 +205,7 @@ print_env() {
         echo "server: not running (scripts/server.sh start)" >&2
         exit 1
     fi
-    # shellcheck source=/dev/null
-    source "$envfile"
-    # shellcheck disable=SC2153
-    printf 'export KX_DB_HOST=%q KX_DB_PORT=%q KX_DB_USER=%q KX_DB_PASSWORD=%q\n' \
-        "$KX_DB_HOST" "$KX_DB_PORT" "$KX_DB_USER" "$KX_DB_PASSWORD"
+    print_exports "$envfile" KX_DB_HOST KX_DB_PORT KX_DB_USER KX_DB_PASSWORD
 }
 
 # Sends a signal to the server of this data folder; fails when none is running.
@@ -310,7 +218,7 @@ signal_server() {
     fi
     kill "-$1" "$pid"
     if [[ $1 == KILL ]]; then
-        while serves_our_data "$pid"; do
+        while serves_datadir "$pid" "$datadir"; do
             sleep 0.1
         done
         rm -f "$pidfile" "$envfile"
