@@ -50,9 +50,10 @@ RecordNavigator::RecordNavigator(Query& query, Prompter& prompter, QWidget* pare
 void RecordNavigator::updateButtons() {
     const bool open = m_query.isOpen();
     const int row = open ? m_query.currentRow() : -1;
-    const int count = open ? m_query.recordCount() : 0;
+    // Rows still being read count as rows further on; nothing is waited for here.
+    const int count = open ? m_query.rowsInHand() : 0;
     const bool back = row > 0;
-    const bool forward = row >= 0 && row < count - 1;
+    const bool forward = row >= 0 && (row < count - 1 || m_query.isReading());
     nbFirst->setEnabled(back);
     nbPrior->setEnabled(back);
     nbNext->setEnabled(forward);

@@ -354,11 +354,6 @@ void MariaConnection::fail(const QString& message, unsigned code) {
     reportAndThrow(DbError(message, code));
 }
 
-void MariaConnection::failStatement(void* stmt) {
-    auto* s = static_cast<MYSQL_STMT*>(stmt);
-    reportAndThrow(DbError(latin2::decode(QByteArray(mysql_stmt_error(s))), mysql_stmt_errno(s)));
-}
-
 void MariaConnection::registerDataSet(DataSetBase* ds) {
     if (std::find(m_dataSets.begin(), m_dataSets.end(), ds) == m_dataSets.end())
         m_dataSets.push_back(ds);

@@ -82,15 +82,16 @@ public:
     // The server's max_allowed_packet, read once per connect.
     quint64 maxAllowedPacket();
 
-    // For the data layer's own classes.
-    MYSQL* handle();          // opens nothing; throws when not connected
-    [[noreturn]] void fail(); // raise the handle's last error through the hook
+    // For the data layer's own classes: raises a failure through the hook.
     [[noreturn]] void fail(const QString& message, unsigned code = 0);
-    [[noreturn]] void failStatement(void* stmt); // a MYSQL_STMT's last error
     void registerDataSet(DataSetBase* ds);
     void unregisterDataSet(DataSetBase* ds);
 
 private:
+    // Statements reach the server only through MariaStatement.
+    friend class MariaStatement;
+    MYSQL* handle();          // opens nothing; throws when not connected
+    [[noreturn]] void fail(); // raise the handle's last error through the hook
     [[noreturn]] void reportAndThrow(const DbError& err);
     MYSQL* connectWith(const ConnectionParams& params, bool quiet);
     std::optional<DbError> applySessionSettings(MYSQL* mysql);

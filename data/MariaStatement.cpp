@@ -3,8 +3,10 @@
 #include "Latin2.h"
 #include "MariaConnection.h"
 #include "TransferWatch.h"
+#include "WriteStatementBuilder.h"
 
 #include <QFile>
+#include <QVariant>
 #include <cstring>
 #include <mysql.h>
 #include <stdexcept>
@@ -14,9 +16,36 @@ namespace kx {
 namespace {
 // Values above this size travel as long data in chunks, never as one packet.
 constexpr qsizetype kLongDataThreshold = 256 * 1024;
-constexpr qint64 kChunk = 1024 * 1024;
+constexpr qint64 kLongDataChunk = 1024 * 1024;
 // Row values up to this size are read in one go; longer ones by mysql_stmt_fetch_column.
 constexpr unsigned long kCellBuffer = 256;
+constexpr unsigned kBinaryCharset = 63;
+
+bool isBlobType(enum_field_types t) {
+    return t == MYSQL_TYPE_TINY_BLOB || t == MYSQL_TYPE_BLOB || t == MYSQL_TYPE_MEDIUM_BLOB ||
+           t == MYSQL_TYPE_LONG_BLOB;
+}
+
+MariaStatement::Column columnOf(const MYSQL_FIELD& f) {
+    MariaStatement::Column c;
+    c.name = latin2::decode(f.name, qsizetype(f.name_length));
+    c.deferred = isBlobType(f.type);
+    c.numeric = f.type != MYSQL_TYPE_NULL && IS_NUM(f.type);
+    c.collation = f.charsetnr;
+    c.binary =
+        f.charsetnr == kBinaryCharset &&
+        (isBlobType(f.type) || f.type == MYSQL_TYPE_STRING || f.type == MYSQL_TYPE_VAR_STRING);
+    return c;
+}
+
+std::vector<MariaStatement::Column> columnsOf(MYSQL_RES* meta) {
+    std::vector<MariaStatement::Column> out;
+    const unsigned n = mysql_num_fields(meta);
+    const MYSQL_FIELD* fields = mysql_fetch_fields(meta);
+    for (unsigned i = 0; i < n; ++i)
+        out.push_back(columnOf(fields[i]));
+    return out;
+}
 } // namespace
 
 struct MariaStatement::Param {
@@ -33,18 +62,22 @@ struct MariaStatement::Param {
     }
 };
 
+// The result buffers of a prepared statement, bound once per run.
 struct MariaStatement::Result {
     std::vector<MYSQL_BIND> binds;
     std::vector<char> buffers;
     std::vector<unsigned long> lengths;
     std::vector<my_bool> nulls;
     std::vector<my_bool> errors;
+    std::vector<QByteArray> longValues; // values longer than a cell buffer, reused row by row
 };
 
 MariaStatement::MariaStatement(MariaConnection& conn, const QString& sql)
     : m_conn(conn), m_sql(latin2::encode(sql)) {}
 
 MariaStatement::~MariaStatement() {
+    if (m_textResult)
+        mysql_free_result(m_textResult); // reads the rest of the rows off the connection
     if (m_stmt)
         mysql_stmt_close(m_stmt);
 }
@@ -86,26 +119,122 @@ void MariaStatement::bindFile(const QString& path) {
     m_params.push_back(p);
 }
 
+void MariaStatement::bindValue(const QVariant& value) {
+    switch (valueKind(value)) {
+    case ValueKind::Null:
+        bindNull();
+        break;
+    case ValueKind::Bytes:
+        bindBytes(value.toByteArray());
+        break;
+    case ValueKind::Real:
+        bindDouble(value.toDouble());
+        break;
+    case ValueKind::Integer:
+        bindInt(value.toLongLong());
+        break;
+    case ValueKind::Text:
+        bindText(value.toString());
+        break;
+    }
+}
+
 void MariaStatement::fail() {
-    m_conn.failStatement(m_stmt);
+    if (!m_stmt)
+        m_conn.fail();
+    const DbError err(latin2::decode(QByteArray(mysql_stmt_error(m_stmt))),
+                      mysql_stmt_errno(m_stmt));
+    // The statement stays usable for the next run; a lost session's statement is prepared
+    // again in the next one anyway, and asks nothing of a server that does not answer.
+    mysql_stmt_free_result(m_stmt);
+    if (!MariaConnection::isLostConnection(err.code()))
+        mysql_stmt_reset(m_stmt);
+    m_result.reset();
+    m_conn.fail(err.message(), err.code());
+}
+
+void MariaStatement::finish() {
+    if (m_textResult) {
+        mysql_free_result(m_textResult);
+        m_textResult = nullptr;
+    }
+    if (m_stmt)
+        mysql_stmt_free_result(m_stmt);
+    m_result.reset();
+}
+
+void MariaStatement::abandon() {
+    if (m_textResult) {
+        m_textResult->handle = nullptr; // freed without reading the rest off the connection
+        mysql_free_result(m_textResult);
+        m_textResult = nullptr;
+    }
+    finish();
+    m_conn.close();
+}
+
+// Statements belong to one session: after the connection was made again the statement is
+// dropped and prepared anew. quiet: a refusal by the server returns false instead of failing.
+bool MariaStatement::prepareStatement(bool quiet) {
+    MYSQL* mysql = m_conn.handle(); // makes a lost connection again
+    if (m_stmt && m_session == m_conn.session())
+        return true;
+    if (m_stmt) {
+        mysql_stmt_close(m_stmt);
+        m_stmt = nullptr;
+        m_result.reset();
+    }
+    m_stmt = mysql_stmt_init(mysql);
+    if (!m_stmt)
+        m_conn.fail();
+    m_session = m_conn.session();
+    if (mysql_stmt_prepare(m_stmt, m_sql.constData(), static_cast<unsigned long>(m_sql.size())) ==
+        0)
+        return true;
+    // Not kept: the next run prepares again.
+    const DbError err(latin2::decode(QByteArray(mysql_stmt_error(m_stmt))),
+                      mysql_stmt_errno(m_stmt));
+    mysql_stmt_close(m_stmt);
+    m_stmt = nullptr;
+    if (!quiet || MariaConnection::isLostConnection(err.code()))
+        m_conn.fail(err.message(), err.code());
+    return false;
+}
+
+bool MariaStatement::prepareIfAccepted() {
+    return prepareStatement(true);
+}
+
+// A failure of the connection itself (text protocol): its error is taken before the rows
+// still pending are dropped.
+void MariaStatement::failConnection() {
+    MYSQL* mysql = m_conn.handle();
+    const DbError err(latin2::decode(QByteArray(mysql_error(mysql))), mysql_errno(mysql));
+    if (m_textResult) {
+        mysql_free_result(m_textResult);
+        m_textResult = nullptr;
+    }
+    m_conn.fail(err.message(), err.code());
 }
 
 quint64 MariaStatement::execute() {
-    m_stmt = mysql_stmt_init(m_conn.handle());
-    if (!m_stmt)
-        m_conn.fail();
-    if (mysql_stmt_prepare(m_stmt, m_sql.constData(), m_sql.size()))
-        fail();
-    if (mysql_stmt_param_count(m_stmt) != m_params.size())
+    // The parameters of this run; the next run binds its own.
+    const std::deque<Param> params = std::move(m_params);
+    const std::vector<std::unique_ptr<QFile>> files = std::move(m_files);
+    m_params.clear();
+    m_files.clear();
+    finish();
+    prepareStatement(false);
+    if (mysql_stmt_param_count(m_stmt) != params.size())
         m_conn.fail(QStringLiteral("Statement expects %1 parameters, %2 given")
                         .arg(mysql_stmt_param_count(m_stmt))
-                        .arg(m_params.size()));
+                        .arg(params.size()));
 
-    std::vector<MYSQL_BIND> binds(m_params.size());
-    std::vector<unsigned long> lengths(m_params.size());
+    std::vector<MYSQL_BIND> binds(params.size());
+    std::vector<unsigned long> lengths(params.size());
     static my_bool isNull = 1;
-    for (size_t n = 0; n < m_params.size(); ++n) {
-        Param& p = m_params[n];
+    for (size_t n = 0; n < params.size(); ++n) {
+        const Param& p = params[n];
         MYSQL_BIND& b = binds[n];
         std::memset(&b, 0, sizeof b);
         switch (p.kind) {
@@ -116,18 +245,18 @@ quint64 MariaStatement::execute() {
                 b.buffer_type = MYSQL_TYPE_LONG_BLOB;
                 break;
             }
-            b.buffer = p.bytes.data();
+            b.buffer = const_cast<char*>(p.bytes.constData());
             lengths[n] = static_cast<unsigned long>(p.bytes.size());
             b.buffer_length = lengths[n];
             b.length = &lengths[n];
             break;
         case Param::Int:
             b.buffer_type = MYSQL_TYPE_LONGLONG;
-            b.buffer = &p.i;
+            b.buffer = const_cast<qint64*>(&p.i);
             break;
         case Param::Double:
             b.buffer_type = MYSQL_TYPE_DOUBLE;
-            b.buffer = &p.d;
+            b.buffer = const_cast<double*>(&p.d);
             break;
         case Param::Null:
             b.buffer_type = MYSQL_TYPE_NULL;
@@ -140,13 +269,30 @@ quint64 MariaStatement::execute() {
     }
     if (!binds.empty() && mysql_stmt_bind_param(m_stmt, binds.data()))
         fail();
-    for (size_t n = 0; n < m_params.size(); ++n)
-        if (m_params[n].longData())
-            sendLongData(static_cast<unsigned>(n), m_params[n]);
+    for (size_t n = 0; n < params.size(); ++n)
+        if (params[n].longData())
+            sendLongData(static_cast<unsigned>(n), params[n]);
     if (mysql_stmt_execute(m_stmt))
         fail();
     const my_ulonglong affected = mysql_stmt_affected_rows(m_stmt);
     return affected == static_cast<my_ulonglong>(-1) ? 0 : affected;
+}
+
+quint64 MariaStatement::executeText() {
+    if (!m_params.empty())
+        m_conn.fail(QStringLiteral("A statement sent as text takes no parameters"));
+    finish();
+    MYSQL* mysql = m_conn.handle();
+    if (mysql_real_query(mysql, m_sql.constData(), static_cast<unsigned long>(m_sql.size())))
+        failConnection();
+    if (mysql_field_count(mysql) == 0) {
+        const my_ulonglong affected = mysql_affected_rows(mysql);
+        return affected == static_cast<my_ulonglong>(-1) ? 0 : affected;
+    }
+    m_textResult = mysql_use_result(mysql);
+    if (!m_textResult)
+        failConnection();
+    return 0;
 }
 
 void MariaStatement::sendLongData(unsigned index, const Param& p) {
@@ -154,7 +300,7 @@ void MariaStatement::sendLongData(unsigned index, const Param& p) {
     if (p.kind != Param::File) {
         qint64 off = 0;
         do {
-            const qint64 n = qMin(kChunk, p.bytes.size() - off);
+            const qint64 n = qMin(kLongDataChunk, p.bytes.size() - off);
             if (mysql_stmt_send_long_data(m_stmt, index, p.bytes.constData() + off,
                                           static_cast<unsigned long>(n)))
                 fail();
@@ -162,11 +308,11 @@ void MariaStatement::sendLongData(unsigned index, const Param& p) {
         } while (off < p.bytes.size());
         return;
     }
-    QByteArray chunk(kChunk, Qt::Uninitialized);
+    QByteArray chunk(kLongDataChunk, Qt::Uninitialized);
     bool sentAny = false;
     qint64 sent = 0;
     for (;;) {
-        const qint64 n = p.file->read(chunk.data(), kChunk);
+        const qint64 n = p.file->read(chunk.data(), kLongDataChunk);
         if (n < 0)
             throw std::runtime_error(QStringLiteral("A(z) „%1” fájl nem olvasható. %2")
                                          .arg(p.file->fileName(), p.file->errorString())
@@ -185,23 +331,36 @@ void MariaStatement::sendLongData(unsigned index, const Param& p) {
 }
 
 std::vector<MariaStatement::Column> MariaStatement::columns() {
-    std::vector<Column> out;
+    if (m_textResult)
+        return columnsOf(m_textResult);
+    if (!m_stmt)
+        return {};
     MYSQL_RES* meta = mysql_stmt_result_metadata(m_stmt);
     if (!meta)
-        return out;
-    const unsigned n = mysql_num_fields(meta);
-    const MYSQL_FIELD* fields = mysql_fetch_fields(meta);
-    for (unsigned i = 0; i < n; ++i) {
-        const auto t = fields[i].type;
-        const bool deferred = t == MYSQL_TYPE_TINY_BLOB || t == MYSQL_TYPE_BLOB ||
-                              t == MYSQL_TYPE_MEDIUM_BLOB || t == MYSQL_TYPE_LONG_BLOB;
-        out.push_back({latin2::decode(fields[i].name, fields[i].name_length), deferred});
-    }
+        return {};
+    auto out = columnsOf(meta);
     mysql_free_result(meta);
     return out;
 }
 
-bool MariaStatement::fetch(Row& row) {
+bool MariaStatement::fetchCells(std::vector<Cell>& cells) {
+    if (m_textResult) {
+        const MYSQL_ROW row = mysql_fetch_row(m_textResult);
+        if (!row) {
+            // The end of the rows, or a failure while they streamed in.
+            if (mysql_errno(m_conn.handle()))
+                failConnection();
+            return false;
+        }
+        const unsigned n = mysql_num_fields(m_textResult);
+        const unsigned long* lengths = mysql_fetch_lengths(m_textResult);
+        cells.resize(n);
+        for (unsigned i = 0; i < n; ++i)
+            cells[i] = {row[i], row[i] ? qsizetype(lengths[i]) : 0, row[i] == nullptr};
+        return true;
+    }
+    if (!m_stmt)
+        return false;
     if (!m_result) {
         m_result = std::make_unique<Result>();
         const unsigned n = mysql_stmt_field_count(m_stmt);
@@ -211,6 +370,7 @@ bool MariaStatement::fetch(Row& row) {
         r.lengths.resize(n);
         r.nulls.resize(n);
         r.errors.resize(n);
+        r.longValues.resize(n);
         for (unsigned i = 0; i < n; ++i) {
             MYSQL_BIND& b = r.binds[i];
             std::memset(&b, 0, sizeof b);
@@ -231,16 +391,20 @@ bool MariaStatement::fetch(Row& row) {
         return false;
     if (rc == 1)
         fail();
-    row.assign(r.binds.size(), std::nullopt);
+    cells.resize(r.binds.size());
     for (unsigned i = 0; i < r.binds.size(); ++i) {
-        if (r.nulls[i])
-            continue;
-        const unsigned long len = r.lengths[i];
-        if (len <= kCellBuffer) {
-            row[i] = QByteArray(static_cast<const char*>(r.binds[i].buffer), len);
+        if (r.nulls[i]) {
+            cells[i] = Cell();
             continue;
         }
-        QByteArray big(len, Qt::Uninitialized);
+        const unsigned long len = r.lengths[i];
+        if (len <= kCellBuffer) {
+            cells[i] = {static_cast<const char*>(r.binds[i].buffer), qsizetype(len), false};
+            continue;
+        }
+        QByteArray& big = r.longValues[i];
+        if (big.size() < qsizetype(len))
+            big.resize(qsizetype(len));
         MYSQL_BIND b;
         std::memset(&b, 0, sizeof b);
         unsigned long got = 0;
@@ -250,8 +414,18 @@ bool MariaStatement::fetch(Row& row) {
         b.length = &got;
         if (mysql_stmt_fetch_column(m_stmt, &b, i, 0))
             fail();
-        row[i] = std::move(big);
+        cells[i] = {big.constData(), qsizetype(len), false};
     }
+    return true;
+}
+
+bool MariaStatement::fetch(Row& row) {
+    if (!fetchCells(m_cells))
+        return false;
+    row.assign(m_cells.size(), std::nullopt);
+    for (size_t i = 0; i < m_cells.size(); ++i)
+        if (!m_cells[i].null)
+            row[i] = QByteArray(m_cells[i].data, m_cells[i].size);
     return true;
 }
 
@@ -264,13 +438,11 @@ std::vector<MariaStatement::Row> MariaStatement::fetchAll() {
 }
 
 qint64 MariaStatement::insertId() const {
-    return static_cast<qint64>(mysql_stmt_insert_id(m_stmt));
+    return m_stmt ? static_cast<qint64>(mysql_stmt_insert_id(m_stmt)) : 0;
 }
 
 QString MariaStatement::quoteIdentifier(const QString& name) {
-    QString n = name;
-    n.replace(QLatin1Char('`'), QStringLiteral("``"));
-    return QLatin1Char('`') + n + QLatin1Char('`');
+    return WriteStatementBuilder(WriteStatementBuilder::Dialect::MariaDb).quote(name);
 }
 
 } // namespace kx

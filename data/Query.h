@@ -19,6 +19,10 @@ class MariaConnection;
 // is a "select * from <table> ..." whose table has the key column: the layer asks the server
 // for the other columns and the key, and reads a deferred value of the current row by its
 // key on demand. The statement text itself is never changed by the caller's view.
+//
+// A refresh of such a statement reads only what changed when the statement's rows depend on
+// its table alone: nothing when the server says the table is unchanged since the rows were
+// read, else the rows whose key or digest differ (see RowDelta), put in their places.
 class Query : public DataSetBase {
     Q_OBJECT
 public:
@@ -36,6 +40,17 @@ public:
     void refresh(); // runs the statement again, keeps sort, filter and (by key) the current row
     bool isOpen() const override;
 
+    // A result longer than rows is opened with its first rows only (one short statement), so
+    // that the grid shows them at once; the whole result is read meanwhile on a connection of
+    // its own and takes their place when complete (reset). Whatever needs the whole result
+    // (the count, a row further on, the sort, the last row) waits for it; a refresh asked for
+    // meanwhile runs when it is complete. 0 (the default): open() reads the whole result.
+    // Only for a statement over one table without a sort or filter of the client's own.
+    void setFirstScreen(int rows);
+    bool isReading() const;  // the rest of the result is still being read
+    int rowsInHand() const;  // the rows that can be shown now without waiting
+    bool isEmpty() override; // at once when rows are in hand
+
     // Sort field (client-side index); empty: the statement's order.
     void setSortField(const QString& field);
     QString sortField() const;
@@ -50,7 +65,7 @@ public:
     void next();
     void prior();
     void last();
-    bool eof() const;
+    bool eof();
     bool bof() const;
 
     bool isNull(const QString& field) override;
@@ -66,6 +81,9 @@ public:
     qint64 blobSize(const QString& field);
 
 private:
+    void waitForRows(); // installs the whole result when it is still being read
+    void installReadRows();
+    void readEnded(quint64 read);
     struct Impl;
     std::unique_ptr<Impl> d;
 };

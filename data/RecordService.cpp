@@ -21,7 +21,7 @@ void RecordService::refresh() {
 }
 
 bool RecordService::hasRecords() {
-    return m_query.isOpen() && m_query.recordCount() > 0;
+    return m_query.isOpen() && !m_query.isEmpty(); // the first row is enough
 }
 
 bool RecordService::locateByTitle() {

@@ -21,6 +21,8 @@ SharedData::SharedData()
     recordQuery.setDeferredFields(deferred);
     probeQuery.setKeyField(column::key);
     probeQuery.setDeferredFields(deferred);
+    // A few screens of the grid at once; a longer result follows while the grid shows them.
+    recordQuery.setFirstScreen(200);
 }
 
 QString SharedData::initialRecordSql() {

@@ -1,10 +1,6 @@
 #include "ShownRowGuard.h"
 
-#include "Latin2.h"
-#include "MariaConnection.h"
 #include "Table.h"
-
-#include <mysql.h>
 
 namespace kx {
 
@@ -84,28 +80,18 @@ std::optional<ShownRowGuard::Fingerprint> ShownRowGuard::read(qint64 key, bool l
     for (const QString& f : m_table.onDemandFields())
         columns << QStringLiteral("OCTET_LENGTH(%1)").arg(q(f))
                 << QStringLiteral("SHA1(%1)").arg(q(f));
-    const QByteArray sql = latin2::encode(
+    MariaStatement st(
+        m_table.connection(),
         QStringLiteral("SELECT %1 FROM %2 WHERE %3 = %4%5")
             .arg(columns.join(QLatin1Char(',')), q(m_table.tableName()), q(m_table.keyField()))
             .arg(key)
             .arg(lock ? QStringLiteral(" FOR UPDATE") : QString()));
-    MariaConnection& conn = m_table.connection();
-    MYSQL* mysql = conn.handle();
-    if (mysql_real_query(mysql, sql.constData(), sql.size()))
-        conn.fail();
-    MYSQL_RES* result = mysql_store_result(mysql);
-    if (!result)
-        conn.fail();
+    st.executeText();
     std::optional<Fingerprint> out;
-    if (MYSQL_ROW row = mysql_fetch_row(result)) {
-        const unsigned count = mysql_num_fields(result);
-        const unsigned long* lengths = mysql_fetch_lengths(result);
-        out.emplace();
-        for (unsigned i = 0; i < count; ++i)
-            out->push_back(row[i] ? MariaStatement::Value(QByteArray(row[i], qsizetype(lengths[i])))
-                                  : MariaStatement::Value());
-    }
-    mysql_free_result(result);
+    Fingerprint row;
+    if (st.fetch(row))
+        out = std::move(row);
+    st.finish();
     return out;
 }
 

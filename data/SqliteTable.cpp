@@ -2,6 +2,7 @@
 
 #include "DbError.h"
 #include "SqliteConnection.h"
+#include "WriteStatementBuilder.h"
 
 #include <QFile>
 #include <sqlite3.h>
@@ -16,9 +17,7 @@ const QString kNotFound =
 constexpr qint64 kChunk = 1024 * 1024;
 
 QString quote(const QString& name) {
-    QString n = name;
-    n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + n + QLatin1Char('"');
+    return WriteStatementBuilder(WriteStatementBuilder::Dialect::Sqlite).quote(name);
 }
 
 // One prepared statement; every failure goes through the connection as a DbError.
@@ -38,22 +37,28 @@ public:
 
     void bind(int index, const QVariant& v) {
         int rc = SQLITE_OK;
-        if (v.isNull()) {
+        switch (valueKind(v)) {
+        case ValueKind::Null:
             rc = sqlite3_bind_null(m_stmt, index);
-        } else if (v.typeId() == QMetaType::QByteArray) {
+            break;
+        case ValueKind::Bytes: {
             const QByteArray b = v.toByteArray();
             rc = sqlite3_bind_blob64(m_stmt, index, b.constData(), sqlite3_uint64(b.size()),
                                      SQLITE_TRANSIENT);
-        } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+            break;
+        }
+        case ValueKind::Real:
             rc = sqlite3_bind_double(m_stmt, index, v.toDouble());
-        } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
-                   v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::Bool ||
-                   v.typeId() == QMetaType::Long || v.typeId() == QMetaType::Short) {
+            break;
+        case ValueKind::Integer:
             rc = sqlite3_bind_int64(m_stmt, index, v.toLongLong());
-        } else {
+            break;
+        case ValueKind::Text: {
             const QByteArray t = v.toString().toUtf8();
             rc = sqlite3_bind_text64(m_stmt, index, t.constData(), sqlite3_uint64(t.size()),
                                      SQLITE_TRANSIENT, SQLITE_UTF8);
+            break;
+        }
         }
         if (rc != SQLITE_OK)
             m_conn.fail();
@@ -337,7 +342,7 @@ void SqliteTable::doPost(TableState state, const QList<QPair<QString, PendingVal
     std::vector<std::pair<QString, std::unique_ptr<QFile>>> files;
     QStringList cols;
     for (const auto& [field, pv] : values) {
-        cols << quote(d->columns.value(d->column(field)));
+        cols << d->columns.value(d->column(field));
         if (!pv.filePath.isEmpty()) {
             auto f = std::make_unique<QFile>(pv.filePath);
             if (!f->open(QIODevice::ReadOnly))
@@ -347,22 +352,9 @@ void SqliteTable::doPost(TableState state, const QList<QPair<QString, PendingVal
             files.emplace_back(d->columns.value(d->column(field)), std::move(f));
         }
     }
-    QString sql;
-    if (insert && values.isEmpty()) {
-        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quote(d->table));
-    } else if (insert) {
-        QStringList marks;
-        for (qsizetype i = 0; i < cols.size(); ++i)
-            marks << QStringLiteral("?");
-        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(quote(d->table), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    } else {
-        QStringList sets;
-        for (const auto& c : std::as_const(cols))
-            sets << c + QStringLiteral(" = ?");
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                  .arg(quote(d->table), sets.join(QLatin1Char(',')), quote(d->key));
-    }
+    const WriteStatementBuilder build(WriteStatementBuilder::Dialect::Sqlite);
+    const QString sql =
+        insert ? build.insert(d->table, cols) : build.update(d->table, cols, d->key);
 
     sqlite3* db = d->conn.handle();
     Statement st(d->conn, sql);

@@ -1,24 +1,21 @@
 #include "Table.h"
 
+#include "BlobReader.h"
 #include "Latin2.h"
 #include "MariaConnection.h"
 #include "MariaStatement.h"
 #include "RowGuard.h"
+#include "WriteStatementBuilder.h"
 
 #include <QHash>
 #include <QIODevice>
 #include <algorithm>
-#include <functional>
-#include <stdexcept>
 
 namespace kx {
 
 namespace {
 // Rows of the visible columns read per statement during a row pass.
 constexpr int kPageSize = 500;
-// Largest piece of a blob asked for at once when it is streamed out.
-constexpr qint64 kMaxBlobChunk = 8 * 1024 * 1024;
-constexpr qint64 kMinBlobChunk = 64 * 1024;
 
 const QString kNotFound =
     QStringLiteral("Az adatrekord nem található, vagy másik felhasználó időközben módosította.");
@@ -29,9 +26,10 @@ QString q(const QString& name) {
 } // namespace
 
 struct Table::Impl {
-    Impl(MariaConnection& c, const QString& t) : conn(c), table(t) {}
+    Impl(MariaConnection& c, const QString& t) : conn(c), table(t), blobs(c) {}
     MariaConnection& conn;
     QString table;
+    BlobReader blobs;
     QString key = QStringLiteral("AZ");
     RowFilter filter;
     bool filtered = false;
@@ -76,40 +74,35 @@ struct Table::Impl {
             return Outcome::Unknown;
         }
         QStringList conds{q(key) + QStringLiteral(" > ?")};
-        std::vector<std::function<void(MariaStatement&)>> binds;
+        QVariantList binds;
         for (const auto& [field, pv] : std::as_const(uncertain.values)) {
             const bool wanted =
                 identity.isEmpty() ? true : identity.contains(field, Qt::CaseInsensitive);
             if (!wanted || !pv.filePath.isEmpty())
                 continue; // a streamed file is not sent again to be compared
-            const QVariant& v = pv.value;
             const QString col = q(field);
-            if (v.isNull()) {
+            switch (valueKind(pv.value)) {
+            case ValueKind::Null:
                 conds << col + QStringLiteral(" IS NULL");
-            } else if (v.typeId() == QMetaType::QByteArray) {
-                conds << col + QStringLiteral(" = BINARY ?");
-                const QByteArray b = v.toByteArray();
-                binds.push_back([b](MariaStatement& st) { st.bindBytes(b); });
-            } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
-                       v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::Bool ||
-                       v.typeId() == QMetaType::Long || v.typeId() == QMetaType::Short) {
-                conds << col + QStringLiteral(" = ?");
-                const qint64 i = v.toLongLong();
-                binds.push_back([i](MariaStatement& st) { st.bindInt(i); });
-            } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+                continue;
+            case ValueKind::Real:
                 continue; // a stored number may be rounded by its column
-            } else {
+            case ValueKind::Integer:
+                conds << col + QStringLiteral(" = ?");
+                break;
+            case ValueKind::Bytes:
+            case ValueKind::Text:
                 // Exact: letter case and trailing blanks count.
                 conds << col + QStringLiteral(" = BINARY ?");
-                const QString t = v.toString();
-                binds.push_back([t](MariaStatement& st) { st.bindText(t); });
+                break;
             }
+            binds << pv.value;
         }
         MariaStatement st(conn, QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %1 LIMIT 1")
                                     .arg(q(key), q(table), conds.join(QStringLiteral(" AND "))));
         st.bindInt(uncertain.keysBelow);
-        for (const auto& bind : binds)
-            bind(st);
+        for (const QVariant& v : std::as_const(binds))
+            st.bindValue(v);
         st.execute();
         const auto rows = st.fetchAll();
         if (rows.empty() || !rows[0][0])
@@ -594,8 +587,7 @@ qint64 Table::blobSize(const QString& field) {
         const auto& v = d->page[size_t(d->pos)][size_t(d->visibleIndex.value(col.toUpper()))];
         return v ? v->size() : 0;
     }
-    const auto v = d->readByKey(QStringLiteral("OCTET_LENGTH(%1)").arg(q(col)));
-    return v ? v->toLongLong() : 0;
+    return d->blobs.size(d->table, d->key, col, d->currentKey()).value_or(0);
 }
 
 qint64 Table::saveBlobTo(const QString& field, QIODevice& out) {
@@ -603,61 +595,13 @@ qint64 Table::saveBlobTo(const QString& field, QIODevice& out) {
     const QString col = d->columnName(field, &isDeferred);
     if (!d->hasRow())
         return 0;
-    auto write = [&out](const QByteArray& bytes) {
-        if (out.write(bytes) != bytes.size())
-            throw std::runtime_error(
-                QStringLiteral("A fájl nem írható. %1").arg(out.errorString()).toStdString());
-    };
     if (!isDeferred) {
         const QByteArray bytes = asBytes(field);
-        write(bytes);
+        if (out.write(bytes) != bytes.size())
+            throw DbError(QStringLiteral("A fájl írása nem sikerült: %1").arg(out.errorString()));
         return bytes.size();
     }
-    // One statement returns the value in pieces, one piece per row, so memory holds one
-    // piece at a time. The row is a constant of the join, so the server reads the value once
-    // (asking for each piece separately would read the whole value again for every piece).
-    // The size is read in the same snapshot, so both belong to the same value even when
-    // another workstation changes the row meanwhile.
-    const qint64 chunk =
-        qBound(kMinBlobChunk, qint64(d->conn.maxAllowedPacket() / 2), kMaxBlobChunk);
-    const qint64 key = d->currentKey();
-    d->conn.execute(QStringLiteral("START TRANSACTION WITH CONSISTENT SNAPSHOT"));
-    qint64 total = 0;
-    try {
-        const qint64 size = blobSize(field);
-        if (size > 0) {
-            MariaStatement st(
-                d->conn,
-                QStringLiteral("WITH RECURSIVE kx_part(n) AS (SELECT 0 UNION ALL SELECT n + 1 "
-                               "FROM kx_part WHERE n < ?) SELECT SUBSTRING(kx_row.%1, "
-                               "kx_part.n * ? + 1, ?) FROM %2 kx_row JOIN kx_part WHERE "
-                               "kx_row.%3 = ? ORDER BY kx_part.n")
-                    .arg(q(col), q(d->table), q(d->key)));
-            st.bindInt((size - 1) / chunk);
-            st.bindInt(chunk);
-            st.bindInt(chunk);
-            st.bindInt(key);
-            st.execute();
-            MariaStatement::Row row;
-            while (st.fetch(row) && row[0] && !row[0]->isEmpty()) {
-                write(*row[0]);
-                total += row[0]->size();
-                row[0].reset();
-            }
-        }
-        d->conn.execute(QStringLiteral("COMMIT"));
-    } catch (...) {
-        // A lost session has rolled back on its own; it is not made again just for this.
-        if (!d->conn.isLost()) {
-            try {
-                d->conn.execute(QStringLiteral("ROLLBACK"));
-            } catch (const DbError&) {
-                // the first failure is the one to report
-            }
-        }
-        throw;
-    }
-    return total;
+    return d->blobs.read(d->table, d->key, col, d->currentKey(), out).size;
 }
 
 void Table::setRowGuard(RowGuard* guard) {
@@ -733,43 +677,19 @@ void Table::doPost(TableState state, const QList<QPair<QString, PendingValue>>& 
 
     QStringList columns;
     for (const auto& v : values)
-        columns << q(v.first);
-    QString sql;
-    if (insert) {
-        QStringList marks;
-        for (qsizetype i = 0; i < columns.size(); ++i)
-            marks << QStringLiteral("?");
-        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(q(d->table), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    } else {
-        if (values.isEmpty())
-            return; // nothing changed
-        QStringList sets;
-        for (const auto& c : std::as_const(columns))
-            sets << c + QStringLiteral(" = ?");
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                  .arg(q(d->table), sets.join(QLatin1Char(',')), q(d->key));
-    }
-
+        columns << v.first;
+    if (!insert && values.isEmpty())
+        return; // nothing changed
+    const WriteStatementBuilder build(WriteStatementBuilder::Dialect::MariaDb);
     // Every value is made ready first: text that Latin-2 cannot store, or a file that cannot
     // be opened, stops the write before anything reaches the server.
-    MariaStatement st(d->conn, sql);
+    MariaStatement st(d->conn, insert ? build.insert(d->table, columns)
+                                      : build.update(d->table, columns, d->key));
     for (const auto& [field, pv] : values) {
-        const QVariant& v = pv.value;
         if (!pv.filePath.isEmpty())
             st.bindFile(pv.filePath);
-        else if (v.isNull())
-            st.bindNull();
-        else if (v.typeId() == QMetaType::QByteArray)
-            st.bindBytes(v.toByteArray());
-        else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float)
-            st.bindDouble(v.toDouble());
-        else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
-                 v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::Bool ||
-                 v.typeId() == QMetaType::Long || v.typeId() == QMetaType::Short)
-            st.bindInt(v.toLongLong());
         else
-            st.bindText(v.toString());
+            st.bindValue(pv.value);
     }
     if (!insert)
         st.bindInt(oldKey);

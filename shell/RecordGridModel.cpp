@@ -44,7 +44,8 @@ void RecordGridModel::reload() {
     m_columnOfField.clear();
     for (const QString& f : fields())
         m_columnOfField << (m_query.isOpen() ? m_query.columnIndex(f) : -1);
-    m_rows = m_query.isOpen() ? qMax(0, m_query.recordCount()) : 0;
+    // The rows in hand: the first screen while the rest is still read (never waited for here).
+    m_rows = m_query.isOpen() ? m_query.rowsInHand() : 0;
     endResetModel();
 }
 

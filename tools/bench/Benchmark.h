@@ -57,7 +57,7 @@ private:
     void checkFileFolder();
     void settleServer();
     // Times the figure on both sides and reports the medians; target 0: none.
-    void compare(const QString& name, const Figure& figure, double target);
+    Result compare(const QString& name, const Figure& figure, double target);
     void report(const QString& name, const Result& result, double target);
     QString gridSelect() const; // "SELECT <the grid's columns> FROM tbl_Data"
     QString serverPath(const QString& fileName) const;

@@ -1,0 +1,89 @@
+#include "RowStore.h"
+
+#include "Latin2.h"
+#include "MariaStatement.h"
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace kx {
+
+namespace {
+#ifdef __GLIBC__
+// The rows of a large result take a few large blocks, built on the reading thread and freed
+// on the program's own: blocks of 8 MB or more are mapped on their own, so that a freed one
+// goes back to the system at once instead of staying in the other thread's heap. (Smaller
+// ones, such as the pieces of a stored file, stay in the heap and are reused.)
+[[maybe_unused]] const bool kLargeBlocksMapped = mallopt(M_MMAP_THRESHOLD, 8 * 1024 * 1024) != 0;
+#endif
+} // namespace
+
+QByteArray RowStore::bytesAt(int row, int slot) const {
+    return QByteArray(data(row, slot), sizeAt(row, slot));
+}
+
+QString RowStore::textAt(int row, int slot) const {
+    return latin2::decode(data(row, slot), sizeAt(row, slot));
+}
+
+void RowStore::append(const char* data, qsizetype length, bool null) {
+    if (length)
+        m_bytes.insert(m_bytes.end(), data, data + length);
+    m_ends.push_back(qint64(m_bytes.size()));
+    m_nulls.push_back(null);
+    if (++m_cellsOfLastRow == m_width) {
+        m_cellsOfLastRow = 0;
+        ++m_rows;
+    }
+}
+
+void RowStore::markDead(int row) {
+    if (m_dead.empty())
+        m_dead.assign(size_t(m_rows), false);
+    if (m_dead.size() < size_t(m_rows))
+        m_dead.resize(size_t(m_rows), false);
+    if (!m_dead[size_t(row)]) {
+        m_dead[size_t(row)] = true;
+        ++m_deadRows;
+    }
+}
+
+qint64 RowSet::keyOf(int storedRow) const {
+    if (keyColumn < 0)
+        return -1;
+    const ResultColumn& c = columns[size_t(keyColumn)];
+    if (c.deferred || store.isNull(storedRow, c.slot))
+        return -1;
+    bool ok = false;
+    const qint64 key =
+        QByteArray::fromRawData(store.data(storedRow, c.slot), store.sizeAt(storedRow, c.slot))
+            .toLongLong(&ok);
+    return ok ? key : -1;
+}
+
+void appendRows(MariaStatement& st, RowSet& out, bool digested, const std::atomic<bool>* stop) {
+    RowStore& store = out.store;
+    const int width = store.width();
+    std::vector<MariaStatement::Cell> cells;
+    while ((!stop || !stop->load(std::memory_order_relaxed)) && st.fetchCells(cells)) {
+        for (int i = 0; i < width; ++i)
+            store.append(cells[size_t(i)].data, cells[size_t(i)].size, cells[size_t(i)].null);
+        if (digested)
+            out.digests.push_back(
+                QByteArray::fromRawData(cells[size_t(width)].data, cells[size_t(width)].size)
+                    .toULongLong());
+    }
+    out.order.resize(size_t(store.rows()));
+    for (int r = 0; r < store.rows(); ++r)
+        out.order[size_t(r)] = r;
+}
+
+int RowSet::findColumn(const QString& field) const {
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].name.compare(field, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+} // namespace kx
