@@ -26,7 +26,6 @@
 #include "storage/LoginDialog.h"
 
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
