@@ -117,15 +117,16 @@ node_answers() {
     on_node "$1" -e 'select 1' >/dev/null 2>&1
 }
 
-# Whether node $1 is a synced member of a cluster of three; what it saw goes into the
-# message of wait_node (its variable seen).
+# Whether node $1 is a synced member of a cluster of $expected_size nodes; what it saw goes into
+# the message of wait_node (its variable seen).
+expected_size=3
 node_synced() {
     local size state ready
     size=$(status_of "$1" wsrep_cluster_size || true)
     state=$(status_of "$1" wsrep_local_state_comment || true)
     ready=$(status_of "$1" wsrep_ready || true)
     seen=" (size '$size', state '$state')"
-    [[ $size == 3 && $state == Synced && $ready == ON ]]
+    [[ $size == "$expected_size" && $state == Synced && $ready == ON ]]
 }
 
 # Waits until node $1 passes the check $2 (node_answers, node_synced); fails when its server
@@ -192,6 +193,32 @@ start() {
     # Whatever fails from here on stops every node that was started.
     trap 'status=$?; if ((status != 0)); then do_stop >/dev/null 2>&1 || true; fi' EXIT
 
+    local attempt
+    for attempt in 1 2 3; do
+        if build_cluster; then
+            write_env
+            trap - EXIT
+            report
+            return
+        fi
+        # A node that did not come up leaves its reason in its log; show it, so that a
+        # failure on a build machine can be told apart from a slow start.
+        local n
+        for n in "${nodes[@]}"; do
+            [[ -f $dir/node$n/error.log ]] || continue
+            echo "cluster: last lines of node $n's log:" >&2
+            tail -n 15 "$dir/node$n/error.log" >&2 || true
+        done
+        do_stop >/dev/null 2>&1 || true
+        ((attempt < 3)) && echo "cluster: starting afresh (attempt $((attempt + 1)) of 3)" >&2
+    done
+    echo "cluster: the cluster did not come up in three attempts" >&2
+    exit 1
+}
+
+# One attempt at a cluster from empty data folders on newly picked ports; returns non-zero
+# when a node ends or does not sync in time (the caller stops what runs).
+build_cluster() {
     local n
     for n in "${nodes[@]}"; do
         rm -rf "$dir/node$n"
@@ -213,18 +240,21 @@ start() {
 
     echo "cluster: bootstrapping node 1"
     start_node 1 yes
-    wait_node 1 node_answers "gives no answer"
-    create_users "$db_user" "$pwfile" on_node 1
+    wait_node 1 node_answers "gives no answer" || return 1
+    create_users "$db_user" "$pwfile" on_node 1 || return 1
     cp "$pwfile" "$pwfile.active"
-    echo "cluster: nodes 2 and 3 joining"
-    start_node 2 no
-    start_node 3 no
-    for n in "${nodes[@]}"; do
-        wait_node "$n" node_synced "not synced"
+    # The joiners come one after the other: the donor serves one full state transfer at a
+    # time, and on a busy machine a second joiner asking meanwhile may be left out.
+    for n in 2 3; do
+        echo "cluster: node $n joining"
+        expected_size=$n
+        start_node "$n" no
+        wait_node "$n" node_synced "not synced" || return 1
     done
-    write_env
-    trap - EXIT
-    report
+    expected_size=3
+    for n in "${nodes[@]}"; do
+        wait_node "$n" node_synced "not synced" || return 1
+    done
 }
 
 # Stops every node (joiners first, the bootstrap node last) and waits until each is gone.
