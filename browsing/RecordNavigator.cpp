@@ -44,6 +44,7 @@ RecordNavigator::RecordNavigator(Query& query, Prompter& prompter, QWidget* pare
     }
     setFixedSize(left, 25);
     connect(&m_query, &DataSetBase::currentChanged, this, &RecordNavigator::updateButtons);
+    connect(&m_query, &Query::rowsAppended, this, &RecordNavigator::updateButtons);
     updateButtons();
 }
 

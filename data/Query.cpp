@@ -80,12 +80,17 @@ struct Query::Impl {
     std::vector<std::unique_ptr<RowStreamReader>> stoppedReaders; // ending after a close
     bool reading = false;
     bool refreshWhenRead = false;
+    // The read's first rows, gathered until they outnumber the first screen; then they take
+    // its place and the next ones are added to the rows in hand as they come.
+    std::optional<RowSet> arriving;
+    bool arrivedShown = false;
     quint64 readNumber = 0; // tells the end of the read in force from a stopped one's
     void stopReading() {
         if (!reading)
             return;
         reading = false;
         refreshWhenRead = false;
+        arriving.reset();
         ++readNumber;
         reader->cancel();
         stoppedReaders.push_back(std::move(reader));
@@ -130,6 +135,7 @@ struct Query::Impl {
     // are more (the rest then comes from the reader).
     void run(RowSet& out, bool allowFirstScreen = false);
     std::function<void()> readEndedCallback(quint64 read);
+    std::function<void()> rowsReadyCallback(quint64 read);
     Query* owner = nullptr;
     void load(MariaStatement& st, RowSet& out, bool digested);
     bool refreshByChanges(int oldRow);
@@ -228,9 +234,11 @@ void Query::Impl::run(RowSet& out, bool allowFirstScreen) {
             if (!reader)
                 reader = std::make_unique<RowStreamReader>(conn.params());
             reading = true;
+            arriving.reset();
+            arrivedShown = false;
             ++readNumber;
             reader->start(text, std::move(whole), out.store.width() + (digested ? 1 : 0), digested,
-                          readEndedCallback(readNumber));
+                          rowsReadyCallback(readNumber), readEndedCallback(readNumber));
         };
         // A large table is read whole at the same time as its first screen, on the other
         // connection, so that the whole result does not wait for the first screen.
@@ -376,6 +384,14 @@ std::optional<qint64> Query::Impl::currentKey() const {
 }
 
 // Runs on the reading thread: the end of the read is handled on the query's own thread.
+std::function<void()> Query::Impl::rowsReadyCallback(quint64 read) {
+    Query* query = owner;
+    return [query, read] {
+        QMetaObject::invokeMethod(
+            query, [query, read] { query->rowsReady(read); }, Qt::QueuedConnection);
+    };
+}
+
 std::function<void()> Query::Impl::readEndedCallback(quint64 read) {
     Query* query = owner;
     return [query, read] {
@@ -527,37 +543,83 @@ void Query::waitForRows() {
         installReadRows();
 }
 
-// The whole result in place of the first screen, the current record kept by its key; then
-// the refresh asked for meanwhile. A failed read closes the query and fails through the hook.
+// The rest of the result in hand, then the refresh asked for meanwhile. A failed read
+// closes the query and fails through the hook.
 void Query::installReadRows() {
     d->reading = false;
     d->stoppedReaders.clear();
-    RowSet whole;
+    std::vector<RowSet> pieces;
     try {
-        whole = d->reader->take();
+        pieces = d->reader->take();
     } catch (const DbError& e) {
+        d->arriving.reset();
         close();
         d->conn.fail(e.message(), e.code());
     }
-    const std::optional<qint64> key = d->currentKey();
-    const int oldStored = d->currentStoredRow();
-    const int oldRow = d->view.current();
-    d->data = std::move(whole);
-    d->deferred.forget();
-    int keep = -1;
-    for (int r = 0; key && r < d->data.store.rows() && keep < 0; ++r)
-        if (d->data.keyOf(r) == *key)
-            keep = r;
-    d->view.rebuild(d->data, keep);
-    if (keep < 0)
-        d->view.keepPlace(oldRow);
-    emit reset();
-    if (d->currentStoredRow() != oldStored || keep < 0)
-        emit currentChanged();
+    addReadRows(std::move(pieces), true);
     if (d->refreshWhenRead) {
         d->refreshWhenRead = false;
         refresh();
     }
+}
+
+// Rows read by the reader, in the statement's order. The first ones take the first screen's
+// place once they outnumber it (or the read has ended): when they begin with the very rows
+// on screen, the screen only grows; else the rows are replaced, the current record kept by
+// its key. Rows after that are added at the end.
+void Query::addReadRows(std::vector<RowSet> pieces, bool ended) {
+    bool added = false;
+    for (RowSet& piece : pieces) {
+        if (d->arrivedShown) {
+            appendRowSet(d->data, piece);
+            added = true;
+        } else if (!d->arriving) {
+            d->arriving = std::move(piece);
+        } else {
+            appendRowSet(*d->arriving, piece);
+        }
+    }
+    if (!d->arrivedShown && d->arriving &&
+        (ended || d->arriving->store.rows() > int(d->data.order.size()))) {
+        RowSet first = std::move(*d->arriving);
+        d->arriving.reset();
+        d->arrivedShown = true;
+        const int onScreen = int(d->data.order.size());
+        if (d->data.store.deadRows() == 0 && sameFirstRows(d->data, first, onScreen)) {
+            const int current = d->currentStoredRow(); // the same stored row in both
+            d->data = std::move(first);
+            d->view.rebuild(d->data, current);
+            emit rowsAppended();
+            return;
+        }
+        const std::optional<qint64> key = d->currentKey();
+        const int oldStored = d->currentStoredRow();
+        const int oldRow = d->view.current();
+        d->data = std::move(first);
+        d->deferred.forget();
+        int keep = -1;
+        for (int r = 0; key && r < d->data.store.rows() && keep < 0; ++r)
+            if (d->data.keyOf(r) == *key)
+                keep = r;
+        d->view.rebuild(d->data, keep);
+        if (keep < 0)
+            d->view.keepPlace(oldRow);
+        emit reset();
+        if (d->currentStoredRow() != oldStored || keep < 0)
+            emit currentChanged();
+        return;
+    }
+    if (added) {
+        d->view.rebuild(d->data, d->currentStoredRow());
+        emit rowsAppended();
+    }
+}
+
+// On the query's thread, from the event loop, while the rest is read.
+void Query::rowsReady(quint64 read) {
+    if (!d->reading || read != d->readNumber)
+        return; // a read stopped meanwhile, or one already waited for
+    addReadRows(d->reader->takeReady(), false);
 }
 
 // On the query's thread, from the event loop: nothing may escape from here. A failure has

@@ -11,6 +11,7 @@ class QIODevice;
 namespace kx {
 
 class MariaConnection;
+struct RowSet;
 
 // A statement's result on the client: all rows of the visible columns, the total count,
 // a current row, a client-side sort by one field and a local row filter.
@@ -42,7 +43,8 @@ public:
 
     // A result longer than rows is opened with its first rows only (one short statement), so
     // that the grid shows them at once; the whole result is read meanwhile on a connection of
-    // its own and takes their place when complete (reset). Whatever needs the whole result
+    // its own, and its rows join those in hand as they arrive (rowsAppended; a reset when the
+    // first ones differ from the first screen's). Whatever needs the whole result
     // (the count, a row further on, the sort, the last row) waits for it; a refresh asked for
     // meanwhile runs when it is complete. 0 (the default): open() reads the whole result.
     // Only for a statement over one table without a sort or filter of the client's own.
@@ -80,9 +82,16 @@ public:
     qint64 saveBlobTo(const QString& field, QIODevice& out);
     qint64 blobSize(const QString& field);
 
+signals:
+    // Rows were added after the rows in hand while the rest of the result is read; those
+    // in hand are unchanged.
+    void rowsAppended();
+
 private:
     void waitForRows(); // installs the whole result when it is still being read
     void installReadRows();
+    void addReadRows(std::vector<RowSet> pieces, bool ended);
+    void rowsReady(quint64 read);
     void readEnded(quint64 read);
     struct Impl;
     std::unique_ptr<Impl> d;

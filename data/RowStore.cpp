@@ -3,6 +3,8 @@
 #include "Latin2.h"
 #include "MariaStatement.h"
 
+#include <cstring>
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -62,11 +64,20 @@ qint64 RowSet::keyOf(int storedRow) const {
     return ok ? key : -1;
 }
 
-void appendRows(MariaStatement& st, RowSet& out, bool digested, const std::atomic<bool>* stop) {
+bool appendRows(MariaStatement& st, RowSet& out, bool digested, const std::atomic<bool>* stop,
+                int maxRows) {
     RowStore& store = out.store;
     const int width = store.width();
+    const int first = store.rows();
     std::vector<MariaStatement::Cell> cells;
-    while ((!stop || !stop->load(std::memory_order_relaxed)) && st.fetchCells(cells)) {
+    bool more = false;
+    while (!stop || !stop->load(std::memory_order_relaxed)) {
+        if (maxRows >= 0 && store.rows() - first >= maxRows) {
+            more = true;
+            break;
+        }
+        if (!st.fetchCells(cells))
+            break;
         for (int i = 0; i < width; ++i)
             store.append(cells[size_t(i)].data, cells[size_t(i)].size, cells[size_t(i)].null);
         if (digested)
@@ -74,9 +85,39 @@ void appendRows(MariaStatement& st, RowSet& out, bool digested, const std::atomi
                 QByteArray::fromRawData(cells[size_t(width)].data, cells[size_t(width)].size)
                     .toULongLong());
     }
-    out.order.resize(size_t(store.rows()));
-    for (int r = 0; r < store.rows(); ++r)
-        out.order[size_t(r)] = r;
+    out.order.reserve(size_t(store.rows()));
+    for (int r = first; r < store.rows(); ++r)
+        out.order.push_back(r);
+    return more;
+}
+
+void appendRowSet(RowSet& to, const RowSet& from) {
+    const int width = to.store.width();
+    for (const int r : from.order) {
+        for (int slot = 0; slot < width; ++slot)
+            to.store.append(from.store.data(r, slot), qsizetype(from.store.sizeAt(r, slot)),
+                            from.store.isNull(r, slot));
+        if (!from.digests.empty())
+            to.digests.push_back(from.digests[size_t(r)]);
+        to.order.push_back(to.store.rows() - 1);
+    }
+}
+
+bool sameFirstRows(const RowSet& a, const RowSet& b, int rows) {
+    if (int(a.order.size()) < rows || int(b.order.size()) < rows ||
+        a.store.width() != b.store.width())
+        return false;
+    for (int i = 0; i < rows; ++i) {
+        const int ra = a.order[size_t(i)], rb = b.order[size_t(i)];
+        for (int slot = 0; slot < a.store.width(); ++slot) {
+            if (a.store.isNull(ra, slot) != b.store.isNull(rb, slot) ||
+                a.store.sizeAt(ra, slot) != b.store.sizeAt(rb, slot) ||
+                std::memcmp(a.store.data(ra, slot), b.store.data(rb, slot),
+                            size_t(a.store.sizeAt(ra, slot))) != 0)
+                return false;
+        }
+    }
+    return true;
 }
 
 int RowSet::findColumn(const QString& field) const {

@@ -89,9 +89,14 @@ struct RowSet {
 };
 
 // Appends the rows of a statement that has run, in its order: the stored cells of each row,
-// then its digest when the statement has one. Stops early once stop is set.
-void appendRows(MariaStatement& st, RowSet& out, bool digested,
-                const std::atomic<bool>* stop = nullptr);
+// then its digest when the statement has one. Stops early once stop is set, or after
+// maxRows rows (-1: no limit); returns whether it stopped there with rows still to come.
+bool appendRows(MariaStatement& st, RowSet& out, bool digested,
+                const std::atomic<bool>* stop = nullptr, int maxRows = -1);
+// Appends the rows of from (same columns), in its order, with their digests.
+void appendRowSet(RowSet& to, const RowSet& from);
+// Whether the first rows of a, in its order, are b's first rows with the same values.
+bool sameFirstRows(const RowSet& a, const RowSet& b, int rows);
 
 // Puts every row of added into the ordered rows where before(row, added) stops holding, in
 // one pass; the rows already there keep their order.

@@ -2,7 +2,28 @@
 
 #include "MariaStatement.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace kx {
+
+namespace {
+
+// Rows of the first piece; each next piece holds twice as many, up to the last size. The
+// first rows reach the screen soon, and a long result costs few hand-overs.
+constexpr int kFirstPiece = 1000;
+constexpr int kLargestPiece = 32768;
+
+RowSet emptyLike(const RowSet& shape) {
+    RowSet piece;
+    piece.columns = shape.columns;
+    piece.table = shape.table;
+    piece.keyColumn = shape.keyColumn;
+    piece.store = RowStore(shape.store.width());
+    return piece;
+}
+
+} // namespace
 
 RowStreamReader::RowStreamReader(const ConnectionParams& params) : m_params(params) {
     m_conn.setParams(params);
@@ -14,14 +35,17 @@ RowStreamReader::~RowStreamReader() {
         m_thread.join();
 }
 
-void RowStreamReader::start(const QString& statement, RowSet rows, int expectedColumns,
-                            bool digested, std::function<void()> done) {
+void RowStreamReader::start(const QString& statement, RowSet shape, int expectedColumns,
+                            bool digested, std::function<void()> ready,
+                            std::function<void()> done) {
     if (m_thread.joinable())
         m_thread.join();
     m_stop = false;
     m_ended = false;
-    m_rows = std::move(rows);
+    m_shape = std::move(shape);
+    m_pieces.clear();
     m_error.reset();
+    m_ready = std::move(ready);
     m_done = std::move(done);
     m_thread = std::thread([this, statement, expectedColumns, digested] {
         read(statement, expectedColumns, digested);
@@ -40,9 +64,22 @@ void RowStreamReader::read(const QString& statement, int expectedColumns, bool d
         if (int(st.columns().size()) != expectedColumns) {
             st.finish();
             throw DbError(
-                QStringLiteral("A(z) %1 tábla szerkezete megváltozott.").arg(m_rows.table));
+                QStringLiteral("A(z) %1 tábla szerkezete megváltozott.").arg(m_shape.table));
         }
-        appendRows(st, m_rows, digested, &m_stop);
+        int size = kFirstPiece;
+        bool published = false;
+        for (;;) {
+            RowSet piece = emptyLike(m_shape);
+            const bool more = appendRows(st, piece, digested, &m_stop, size);
+            if (m_stop)
+                break;
+            if (piece.store.rows() > 0 || !published) // the end is handed over even when empty
+                publish(std::move(piece));
+            published = true;
+            if (!more)
+                break;
+            size = std::min(2 * size, kLargestPiece);
+        }
         if (m_stop)
             st.abandon(); // the rows not read are not waited for
     } catch (const DbError& e) {
@@ -61,15 +98,32 @@ bool RowStreamReader::hasEnded() const {
     return m_ended;
 }
 
-RowSet RowStreamReader::take() {
+void RowStreamReader::publish(RowSet piece) {
+    bool first = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        first = m_pieces.empty();
+        m_pieces.push_back(std::move(piece));
+    }
+    if (first && m_ready) // one notice for all pieces that wait
+        m_ready();
+}
+
+std::vector<RowSet> RowStreamReader::takeReady() {
+    const std::lock_guard lock(m_mutex);
+    return std::exchange(m_pieces, {});
+}
+
+std::vector<RowSet> RowStreamReader::take() {
     if (m_thread.joinable())
         m_thread.join();
     if (m_error) {
         const DbError err = *m_error;
         m_error.reset();
+        m_pieces.clear();
         throw err;
     }
-    return std::move(m_rows);
+    return std::exchange(m_pieces, {});
 }
 
 void RowStreamReader::cancel() {

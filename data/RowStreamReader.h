@@ -7,16 +7,19 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace kx {
 
 // Reads all rows of a statement on a connection of its own, in a thread of its own, while
 // the program goes on with the rows it has (the first screen) and its own connection stays
-// free for everything else. The connection is made with the program's login and session
-// settings at the first read and kept for the next. A failure does not pass any hook here:
-// it is handed over with the rows, for the program's connection to report.
+// free for everything else. The rows are handed over in growing pieces as they arrive, so
+// that the program can show them before the end. The connection is made with the program's
+// login and session settings at the first read and kept for the next. A failure does not
+// pass any hook here: it is handed over with the rows, for the program's connection to report.
 class RowStreamReader {
 public:
     explicit RowStreamReader(const ConnectionParams& params);
@@ -24,26 +27,34 @@ public:
     RowStreamReader(const RowStreamReader&) = delete;
     RowStreamReader& operator=(const RowStreamReader&) = delete;
 
-    // Starts reading statement into rows (columns and store already set up; expectedColumns:
-    // what the result must have). done runs on the reading thread when the read has ended.
-    void start(const QString& statement, RowSet rows, int expectedColumns, bool digested,
-               std::function<void()> done);
+    // Starts reading statement into pieces shaped like rows (columns and store set up, no
+    // rows; expectedColumns: what the result must have). ready runs on the reading thread
+    // when a piece can be taken and none was waiting; done when the read has ended.
+    void start(const QString& statement, RowSet shape, int expectedColumns, bool digested,
+               std::function<void()> ready, std::function<void()> done);
     bool isReading() const;
     bool hasEnded() const; // the reading thread is done (or never started)
-    // Waits for the end of the read and hands its rows over; throws its DbError.
-    RowSet take();
+    // The pieces read and not taken yet, in order, without waiting.
+    std::vector<RowSet> takeReady();
+    // Waits for the end of the read and hands over the pieces not taken yet; throws its
+    // DbError.
+    std::vector<RowSet> take();
     // Stops reading at the next row; the rows are not wanted any more.
     void cancel();
 
 private:
     void read(const QString& statement, int expectedColumns, bool digested);
+    void publish(RowSet piece);
     ConnectionParams m_params;
     MariaConnection m_conn;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_ended{true};
+    std::function<void()> m_ready;
     std::function<void()> m_done;
-    RowSet m_rows;
+    RowSet m_shape; // columns of the pieces
+    std::mutex m_mutex;
+    std::vector<RowSet> m_pieces; // read, not taken yet (under m_mutex)
     std::optional<DbError> m_error;
 };
 

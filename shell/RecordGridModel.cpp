@@ -36,6 +36,7 @@ const QList<int>& RecordGridModel::widths() {
 RecordGridModel::RecordGridModel(Query& query, QObject* parent)
     : QAbstractTableModel(parent), m_query(query) {
     connect(&m_query, &Query::reset, this, &RecordGridModel::reload);
+    connect(&m_query, &Query::rowsAppended, this, &RecordGridModel::grow);
     reload();
 }
 
@@ -47,6 +48,19 @@ void RecordGridModel::reload() {
     // The rows in hand: the first screen while the rest is still read (never waited for here).
     m_rows = m_query.isOpen() ? m_query.rowsInHand() : 0;
     endResetModel();
+}
+
+// Inserted rather than reset, so that the grid keeps its place, its current row and the
+// user's scrolling while the rest of a long result arrives.
+void RecordGridModel::grow() {
+    const int rows = m_query.isOpen() ? m_query.rowsInHand() : 0;
+    if (rows < m_rows) {
+        reload();
+    } else if (rows > m_rows) {
+        beginInsertRows(QModelIndex(), m_rows, rows - 1);
+        m_rows = rows;
+        endInsertRows();
+    }
 }
 
 int RecordGridModel::rowCount(const QModelIndex& parent) const {

@@ -26,6 +26,7 @@ public:
 
 private:
     void reload();
+    void grow(); // rows added after those shown, which stay as they are
     Query& m_query;
     QList<int> m_columnOfField; // query column per grid column, -1 when missing
     int m_rows = 0;

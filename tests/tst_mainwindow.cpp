@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -73,6 +75,7 @@ private slots:
     void locateWithDatabaseErrorShowsTwoBoxes();
     void locateMissingRecord();
     void refreshShowsOtherWorkstationsRecords();
+    void gridKeepsItsPlaceWhileRowsArrive();
     void toolbarButtons_data();
     void toolbarButtons();
     void gridColumns();
@@ -282,6 +285,36 @@ void MainWindowTest::refreshShowsOtherWorkstationsRecords() {
     QCOMPARE(s.app.mainWindow->recordGrid->model()->rowCount(), 3);
     QCOMPARE(s.app.mainWindow->recordGrid->model()->index(1, 0).data().toString(),
              QStringLiteral("Béka"));
+}
+
+// A long store opens with its first screen; while the rest arrives the grid grows under the
+// user's hands without jumping: the selected record and the scrolled place stay.
+void MainWindowTest::gridKeepsItsPlaceWhileRowsArrive() {
+    TestDatabase db;
+    db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP) SELECT CONCAT('Zs ', seq), 'Cikk' "
+                           "FROM seq_10000_to_29999"));
+    TestApp app;
+    app.startUp(db.params());
+    Query& query = app.data().recordQuery;
+    QVERIFY(query.isReading());
+    MainWindow& w = *app.mainWindow;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTableView* grid = w.recordGrid;
+    QAbstractItemModel* model = grid->model();
+    QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+    grid->setCurrentIndex(model->index(120, 0));
+    grid->scrollTo(model->index(120, 0), QAbstractItemView::PositionAtTop);
+    const int scrolled = grid->verticalScrollBar()->value();
+    const QString selected = model->index(120, 0).data().toString();
+    QTRY_VERIFY_WITH_TIMEOUT(!query.isReading(), 20000);
+    QCOMPARE(model->rowCount(), 20000);
+    QCOMPARE(resets.count(), 0);
+    QCOMPARE(grid->currentIndex().row(), 120);
+    QCOMPARE(grid->currentIndex().data().toString(), selected);
+    QCOMPARE(query.asString(QStringLiteral("CIM")), selected);
+    QCOMPARE(grid->verticalScrollBar()->value(), scrolled);
+    QCOMPARE(app.prompter.shown, QList<Shown>{});
 }
 
 void MainWindowTest::toolbarButtons_data() {

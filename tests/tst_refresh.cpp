@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
 
 using namespace kx;
 using kx::test::TestDatabase;
@@ -130,6 +131,8 @@ private slots:
     void refreshEqualsAFullRead();
     void firstScreenAtOnce_data();
     void firstScreenAtOnce();
+    void restArrivesInPieces_data();
+    void restArrivesInPieces();
 };
 
 // Which statements may be taken as unchanged when their table is: only those whose rows
@@ -366,6 +369,7 @@ void TestRefresh::firstScreenAtOnce() {
     makeRecordQuery(*q, sql, QString());
     q->setFirstScreen(kScreen);
     QSignalSpy resets(q.get(), &DataSetBase::reset);
+    QSignalSpy appended(q.get(), &Query::rowsAppended);
     q->open();
     const int inHand = q->rowsInHand();
     QList<QStringList> firstRows;
@@ -407,8 +411,65 @@ void TestRefresh::firstScreenAtOnce() {
     QVERIFY(!q->isReading());
     QCOMPARE(q->rowsInHand(), full.recordCount());
     QCOMPARE(gridOf(*q), expected);
-    if (expected.size() > kScreen && then.isEmpty())
-        QCOMPARE(resets.count(), 2); // the first screen, then the whole result
+    if (expected.size() > kScreen && then.isEmpty()) {
+        // The rest begins with the rows on screen: it is added to them, never replaces them.
+        QCOMPARE(resets.count(), 1);
+        QVERIFY(appended.count() >= 1);
+    }
+    QCOMPARE(f.hookCalls, QStringList());
+}
+
+// While the rest of a long result is read, its rows join those in hand piece by piece
+// through the event loop: at every step the rows in hand are the full read's first rows, the
+// current record stays where the user put it, and nothing is replaced.
+void TestRefresh::restArrivesInPieces_data() {
+    QTest::addColumn<int>("records");
+    QTest::newRow("read after the first screen") << 4000;
+    QTest::newRow("read along with the first screen") << 12000;
+}
+
+void TestRefresh::restArrivesInPieces() {
+    QFETCH(int, records);
+    Fixture f;
+    f.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, FMER) SELECT CONCAT('Zs ', seq, ' ', "
+                             "seq % 7), 'Cikk', seq FROM seq_201_to_%1")
+                  .arg(200 + records));
+    Query full(f.program);
+    makeRecordQuery(full, allRecordsStatement(), QString());
+    full.open();
+    const QList<QStringList> expected = gridOf(full);
+
+    Query q(f.program);
+    makeRecordQuery(q, allRecordsStatement(), QString());
+    q.setFirstScreen(50);
+    QSignalSpy resets(&q, &DataSetBase::reset);
+    q.open();
+    q.setCurrentRow(10);
+    const QString current = q.asString(QStringLiteral("CIM"));
+    QList<int> inHand{q.rowsInHand()};
+    QStringList mismatches;
+    QObject::connect(&q, &Query::rowsAppended, &q, [&] {
+        inHand << q.rowsInHand();
+        for (int r = 0; r < q.rowsInHand(); ++r)
+            if (q.textAt(r, q.columnIndex(QStringLiteral("CIM"))) != expected[r][1]) {
+                mismatches << QStringLiteral("row %1 after %2 rows").arg(r).arg(q.rowsInHand());
+                break;
+            }
+        if (q.currentRow() != 10)
+            mismatches << QStringLiteral("current row %1").arg(q.currentRow());
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!q.isReading(), 20000);
+    QCOMPARE(mismatches, QStringList());
+    QStringList steps;
+    for (const int n : inHand)
+        steps << QString::number(n);
+    QVERIFY2(inHand.size() >= 2, qPrintable(steps.join(QLatin1Char(' '))));
+    QVERIFY(std::is_sorted(inHand.begin(), inHand.end()));
+    QCOMPARE(inHand.last(), int(expected.size()));
+    QCOMPARE(resets.count(), 1); // the open only
+    QCOMPARE(q.currentRow(), 10);
+    QCOMPARE(q.asString(QStringLiteral("CIM")), current);
+    QCOMPARE(gridOf(q), expected);
     QCOMPARE(f.hookCalls, QStringList());
 }
 
