@@ -30,6 +30,14 @@ QString q(const QString& name) {
     return MariaStatement::quoteIdentifier(name);
 }
 
+// The stored row of the live row with this key; -1 when none.
+int storedRowOfKey(const RowSet& rows, qint64 key) {
+    for (const int r : rows.order)
+        if (rows.keyOf(r) == key)
+            return r;
+    return -1;
+}
+
 ResultColumn resultColumn(const MariaStatement::Column& c) {
     ResultColumn out;
     out.name = c.name;
@@ -141,6 +149,9 @@ struct Query::Impl {
     bool refreshByChanges(int oldRow);
     int compact(int storedRow);
     std::optional<qint64> currentKey() const;
+    // Waits for the read under way and puts its whole result in place of the first screen
+    // in out; a failed read fails through the hook.
+    void readWholeInto(RowSet& out);
 };
 
 const std::vector<ResultColumn>& Query::Impl::learnTable(const QString& table) {
@@ -384,6 +395,24 @@ std::optional<qint64> Query::Impl::currentKey() const {
 }
 
 // Runs on the reading thread: the end of the read is handled on the query's own thread.
+void Query::Impl::readWholeInto(RowSet& out) {
+    reading = false;
+    stoppedReaders.clear();
+    arriving.reset();
+    std::vector<RowSet> pieces;
+    try {
+        pieces = reader->take();
+    } catch (const DbError& e) {
+        conn.fail(e.message(), e.code());
+    }
+    if (pieces.empty())
+        return;
+    RowSet whole = std::move(pieces.front());
+    for (size_t i = 1; i < pieces.size(); ++i)
+        appendRowSet(whole, pieces[i]);
+    out = std::move(whole);
+}
+
 std::function<void()> Query::Impl::rowsReadyCallback(quint64 read) {
     Query* query = owner;
     return [query, read] {
@@ -493,21 +522,18 @@ void Query::refresh() {
             emit currentChanged();
             return;
         }
-        d->run(loaded);
+        d->run(loaded, true);
+        // The refresh ends on the current record, as a full read does: when it lies beyond
+        // the first screen, the whole result is waited for.
+        if (d->reading && key && storedRowOfKey(loaded, *key) < 0)
+            d->readWholeInto(loaded);
     } catch (const DbError&) {
         close();
         throw;
     }
     d->deferred.reset();
     d->data = std::move(loaded);
-    int keep = -1;
-    if (key && d->data.keyColumn >= 0) {
-        const ResultColumn& c = d->data.columns[size_t(d->data.keyColumn)];
-        const QByteArray wanted = QByteArray::number(*key);
-        for (int r = 0; r < d->data.store.rows() && keep < 0; ++r)
-            if (!d->data.store.isNull(r, c.slot) && d->data.store.bytesAt(r, c.slot) == wanted)
-                keep = r;
-    }
+    const int keep = key ? storedRowOfKey(d->data, *key) : -1;
     d->view.rebuild(d->data, keep);
     if (keep < 0)
         d->view.keepPlace(oldRow);
@@ -597,10 +623,7 @@ void Query::addReadRows(std::vector<RowSet> pieces, bool ended) {
         const int oldRow = d->view.current();
         d->data = std::move(first);
         d->deferred.forget();
-        int keep = -1;
-        for (int r = 0; key && r < d->data.store.rows() && keep < 0; ++r)
-            if (d->data.keyOf(r) == *key)
-                keep = r;
+        const int keep = key ? storedRowOfKey(d->data, *key) : -1;
         d->view.rebuild(d->data, keep);
         if (keep < 0)
             d->view.keepPlace(oldRow);

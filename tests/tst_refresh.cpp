@@ -133,6 +133,8 @@ private slots:
     void firstScreenAtOnce();
     void restArrivesInPieces_data();
     void restArrivesInPieces();
+    void changedStoreRefreshesWithFirstScreen_data();
+    void changedStoreRefreshesWithFirstScreen();
 };
 
 // Which statements may be taken as unchanged when their table is: only those whose rows
@@ -470,6 +472,49 @@ void TestRefresh::restArrivesInPieces() {
     QCOMPARE(q.currentRow(), 10);
     QCOMPARE(q.asString(QStringLiteral("CIM")), current);
     QCOMPARE(gridOf(q), expected);
+    QCOMPARE(f.hookCalls, QStringList());
+}
+
+// A refresh that must read everything again (most rows changed elsewhere) shows the first
+// screen at once too, and still ends on the record that was current: at once when it is on
+// the first screen, else after waiting for the rest.
+void TestRefresh::changedStoreRefreshesWithFirstScreen_data() {
+    QTest::addColumn<int>("currentRow");
+    QTest::addColumn<bool>("readingAfter"); // the rest still arrives after the refresh
+    QTest::newRow("current record on the first screen") << 10 << true;
+    QTest::newRow("current record further on") << 2500 << false;
+}
+
+void TestRefresh::changedStoreRefreshesWithFirstScreen() {
+    QFETCH(int, currentRow);
+    QFETCH(bool, readingAfter);
+    Fixture f;
+    f.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, FMER) SELECT CONCAT('Zs ', seq, ' ', "
+                             "seq % 7), 'Cikk', seq FROM seq_201_to_3200"));
+    Query q(f.program);
+    makeRecordQuery(q, allRecordsStatement(), QString());
+    q.setFirstScreen(50);
+    q.open();
+    QVERIFY(q.recordCount() > 3000); // the whole result in hand
+    q.setCurrentRow(currentRow);
+    const QString key = q.asString(QStringLiteral("AZ"));
+
+    f.other.execute(QStringLiteral("UPDATE tbl_Data SET TIP = 'Könyv'"));
+    QSignalSpy resets(&q, &DataSetBase::reset);
+    q.refresh();
+    QCOMPARE(q.isReading(), readingAfter);
+    QCOMPARE(q.asString(QStringLiteral("AZ")), key);
+    QCOMPARE(q.asString(QStringLiteral("TIP")), QStringLiteral("Könyv"));
+    if (readingAfter)
+        QCOMPARE(q.rowsInHand(), 50);
+    QTRY_VERIFY_WITH_TIMEOUT(!q.isReading(), 20000);
+    QCOMPARE(resets.count(), 1);
+    QCOMPARE(q.asString(QStringLiteral("AZ")), key);
+
+    Query full(f.program);
+    makeRecordQuery(full, allRecordsStatement(), QString());
+    full.open();
+    QCOMPARE(gridOf(q), gridOf(full));
     QCOMPARE(f.hookCalls, QStringList());
 }
 
