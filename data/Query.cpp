@@ -408,8 +408,10 @@ void Query::Impl::readWholeInto(RowSet& out) {
     if (pieces.empty())
         return;
     RowSet whole = std::move(pieces.front());
-    for (size_t i = 1; i < pieces.size(); ++i)
+    for (size_t i = 1; i < pieces.size(); ++i) {
         appendRowSet(whole, pieces[i]);
+        pieces[i] = RowSet(); // gone once copied: the result is never held twice
+    }
     out = std::move(whole);
 }
 
@@ -604,6 +606,7 @@ void Query::addReadRows(std::vector<RowSet> pieces, bool ended) {
         } else {
             appendRowSet(*d->arriving, piece);
         }
+        piece = RowSet(); // gone once copied: the result is never held twice
     }
     if (!d->arrivedShown && d->arriving &&
         (ended || d->arriving->store.rows() > int(d->data.order.size()))) {

@@ -40,6 +40,23 @@ void RowStore::append(const char* data, qsizetype length, bool null) {
     }
 }
 
+void RowStore::appendRows(const RowStore& other) {
+    const qint64 base = qint64(m_bytes.size());
+    m_bytes.insert(m_bytes.end(), other.m_bytes.begin(), other.m_bytes.end());
+    m_ends.reserve(m_ends.size() + other.m_ends.size());
+    for (const qint64 end : other.m_ends)
+        m_ends.push_back(base + end);
+    m_nulls.insert(m_nulls.end(), other.m_nulls.begin(), other.m_nulls.end());
+    m_rows += other.m_rows;
+    if (!m_dead.empty() || !other.m_dead.empty()) {
+        m_dead.resize(size_t(m_rows - other.m_rows), false);
+        std::vector<bool> theirs = other.m_dead;
+        theirs.resize(size_t(other.m_rows), false);
+        m_dead.insert(m_dead.end(), theirs.begin(), theirs.end());
+        m_deadRows += other.m_deadRows;
+    }
+}
+
 void RowStore::markDead(int row) {
     if (m_dead.empty())
         m_dead.assign(size_t(m_rows), false);
@@ -93,6 +110,20 @@ bool appendRows(MariaStatement& st, RowSet& out, bool digested, const std::atomi
 
 void appendRowSet(RowSet& to, const RowSet& from) {
     const int width = to.store.width();
+    // Whole rows in their stored order (as a reader hands them over): one copy of the buffers.
+    bool inStoredOrder = from.store.deadRows() == 0 &&
+                         int(from.order.size()) == from.store.rows() && width == from.store.width();
+    for (size_t i = 0; inStoredOrder && i < from.order.size(); ++i)
+        inStoredOrder = from.order[i] == int(i);
+    if (inStoredOrder) {
+        const int first = to.store.rows();
+        to.store.appendRows(from.store);
+        if (!from.digests.empty())
+            to.digests.insert(to.digests.end(), from.digests.begin(), from.digests.end());
+        for (int r = first; r < to.store.rows(); ++r)
+            to.order.push_back(r);
+        return;
+    }
     for (const int r : from.order) {
         for (int slot = 0; slot < width; ++slot)
             to.store.append(from.store.data(r, slot), qsizetype(from.store.sizeAt(r, slot)),

@@ -45,6 +45,8 @@ public:
     QString textAt(int row, int slot) const; // Latin-2
     // One cell of the row being added; the row is complete after width() cells.
     void append(const char* data, qsizetype length, bool null);
+    // Every row of other (same width, whole rows) after these.
+    void appendRows(const RowStore& other);
     // A row replaced or removed by a refresh keeps its place in the store, as dead.
     void markDead(int row);
     bool isDead(int row) const {
