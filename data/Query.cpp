@@ -337,9 +337,12 @@ bool Query::Impl::refreshByChanges(int oldRow) {
     // More changed rows than this are read again as a whole.
     const int live = int(data.order.size());
     const int maxChanges = std::max(1000, live / 20);
+    // The reader's connection is free while no rest is read (a refresh waits for that).
+    if (!reader)
+        reader = std::make_unique<RowStreamReader>(conn.params());
     const std::optional<std::vector<int>> added =
         RowDelta(conn, state.statement, data.columns[size_t(data.keyColumn)].name)
-            .apply(data, *state.order, maxChanges);
+            .apply(data, *state.order, maxChanges, reader.get());
     if (!added)
         return false;
     state.verified = now;

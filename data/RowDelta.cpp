@@ -2,10 +2,12 @@
 
 #include "MariaStatement.h"
 #include "RowStore.h"
+#include "RowStreamReader.h"
 #include "StatementOrder.h"
 
 #include <QStringList>
 #include <algorithm>
+#include <functional>
 #include <limits>
 
 namespace kx {
@@ -14,6 +16,8 @@ namespace {
 
 // Keys asked for in one statement when the changed rows are read.
 constexpr int kKeysPerRead = 500;
+// Statements of this many rows in hand are scanned in two halves at once.
+constexpr size_t kSplitFrom = 20000;
 
 qint64 number(const MariaStatement::Cell& cell, bool* ok = nullptr) {
     return QByteArray::fromRawData(cell.data, cell.size).toLongLong(ok);
@@ -71,6 +75,19 @@ public:
         it->second = -2 - found;
         return found;
     }
+    // A key with about as many held keys below it as from it on.
+    qint64 middleKey() const {
+        if (!m_sorted.empty())
+            return m_sorted[m_sorted.size() / 2].first;
+        size_t held = 0;
+        for (const int r : m_byKey)
+            held += r >= 0;
+        size_t below = 0;
+        for (size_t i = 0; i < m_byKey.size(); ++i)
+            if (m_byKey[i] >= 0 && ++below > held / 2)
+                return m_base + qint64(i);
+        return m_base;
+    }
     // The rows not seen.
     std::vector<int> unseen() const {
         std::vector<int> out = m_unkeyed;
@@ -88,6 +105,36 @@ private:
     std::vector<int> m_byKey; // stored row per key from m_base; -1 none; -2 - row when seen
     std::vector<std::pair<qint64, int>> m_sorted;
     std::vector<int> m_unkeyed;
+};
+
+// Reads the key and digest of every row of statement and hands them to each, until it
+// returns false; returns whether every row was handed over.
+bool readKeyDigests(MariaConnection& conn, const QString& statement,
+                    const std::function<bool(qint64, quint64)>& each) {
+    MariaStatement scan(conn, statement);
+    scan.executeText();
+    std::vector<MariaStatement::Cell> cells;
+    while (scan.fetchCells(cells)) {
+        bool ok = false;
+        const qint64 key = number(cells[0], &ok);
+        if (!ok)
+            continue; // a row without a key is never shown by key
+        if (!each(key, unsignedNumber(cells[1]))) {
+            scan.finish();
+            return false;
+        }
+    }
+    return true;
+}
+
+// Waits for the job aside when the scan here ends early through an exception, because the
+// job writes into the caller's frame.
+struct AsideGuard {
+    RowStreamReader* aside = nullptr;
+    ~AsideGuard() {
+        if (aside)
+            aside->waitAside();
+    }
 };
 
 } // namespace
@@ -108,35 +155,54 @@ QString RowDelta::digestExpression(const QStringList& quotedColumns) {
 }
 
 std::optional<std::vector<int>> RowDelta::apply(RowSet& rows, const StatementOrder& order,
-                                                int maxChanges) {
+                                                int maxChanges, RowStreamReader* aside) {
     HeldRows held(rows); // what the client holds, by key
 
-    // Every row of the statement as key and digest.
+    // Every row of the statement as key and digest, compared with what is held.
     std::vector<qint64> wanted; // new, or changed
     std::vector<int> replaced;  // stored rows whose key came back with another digest
-    {
-        const QString q = MariaStatement::quoteIdentifier(m_key);
-        MariaStatement scan(m_conn, QStringLiteral("SELECT kx_q.%1, kx_q.%2 FROM (%3) kx_q")
-                                        .arg(q, digestAlias(), m_statement));
-        scan.executeText();
-        std::vector<MariaStatement::Cell> cells;
-        while (scan.fetchCells(cells)) {
-            bool ok = false;
-            const qint64 key = number(cells[0], &ok);
-            if (!ok)
-                continue; // a row without a key is never shown by key
-            const quint64 digest = unsignedNumber(cells[1]);
-            const int r = held.take(key);
-            if (r < 0) {
-                wanted.push_back(key);
-            } else if (rows.digests[size_t(r)] != digest) {
-                wanted.push_back(key);
-                replaced.push_back(r);
-            }
-            if (int(wanted.size()) > maxChanges) {
-                scan.finish();
+    const auto compare = [&](qint64 key, quint64 digest) {
+        const int r = held.take(key);
+        if (r < 0) {
+            wanted.push_back(key);
+        } else if (rows.digests[size_t(r)] != digest) {
+            wanted.push_back(key);
+            replaced.push_back(r);
+        }
+        return int(wanted.size()) <= maxChanges;
+    };
+    const QString key = MariaStatement::quoteIdentifier(m_key);
+    const QString scan = QStringLiteral("SELECT kx_q.%1, kx_q.%2 FROM (%3) kx_q")
+                             .arg(key, digestAlias(), m_statement);
+    if (!aside || rows.order.size() < kSplitFrom) {
+        if (!readKeyDigests(m_conn, scan, compare))
+            return std::nullopt;
+    } else {
+        // The keys from the middle on are scanned aside meanwhile; the server reads each half
+        // by the primary key's range.
+        const QString middle = QString::number(held.middleKey());
+        const QString lower = scan + QStringLiteral(" WHERE kx_q.%1 < %2").arg(key, middle);
+        const QString upper = scan + QStringLiteral(" WHERE kx_q.%1 >= %2").arg(key, middle);
+        std::vector<std::pair<qint64, quint64>> upperRows;
+        aside->runAside([&upperRows, upper](MariaConnection& conn) {
+            readKeyDigests(conn, upper, [&upperRows](qint64 k, quint64 digest) {
+                upperRows.emplace_back(k, digest);
+                return true;
+            });
+        });
+        AsideGuard guard{aside};
+        const bool lowerWithin = readKeyDigests(m_conn, lower, compare);
+        guard.aside = nullptr;
+        const bool upperRead = aside->waitAside(); // else the other connection failed
+        if (!lowerWithin)
+            return std::nullopt;
+        if (!upperRead) { // the half is read here
+            if (!readKeyDigests(m_conn, upper, compare))
                 return std::nullopt;
-            }
+        } else {
+            for (const auto& [k, digest] : upperRows)
+                if (!compare(k, digest))
+                    return std::nullopt;
         }
     }
     const std::vector<int> gone = held.unseen();

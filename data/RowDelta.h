@@ -7,6 +7,7 @@
 namespace kx {
 
 class MariaConnection;
+class RowStreamReader;
 class StatementOrder;
 struct RowSet;
 
@@ -23,9 +24,11 @@ public:
     RowDelta(MariaConnection& conn, const QString& statement, const QString& keyColumn);
 
     // The rows added to the store, in the statement's order (dead ones are in the store's
-    // marks); nullopt when more than maxChanges rows differ, and nothing was changed.
-    std::optional<std::vector<int>> apply(RowSet& rows, const StatementOrder& order,
-                                          int maxChanges);
+    // marks); nullopt when more than maxChanges rows differ, and nothing was changed. With
+    // aside, a long statement's upper half of keys is scanned on that connection at the same
+    // time, so that the server computes the digests on two threads.
+    std::optional<std::vector<int>> apply(RowSet& rows, const StatementOrder& order, int maxChanges,
+                                          RowStreamReader* aside = nullptr);
 
     // The digest of a row of these columns, as the server computes it.
     static QString digestExpression(const QStringList& quotedColumns);

@@ -130,4 +130,32 @@ void RowStreamReader::cancel() {
     m_stop = true;
 }
 
+void RowStreamReader::runAside(std::function<void(MariaConnection&)> job) {
+    if (m_thread.joinable())
+        m_thread.join();
+    m_ended = false;
+    m_error.reset();
+    m_thread = std::thread([this, job = std::move(job)] {
+        try {
+            m_conn.open(); // no-op when connected; makes a lost connection again
+            job(m_conn);
+        } catch (const DbError& e) {
+            m_error = e;
+        } catch (const TextEncodingError& e) {
+            m_error = DbError(e.userMessage());
+        } catch (const std::exception& e) { // nothing may end the thread otherwise
+            m_error = DbError(QString::fromUtf8(e.what()));
+        }
+        m_ended = true;
+    });
+}
+
+bool RowStreamReader::waitAside() {
+    if (m_thread.joinable())
+        m_thread.join();
+    const bool succeeded = !m_error;
+    m_error.reset();
+    return succeeded;
+}
+
 } // namespace kx

@@ -42,6 +42,12 @@ public:
     // Stops reading at the next row; the rows are not wanted any more.
     void cancel();
 
+    // Runs another job on the reader's connection and thread while it does not read (the
+    // connection made when needed); waitAside() waits for its end and tells whether it
+    // succeeded. A failure is not reported here: the caller does the work itself then.
+    void runAside(std::function<void(MariaConnection&)> job);
+    bool waitAside();
+
 private:
     void read(const QString& statement, int expectedColumns, bool digested);
     void publish(RowSet piece);

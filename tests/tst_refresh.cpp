@@ -135,6 +135,8 @@ private slots:
     void restArrivesInPieces();
     void changedStoreRefreshesWithFirstScreen_data();
     void changedStoreRefreshesWithFirstScreen();
+    void largeStoreIsComparedInHalves_data();
+    void largeStoreIsComparedInHalves();
 };
 
 // Which statements may be taken as unchanged when their table is: only those whose rows
@@ -514,6 +516,59 @@ void TestRefresh::changedStoreRefreshesWithFirstScreen() {
     Query full(f.program);
     makeRecordQuery(full, allRecordsStatement(), QString());
     full.open();
+    QCOMPARE(gridOf(q), gridOf(full));
+    QCOMPARE(f.hookCalls, QStringList());
+}
+
+// A long record query's rows are compared in two halves of keys at once, the upper one on
+// the query's second connection. Changes on either side of the middle, beyond the last key
+// and at the middle itself are all found; when the second connection is gone, the refresh
+// reads that half on its own connection and the user sees nothing of it.
+void TestRefresh::largeStoreIsComparedInHalves_data() {
+    QTest::addColumn<QString>("change");
+    QTest::newRow("a title in the lower half")
+        << "UPDATE tbl_Data SET CIM = 'Aaa' WHERE AZ = (SELECT MIN(AZ) + 5 FROM tbl_Data)";
+    QTest::newRow("a type in the upper half")
+        << "UPDATE tbl_Data SET TIP = 'Könyv' WHERE AZ = (SELECT MAX(AZ) - 5 FROM tbl_Data)";
+    QTest::newRow("every tenth record in the middle")
+        << "UPDATE tbl_Data SET HIV = 'más' WHERE AZ BETWEEN 12000 AND 12900 AND AZ % 10 = 0";
+    QTest::newRow("a new record") << "INSERT INTO tbl_Data (CIM, TIP) VALUES ('Aba', 'Cikk')";
+    QTest::newRow("deleted on both sides") << "DELETE FROM tbl_Data WHERE AZ IN (100, 24000)";
+    QTest::newRow("the second connection gone") << "=kill";
+}
+
+void TestRefresh::largeStoreIsComparedInHalves() {
+    QFETCH(QString, change);
+    Fixture f;
+    f.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, FMER) SELECT CONCAT('Zs ', seq, ' ', "
+                             "seq % 7), 'Cikk', seq FROM seq_221_to_25220"));
+    Query q(f.program);
+    makeRecordQuery(q, allRecordsStatement(), QString());
+    q.open();
+    q.refresh(); // the first refresh makes the second connection
+    const QString programId = f.program.scalar(QStringLiteral("SELECT CONNECTION_ID()"));
+    const QString otherId = f.other.scalar(QStringLiteral("SELECT CONNECTION_ID()"));
+    if (change == QLatin1String("=kill")) {
+        MariaConnection admin;
+        admin.setParams(f.db.otherWorkstation());
+        admin.open();
+        const QString adminId = admin.scalar(QStringLiteral("SELECT CONNECTION_ID()"));
+        const QString side =
+            admin.scalar(QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE DB "
+                                        "= DATABASE() AND ID NOT IN (%1, %2, %3)")
+                             .arg(programId, otherId, adminId));
+        QVERIFY(!side.isEmpty());
+        admin.execute(QStringLiteral("KILL ") + side);
+        f.other.execute(QStringLiteral("UPDATE tbl_Data SET CIM = 'Aaa' WHERE AZ = 20000"));
+    } else {
+        f.other.execute(change);
+    }
+    q.refresh();
+
+    Query full(f.program);
+    makeRecordQuery(full, allRecordsStatement(), QString());
+    full.open();
+    QCOMPARE(q.recordCount(), full.recordCount());
     QCOMPARE(gridOf(q), gridOf(full));
     QCOMPARE(f.hookCalls, QStringList());
 }
