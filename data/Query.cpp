@@ -411,6 +411,7 @@ void Query::Impl::readWholeInto(RowSet& out) {
     if (pieces.empty())
         return;
     RowSet whole = std::move(pieces.front());
+    reserveForRowSets(whole, pieces, 1);
     for (size_t i = 1; i < pieces.size(); ++i) {
         appendRowSet(whole, pieces[i]);
         pieces[i] = RowSet(); // gone once copied: the result is never held twice
@@ -600,16 +601,17 @@ void Query::installReadRows() {
 // its key. Rows after that are added at the end.
 void Query::addReadRows(std::vector<RowSet> pieces, bool ended) {
     bool added = false;
-    for (RowSet& piece : pieces) {
-        if (d->arrivedShown) {
-            appendRowSet(d->data, piece);
-            added = true;
-        } else if (!d->arriving) {
-            d->arriving = std::move(piece);
-        } else {
-            appendRowSet(*d->arriving, piece);
+    size_t next = 0;
+    if (!d->arrivedShown && !d->arriving && !pieces.empty())
+        d->arriving = std::move(pieces[next++]);
+    if (next < pieces.size()) {
+        RowSet& to = d->arrivedShown ? d->data : *d->arriving;
+        reserveForRowSets(to, pieces, next); // joining the batch moves no row twice
+        for (; next < pieces.size(); ++next) {
+            appendRowSet(to, pieces[next]);
+            pieces[next] = RowSet(); // gone once copied: the result is never held twice
         }
-        piece = RowSet(); // gone once copied: the result is never held twice
+        added = d->arrivedShown;
     }
     if (!d->arrivedShown && d->arriving &&
         (ended || d->arriving->store.rows() > int(d->data.order.size()))) {

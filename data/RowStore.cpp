@@ -57,6 +57,13 @@ void RowStore::appendRows(const RowStore& other) {
     }
 }
 
+void RowStore::reserveMore(int rows, qint64 bytes) {
+    const size_t cells = size_t(m_rows + rows) * size_t(m_width);
+    m_ends.reserve(cells);
+    m_nulls.reserve(cells);
+    m_bytes.reserve(m_bytes.size() + size_t(bytes));
+}
+
 void RowStore::markDead(int row) {
     if (m_dead.empty())
         m_dead.assign(size_t(m_rows), false);
@@ -132,6 +139,19 @@ void appendRowSet(RowSet& to, const RowSet& from) {
             to.digests.push_back(from.digests[size_t(r)]);
         to.order.push_back(to.store.rows() - 1);
     }
+}
+
+void reserveForRowSets(RowSet& to, const std::vector<RowSet>& pieces, size_t first) {
+    int rows = 0;
+    qint64 bytes = 0;
+    for (size_t i = first; i < pieces.size(); ++i) {
+        rows += pieces[i].store.rows();
+        bytes += pieces[i].store.byteCount();
+    }
+    to.store.reserveMore(rows, bytes);
+    to.order.reserve(to.order.size() + size_t(rows));
+    if (!to.digests.empty() || (first < pieces.size() && !pieces[first].digests.empty()))
+        to.digests.reserve(to.digests.size() + size_t(rows));
 }
 
 bool sameFirstRows(const RowSet& a, const RowSet& b, int rows) {

@@ -47,6 +47,12 @@ public:
     void append(const char* data, qsizetype length, bool null);
     // Every row of other (same width, whole rows) after these.
     void appendRows(const RowStore& other);
+    // Room for this many more rows of this many more bytes, so that appending them moves
+    // nothing already stored.
+    void reserveMore(int rows, qint64 bytes);
+    qint64 byteCount() const {
+        return qint64(m_bytes.size());
+    }
     // A row replaced or removed by a refresh keeps its place in the store, as dead.
     void markDead(int row);
     bool isDead(int row) const {
@@ -97,6 +103,8 @@ bool appendRows(MariaStatement& st, RowSet& out, bool digested,
                 const std::atomic<bool>* stop = nullptr, int maxRows = -1);
 // Appends the rows of from (same columns), in its order, with their digests.
 void appendRowSet(RowSet& to, const RowSet& from);
+// Makes room in to for every row of pieces[first...].
+void reserveForRowSets(RowSet& to, const std::vector<RowSet>& pieces, size_t first = 0);
 // Whether the first rows of a, in its order, are b's first rows with the same values.
 bool sameFirstRows(const RowSet& a, const RowSet& b, int rows);
 
