@@ -397,7 +397,6 @@ std::optional<qint64> Query::Impl::currentKey() const {
     return ok ? std::optional<qint64>(key) : std::nullopt;
 }
 
-// Runs on the reading thread: the end of the read is handled on the query's own thread.
 void Query::Impl::readWholeInto(RowSet& out) {
     reading = false;
     stoppedReaders.clear();
@@ -419,6 +418,7 @@ void Query::Impl::readWholeInto(RowSet& out) {
     out = std::move(whole);
 }
 
+// Both run on the reading thread: what they tell is handled on the query's own thread.
 std::function<void()> Query::Impl::rowsReadyCallback(quint64 read) {
     Query* query = owner;
     return [query, read] {
