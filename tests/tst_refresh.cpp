@@ -549,13 +549,14 @@ void TestRefresh::largeStoreIsComparedInHalves() {
     const QString programId = f.program.scalar(QStringLiteral("SELECT CONNECTION_ID()"));
     const QString otherId = f.other.scalar(QStringLiteral("SELECT CONNECTION_ID()"));
     if (change == QLatin1String("=kill")) {
-        MariaConnection admin;
-        admin.setParams(f.db.otherWorkstation());
+        MariaConnection admin; // where the program's connections are
+        admin.setParams(f.db.params());
         admin.open();
         const QString adminId = admin.scalar(QStringLiteral("SELECT CONNECTION_ID()"));
         const QString side =
             admin.scalar(QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE DB "
-                                        "= DATABASE() AND ID NOT IN (%1, %2, %3)")
+                                        "= DATABASE() AND USER = SUBSTRING_INDEX(USER(), '@', "
+                                        "1) AND ID NOT IN (%1, %2, %3)")
                              .arg(programId, otherId, adminId));
         QVERIFY(!side.isEmpty());
         admin.execute(QStringLiteral("KILL ") + side);
