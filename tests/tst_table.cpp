@@ -605,7 +605,7 @@ void TstTable::editReadsTheRowAgain() {
     Program p(db);
     Table t(p.conn, QStringLiteral("tbl_Data"));
     t.open();
-    db.exec(QStringLiteral("UPDATE tbl_Data SET TIP = 'másik gépről' WHERE AZ = 1"));
+    db.exec(QStringLiteral("UPDATE tbl_Data SET TIP = 'másik gépről' WHERE CIM = 'a'"));
     QCOMPARE(t.asString(QStringLiteral("TIP")), QStringLiteral("régi"));
     t.edit();
     QCOMPARE(t.asString(QStringLiteral("TIP")), QStringLiteral("másik gépről"));
