@@ -117,6 +117,15 @@ struct Fixture {
         db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, FMER) SELECT CONCAT('Zs ', "
                                "seq), 'Cikk', seq FROM seq_1_to_200"));
     }
+    // Records named by their number n (from 201 on, after the fixture's own): "Zs n n%7",
+    // type 'Cikk', FMER n.
+    void addNumbered(int first, int last) {
+        db.exec(
+            QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, FMER) SELECT CONCAT('Zs ', seq, ' ', "
+                           "seq % 7), 'Cikk', seq FROM seq_%1_to_%2")
+                .arg(first)
+                .arg(last));
+    }
 };
 
 } // namespace
@@ -363,9 +372,7 @@ void TestRefresh::firstScreenAtOnce() {
     QFETCH(QString, then);
     Fixture f;
     if (records > 0)
-        f.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, FMER) SELECT CONCAT('Zs ', "
-                                 "seq, ' ', seq % 7), 'Cikk', seq FROM seq_201_to_%1")
-                      .arg(200 + records));
+        f.addNumbered(201, 200 + records);
     const QString sql =
         search.isEmpty() ? allRecordsStatement() : searchStatement(search, SearchColumns::Toolbar);
     constexpr int kScreen = 50;
@@ -435,9 +442,7 @@ void TestRefresh::restArrivesInPieces_data() {
 void TestRefresh::restArrivesInPieces() {
     QFETCH(int, records);
     Fixture f;
-    f.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, FMER) SELECT CONCAT('Zs ', seq, ' ', "
-                             "seq % 7), 'Cikk', seq FROM seq_201_to_%1")
-                  .arg(200 + records));
+    f.addNumbered(201, 200 + records);
     Query full(f.program);
     makeRecordQuery(full, allRecordsStatement(), QString());
     full.open();
@@ -491,8 +496,7 @@ void TestRefresh::changedStoreRefreshesWithFirstScreen() {
     QFETCH(int, currentRow);
     QFETCH(bool, readingAfter);
     Fixture f;
-    f.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, FMER) SELECT CONCAT('Zs ', seq, ' ', "
-                             "seq % 7), 'Cikk', seq FROM seq_201_to_3200"));
+    f.addNumbered(201, 3200);
     Query q(f.program);
     makeRecordQuery(q, allRecordsStatement(), QString());
     q.setFirstScreen(50);
@@ -525,7 +529,7 @@ void TestRefresh::changedStoreRefreshesWithFirstScreen() {
 // and at the middle itself are all found; when the second connection is gone, the refresh
 // reads that half on its own connection and the user sees nothing of it.
 void TestRefresh::largeStoreIsComparedInHalves_data() {
-    // Records are named by FMER, their number from 221 on (keys step by more on a cluster).
+    // Records are found by their number (keys step by more on a cluster).
     QTest::addColumn<QString>("change");
     QTest::newRow("a title in the lower half")
         << "UPDATE tbl_Data SET CIM = 'Aaa' WHERE FMER = 300";
@@ -541,8 +545,7 @@ void TestRefresh::largeStoreIsComparedInHalves_data() {
 void TestRefresh::largeStoreIsComparedInHalves() {
     QFETCH(QString, change);
     Fixture f;
-    f.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, FMER) SELECT CONCAT('Zs ', seq, ' ', "
-                             "seq % 7), 'Cikk', seq FROM seq_221_to_25220"));
+    f.addNumbered(221, 25220);
     Query q(f.program);
     makeRecordQuery(q, allRecordsStatement(), QString());
     q.open();
