@@ -56,10 +56,12 @@ void DeletionForm::prepareShowing() {
         const qint64 key = t.currentKey();
         if (key < 0)
             return;
-        m_shownTitle = t.asString(column::title);
-        m_shownKey = key;
+        const QString title = t.asString(column::title);
         m_shownRow.remember();
         showRecord(t);
+        // Only a record that was shown whole may be deleted by this opening.
+        m_shownTitle = title;
+        m_shownKey = key;
     });
 }
 

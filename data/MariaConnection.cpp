@@ -9,6 +9,7 @@
 #include <QThread>
 #include <algorithm>
 #include <errmsg.h>
+#include <mutex>
 #include <mysql.h>
 
 namespace kx {
@@ -47,12 +48,83 @@ void discardResults(MYSQL* mysql) {
         mysql_free_result(res);
 }
 
+// Every connection of the process, so that the end of a command can look at the program's
+// own ones; reading threads make and drop theirs, hence the lock.
+std::mutex registryMutex;
+std::vector<MariaConnection*>& registry() {
+    static std::vector<MariaConnection*> all;
+    return all;
+}
+
+const void* thisThread() {
+    return QThread::currentThread();
+}
+
 } // namespace
 
-MariaConnection::MariaConnection() = default;
+MariaConnection::MariaConnection() {
+    const std::lock_guard lock(registryMutex);
+    registry().push_back(this);
+}
 
 MariaConnection::~MariaConnection() {
     close();
+    const std::lock_guard lock(registryMutex);
+    std::erase(registry(), this);
+}
+
+std::vector<MariaConnection*> MariaConnection::openedOnThisThread() {
+    const std::lock_guard lock(registryMutex);
+    std::vector<MariaConnection*> out;
+    for (MariaConnection* c : registry())
+        if (c->m_mysql && c->m_openedOn == thisThread())
+            out.push_back(c);
+    return out;
+}
+
+bool MariaConnection::inTransaction() const {
+    if (!m_mysql || m_lost)
+        return false;
+    unsigned int status = 0;
+    if (mariadb_get_infov(m_mysql, MARIADB_CONNECTION_SERVER_STATUS, &status))
+        return false;
+    return (status & SERVER_STATUS_IN_TRANS) != 0;
+}
+
+std::optional<bool> MariaConnection::askInTransaction() {
+    if (!m_mysql || m_lost || mysql_query(m_mysql, "SELECT @@in_transaction"))
+        return std::nullopt;
+    MYSQL_RES* res = mysql_store_result(m_mysql);
+    if (!res)
+        return std::nullopt;
+    std::optional<bool> open;
+    if (MYSQL_ROW row = mysql_fetch_row(res); row && row[0])
+        open = qstrcmp(row[0], "0") != 0;
+    mysql_free_result(res);
+    return open;
+}
+
+void MariaConnection::rollbackQuietly() {
+    if (!m_mysql || m_lost)
+        return; // the server undoes what a lost session left open
+    if (mysql_query(m_mysql, "ROLLBACK") == 0) {
+        discardResults(m_mysql);
+        return;
+    }
+    if (isLostConnection(mysql_errno(m_mysql))) {
+        // Gone now: the server undoes the transaction; the next statement connects again.
+        m_lost = true;
+        m_lostThread = mysql_thread_id(m_mysql);
+        m_lostServerStarted = m_serverStarted;
+    }
+}
+
+MariaConnection::QuietLoss::QuietLoss(MariaConnection& conn) : m_conn(conn) {
+    ++m_conn.m_quietLoss;
+}
+
+MariaConnection::QuietLoss::~QuietLoss() {
+    --m_conn.m_quietLoss;
 }
 
 void MariaConnection::setParams(const ConnectionParams& params) {
@@ -75,6 +147,7 @@ void MariaConnection::open() {
     if (m_mysql)
         return;
     m_mysql = connectWith(m_params, false);
+    m_openedOn = thisThread();
     m_connectedParams = m_params;
     m_maxPacket = 0;
     ++m_session;
@@ -237,6 +310,7 @@ void MariaConnection::dropLostHandle() {
 void MariaConnection::reconnect() {
     dropLostHandle();
     m_mysql = connectWith(m_connectedParams, false); // on failure it stays lost
+    m_openedOn = thisThread();
     m_lost = false;
     ++m_session;
 }
@@ -249,6 +323,7 @@ bool MariaConnection::reconnectQuietly() {
     if (!mysql)
         return false;
     m_mysql = mysql;
+    m_openedOn = thisThread();
     m_lost = false;
     ++m_session;
     return true;
@@ -370,6 +445,8 @@ void MariaConnection::reportAndThrow(const DbError& err) {
         m_lostThread = mysql_thread_id(m_mysql);
         m_lostServerStarted = m_serverStarted;
     }
+    if (m_quietLoss > 0 && isLostConnection(err.code()))
+        throw err; // the caller connects again and repeats, or reports it itself
     raise(m_hook, err);
 }
 

@@ -64,6 +64,31 @@ public:
     // The server's id of the current session (for KILL from another connection).
     quint64 serverThreadId();
 
+    // Whether the session has a transaction open, as the server's last answer said; asks
+    // the server nothing.
+    bool inTransaction() const;
+    // Asks the server (@@in_transaction) without showing anything; none when it cannot.
+    std::optional<bool> askInTransaction();
+    // Ends an open transaction without showing anything: a lost session has ended it on the
+    // server already, so nothing is sent then and no new connection is made.
+    void rollbackQuietly();
+    // While one lives, a lost connection is not reported through the hook (it is still
+    // thrown and marked lost): the caller makes the connection again and repeats a read.
+    class QuietLoss {
+    public:
+        explicit QuietLoss(MariaConnection& conn);
+        ~QuietLoss();
+        QuietLoss(const QuietLoss&) = delete;
+        QuietLoss& operator=(const QuietLoss&) = delete;
+
+    private:
+        MariaConnection& m_conn;
+    };
+
+    // The connections that were opened on the calling thread (the window thread's: the
+    // program's own, not the reading threads').
+    static std::vector<MariaConnection*> openedOnThisThread();
+
     // How long a read or a write on the server may stay silent before the connection counts
     // as lost: above the server's default lock wait (50 s), so that a lock held elsewhere
     // still ends in the lock question, and above the longest silence of legitimate work (the
@@ -110,6 +135,8 @@ private:
     ErrorHook m_hook;
     quint64 m_maxPacket = 0;
     std::vector<DataSetBase*> m_dataSets;
+    int m_quietLoss = 0;
+    const void* m_openedOn = nullptr; // the thread that made the connection
 };
 
 } // namespace kx

@@ -5,8 +5,10 @@
 #include "TransferWatch.h"
 #include "WriteStatementBuilder.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QVariant>
+#include <algorithm>
 #include <cstring>
 #include <mysql.h>
 #include <stdexcept>
@@ -150,6 +152,8 @@ void MariaStatement::fail() {
     if (!MariaConnection::isLostConnection(err.code()))
         mysql_stmt_reset(m_stmt);
     m_result.reset();
+    if (m_quietRefusal && !MariaConnection::isLostConnection(err.code()))
+        throw Refused{};
     m_conn.fail(err.message(), err.code());
 }
 
@@ -196,13 +200,31 @@ bool MariaStatement::prepareStatement(bool quiet) {
                       mysql_stmt_errno(m_stmt));
     mysql_stmt_close(m_stmt);
     m_stmt = nullptr;
-    if (!quiet || MariaConnection::isLostConnection(err.code()))
+    const bool lost = MariaConnection::isLostConnection(err.code());
+    if (m_quietRefusal && !lost)
+        throw Refused{};
+    if (!quiet || lost)
         m_conn.fail(err.message(), err.code());
     return false;
 }
 
 bool MariaStatement::prepareIfAccepted() {
     return prepareStatement(true);
+}
+
+bool MariaStatement::executeIfAccepted() {
+    m_quietRefusal = true;
+    try {
+        execute();
+    } catch (const Refused&) {
+        m_quietRefusal = false;
+        return false;
+    } catch (...) {
+        m_quietRefusal = false;
+        throw;
+    }
+    m_quietRefusal = false;
+    return true;
 }
 
 // A failure of the connection itself (text protocol): its error is taken before the rows
@@ -217,12 +239,48 @@ void MariaStatement::failConnection() {
     m_conn.fail(err.message(), err.code());
 }
 
+// A read outside a transaction may be asked again on a new session: it changes nothing, and
+// nothing of a transaction is lost with the old one. A session the server dropped while it
+// sat idle (its wait_timeout, a restart, a network blip) fails at once on the first statement
+// of the next command; that statement is then run again, once, on a new connection, and the
+// user sees nothing of it. A failure that took long (a frozen server) is reported as it is.
+bool MariaStatement::isRepeatableRead() const {
+    if (m_conn.inTransaction())
+        return false;
+    const QByteArray head = m_sql.trimmed().left(16).toUpper();
+    return head.startsWith("SELECT") || head.startsWith("SHOW") || head.startsWith("SET STATEMENT");
+}
+
+template <typename Run> quint64 MariaStatement::repeatOnLostSession(Run run) {
+    constexpr qint64 kAtOnceMs = 1000;
+    QElapsedTimer took;
+    took.start();
+    try {
+        const MariaConnection::QuietLoss quiet(m_conn);
+        return run();
+    } catch (const DbError& e) {
+        if (!MariaConnection::isLostConnection(e.code()))
+            throw; // reported through the hook already
+        if (took.elapsed() > kAtOnceMs || !m_conn.reconnectQuietly())
+            m_conn.fail(e.message(), e.code());
+    }
+    return run();
+}
+
 quint64 MariaStatement::execute() {
     // The parameters of this run; the next run binds its own.
     const std::deque<Param> params = std::move(m_params);
     const std::vector<std::unique_ptr<QFile>> files = std::move(m_files);
     m_params.clear();
     m_files.clear();
+    const bool smallParams =
+        std::none_of(params.begin(), params.end(), [](const Param& p) { return p.longData(); });
+    if (smallParams && isRepeatableRead())
+        return repeatOnLostSession([&] { return run(params); });
+    return run(params);
+}
+
+quint64 MariaStatement::run(const std::deque<Param>& params) {
     finish();
     prepareStatement(false);
     if (mysql_stmt_param_count(m_stmt) != params.size())
@@ -281,6 +339,12 @@ quint64 MariaStatement::execute() {
 quint64 MariaStatement::executeText() {
     if (!m_params.empty())
         m_conn.fail(QStringLiteral("A statement sent as text takes no parameters"));
+    if (isRepeatableRead())
+        return repeatOnLostSession([&] { return runText(); });
+    return runText();
+}
+
+quint64 MariaStatement::runText() {
     finish();
     MYSQL* mysql = m_conn.handle();
     if (mysql_real_query(mysql, m_sql.constData(), static_cast<unsigned long>(m_sql.size())))

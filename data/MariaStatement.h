@@ -66,6 +66,9 @@ public:
     // Prepares a statement the server may not know: false when the server refuses it. A lost
     // connection is no refusal: it fails through the hook like any other failure.
     bool prepareIfAccepted();
+    // Runs like execute(), but a refusal by the server (a missing right, say) returns false
+    // without passing the hook. A lost connection fails through the hook as always.
+    bool executeIfAccepted();
 
     std::vector<Column> columns(); // of the result, after a run
     bool fetch(Row& row);          // the next row; false after the last
@@ -84,6 +87,10 @@ private:
     [[noreturn]] void fail();
     [[noreturn]] void failConnection();
     bool prepareStatement(bool quiet);
+    quint64 run(const std::deque<Param>& params);
+    quint64 runText();
+    bool isRepeatableRead() const;
+    template <typename Run> quint64 repeatOnLostSession(Run run);
     void sendLongData(unsigned index, const Param& p);
     MariaConnection& m_conn;
     QByteArray m_sql;
@@ -94,6 +101,8 @@ private:
     std::vector<std::unique_ptr<QFile>> m_files;
     std::unique_ptr<Result> m_result;
     std::vector<Cell> m_cells;
+    bool m_quietRefusal = false;
+    struct Refused {};
 };
 
 } // namespace kx

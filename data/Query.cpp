@@ -3,6 +3,7 @@
 #include "DbError.h"
 #include "DeferredFieldReader.h"
 #include "Latin2.h"
+#include "LongWork.h"
 #include "MariaConnection.h"
 #include "MariaStatement.h"
 #include "RecordStatement.h"
@@ -591,7 +592,10 @@ void Query::installReadRows() {
     addReadRows(std::move(pieces), true);
     if (d->refreshWhenRead) {
         d->refreshWhenRead = false;
-        refresh();
+        if (LongWork::running()) // never a statement in the middle of long work
+            LongWork::runWhenFree(this, [this] { refresh(); });
+        else
+            refresh();
     }
 }
 
@@ -649,7 +653,11 @@ void Query::addReadRows(std::vector<RowSet> pieces, bool ended) {
 // On the query's thread, from the event loop, while the rest is read.
 void Query::rowsReady(quint64 read) {
     if (!d->reading || read != d->readNumber)
-        return; // a read stopped meanwhile, or one already waited for
+        return;                // a read stopped meanwhile, or one already waited for
+    if (LongWork::running()) { // no rows change under long work
+        LongWork::runWhenFree(this, [this, read] { rowsReady(read); });
+        return;
+    }
     addReadRows(d->reader->takeReady(), false);
 }
 
@@ -658,6 +666,10 @@ void Query::rowsReady(quint64 read) {
 void Query::readEnded(quint64 read) {
     if (!d->reading || read != d->readNumber)
         return; // a read stopped meanwhile, or one already waited for
+    if (LongWork::running()) {
+        LongWork::runWhenFree(this, [this, read] { readEnded(read); });
+        return;
+    }
     try {
         installReadRows();
     } catch (const DbError&) {

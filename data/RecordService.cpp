@@ -12,7 +12,8 @@ RecordService::RecordService(Table& recordTable, Query& recordQuery)
 
 void RecordService::refresh() {
     m_table.refresh();
-    if (m_query.isOpen()) {
+    // A query closed by a failure runs its own statement again: the search in force stays.
+    if (m_query.isOpen() || !m_query.sql().trimmed().isEmpty()) {
         m_query.refresh();
     } else {
         m_query.setSql(allRecordsStatement());

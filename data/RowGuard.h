@@ -20,6 +20,12 @@ public:
     // runs, since it may wait for the user): true to make the change over the row as it is
     // now stored, which the next check then expects; false ends the change unwritten.
     virtual bool overwrite() = 0;
+    // After the change, inside its transaction and before its COMMIT: what the row holds
+    // now is this program's own change, which a later check must not take for another
+    // workstation's (the COMMIT's answer may be lost, and the retry then finds it).
+    virtual void changeMade(qint64 key) = 0;
+    // The COMMIT of that change succeeded: the row as changed is what is expected from now.
+    virtual void changeCommitted() = 0;
 };
 
 } // namespace kx

@@ -39,6 +39,7 @@ void ShownRowGuard::forget() {
     m_shown.clear();
     m_stored.clear();
     m_storedKey = -1;
+    m_ownChange.reset();
 }
 
 void ShownRowGuard::run(const std::function<void()>& change) {
@@ -58,7 +59,24 @@ RowGuard::Verdict ShownRowGuard::check(qint64 key) {
         return Verdict::Gone;
     m_stored = std::move(*row);
     m_storedKey = key;
-    return m_key == key && m_stored == m_shown ? Verdict::Write : Verdict::Changed;
+    // The row as this program last changed it counts as shown too: a COMMIT whose answer
+    // was lost may have gone through, and writing the same change again is no overwrite.
+    const bool asExpected = m_stored == m_shown || (m_ownChange && m_stored == *m_ownChange);
+    return m_key == key && asExpected ? Verdict::Write : Verdict::Changed;
+}
+
+void ShownRowGuard::changeMade(qint64 key) {
+    if (m_key != key)
+        return;
+    // Inside the transaction: the reading sees the change itself.
+    m_ownChange = read(key, false);
+}
+
+void ShownRowGuard::changeCommitted() {
+    if (!m_ownChange)
+        return;
+    m_shown = std::move(*m_ownChange);
+    m_ownChange.reset();
 }
 
 bool ShownRowGuard::overwrite() {

@@ -34,6 +34,8 @@ public:
 
     Verdict check(qint64 key) override;
     bool overwrite() override;
+    void changeMade(qint64 key) override;
+    void changeCommitted() override;
 
 private:
     using Fingerprint = std::vector<MariaStatement::Value>;
@@ -44,6 +46,8 @@ private:
     qint64 m_key = -1;
     Fingerprint m_shown;
     Fingerprint m_stored; // as the last check found it
+    // This program's own change, made and not known to be committed (a lost COMMIT answer).
+    std::optional<Fingerprint> m_ownChange;
     qint64 m_storedKey = -1;
 };
 

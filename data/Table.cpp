@@ -5,6 +5,7 @@
 #include "MariaConnection.h"
 #include "MariaStatement.h"
 #include "RowGuard.h"
+#include "Transaction.h"
 #include "WriteStatementBuilder.h"
 
 #include <QHash>
@@ -268,35 +269,38 @@ struct Table::Impl {
         }
     }
 
-    void rollbackQuietly() {
-        try {
-            conn.execute(QStringLiteral("ROLLBACK"));
-        } catch (const DbError&) {
-            // the failure that ended the change is the one to report
-        }
-    }
-    // Opens the transaction of a guarded change of row k and leaves it open with the row
-    // locked, unless the row is gone. A row changed meanwhile is put to the guard with the
-    // transaction rolled back, so no lock waits on the user's answer; on Yes the row is
+    // Opens the transaction of a guarded change of row k and hands it over with the row
+    // locked; none when the row is gone. A row changed meanwhile is put to the guard with
+    // the transaction rolled back, so no lock waits on the user's answer; on Yes the row is
     // locked and checked again.
-    RowGuard::Verdict beginGuarded(qint64 k) {
+    std::unique_ptr<Transaction> beginGuarded(qint64 k) {
         for (;;) {
-            conn.execute(QStringLiteral("START TRANSACTION"));
-            RowGuard::Verdict verdict = RowGuard::Verdict::Gone;
-            try {
-                verdict = guard->check(k);
-            } catch (...) {
-                rollbackQuietly();
-                throw;
-            }
+            auto tx = std::make_unique<Transaction>(conn);
+            const RowGuard::Verdict verdict = guard->check(k);
             if (verdict == RowGuard::Verdict::Write)
-                return verdict;
-            rollbackQuietly();
+                return tx;
+            tx.reset();
             if (verdict == RowGuard::Verdict::Gone)
-                return verdict;
+                return nullptr;
             if (!guard->overwrite())
                 throw SilentAbort{};
         }
+    }
+
+    // Commits a guarded change of row k. Without an answer to the COMMIT the change may or
+    // may not be stored: the retry of the same values looks first (and the guard knows the
+    // change as this program's own), so it is neither lost nor asked about.
+    void commitGuarded(Transaction& tx, qint64 k, bool insert,
+                       const QList<QPair<QString, PendingValue>>& values) {
+        guard->changeMade(k);
+        try {
+            tx.commit();
+        } catch (const DbError& e) {
+            if (MariaConnection::isLostConnection(e.code()))
+                uncertain = {true, insert, k, 0, values};
+            throw;
+        }
+        guard->changeCommitted();
     }
 
     // After an update that kept the current row's key: that row alone is read again, which
@@ -694,15 +698,19 @@ void Table::doPost(TableState state, const QList<QPair<QString, PendingValue>>& 
     if (!insert)
         st.bindInt(oldKey);
 
-    const bool guarded = !insert && d->guard;
-    if (guarded && d->beginGuarded(oldKey) == RowGuard::Verdict::Gone)
-        d->conn.fail(kNotFound);
+    // The transaction, when there is one, ends on every way out of here: a cancelled or
+    // unreadable file, a refusal, a lost connection.
+    std::unique_ptr<Transaction> tx;
+    if (!insert && d->guard) {
+        tx = d->beginGuarded(oldKey);
+        if (!tx)
+            d->conn.fail(kNotFound);
+    }
     quint64 affected = 0;
     try {
         affected = st.execute();
     } catch (const DbError& e) {
-        if (guarded)
-            d->rollbackQuietly();
+        tx.reset();
         if (!MariaConnection::isLostConnection(e.code()))
             throw;
         // The server may have done the write before the connection went.
@@ -722,27 +730,20 @@ void Table::doPost(TableState state, const QList<QPair<QString, PendingValue>>& 
         return;
     }
     qint64 newKey = oldKey;
-    try {
-        if (insert) {
-            newKey = st.insertId();
-        } else if (affected == 0) {
-            // Zero changed rows is also what an update with unchanged values gives; only a
-            // row that is gone is a failure.
-            MariaStatement check(
-                d->conn,
-                QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(q(d->table), q(d->key)));
-            check.bindInt(oldKey);
-            check.execute();
-            if (check.fetchAll().empty())
-                d->conn.fail(kNotFound);
-        }
-        if (guarded)
-            d->conn.execute(QStringLiteral("COMMIT"));
-    } catch (...) {
-        if (guarded)
-            d->rollbackQuietly();
-        throw;
+    if (insert) {
+        newKey = st.insertId();
+    } else if (affected == 0) {
+        // Zero changed rows is also what an update with unchanged values gives; only a row
+        // that is gone is a failure.
+        MariaStatement check(
+            d->conn, QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(q(d->table), q(d->key)));
+        check.bindInt(oldKey);
+        check.execute();
+        if (check.fetchAll().empty())
+            d->conn.fail(kNotFound);
     }
+    if (tx)
+        d->commitGuarded(*tx, oldKey, insert, values);
     if (insert || !d->rereadCurrentRow(newKey))
         d->repositionAfterWrite(newKey);
     emit reset();
@@ -757,19 +758,22 @@ void Table::doDelete() {
                       QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(q(d->table), q(d->key)));
     st.bindInt(key);
     // A row another workstation removed already counts as removed.
-    if (d->guard && d->beginGuarded(key) == RowGuard::Verdict::Gone) {
-        d->repositionAfterWrite(key + 1);
-        emit reset();
-        emit currentChanged();
-        return;
+    std::unique_ptr<Transaction> tx;
+    if (d->guard) {
+        tx = d->beginGuarded(key);
+        if (!tx) {
+            d->repositionAfterWrite(key + 1);
+            emit reset();
+            emit currentChanged();
+            return;
+        }
     }
     try {
         st.execute();
-        if (d->guard)
-            d->conn.execute(QStringLiteral("COMMIT"));
+        if (tx)
+            tx->commit();
     } catch (const DbError& e) {
-        if (d->guard)
-            d->rollbackQuietly();
+        tx.reset();
         if (!MariaConnection::isLostConnection(e.code()) || !d->conn.reconnectQuietly())
             throw; // a retry deletes by key again, which cannot remove a second row
         // The server may have deleted the row before the connection went: look by its key.

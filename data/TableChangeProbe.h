@@ -10,10 +10,15 @@ class MariaConnection;
 class MariaStatement;
 
 // Asks the server, in one short statement that reads no row, when a table was last changed:
-// the server keeps the time of the last committed change of every table it has open, and of
-// its creation. A client that read the table's rows at a moment after that time holds them
-// as they are; one second of margin covers the rounding of the times to whole seconds. When
-// the server cannot tell (after a restart, before the first change), the answer is "maybe".
+// the server keeps a time for the last committed change of every table it has open, and of
+// its creation. That time is the *start* of the committing transaction, not its commit: a
+// transaction that was already open when the rows were read may commit later with a time
+// before the reading. So the same statement counts the transactions open at that moment that
+// may write; only rows read after a moment with none open, and after the last change's time,
+// are surely current. One second of margin covers the rounding of the times to whole seconds
+// (and the server's list of open transactions, which may be a tenth of a second old). When
+// the server cannot tell (after a restart, before the first change, a user without the right
+// to see the open transactions), the answer is "maybe".
 class TableChangeProbe {
 public:
     struct Stamp {
@@ -21,6 +26,8 @@ public:
         std::optional<qint64> changed; // the last committed change; none: unknown
         std::optional<qint64> created; // none: unknown
         std::optional<qint64> rows;    // the server's estimate of the table's rows
+        // Transactions open at that moment that may write (on any table); none: unknown.
+        std::optional<qint64> openWriters;
     };
 
     TableChangeProbe(MariaConnection& conn, const QString& table);
@@ -41,6 +48,7 @@ private:
     QString m_table;
     std::unique_ptr<MariaStatement> m_statement;
     bool m_refused = false;
+    bool m_withWriters = true; // false once the server refused to show open transactions
 };
 
 } // namespace kx

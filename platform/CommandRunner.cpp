@@ -3,12 +3,60 @@
 #include "Prompter.h"
 #include "ScreenCursor.h"
 #include "data/DbError.h"
+#include "data/MariaConnection.h"
 
 #include <exception>
 
 namespace kx {
 
+namespace {
+
+int depth = 0; // commands run inside a command (a form's showing inside the menu's command)
+std::function<void()> endObserver;
+
+// A last line of defence behind the owners of the transactions: none may outlive a command.
+bool rollBackLeftTransactions() {
+    bool any = false;
+    for (MariaConnection* conn : MariaConnection::openedOnThisThread()) {
+        if (!conn->inTransaction())
+            continue;
+        conn->rollbackQuietly();
+        any = true;
+    }
+    return any;
+}
+
+bool runGuarded(Prompter& prompter, const std::function<void()>& command);
+
+} // namespace
+
+void setCommandEndObserver(std::function<void()> observer) {
+    endObserver = std::move(observer);
+}
+
+QString leftTransactionText() {
+    return QStringLiteral(
+        "A művelet befejezetlen adatbázis-tranzakciót hagyott maga után; a benne végzett "
+        "változásokat visszavontuk.");
+}
+
 bool runCommand(Prompter& prompter, const std::function<void()>& command) {
+    ++depth;
+    const bool ran = runGuarded(prompter, command);
+    if (--depth > 0)
+        return ran;
+    if (rollBackLeftTransactions()) {
+        ScreenCursor::set(CursorShape::Default);
+        prompter.errorReport(leftTransactionText());
+    }
+    if (endObserver)
+        endObserver();
+    return ran;
+}
+
+namespace {
+
+bool runGuarded(Prompter& prompter, const std::function<void()>& command) {
     // A failed command may have left the busy cursor on; the window comes with the normal one.
     const auto report = [&prompter](const QString& text) {
         ScreenCursor::set(CursorShape::Default);
@@ -31,5 +79,7 @@ bool runCommand(Prompter& prompter, const std::function<void()>& command) {
     }
     return false;
 }
+
+} // namespace
 
 } // namespace kx

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/LongWork.h"
+
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
@@ -13,12 +15,16 @@ constexpr qint64 kProgressFileBytes = 10 * 1024 * 1024;
 
 // How far a long piece of work is, and whether the user has asked to stop it. The work calls
 // step() as it goes; step() keeps the windows repainting, and once it returns false the work
-// stops where it is and undoes what it must.
+// stops where it is and undoes what it must. While a progress lives, the data layer's
+// queued work waits for the long work's end (see LongWork).
 class Progress {
 public:
     virtual ~Progress();
     // done: the work finished so far, in the units of the total given when it started.
     virtual bool step(qint64 done) = 0;
+
+private:
+    LongWork m_longWork;
 };
 
 // A progress that never shows a window and never stops the work.

@@ -28,6 +28,7 @@ const QStringList kVisible{QStringLiteral("AZ"),     QStringLiteral("CIM"),
 const QString kRefresh = QStringLiteral("=refresh");   // the program refreshes and compares
 const QString kPause = QStringLiteral("=pause");       // two seconds without any change
 const QString kNextSecond = QStringLiteral("=second"); // waits for the start of a second
+const QString kOneSecond = QStringLiteral("=one");     // one second without any change
 // A refresh that must find the rows unchanged from what the server says of the table alone.
 const QString kQuietRefresh = QStringLiteral("=quiet");
 
@@ -255,6 +256,31 @@ void TestRefresh::refreshEqualsAFullRead_data() {
           QStringLiteral("UPDATE tbl_Data SET TIP = 'Második'") + dio}},
         {"a change after a quiet while",
          {kPause, kRefresh, kQuietRefresh, QStringLiteral("UPDATE tbl_Data SET FMER = 3") + dio}},
+        // The other workstation's transaction began before this program read, and commits
+        // after it: the server dates such a change by the transaction's start.
+        {"insert committed after a read",
+         {QStringLiteral("START TRANSACTION"),
+          QStringLiteral("INSERT INTO tbl_Data (CIM, TIP) VALUES ('Dinnye', 'Könyv')"), kPause,
+          kRefresh, QStringLiteral("COMMIT")}},
+        {"update committed after a read",
+         {QStringLiteral("START TRANSACTION"),
+          QStringLiteral("UPDATE tbl_Data SET TIP = 'Késő'") + dio, kPause, kRefresh,
+          QStringLiteral("COMMIT")}},
+        {"delete committed after a read",
+         {QStringLiteral("START TRANSACTION"), QStringLiteral("DELETE FROM tbl_Data") + dio, kPause,
+          kRefresh, QStringLiteral("COMMIT")}},
+        {"update held open 1 s",
+         {QStringLiteral("START TRANSACTION"),
+          QStringLiteral("UPDATE tbl_Data SET TIP = 'Késő'") + dio, kOneSecond, kRefresh,
+          QStringLiteral("COMMIT")}},
+        {"update held open 5 s",
+         {QStringLiteral("START TRANSACTION"),
+          QStringLiteral("UPDATE tbl_Data SET TIP = 'Késő'") + dio, kPause, kPause, kOneSecond,
+          kRefresh, QStringLiteral("COMMIT")}},
+        {"update held open across two reads",
+         {QStringLiteral("START TRANSACTION"),
+          QStringLiteral("UPDATE tbl_Data SET TIP = 'Késő'") + dio, kPause, kRefresh, kPause,
+          kRefresh, QStringLiteral("COMMIT")}},
         {"many changes",
          {QStringLiteral("UPDATE tbl_Data SET FMER = AZ % 4, TIP = CONCAT(TIP, 'x')"),
           QStringLiteral("DELETE FROM tbl_Data WHERE CIM LIKE 'S%'"),
@@ -316,6 +342,8 @@ void TestRefresh::refreshEqualsAFullRead() {
     for (const QString& step : std::as_const(steps)) {
         if (step == kPause) {
             QThread::msleep(2100);
+        } else if (step == kOneSecond) {
+            QThread::msleep(1000);
         } else if (step == kNextSecond) {
             const qint64 ms = QDateTime::currentMSecsSinceEpoch() % 1000;
             QThread::msleep(quint64(1000 - ms + 20));

@@ -60,11 +60,15 @@ QString RecordingPrompter::saveFile(const QString& folder, const QString& propos
 namespace {
 class RecordedProgress : public Progress {
 public:
-    RecordedProgress(QList<RecordingPrompter::ProgressRun>& runs, double cancelShare)
-        : m_runs(runs), m_index(runs.size() - 1), m_cancelShare(cancelShare) {}
+    RecordedProgress(QList<RecordingPrompter::ProgressRun>& runs, double cancelShare,
+                     std::function<void(qint64)> onStep)
+        : m_runs(runs), m_index(runs.size() - 1), m_cancelShare(cancelShare),
+          m_onStep(std::move(onStep)) {}
     bool step(qint64 done) override {
         RecordingPrompter::ProgressRun& run = m_runs[m_index];
         run.steps << done;
+        if (m_onStep)
+            m_onStep(done);
         if (run.cancelledAt >= 0)
             return false;
         if (m_cancelShare >= 0 && double(done) >= m_cancelShare * double(run.total)) {
@@ -78,6 +82,7 @@ private:
     QList<RecordingPrompter::ProgressRun>& m_runs;
     qsizetype m_index;
     double m_cancelShare;
+    std::function<void(qint64)> m_onStep;
 };
 } // namespace
 
@@ -85,7 +90,7 @@ std::unique_ptr<Progress> RecordingPrompter::progress(const QString& text, qint6
     progresses.append({text, total, {}, -1});
     const double share = m_cancelShare;
     m_cancelShare = -1;
-    return std::make_unique<RecordedProgress>(progresses, share);
+    return std::make_unique<RecordedProgress>(progresses, share, onProgressStep);
 }
 
 void RecordingPrompter::cancelProgressAt(double share) {

@@ -53,6 +53,9 @@ public:
     QList<ProgressRun> progresses;
     // The next progress answers "stop" at its first step at or past this share of its total.
     void cancelProgressAt(double share);
+    // Runs at every step of every progress, as the real window's event loop would run what
+    // is queued meanwhile (a test lets queued work arrive here).
+    std::function<void(qint64 done)> onProgressStep;
 
     QList<Shown> shown;
     QStringList texts() const; // the texts alone, in order

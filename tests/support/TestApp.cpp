@@ -1,5 +1,8 @@
 #include "TestApp.h"
 
+#include "platform/CommandRunner.h"
+#include <QTest>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -9,6 +12,12 @@
 namespace kx::test {
 
 TestApp::TestApp(bool withConfigTable) {
+    // No command may leave a transaction open on any of the program's connections.
+    setCommandEndObserver([] {
+        for (MariaConnection* c : MariaConnection::openedOnThisThread())
+            if (c->askInTransaction().value_or(false))
+                QTest::qFail("a command left a transaction open", __FILE__, __LINE__);
+    });
     if (withConfigTable)
         folder.createConfigTable();
     mainWindow = std::make_unique<MainWindow>(prompter, lifetime);
@@ -18,6 +27,7 @@ TestApp::TestApp(bool withConfigTable) {
 }
 
 TestApp::~TestApp() {
+    setCommandEndObserver(nullptr);
     mainWindow.reset();
 }
 
