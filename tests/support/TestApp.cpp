@@ -1,5 +1,7 @@
 #include "TestApp.h"
 
+#include "platform/QtTranslation.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -9,6 +11,7 @@
 namespace kx::test {
 
 TestApp::TestApp(bool withConfigTable) {
+    installQtTranslation(); // Qt's own texts in Hungarian, as the program has them
     if (withConfigTable)
         folder.createConfigTable();
     mainWindow = std::make_unique<MainWindow>(prompter, lifetime);
