@@ -540,9 +540,11 @@ bool Report::writePdfFile(const QPrinter& settings, const QList<int>& pages, con
     scaleToMillimetres(painter, writer.resolution());
     const bool whole = paintPages(painter, writer, pages, QStringLiteral("Mentés PDF fájlba..."),
                                   [&file] { return file.failed(); });
-    painter.end();
+    const bool ended = painter.end();
     if (!whole)
         return false; // stopped by the user: the temporary file goes, the chosen name stays
+    if (!ended && !file.failed())
+        throw std::runtime_error("A nyomtatás megszakadt.");
     if (!file.commit())
         throw std::runtime_error(
             QStringLiteral("A fájl írása nem sikerült: %1").arg(file.errorString()).toStdString());
