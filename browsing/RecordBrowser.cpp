@@ -5,6 +5,7 @@
 #include "Reference.h"
 #include "data/Columns.h"
 #include "data/DbError.h"
+#include "data/DeviceWrite.h"
 #include "data/RecordSearch.h"
 #include "data/SharedData.h"
 #include "platform/CommandRunner.h"
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStyle>
+#include <cerrno>
 #include <stdexcept>
 
 namespace kx {
@@ -210,9 +212,11 @@ void RecordBrowser::saveStoredFile() {
         return;
     // Written under a temporary name beside the target and put in its place only when whole:
     // a failed or cancelled save leaves the chosen name as it was. The value is copied piece
-    // by piece, so memory does not grow with the file.
+    // by piece, so memory does not grow with the file. The pieces go to the system as they
+    // come, without the file's own buffer: a write that fails is then seen at once, with its
+    // cause, where a buffer emptied at the end could leave a truncated file in place.
     QSaveFile target(path);
-    if (!target.open(QIODevice::WriteOnly))
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw std::runtime_error(QStringLiteral("A(z) \"%1\" fájl nem hozható létre. %2")
                                      .arg(QDir::toNativeSeparators(path), target.errorString())
                                      .toStdString());
@@ -230,10 +234,12 @@ void RecordBrowser::saveStoredFile() {
             throw SilentAbort{}; // the user stopped it; the temporary file goes with target
         throw;
     }
+    errno = 0;
     if (!target.commit())
-        throw std::runtime_error(QStringLiteral("A(z) \"%1\" fájl írása nem sikerült. %2")
-                                     .arg(QDir::toNativeSeparators(path), target.errorString())
-                                     .toStdString());
+        throw std::runtime_error(
+            QStringLiteral("A(z) \"%1\" fájl írása nem sikerült. %2")
+                .arg(QDir::toNativeSeparators(path), writeFailureText(target, errno))
+                .toStdString());
 }
 
 } // namespace kx

@@ -1,5 +1,6 @@
 #include "BlobReader.h"
 
+#include "DeviceWrite.h"
 #include "MariaConnection.h"
 #include "MariaStatement.h"
 
@@ -20,8 +21,7 @@ QString q(const QString& name) {
 }
 
 void writeTo(QIODevice& out, const char* data, qint64 size) {
-    if (size > 0 && out.write(data, size) != size)
-        throw DbError(QStringLiteral("A fájl írása nem sikerült: %1").arg(out.errorString()));
+    writeWhole(out, data, size);
 }
 
 // Drops the rows not read however the reading ends, so the connection is ready for the next

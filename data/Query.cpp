@@ -2,6 +2,7 @@
 
 #include "DbError.h"
 #include "DeferredFieldReader.h"
+#include "DeviceWrite.h"
 #include "Latin2.h"
 #include "LongWork.h"
 #include "MariaConnection.h"
@@ -878,8 +879,7 @@ qint64 Query::saveBlobTo(const QString& field, QIODevice& out) {
         if (d->data.store.isNull(r, c.slot))
             return 0;
         const qint64 size = d->data.store.sizeAt(r, c.slot);
-        if (size > 0 && out.write(d->data.store.data(r, c.slot), size) != size)
-            throw DbError(QStringLiteral("A fájl írása nem sikerült: %1").arg(out.errorString()));
+        writeWhole(out, d->data.store.data(r, c.slot), size);
         return size;
     }
     const std::optional<qint64> key = d->currentKey();

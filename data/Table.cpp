@@ -1,6 +1,7 @@
 #include "Table.h"
 
 #include "BlobReader.h"
+#include "DeviceWrite.h"
 #include "Latin2.h"
 #include "MariaConnection.h"
 #include "MariaStatement.h"
@@ -601,8 +602,7 @@ qint64 Table::saveBlobTo(const QString& field, QIODevice& out) {
         return 0;
     if (!isDeferred) {
         const QByteArray bytes = asBytes(field);
-        if (out.write(bytes) != bytes.size())
-            throw DbError(QStringLiteral("A fájl írása nem sikerült: %1").arg(out.errorString()));
+        writeWhole(out, bytes.constData(), bytes.size());
         return bytes.size();
     }
     return d->blobs.read(d->table, d->key, col, d->currentKey(), out).size;

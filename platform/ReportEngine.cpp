@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "DateTimeText.h"
+#include "OutputFile.h"
 #include "Progress.h"
 #include "Prompter.h"
 #include "ReportDataSource.h"
@@ -9,19 +10,14 @@
 #include "StoredBmp.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
-#include <QTemporaryFile>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <stdexcept>
-#include <sys/stat.h>
 
 namespace kx {
 
@@ -483,66 +479,85 @@ bool Report::print(QPrinter& printer) {
         finishWalk();
         return true;
     }
+    // Printing to a file (and saving as PDF) writes a file of our own: Qt's PDF writer would
+    // finish a stopped job as a shorter document and never notices a write that fails.
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        return writePdfFile(printer, pages, printer.outputFileName());
+
     QPainter painter;
     if (!painter.begin(&printer))
         throw std::runtime_error(QStringLiteral("A nyomtatás nem indítható el: %1")
-                                     .arg(printer.outputFileName().isEmpty()
-                                              ? printer.printerName()
-                                              : printer.outputFileName())
+                                     .arg(printer.printerName())
                                      .toStdString());
     scaleToMillimetres(painter, printer.resolution());
-    const std::unique_ptr<Progress> progress =
-        m_prompter ? m_prompter->progress(printer.outputFormat() == QPrinter::PdfFormat
-                                              ? QStringLiteral("Mentés PDF fájlba...")
-                                              : QStringLiteral("Nyomtatás..."),
-                                          int(pages.size()))
-                   : nullptr;
-    for (qsizetype i = 0; i < pages.size(); ++i) {
-        if (progress && !progress->step(int(i))) {
-            // Stopped by the user: the printer drops the job, and the data source stays on
-            // the last record printed.
-            printer.abort();
-            painter.end();
-            return false;
-        }
-        if (i > 0 && !printer.newPage())
-            throw std::runtime_error("A nyomtatás megszakadt.");
-        paintPage(pages[i], painter);
+    if (!paintPages(painter, printer, pages, QStringLiteral("Nyomtatás..."))) {
+        // Stopped by the user: the printer drops the job where it can, and the data source
+        // stays on the last record printed.
+        printer.abort();
+        painter.end();
+        return false;
     }
     painter.end();
     finishWalk();
     return true;
 }
 
-bool Report::writePdf(const QString& path) {
-    // Written under a temporary name beside the target and renamed over it only when whole:
-    // a cancelled or failed output leaves the chosen name as it was.
-    const QFileInfo target(path);
-    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                        QStringLiteral(".XXXXXX"));
-    if (!temp.open())
+bool Report::paintPages(QPainter& painter, QPagedPaintDevice& device, const QList<int>& pages,
+                        const QString& progressText, const std::function<bool()>& failed) {
+    const std::unique_ptr<Progress> progress =
+        m_prompter ? m_prompter->progress(progressText, int(pages.size())) : nullptr;
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        if (progress && !progress->step(int(i)))
+            return false;
+        if (failed && failed())
+            return true; // the caller reports it; painting on would only read more records
+        if (i > 0 && !device.newPage())
+            throw std::runtime_error("A nyomtatás megszakadt.");
+        paintPage(pages[i], painter);
+    }
+    return true;
+}
+
+bool Report::writePdfFile(const QPrinter& settings, const QList<int>& pages, const QString& path) {
+    OutputFile file(path);
+    if (!file.open())
         throw std::runtime_error(QStringLiteral("A(z) \"%1\" fájl nem hozható létre. %2")
-                                     .arg(QDir::toNativeSeparators(path), temp.errorString())
+                                     .arg(QDir::toNativeSeparators(path), file.errorString())
                                      .toStdString());
-    temp.close();
+    QPdfWriter writer(&file);
+    writer.setPdfVersion(QPagedPaintDevice::PdfVersion(settings.pdfVersion()));
+    QPageLayout layout = settings.pageLayout();
+    layout.setMode(QPageLayout::FullPageMode); // positions count from the paper's edge
+    writer.setPageLayout(layout);
+    writer.setResolution(settings.resolution());
+    writer.setTitle(settings.docName());
+    writer.setCreator(settings.creator());
+    QPainter painter;
+    if (!painter.begin(&writer))
+        throw std::runtime_error(QStringLiteral("A nyomtatás nem indítható el: %1")
+                                     .arg(QDir::toNativeSeparators(path))
+                                     .toStdString());
+    scaleToMillimetres(painter, writer.resolution());
+    const bool whole = paintPages(painter, writer, pages, QStringLiteral("Mentés PDF fájlba..."),
+                                  [&file] { return file.failed(); });
+    const bool ended = painter.end();
+    if (!whole)
+        return false; // stopped by the user: the temporary file goes, the chosen name stays
+    if (!ended && !file.failed())
+        throw std::runtime_error("A nyomtatás megszakadt.");
+    if (!file.commit())
+        throw std::runtime_error(
+            QStringLiteral("A fájl írása nem sikerült: %1").arg(file.errorString()).toStdString());
+    finishWalk();
+    return true;
+}
+
+bool Report::writePdf(const QString& path) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(temp.fileName());
+    printer.setOutputFileName(path);
     configurePrinter(printer);
-    if (!print(printer))
-        return false;
-    // The file gets the mode a newly created one would have, not the temporary file's 0600.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    const QByteArray from = QFile::encodeName(temp.fileName());
-    ::chmod(from.constData(), 0666 & ~mask);
-    if (::rename(from.constData(), QFile::encodeName(path).constData()) != 0)
-        throw std::runtime_error(
-            QStringLiteral("A(z) \"%1\" fájl írása nem sikerült. %2")
-                .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno)))
-                .toStdString());
-    temp.setAutoRemove(false);
-    return true;
+    return print(printer);
 }
 
 void Report::preview(QWidget* parent) {

@@ -10,10 +10,12 @@
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
+class QPagedPaintDevice;
 class QPainter;
 class QPrinter;
 class QWidget;
@@ -243,7 +245,9 @@ public:
     // The outputs. Each walks the pages in order and leaves the data source on its last
     // record; errors (data, a file that cannot be written) are thrown to the caller.
     // With a prompter set, print() and writePdf() show their progress and stop when the user
-    // asks; they return false then (writePdf leaves no file at path).
+    // asks; they return false then. A file (a PDF, or a print job sent to a file) is written
+    // under a temporary name and takes the chosen name only when whole: stopped or failed,
+    // it leaves nothing there and an earlier file of that name as it was.
     void configurePrinter(QPrinter& printer) const;
     bool print(QPrinter& printer);
     bool writePdf(const QString& path);
@@ -257,6 +261,11 @@ public:
 
 private:
     int recordTotal();
+    // Paints pages in order under a progress window; false when the user stops it. Painting
+    // also ends, returning true, once failed() says the output can no longer be written.
+    bool paintPages(QPainter& painter, QPagedPaintDevice& device, const QList<int>& pages,
+                    const QString& progressText, const std::function<bool()>& failed = {});
+    bool writePdfFile(const QPrinter& settings, const QList<int>& pages, const QString& path);
     void placeBand(ReportPage& page, const ReportBand& band, double top, int record);
     PlacedElement placeElement(const ReportElement& element, const QRectF& rect, int record,
                                int pageNumber);

@@ -6,7 +6,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 packages=(qt6-base-dev qt6-base-dev-tools libmariadb-dev mariadb-server mariadb-client
     libsqlite3-dev libjpeg-dev ninja-build cmake g++ pkg-config xvfb fonts-liberation sqlite3
-    xauth poppler-utils xdotool x11-utils locales galera-4 rsync)
+    xauth poppler-utils xdotool x11-utils locales galera-4 rsync qt6-translations-l10n)
 # clang with libFuzzer and the sanitizer runtimes, for scripts/fuzz.sh
 packages+=(clang libclang-rt-14-dev)
 

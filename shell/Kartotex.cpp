@@ -1,6 +1,7 @@
 #include "platform/AppIdentity.h"
 #include "platform/AppLifetime.h"
 #include "platform/QtPrompter.h"
+#include "platform/QtTranslation.h"
 #include "shell/MainWindow.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     kx::applyApplicationIdentity();
+    kx::installQtTranslation();
 
     kx::QtPrompter prompter;
     kx::AppLifetime lifetime;

@@ -2,6 +2,7 @@
 // replaces the grid's content, the reference field opens a web address or searches for the
 // term, and a record's stored file is saved back to disk byte for byte.
 #include "support/EditingApp.h"
+#include "support/FileSizeLimit.h"
 
 #include "browsing/PhotoView.h"
 #include "browsing/RecordBrowser.h"
@@ -24,6 +25,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <cerrno>
+#include <cstring>
+#include <memory>
 
 using namespace kx;
 using namespace kx::test;
@@ -121,6 +125,8 @@ private slots:
     void saveWithoutStoredFileOrCancelled();
     void emptyStoredFileGivesEmptyFile();
     void saveTargetThatCannotBeCreated();
+    void saveOnAFullDiskNamesTheCause_data();
+    void saveOnAFullDiskNamesTheCause();
     void photoMenuMarksSurviveShowing();
     void printoutHooks();
 };
@@ -511,6 +517,56 @@ void BrowserTest::saveTargetThatCannotBeCreated() {
     QVERIFY2(shown[1].text.contains(QDir::toNativeSeparators(target)), qPrintable(shown[1].text));
     QVERIFY(stillOpen);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+}
+
+void BrowserTest::saveOnAFullDiskNamesTheCause_data() {
+    QTest::addColumn<int>("bytes"); // the stored file's size; the disk takes 8 KB
+    QTest::addColumn<bool>("earlierFile");
+    QTest::newRow("large file, new") << 300000 << false;
+    QTest::newRow("large file, earlier file") << 300000 << true;
+    // Less than a file's own buffer: written out only when the file is put in its place.
+    QTest::newRow("small file, earlier file") << 12000 << true;
+}
+
+// Saving the stored file on a disk that fills up: the error says why (the system's words,
+// never "Unknown error"), and the chosen name holds nothing new.
+void BrowserTest::saveOnAFullDiskNamesTheCause() {
+    QFETCH(int, bytes);
+    QFETCH(bool, earlierFile);
+
+    Browsing b;
+    b.addRecord(QStringLiteral("Fájllal"), {QStringLiteral("FNEV"), QStringLiteral("FILE")},
+                {QStringLiteral("'nagy.bin'"), QStringLiteral("REPEAT('x', %1)").arg(bytes)});
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString target = dir.filePath(QStringLiteral("cél.bin"));
+    if (earlierFile) {
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("régi tartalom");
+    }
+    const QByteArray before = hashOf(target);
+    std::unique_ptr<FileSizeLimit> limit;
+    b.prompter().onShown = [&](const Shown& shown) {
+        if (shown.kind == QLatin1String("saveFile"))
+            limit = std::make_unique<FileSizeLimit>(8192);
+    };
+    b.prompter().answerFiles({target});
+    QVERIFY(b.inside([&] {
+        b.recordBrowser->saveFileButton->click();
+        limit.reset();
+    }));
+    limit.reset();
+    b.prompter().onShown = nullptr;
+
+    QCOMPARE(
+        b.prompter().shown,
+        (QList<Shown>{{QStringLiteral("saveFile"), QDir::homePath(), QStringLiteral("nagy.bin")},
+                      errorReportBox(QStringLiteral("A fájl írása nem sikerült: ") +
+                                     QString::fromLocal8Bit(std::strerror(EFBIG)))}));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             earlierFile ? QStringList{QStringLiteral("cél.bin")} : QStringList{});
+    QCOMPARE(hashOf(target), before);
 }
 
 void BrowserTest::photoMenuMarksSurviveShowing() {

@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/CommandRunner.h"
 #include "platform/QtPrompter.h"
+#include "platform/QtTranslation.h"
 #include "platform/ScreenCursor.h"
 #include "platform/SecondaryWindow.h"
 #include "tests/support/FixedClock.h"
@@ -10,11 +11,13 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -132,6 +135,9 @@ private slots:
     void qtPrompter_messageWindows();
     void qtPrompter_question_data();
     void qtPrompter_question();
+    void qtPrompter_buttonsAreHungarian_data();
+    void qtPrompter_buttonsAreHungarian();
+    void qtPrompter_fileDialogIsHungarian();
     void qtPrompter_input_data();
     void qtPrompter_input();
     void qtPrompter_saveFileProposesNameWithoutOverwriteQuestion();
@@ -356,6 +362,74 @@ void TestPlatform::qtPrompter_question() {
     QCOMPARE(seenCaption, QStringLiteral("Figyelem:"));
     QCOMPARE(seenIcon, int(QMessageBox::NoIcon));
     QCOMPARE(seenButtons, QMessageBox::Yes | QMessageBox::No);
+}
+
+void TestPlatform::qtPrompter_buttonsAreHungarian_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QList<int>>("buttons");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("question box") << "question" << QList<int>{QMessageBox::Yes, QMessageBox::No}
+                                  << QStringList{QStringLiteral("Igen"), QStringLiteral("Nem")};
+    QTest::newRow("warning box") << "warning" << QList<int>{QMessageBox::Ok}
+                                 << QStringList{QStringLiteral("OK")};
+    QTest::newRow("result box") << "result" << QList<int>{QMessageBox::Ok}
+                                << QStringList{QStringLiteral("OK")};
+}
+
+// Whatever the desktop's language (the tests run under the C locale), the buttons of the
+// message windows read as Qt's Hungarian translation has them.
+void TestPlatform::qtPrompter_buttonsAreHungarian() {
+    QFETCH(QString, kind);
+    QFETCH(QList<int>, buttons);
+    QFETCH(QStringList, texts);
+
+    QVERIFY(installQtTranslation());
+    QStringList seen;
+    whenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY(box);
+        for (int which : buttons) {
+            QAbstractButton* button = box->button(QMessageBox::StandardButton(which));
+            QVERIFY(button);
+            seen << button->text().remove(QLatin1Char('&'));
+        }
+        box->reject();
+    });
+    QtPrompter prompter;
+    if (kind == QLatin1String("question"))
+        prompter.question(QStringLiteral("Megpróbáljuk újra ?"));
+    else if (kind == QLatin1String("warning"))
+        prompter.warning(QStringLiteral("Nincs tárolt adatrekord !"));
+    else
+        prompter.result(QStringLiteral("Adatok tárolása megtörtént !"));
+    QCOMPARE(seen, texts);
+}
+
+// The file dialogs too: Qt's own labels and buttons in Hungarian.
+void TestPlatform::qtPrompter_fileDialogIsHungarian() {
+    QVERIFY(installQtTranslation());
+    QStringList seen;
+    whenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        QVERIFY(dialog);
+        for (const char* name : {"lookInLabel", "fileNameLabel"}) {
+            auto* label = dialog->findChild<QLabel*>(QString::fromLatin1(name));
+            QVERIFY(label);
+            seen << label->text().remove(QLatin1Char('&'));
+        }
+        auto* buttons = dialog->findChild<QDialogButtonBox*>();
+        QVERIFY(buttons);
+        for (QDialogButtonBox::StandardButton which :
+             {QDialogButtonBox::Open, QDialogButtonBox::Cancel}) {
+            QVERIFY(buttons->button(which));
+            seen << buttons->button(which)->text().remove(QLatin1Char('&'));
+        }
+        dialog->reject();
+    });
+    QtPrompter prompter;
+    prompter.openFile(QStringLiteral("Tárolandó fájlok:"), QDir::tempPath());
+    QCOMPARE(seen, (QStringList{QStringLiteral("Keresés itt:"), QStringLiteral("Fájl neve:"),
+                                QStringLiteral("Megnyitás"), QStringLiteral("Mégse")}));
 }
 
 void TestPlatform::qtPrompter_input_data() {

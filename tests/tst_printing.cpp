@@ -1,11 +1,16 @@
 // Printing from the preview of both printouts: the pages chosen in the print dialog and the
-// number of copies reach the printer, here a PDF file read back page by page.
+// number of copies reach the printer, here a PDF file read back page by page; and a printout
+// to a file, saved as PDF or printed to a file, that is stopped or cannot be written leaves
+// nothing at the chosen name.
 #include "support/EditingApp.h"
+#include "support/FileSizeLimit.h"
 
 #include "browsing/RecordBrowser.h"
 #include "platform/ReportPreview.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QPrinter>
 #include <QProcess>
@@ -16,6 +21,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 using namespace kx;
@@ -41,6 +48,20 @@ int pdfPages(const QString& path) {
     return -1;
 }
 
+QByteArray hashOf(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash h(QCryptographicHash::Sha1);
+    h.addData(&f);
+    return h.result();
+}
+
+// What a folder holds, hidden files included: no temporary file may stay behind either.
+QStringList filesIn(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
 QStringList captured(const QString& text, const QRegularExpression& pattern) {
     QStringList out;
     for (const QRegularExpressionMatch& m : pattern.globalMatch(text))
@@ -57,6 +78,8 @@ private slots:
     void cleanupTestCase();
     void pagesAndCopies_data();
     void pagesAndCopies();
+    void unfinishedOutputLeavesNothing_data();
+    void unfinishedOutputLeavesNothing();
 
 private:
     std::unique_ptr<EditingApp> m_app;
@@ -171,6 +194,97 @@ void PrintingTest::pagesAndCopies() {
     QCOMPARE(captured(text, number), pages);
     // The single record prints the browser's record; page n of the list, the n-th record.
     QCOMPARE(captured(text, title), pages);
+}
+
+void PrintingTest::unfinishedOutputLeavesNothing_data() {
+    QTest::addColumn<bool>("printToFile"); // the print dialog's file, or "Mentés PDF fájlba"
+    QTest::addColumn<bool>("earlierFile"); // a file of the chosen name exists before
+    QTest::addColumn<bool>("diskFull");    // the writes fail; else the user stops it
+    for (bool printToFile : {false, true})
+        for (bool diskFull : {false, true})
+            for (bool earlierFile : {false, true})
+                QTest::addRow("%s, %s%s", printToFile ? "print to file" : "PDF save",
+                              diskFull ? "disk full" : "cancelled at page 4 of 5",
+                              earlierFile ? ", earlier file" : "")
+                    << printToFile << earlierFile << diskFull;
+}
+
+// The list from the browser's preview, sent to a file and stopped with "Mégse" before its
+// fourth page, or on a disk that takes only 8 KB: no file at the chosen name (an earlier one
+// as it was), no temporary file beside it; a stop says nothing, a failed write says why.
+void PrintingTest::unfinishedOutputLeavesNothing() {
+    QFETCH(bool, printToFile);
+    QFETCH(bool, earlierFile);
+    QFETCH(bool, diskFull);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("lista.pdf"));
+    if (earlierFile) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("korábbi lista");
+    }
+    const QByteArray before = hashOf(path);
+    m_app->prompter().clear();
+    m_app->prompter().progresses.clear();
+    m_app->data().recordQuery.first();
+    auto* browser = m_app->app.mainWindow->findChild<RecordBrowser*>();
+    QVERIFY(browser);
+
+    std::unique_ptr<FileSizeLimit> limit;
+    QTimer watcher;
+    watcher.setInterval(10);
+    QObject::connect(&watcher, &QTimer::timeout, &watcher, [&] {
+        auto* preview = qobject_cast<ReportPreview*>(QApplication::activeModalWidget());
+        if (!preview)
+            return;
+        watcher.stop();
+        // The limit holds from the user's answer in the dialog to the end of the output.
+        preview->askPdfPath = [&] {
+            if (diskFull)
+                limit = std::make_unique<FileSizeLimit>(8192);
+            return path;
+        };
+        preview->askPrinter = [&](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(path);
+            if (diskFull)
+                limit = std::make_unique<FileSizeLimit>(8192);
+            return true;
+        };
+        if (!diskFull)
+            m_app->prompter().cancelProgressAt(0.5);
+        (printToFile ? preview->PrintButton : preview->SaveButton)->click();
+        limit.reset();
+        if (preview->isVisible())
+            preview->reject();
+    });
+    QVERIFY(insideModal(
+        browser,
+        [&] {
+            watcher.start();
+            browser->printListButton->click();
+        },
+        [&] { m_app->app.mainWindow->gridListAction->trigger(); }));
+    watcher.stop();
+    limit.reset();
+
+    QCOMPARE(m_app->prompter().progresses.size(), 1);
+    const RecordingPrompter::ProgressRun& run = m_app->prompter().progresses.first();
+    QCOMPARE(run.text, QStringLiteral("Mentés PDF fájlba..."));
+    QCOMPARE(run.total, qint64(5));
+    if (diskFull) {
+        QCOMPARE(m_app->prompter().shown,
+                 QList<Shown>{errorReportBox(QStringLiteral("A fájl írása nem sikerült: ") +
+                                             QString::fromLocal8Bit(std::strerror(EFBIG)))});
+    } else {
+        QCOMPARE(run.cancelledAt, qint64(3)); // pages 1 to 3 were painted
+        QCOMPARE(run.steps.last(), qint64(3));
+        QCOMPARE(m_app->prompter().shown, QList<Shown>{});
+    }
+    QCOMPARE(filesIn(dir.path()),
+             earlierFile ? QStringList{QStringLiteral("lista.pdf")} : QStringList{});
+    QCOMPARE(hashOf(path), before);
 }
 
 QTEST_MAIN(PrintingTest)

@@ -1,6 +1,8 @@
 #include "TestApp.h"
 
 #include "platform/CommandRunner.h"
+#include "platform/QtTranslation.h"
+
 #include <QTest>
 
 #include <QApplication>
@@ -18,6 +20,7 @@ TestApp::TestApp(bool withConfigTable) {
             if (c->askInTransaction().value_or(false))
                 QTest::qFail("a command left a transaction open", __FILE__, __LINE__);
     });
+    installQtTranslation(); // Qt's own texts in Hungarian, as the program has them
     if (withConfigTable)
         folder.createConfigTable();
     mainWindow = std::make_unique<MainWindow>(prompter, lifetime);

@@ -6,7 +6,8 @@
 //                   window can show only from then on; it shows at 0.5 s)
 //   page            median seconds per page, and the longest gap between two steps (how long
 //                   the windows may wait for a repaint)
-//   cancel          seconds from "Mégse" to the output's return, and whether a file was left
+//   cancel          seconds from "Mégse" to the output's return, and whether a file was left;
+//                   then the same for the list printed to a file from the print dialog
 //   statistics      the whole collection on the same store: its steps, seconds, and the
 //                   longest gap between two steps
 // Run it through tools/longwork-bench.sh, which starts a private server.
@@ -22,6 +23,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPrinter>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -164,6 +166,25 @@ int main(int argc, char* argv[]) {
     std::printf("cancel: returned %.4f s after Mégse; complete=%s, files left: %lld\n",
                 seconds(returnedNs - t.cancelledNs), whole ? "yes" : "no",
                 qlonglong(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size()));
+    // The same list printed to a file from the print dialog, cancelled alike.
+    Timings pt;
+    BenchPrompter printPrompter(pt);
+    list.report().setPrompter(&printPrompter);
+    QTemporaryDir printDir;
+    bool printedWhole = true;
+    pt.clock.start();
+    list.withRecords([&](Report& r) {
+        QPrinter printer(QPrinter::HighResolution);
+        r.configurePrinter(printer);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printDir.filePath(QStringLiteral("nyomtatas.pdf")));
+        printedWhole = r.print(printer);
+    });
+    const qint64 printReturnedNs = pt.clock.nsecsElapsed();
+    std::printf("cancel, print to file: returned %.4f s after Mégse; complete=%s, files left: "
+                "%lld\n",
+                seconds(printReturnedNs - pt.cancelledNs), printedWhole ? "yes" : "no",
+                qlonglong(QDir(printDir.path()).entryList(QDir::Files | QDir::Hidden).size()));
     // The statistics collection on the same store, not cancelled: the longest time between two
     // of its steps is how long the windows may wait for a repaint.
     Timings st;
