@@ -28,7 +28,7 @@ ClipboardPicture pictureFromMimeData(const QMimeData& data) {
         const QByteArray bmp = data.data(QStringLiteral("image/bmp"));
         picture.image = readBmpImage(bmp);
         if (!picture.image.isNull()) {
-            picture.depth = bmpBitCount(bmp);
+            picture.depth = bmpColourDepth(bmp);
             return picture;
         }
     }

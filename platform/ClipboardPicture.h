@@ -16,7 +16,7 @@ struct ClipboardPicture {
 bool clipboardHasPicture();
 // A copy of the clipboard's picture; a null image when there is none.
 ClipboardPicture clipboardPicture();
-// The picture of clipboard data: the BMP the data offers (its depth the BMP's bit count), or
+// The picture of clipboard data: the BMP the data offers (its depth the BMP's colour depth), or
 // else the platform's picture (its depth that of the image format).
 ClipboardPicture pictureFromMimeData(const QMimeData& data);
 

@@ -1,11 +1,15 @@
 #include "JpegDecoder.h"
 
+#include "AreaReducer.h"
+
 #include <QFile>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <optional>
 #include <stdexcept>
 
 #include <jpeglib.h>
@@ -63,12 +67,81 @@ void cmykToRgb(const JSAMPLE* in, uchar* out, int width, bool inverted) {
     }
 }
 
-// The memory libjpeg may take for its own buffers: the coefficients of a progressive
-// picture of kMaxJpegPixels in three full-resolution components, with room to spare. A file
-// that needs more is refused by the decoder instead of being allocated.
-constexpr long kDecoderMemory = 768L * 1024 * 1024;
+// The memory libjpeg may take for its own buffers. A file of one scan needs only a few rows of
+// them, whatever its size; a file of several scans keeps the coefficients of the whole
+// picture, bounded by kMaxCoefficientBytes below. A file that needs more is refused by the
+// decoder instead of being allocated.
+constexpr long kDecoderMemory = 64L * 1024 * 1024;
 
-enum class Outcome { Decoded, Failed, TooLarge };
+// The most a file of several scans (a progressive one) may keep of its coefficients: the
+// decoder holds them all, at 128 bytes per block of 8 x 8 samples, until its last scan is read.
+constexpr qint64 kMaxCoefficientBytes = 46LL * 1024 * 1024;
+
+// The work a picture may cost, in blocks of 8 x 8 samples decoded, counted scan by scan before
+// the scan is read: a block of an arithmetic-coded scan counts kArithmeticBlockCost blocks, as
+// decoding one can take that much longer (about half a microsecond when its data is made to
+// hold every coefficient). The budget, about 1.5 s of a present-day processor, covers a file
+// of one Huffman-coded scan of three full-resolution components of 65,500 x 65,500 pixels,
+// whose work beyond that grows with its data; a declared size that would cost more (a few
+// hundred bytes of arithmetic-coded data declaring 65,500 x 65,500 pixels, or a progressive
+// file whose scans go over the whole picture again and again) is refused before it is read.
+constexpr qint64 kWorkBudget = 220'000'000;
+constexpr qint64 kArithmeticBlockCost = 80;
+// However small its scans, a file of more scans than this is refused.
+constexpr int kMaxScans = 1000;
+
+// A decoding that had better not go on: the outcome kept for the handler the jump lands in.
+enum class Outcome { Decoded, Failed, TooLarge, TooManyScans };
+
+// Counts the work of each scan as it begins, through libjpeg's progress hook, and stops the
+// decoding by a jump when the budget is spent.
+struct WorkMonitor {
+    jpeg_progress_mgr pub;
+    std::jmp_buf* jump;
+    Outcome* outcome;
+    int countedScan;
+    qint64 spent;
+};
+
+qint64 blocksOfScan(const jpeg_decompress_struct* cinfo) {
+    qint64 blocks = 0;
+    for (int i = 0; i < cinfo->comps_in_scan; ++i)
+        blocks += qint64(cinfo->cur_comp_info[i]->width_in_blocks) *
+                  cinfo->cur_comp_info[i]->height_in_blocks;
+    return blocks;
+}
+
+qint64 blocksOfPicture(const jpeg_decompress_struct* cinfo) {
+    qint64 blocks = 0;
+    for (int i = 0; i < cinfo->num_components; ++i)
+        blocks +=
+            qint64(cinfo->comp_info[i].width_in_blocks) * cinfo->comp_info[i].height_in_blocks;
+    return blocks;
+}
+
+// Adds the scan that has just begun, once; false when that goes beyond a bound.
+bool countScan(j_decompress_ptr cinfo, WorkMonitor* monitor) {
+    if (cinfo->input_scan_number == monitor->countedScan)
+        return true;
+    monitor->countedScan = cinfo->input_scan_number;
+    if (cinfo->input_scan_number > kMaxScans) {
+        *monitor->outcome = Outcome::TooManyScans;
+        return false;
+    }
+    monitor->spent += blocksOfScan(cinfo) * (cinfo->arith_code ? kArithmeticBlockCost : 1);
+    if (monitor->spent > kWorkBudget) {
+        *monitor->outcome = Outcome::TooLarge;
+        return false;
+    }
+    return true;
+}
+
+void monitorProgress(j_common_ptr cinfo) {
+    auto* monitor = reinterpret_cast<WorkMonitor*>(cinfo->progress);
+    if (!cinfo->is_decompressor || countScan(reinterpret_cast<j_decompress_ptr>(cinfo), monitor))
+        return;
+    std::longjmp(*monitor->jump, 1);
+}
 
 // The smallest scale n/8 whose output covers want in both directions; the output size is
 // left in cinfo.
@@ -82,19 +155,30 @@ void chooseScale(jpeg_decompress_struct* cinfo, QSize want) {
     }
 }
 
+// A picture decoded larger than this many times its target size in either direction is not
+// held: its rows are reduced to the target as they are decoded. Below it the picture is held
+// at its decoded size, a few times the target at most, and the caller reduces it.
+constexpr int kHeldOverTarget = 4;
+
 // Everything that libjpeg may jump out of lives in this function, and it holds no C++ object
-// with a destructor of its own: the jump skips no cleanup. On Failed, message holds the
+// with a destructor of its own: the jump skips no cleanup. The reducer, when the rows are
+// reduced as they come, is made in the caller's reducerSpace. On Failed, message holds the
 // decoder's text.
-Outcome decode(const JpegSource& source, JpegTarget target, JpegPicture* out, char* message,
-               std::size_t messageSize) {
+Outcome decode(const JpegSource& source, JpegTarget target, JpegPicture* out,
+               std::optional<AreaReducer>* reducerSpace, char* message, std::size_t messageSize) {
     jpeg_decompress_struct cinfo;
     ErrorManager jerr;
+    Outcome refusal = Outcome::Failed;
+    WorkMonitor monitor{{}, &jerr.jump, &refusal, 0, 0};
+    monitor.pub.progress_monitor = monitorProgress;
     cinfo.err = jpeg_std_error(&jerr.pub);
     jerr.pub.error_exit = errorExit;
     jerr.pub.output_message = outputMessage;
     if (setjmp(jerr.jump)) {
         const int code = jerr.pub.msg_code;
         jpeg_destroy_decompress(&cinfo); // also frees what the decoder allocated
+        if (refusal != Outcome::Failed)
+            return refusal;
         if (code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE)
             return Outcome::TooLarge;
         std::snprintf(message, messageSize, "%s", jerr.message);
@@ -102,43 +186,75 @@ Outcome decode(const JpegSource& source, JpegTarget target, JpegPicture* out, ch
     }
     jpeg_create_decompress(&cinfo);
     cinfo.mem->max_memory_to_use = kDecoderMemory;
+    cinfo.progress = &monitor.pub;
     source.attach(&cinfo);
     jpeg_read_header(&cinfo, TRUE);
     out->size = QSize(int(cinfo.image_width), int(cinfo.image_height));
+    // The coefficients of a file of several scans are turned into pixels in one more pass.
+    const bool severalScans = jpeg_has_multiple_scans(&cinfo);
+    if (severalScans)
+        monitor.spent = blocksOfPicture(&cinfo);
+    // The first scan's header has been read with the picture's: its work is weighed now.
+    if (!countScan(&cinfo, &monitor)) {
+        jpeg_destroy_decompress(&cinfo);
+        return refusal;
+    }
 
     const bool gray = cinfo.num_components == 1;
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = gray ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
-    if (target)
-        chooseScale(&cinfo, target(out->size));
-    else
+    QSize want;
+    if (target) {
+        want = target(out->size).boundedTo(out->size).expandedTo(QSize(1, 1));
+        chooseScale(&cinfo, want);
+    } else {
         jpeg_calc_output_dimensions(&cinfo);
-    const qint64 ownPixels = qint64(cinfo.image_width) * cinfo.image_height;
-    const qint64 decodedPixels = qint64(cinfo.output_width) * cinfo.output_height;
-    if (decodedPixels > kMaxJpegPixels ||
-        (jpeg_has_multiple_scans(&cinfo) && ownPixels > kMaxJpegPixels)) {
+    }
+    const int width = int(cinfo.output_width);
+    const int height = int(cinfo.output_height);
+    const bool reduceRows = target && (qint64(width) > qint64(kHeldOverTarget) * want.width() ||
+                                       qint64(height) > qint64(kHeldOverTarget) * want.height());
+    const qint64 decodedPixels = qint64(width) * height;
+    if ((!reduceRows && decodedPixels > kMaxJpegPixels) ||
+        (severalScans && blocksOfPicture(&cinfo) * qint64(sizeof(JBLOCK)) > kMaxCoefficientBytes)) {
         jpeg_destroy_decompress(&cinfo);
         return Outcome::TooLarge;
     }
     jpeg_start_decompress(&cinfo);
 
-    const int width = int(cinfo.output_width);
-    const int height = int(cinfo.output_height);
-    out->image = QImage(width, height, gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    const QImage::Format format = gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888;
+    out->image = reduceRows ? QImage(want, format) : QImage(width, height, format);
     if (out->image.isNull()) {
         jpeg_destroy_decompress(&cinfo);
         return Outcome::TooLarge;
     }
-    // A CMYK row goes through a buffer of the decoder's own, freed when it is destroyed.
-    JSAMPARRAY cmykRow = cmyk ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo),
-                                                           JPOOL_IMAGE, JDIMENSION(width) * 4, 1)
-                              : nullptr;
+    // Rows that are reduced, and CMYK rows, go through buffers of the decoder's own, freed
+    // when it is destroyed.
+    const auto rowBuffer = [&cinfo](int bytes) {
+        return (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                          JDIMENSION(bytes), 1)[0];
+    };
+    const int channels = gray ? 1 : 3;
+    JSAMPROW cmykRow = cmyk ? rowBuffer(width * 4) : nullptr;
+    JSAMPROW reducedRow = reduceRows ? rowBuffer(width * channels) : nullptr;
+    AreaReducer* reducer = nullptr;
+    if (reduceRows) {
+        try {
+            reducer = &reducerSpace->emplace(QSize(width, height), &out->image);
+        } catch (const std::bad_alloc&) {
+            jpeg_destroy_decompress(&cinfo);
+            return Outcome::TooLarge;
+        }
+    }
     while (cinfo.output_scanline < cinfo.output_height) {
         const int y = int(cinfo.output_scanline);
-        JSAMPROW row = cmyk ? cmykRow[0] : out->image.scanLine(y);
+        uchar* pixels = reduceRows ? reducedRow : out->image.scanLine(y);
+        JSAMPROW row = cmyk ? cmykRow : pixels;
         jpeg_read_scanlines(&cinfo, &row, 1);
         if (cmyk)
-            cmykToRgb(row, out->image.scanLine(y), width, cinfo.saw_Adobe_marker);
+            cmykToRgb(row, pixels, width, cinfo.saw_Adobe_marker);
+        if (reducer)
+            reducer->addRow(pixels);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
@@ -148,12 +264,18 @@ Outcome decode(const JpegSource& source, JpegTarget target, JpegPicture* out, ch
 
 JpegPicture decodeFrom(const JpegSource& source, JpegTarget target) {
     JpegPicture picture;
+    std::optional<AreaReducer> reducer;
     char message[JMSG_LENGTH_MAX];
-    switch (decode(source, target, &picture, message, sizeof message)) {
+    switch (decode(source, target, &picture, &reducer, message, sizeof message)) {
     case Outcome::Decoded:
         return picture;
     case Outcome::TooLarge:
         throw PictureTooLargeError(picture.size);
+    case Outcome::TooManyScans:
+        throw std::runtime_error(QStringLiteral("A kép több mint %1 menetben kódolt, nem "
+                                                "tölthető be !")
+                                     .arg(kMaxScans)
+                                     .toStdString());
     case Outcome::Failed:
         break;
     }

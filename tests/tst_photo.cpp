@@ -4,6 +4,7 @@
 // box's switches.
 
 #include "editing/PhotoPanel.h"
+#include "platform/AreaReducer.h"
 #include "platform/JpegDecoder.h"
 #include "tests/support/RecordingPrompter.h"
 
@@ -19,7 +20,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <cstdlib>
 #include <stdexcept>
+#include <vector>
+
+#include <jpeglib.h>
 
 using namespace kx;
 using namespace kx::test;
@@ -75,6 +80,170 @@ QByteArray declaringSize(QByteArray jpeg, QSize declared) {
     qFatal("no frame header in test JPEG");
 }
 
+// A 16 x 16 colour JPEG written by libjpeg itself, for the codings Qt's writer does not
+// offer: arithmetic coding, and progressive scans with it.
+QByteArray libjpegBytes(bool arithmetic, bool progressive) {
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = 16;
+    cinfo.image_height = 16;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    cinfo.arith_code = arithmetic ? TRUE : FALSE;
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(16 * 3);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        for (int x = 0; x < 16; ++x) { // red on the left, blue on the right
+            row[std::size_t(x) * 3] = x < 8 ? 255 : 0;
+            row[std::size_t(x) * 3 + 1] = 0;
+            row[std::size_t(x) * 3 + 2] = x < 8 ? 0 : 255;
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    std::free(out);
+    return bytes;
+}
+
+// The frame header of any coding: baseline, extended, progressive, arithmetic (not the
+// Huffman and arithmetic table markers C4 and CC, which share the range).
+qsizetype frameHeader(const QByteArray& jpeg) {
+    for (qsizetype i = 2; i + 9 < jpeg.size(); ++i) {
+        const auto marker = uchar(jpeg[i + 1]);
+        if (uchar(jpeg[i]) == 0xFF && marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
+            marker != 0xC8 && marker != 0xCC)
+            return i;
+    }
+    qFatal("no frame header in test JPEG");
+}
+
+QByteArray withDeclaredSize(QByteArray jpeg, QSize declared) {
+    const qsizetype i = frameHeader(jpeg);
+    qToBigEndian<quint16>(quint16(declared.height()), jpeg.data() + i + 5);
+    qToBigEndian<quint16>(quint16(declared.width()), jpeg.data() + i + 7);
+    return jpeg;
+}
+
+// A progressive JPEG whose last scan comes again and again: a file of many scans.
+QByteArray withRepeatedLastScan(const QByteArray& jpeg, int times) {
+    const qsizetype lastScan = jpeg.lastIndexOf(QByteArray("\xFF\xDA", 2));
+    const qsizetype end = jpeg.lastIndexOf(QByteArray("\xFF\xD9", 2));
+    if (lastScan < 0 || end < lastScan)
+        qFatal("no scan in test JPEG");
+    return jpeg.left(end) + jpeg.mid(lastScan, end - lastScan).repeated(times) + jpeg.mid(end);
+}
+
+// Sizes for the decoder that ask for a picture much smaller than the box's reduced copy.
+QSize tinyTarget(QSize) {
+    return {30, 20};
+}
+
+// The size of the picture at 1/8, which the decoder holds as it is.
+QSize eighthTarget(QSize own) {
+    return {(own.width() + 7) / 8, (own.height() + 7) / 8};
+}
+
+// The largest difference of any colour channel between two pictures of the same size.
+int largestDifference(const QImage& a, const QImage& b) {
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    int largest = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row);
+            const QRgb q = y.pixel(col, row);
+            largest = qMax(largest, qMax(qAbs(qRed(p) - qRed(q)), qMax(qAbs(qGreen(p) - qGreen(q)),
+                                                                       qAbs(qBlue(p) - qBlue(q)))));
+        }
+    return largest;
+}
+
+// A picture with detail everywhere: colour ramps crossed by thin lines.
+QImage detailed(QSize size) {
+    QImage image(size, QImage::Format_RGB888);
+    for (int y = 0; y < size.height(); ++y) {
+        uchar* line = image.scanLine(y);
+        for (int x = 0; x < size.width(); ++x) {
+            const bool grid = x % 37 < 2 || y % 53 < 3;
+            line[x * 3] = uchar(grid ? 20 : x * 255 / size.width());
+            line[x * 3 + 1] = uchar(grid ? 20 : y * 255 / size.height());
+            line[x * 3 + 2] = uchar((x + y) % 256);
+        }
+    }
+    return image;
+}
+
+void put16(QByteArray& b, int v) {
+    char c[2];
+    qToLittleEndian<quint16>(quint16(v), c);
+    b.append(c, 2);
+}
+
+void put32(QByteArray& b, qint64 v) {
+    char c[4];
+    qToLittleEndian<quint32>(quint32(v), c);
+    b.append(c, 4);
+}
+
+// A BMP file image written by hand with the given info header: 12 bytes (the old OS/2 one,
+// whose palette entries are 3 bytes), 40, or 124 (the fifth version, with the masks inside).
+QByteArray bmpFile(int header, int width, int height, int bits, int compression,
+                   const QByteArray& masks, const QByteArray& palette, const QByteArray& pixels) {
+    QByteArray info;
+    put32(info, header);
+    if (header == 12) {
+        put16(info, width);
+        put16(info, height);
+        put16(info, 1);
+        put16(info, bits);
+    } else {
+        put32(info, width);
+        put32(info, height);
+        put16(info, 1);
+        put16(info, bits);
+        put32(info, compression);
+        put32(info, pixels.size());
+        put32(info, 2835);
+        put32(info, 2835);
+        put32(info, 0);
+        put32(info, 0);
+        if (header > 40) {
+            info += masks.leftJustified(16, '\0');
+            info += QByteArray(header - 56, '\0');
+        } else {
+            info += masks; // a bit-field bitmap's masks follow the header
+        }
+    }
+    QByteArray b("BM");
+    const int offset = 14 + int(info.size()) + int(palette.size());
+    put32(b, offset + pixels.size());
+    put32(b, 0);
+    put32(b, offset);
+    return b + info + palette + pixels;
+}
+
+QByteArray greyPalette(int colours, int entryBytes) {
+    QByteArray p;
+    for (int i = 0; i < colours; ++i) {
+        const char v = char(i * 255 / (colours - 1));
+        p.append(v).append(v).append(v);
+        if (entryBytes == 4)
+            p.append('\0');
+    }
+    return p;
+}
+
 int bmpBitCount(const QByteArray& bmp) {
     return bmp.size() < 30 ? -1 : qFromLittleEndian<quint16>(bmp.constData() + 28);
 }
@@ -108,10 +277,19 @@ private slots:
     void hugeJpeg_data();
     void hugeJpeg();
     void wholeDecodingIsBounded();
+    void hugeJpegIsReducedWhileDecoding_data();
+    void hugeJpegIsReducedWhileDecoding();
+    void reducedRowsShowWhatTheBoxShowed();
+    void areaReduction_data();
+    void areaReduction();
+    void costlyJpeg_data();
+    void costlyJpeg();
     void notAJpegIsRefused_data();
     void notAJpegIsRefused();
     void depthCaptions_data();
     void depthCaptions();
+    void bmpCaptions_data();
+    void bmpCaptions();
     void photoBytes_data();
     void photoBytes();
     void emptyBoxAndEmptyPhoto();
@@ -299,7 +477,7 @@ void TstPhoto::hugeJpeg_data() {
     const QImage small = twoColours({48, 32});
     const QString tooLarge = QStringLiteral("A kép túl nagy (20000 × 20000 képpont), nem "
                                             "tölthető be !");
-    // Held whole only at 1/8: 2500 x 2500 pixels.
+    // Even at 1/8 (2500 x 2500) many times the box: reduced while it is decoded.
     QTest::newRow("baseline declaring 20000x20000")
         << declaringSize(jpegBytes(small, false), {20000, 20000}) << QString();
     // A file of several scans keeps the coefficients of its whole size.
@@ -350,10 +528,191 @@ void TstPhoto::wholeDecodingIsBounded() {
         QCOMPARE(e.userMessage(),
                  QStringLiteral("A kép túl nagy (12000 × 9000 képpont), nem tölthető be !"));
     }
-    // The same file decoded for the box needs 1500 x 1125 pixels.
+    // The same file decoded for the box is reduced to the box's copy as it is decoded (at 1/8
+    // it would still be 1500 x 1125 pixels).
     const JpegPicture picture = decodeJpegData(file, &PhotoPanel::fittedSize);
     QCOMPARE(picture.size, QSize(12000, 9000));
-    QCOMPARE(picture.image.size(), QSize(1500, 1125));
+    QCOMPARE(picture.image.size(), QSize(193, 145));
+}
+
+void TstPhoto::hugeJpegIsReducedWhileDecoding_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QSize>("own");
+    QTest::addColumn<QSize>("placed");
+    QTest::addColumn<QString>("caption");
+    const QByteArray colour = jpegBytes(twoColours({48, 32}), false);
+    const QString colourCaption = QStringLiteral("Fotó :  24 bit - true color");
+    // At 1/8 these would still be 8188 x 8188 and 8188 x 125 pixels.
+    QTest::newRow("65500x65500") << declaringSize(colour, {65500, 65500}) << QSize(65500, 65500)
+                                 << QSize(193, 193) << colourCaption;
+    QTest::newRow("65500x1000") << declaringSize(colour, {65500, 1000}) << QSize(65500, 1000)
+                                << QSize(193, 3) << colourCaption;
+    QTest::newRow("grey 30000x20000")
+        << declaringSize(jpegBytes(greyPicture({48, 32}), false), {30000, 20000})
+        << QSize(30000, 20000) << QSize(193, 129) << QStringLiteral("Fotó :  8 bit - 256 szín");
+}
+
+// A picture that even at 1/8 is many times the box is reduced row by row as it is decoded:
+// the decoder gives the box's reduced copy itself, never the picture at 1/8.
+void TstPhoto::hugeJpegIsReducedWhileDecoding() {
+    QFETCH(QByteArray, file);
+    QFETCH(QSize, own);
+    QFETCH(QSize, placed);
+    QFETCH(QString, caption);
+    const JpegPicture picture = decodeJpegData(file, &PhotoPanel::fittedSize);
+    QCOMPARE(picture.size, own);
+    QCOMPARE(picture.image.size(), placed);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("óriás.jpg"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+    Box b;
+    b.prompter.answerFiles({path});
+    b.panel.loadAction->trigger();
+    QCOMPARE(b.prompter.shown, QList<Shown>({{QStringLiteral("openPicture"), {}, {}}}));
+    QCOMPARE(b.panel.picture().size(), placed);
+    QVERIFY(b.panel.stretched());
+    QCOMPARE(b.caption.text(), caption);
+}
+
+// The rows reduced while decoding make the picture the box made of the picture held at 1/8
+// (Qt's smooth scaling), and a photo that is not huge is still held and scaled as before.
+void TstPhoto::reducedRowsShowWhatTheBoxShowed() {
+    QTemporaryDir dir;
+    const QString path = writeJpeg(dir, QStringLiteral("fénykép.jpg"), detailed({2000, 1500}));
+    const QImage held = decodeJpegFile(path, &eighthTarget).image;
+    QCOMPARE(held.size(), QSize(250, 188));
+
+    // A target far below 1/8 is reduced to while decoding.
+    const QImage reduced = decodeJpegFile(path, &tinyTarget).image;
+    QCOMPARE(reduced.size(), QSize(30, 20));
+    const QImage scaled = held.scaled(30, 20, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const int difference = largestDifference(reduced, scaled);
+    QVERIFY2(difference <= 3, qPrintable(QStringLiteral("differs by %1").arg(difference)));
+
+    // The box's copy of this photo: decoded at 1/8 and scaled by Qt, exactly as before.
+    Box b;
+    b.panel.loadPicture(path);
+    QCOMPARE(b.panel.picture().size(), QSize(193, 145));
+    QCOMPARE(b.panel.picture(),
+             held.scaled(193, 145, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+void TstPhoto::areaReduction_data() {
+    QTest::addColumn<QSize>("from");
+    QTest::addColumn<bool>("grey");
+    QTest::addColumn<QByteArray>("source"); // rows one after the other, unpadded
+    QTest::addColumn<QSize>("to");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("same size") << QSize(2, 2) << true << QByteArray::fromHex("0A141E28")
+                               << QSize(2, 2) << QByteArray::fromHex("0A141E28");
+    QTest::newRow("4x4 into 2x2, whole blocks")
+        << QSize(4, 4) << true << QByteArray::fromHex("000A141E28323C46505A646E78828C96")
+        << QSize(2, 2) << QByteArray::fromHex("192D697D");
+    // 0 and half of 90 over 1.5 pixels; half of 90 and 180 over 1.5 pixels.
+    QTest::newRow("3 into 2, a pixel shared")
+        << QSize(3, 1) << true << QByteArray::fromHex("005AB4") << QSize(2, 1)
+        << QByteArray::fromHex("1E96");
+    QTest::newRow("5 into 2 rows, a row shared")
+        << QSize(1, 5) << true << QByteArray::fromHex("0A141E2832") << QSize(1, 2)
+        << QByteArray::fromHex("122A");
+    // Each channel on its own; a half is rounded up.
+    QTest::newRow("colour") << QSize(2, 1) << false << QByteArray::fromHex("FF00000000FF")
+                            << QSize(1, 1) << QByteArray::fromHex("800080");
+}
+
+void TstPhoto::areaReduction() {
+    QFETCH(QSize, from);
+    QFETCH(bool, grey);
+    QFETCH(QByteArray, source);
+    QFETCH(QSize, to);
+    QFETCH(QByteArray, expected);
+    const int channels = grey ? 1 : 3;
+    QImage into(to, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    AreaReducer reducer(from, &into);
+    for (int y = 0; y < from.height(); ++y)
+        reducer.addRow(reinterpret_cast<const uchar*>(source.constData()) +
+                       y * from.width() * channels);
+    QByteArray result;
+    for (int y = 0; y < to.height(); ++y)
+        result +=
+            QByteArray(reinterpret_cast<const char*>(into.constScanLine(y)), to.width() * channels);
+    QCOMPARE(result.toHex(), expected.toHex());
+}
+
+void TstPhoto::costlyJpeg_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QSize>("placed"); // invalid when refused
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QString>("error"); // the default error report's text
+    const QByteArray arithmetic = libjpegBytes(true, false);
+    const QByteArray arithmeticProgressive = libjpegBytes(true, true);
+    const QSize refused;
+    // A few hundred bytes whose decoding would take the arithmetic decoder half a minute.
+    QTest::newRow("arithmetic declaring 65500x65500")
+        << withDeclaredSize(arithmetic, {65500, 65500}) << refused
+        << QStringLiteral("A kép túl nagy (65500 × 65500 képpont), nem tölthető be !") << QString();
+    QTest::newRow("arithmetic") << arithmetic << QSize(16, 16) << QString() << QString();
+    QTest::newRow("arithmetic declaring 4000x4000")
+        << withDeclaredSize(arithmetic, {4000, 4000}) << QSize(193, 193) << QString() << QString();
+    QTest::newRow("arithmetic progressive")
+        << arithmeticProgressive << QSize(16, 16) << QString() << QString();
+    QTest::newRow("arithmetic progressive declaring 2000x2000")
+        << withDeclaredSize(arithmeticProgressive, {2000, 2000}) << QSize(193, 193) << QString()
+        << QString();
+    // Each scan over the whole picture again: the work, not the memory, is too much.
+    QTest::newRow("arithmetic progressive 3900x3900, its last scan 200 times")
+        << withRepeatedLastScan(withDeclaredSize(arithmeticProgressive, {3900, 3900}), 200)
+        << refused << QStringLiteral("A kép túl nagy (3900 × 3900 képpont), nem tölthető be !")
+        << QString();
+    const QByteArray progressive = libjpegBytes(false, true);
+    QTest::newRow("progressive, its last scan 1000 times")
+        << withRepeatedLastScan(progressive, 1000) << refused << QString()
+        << QStringLiteral("A kép több mint 1000 menetben kódolt, nem tölthető be !");
+    QTest::newRow("progressive, its last scan 500 times")
+        << withRepeatedLastScan(progressive, 500) << QSize(16, 16) << QString() << QString();
+}
+
+// Pictures whose decoding would cost far more work than their size in bytes suggests are
+// refused before the work is done, with the decoder's own text through the usual windows;
+// the same codings at sizes within the bound are shown.
+void TstPhoto::costlyJpeg() {
+    QFETCH(QByteArray, file);
+    QFETCH(QSize, placed);
+    QFETCH(QString, warning);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString good = writeJpeg(dir, QStringLiteral("jó.jpg"), greyPicture({60, 40}));
+    const QString costly = dir.filePath(QStringLiteral("drága.jpg"));
+    QFile f(costly);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+
+    Box b;
+    b.prompter.answerFiles({good, costly});
+    b.panel.loadAction->trigger();
+    const QImage before = b.panel.picture();
+    b.panel.loadAction->trigger();
+    const Shown dialog{QStringLiteral("openPicture"), {}, {}};
+    if (placed.isValid()) {
+        QCOMPARE(b.prompter.shown, QList<Shown>({dialog, dialog}));
+        QCOMPARE(b.panel.picture().size(), placed);
+        QCOMPARE(b.caption.text(), QStringLiteral("Fotó :  24 bit - true color"));
+        if (placed == QSize(16, 16)) { // decoded as written: red on the left, blue on the right
+            QVERIFY(nearColour(b.panel.picture().pixel(2, 8), Qt::red));
+            QVERIFY(nearColour(b.panel.picture().pixel(13, 8), Qt::blue));
+        }
+        return;
+    }
+    QCOMPARE(b.prompter.shown,
+             QList<Shown>({dialog, dialog,
+                           warning.isEmpty() ? errorReportBox(error) : warningBox(warning)}));
+    QCOMPARE(b.panel.picture(), before);
+    QCOMPARE(b.caption.text(), QStringLiteral("Fotó :  8 bit - 256 szín"));
 }
 
 void TstPhoto::notAJpegIsRefused_data() {
@@ -421,6 +780,80 @@ void TstPhoto::depthCaptions() {
     b.caption.setText(QStringLiteral("x"));
     b.panel.placeSource(twoColours({10, 10}), depth);
     QCOMPARE(b.caption.text(), caption);
+}
+
+void TstPhoto::bmpCaptions_data() {
+    QTest::addColumn<QByteArray>("bmp");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("caption");
+    const QByteArray none;
+    const QByteArray mask565 = QByteArray::fromHex("00F80000E00700001F000000");
+    const QByteArray mask555 = QByteArray::fromHex("007C0000E00300001F000000");
+    const QByteArray rgb24 = QByteArray::fromHex("0000FFFF00000000FF00FFFFFF000000");
+    QTest::newRow("1 bit") << bmpFile(40, 8, 2, 1, 0, none, greyPalette(2, 4),
+                                      QByteArray::fromHex("F0000000AA000000"))
+                           << QSize(8, 2) << QStringLiteral("Fotó :  1 bit - Fekete / fehér");
+    QTest::newRow("4 bit, run-length coded")
+        << bmpFile(40, 6, 2, 4, 2, none, greyPalette(16, 4),
+                   QByteArray::fromHex("0612000006340001"))
+        << QSize(6, 2) << QStringLiteral("Fotó :  4 bit - 16 szín");
+    QTest::newRow("8 bit") << bmpFile(40, 4, 2, 8, 0, none, greyPalette(256, 4),
+                                      QByteArray::fromHex("00408020FFC08060"))
+                           << QSize(4, 2) << QStringLiteral("Fotó :  8 bit - 256 szín");
+    QTest::newRow("8 bit, run-length coded")
+        << bmpFile(40, 4, 2, 8, 1, none, greyPalette(256, 4),
+                   QByteArray::fromHex("0401000004FF0001"))
+        << QSize(4, 2) << QStringLiteral("Fotó :  8 bit - 256 szín");
+    QTest::newRow("16 bit uncompressed, 5-5-5")
+        << bmpFile(40, 2, 2, 16, 0, none, none, QByteArray::fromHex("007CE0031F00FF7F"))
+        << QSize(2, 2) << QStringLiteral("Fotó :  15 bit - RGB compressio");
+    QTest::newRow("16 bit fields, 5-6-5")
+        << bmpFile(40, 2, 2, 16, 3, mask565, none, QByteArray::fromHex("00F8E0071F00FFFF"))
+        << QSize(2, 2) << QStringLiteral("Fotó :  16 bit - bitfield compressio");
+    QTest::newRow("16 bit fields, 5-6-5, fifth header")
+        << bmpFile(124, 2, 2, 16, 3, mask565, none, QByteArray::fromHex("00F8E0071F00FFFF"))
+        << QSize(2, 2) << QStringLiteral("Fotó :  16 bit - bitfield compressio");
+    QTest::newRow("16 bit fields, 5-5-5")
+        << bmpFile(40, 2, 2, 16, 3, mask555, none, QByteArray::fromHex("007CE0031F00FF7F"))
+        << QSize(2, 2) << QStringLiteral("Fotó");
+    QTest::newRow("24 bit") << bmpFile(40, 2, 2, 24, 0, none, none, rgb24) << QSize(2, 2)
+                            << QStringLiteral("Fotó :  24 bit - true color");
+    QTest::newRow("32 bit uncompressed")
+        << bmpFile(40, 2, 2, 32, 0, none, none,
+                   QByteArray::fromHex("0000FF0000FF0000FF000000FFFFFF00"))
+        << QSize(2, 2) << QStringLiteral("Fotó :  32 bit - true color - RGB compressio");
+    QTest::newRow("32 bit fields")
+        << bmpFile(40, 2, 2, 32, 3, QByteArray::fromHex("0000FF0000FF0000FF000000"), none,
+                   QByteArray::fromHex("0000FF0000FF0000FF000000FFFFFF00"))
+        << QSize(2, 2) << QStringLiteral("Fotó");
+    QTest::newRow("OS/2 header, 1 bit")
+        << bmpFile(12, 8, 2, 1, 0, none, greyPalette(2, 3), QByteArray::fromHex("F0000000AA000000"))
+        << QSize(8, 2) << QStringLiteral("Fotó :  1 bit - Fekete / fehér");
+    QTest::newRow("OS/2 header, 8 bit")
+        << bmpFile(12, 4, 2, 8, 0, none, greyPalette(256, 3),
+                   QByteArray::fromHex("00408020FFC08060"))
+        << QSize(4, 2) << QStringLiteral("Fotó :  8 bit - 256 szín");
+    QTest::newRow("OS/2 header, 24 bit")
+        << bmpFile(12, 2, 2, 24, 0, none, none, rgb24) << QSize(2, 2)
+        << QStringLiteral("Fotó :  24 bit - true color");
+}
+
+// A bitmap pasted as BMP bytes is named by its colour depth, which its bit count gives together
+// with its compression, in every header kind; the bytes themselves are what is placed.
+void TstPhoto::bmpCaptions() {
+    QFETCH(QByteArray, bmp);
+    QFETCH(QSize, size);
+    QFETCH(QString, caption);
+    auto* data = new QMimeData;
+    data->setImageData(twoColours({50, 50}, QImage::Format_ARGB32));
+    data->setData(QStringLiteral("image/bmp"), bmp);
+    QGuiApplication::clipboard()->setMimeData(data);
+
+    Box b;
+    b.panel.pasteAction->trigger();
+    QCOMPARE(b.panel.picture().size(), size);
+    QCOMPARE(b.caption.text(), caption);
+    QVERIFY(b.prompter.shown.isEmpty());
 }
 
 void TstPhoto::photoBytes_data() {

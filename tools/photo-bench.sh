@@ -4,8 +4,10 @@
 #   bash tools/photo-bench.sh [--side N]
 #
 # Builds kartotex-photo-bench (Release, in build-bench/) when needed and runs it: it writes
-# an N x N JPEG (default 20000 x 20000) into a temporary folder, loads it into the photo box of
-# the editing forms and prints the peak memory that adds to the program's resting size.
+# an N x N JPEG (by default one of 20000 x 20000 and one of 65500 x 65500) into a temporary
+# folder, loads it into the photo box of the editing forms and prints the peak memory that adds
+# to the program's resting size and the time it took; then the time a crafted 451-byte
+# arithmetic-coded JPEG declaring 65500 x 65500 takes to be refused or shown.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build-bench

@@ -45,7 +45,8 @@ QByteArray qtJpeg(const QImage& image, bool progressive, int quality) {
 
 // A JPEG written by libjpeg itself, for what Qt's writer does not offer: CMYK with the Adobe
 // marker, arithmetic coding, restart markers.
-QByteArray libjpegJpeg(int components, J_COLOR_SPACE space, bool arithmetic, int restart) {
+QByteArray libjpegJpeg(int components, J_COLOR_SPACE space, bool arithmetic, int restart,
+                       bool progressive = false) {
     unsigned char* out = nullptr;
     unsigned long size = 0;
     jpeg_compress_struct cinfo;
@@ -60,6 +61,8 @@ QByteArray libjpegJpeg(int components, J_COLOR_SPACE space, bool arithmetic, int
     jpeg_set_defaults(&cinfo);
     cinfo.arith_code = arithmetic ? TRUE : FALSE;
     cinfo.restart_in_rows = restart;
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<JSAMPLE> row(std::size_t(cinfo.image_width) * components);
     while (cinfo.next_scanline < cinfo.image_height) {
@@ -73,6 +76,21 @@ QByteArray libjpegJpeg(int components, J_COLOR_SPACE space, bool arithmetic, int
     QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
     free(out);
     return bytes;
+}
+
+// The same file with another size in its frame header (of any coding), as a hostile file
+// declares one: the decoder believes the header and fills in what the data lacks.
+QByteArray declaringSize(QByteArray jpeg, int width, int height) {
+    for (qsizetype i = 2; i + 9 < jpeg.size(); ++i) {
+        const auto marker = uchar(jpeg[i + 1]);
+        if (uchar(jpeg[i]) == 0xFF && marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
+            marker != 0xC8 && marker != 0xCC) {
+            qToBigEndian<quint16>(quint16(height), jpeg.data() + i + 5);
+            qToBigEndian<quint16>(quint16(width), jpeg.data() + i + 7);
+            break;
+        }
+    }
+    return jpeg;
 }
 
 QByteArray qtBmp(const QImage& image) {
@@ -121,11 +139,31 @@ QByteArray handBmp(int width, int height, int bits, int compression, const QByte
     return b;
 }
 
-QByteArray greyPalette(int colours) {
+// A BMP file image with the oldest, 12-byte header: 2-byte sizes and no compression.
+QByteArray oldHeaderBmp(int width, int height, int bits, const QByteArray& palette,
+                        const QByteArray& pixels) {
+    QByteArray b("BM");
+    const int offset = 14 + 12 + int(palette.size());
+    put32(b, offset + pixels.size());
+    put32(b, 0);
+    put32(b, offset);
+    put32(b, 12);
+    put16(b, width);
+    put16(b, height);
+    put16(b, 1);
+    put16(b, bits);
+    b += palette;
+    b += pixels;
+    return b;
+}
+
+QByteArray greyPalette(int colours, int entryBytes = 4) {
     QByteArray p;
     for (int i = 0; i < colours; ++i) {
         const char v = char(i * 255 / (colours - 1));
-        p.append(v).append(v).append(v).append('\0');
+        p.append(v).append(v).append(v);
+        if (entryBytes == 4)
+            p.append('\0');
     }
     return p;
 }
@@ -153,6 +191,12 @@ int main(int argc, char** argv) {
     ok &= save(jpeg + QStringLiteral("cmyk-adobe.jpg"), libjpegJpeg(4, JCS_CMYK, false, 0));
     ok &= save(jpeg + QStringLiteral("arithmetic.jpg"), libjpegJpeg(3, JCS_RGB, true, 0));
     ok &= save(jpeg + QStringLiteral("restart-markers.jpg"), libjpegJpeg(3, JCS_RGB, false, 1));
+    // Costly to decode, not to store: a few hundred bytes of arithmetic-coded data declaring
+    // 65,500 x 65,500 pixels, and progressive arithmetic-coded scans declaring 4000 x 4000.
+    ok &= save(jpeg + QStringLiteral("arithmetic-declaring-65500.jpg"),
+               declaringSize(libjpegJpeg(3, JCS_RGB, true, 0), 65500, 65500));
+    ok &= save(jpeg + QStringLiteral("arithmetic-progressive-declaring-4000.jpg"),
+               declaringSize(libjpegJpeg(3, JCS_RGB, true, 0, true), 4000, 4000));
 
     const QList<std::pair<QString, QByteArray>> bmps{
         {QStringLiteral("mono.bmp"), qtBmp(sample({13, 7}, QImage::Format_Mono))},
@@ -174,6 +218,12 @@ int main(int argc, char** argv) {
         // RLE4: runs of alternating nibbles, a delta, end of bitmap.
         {QStringLiteral("rle4.bmp"), handBmp(6, 2, 4, 2, greyPalette(16), {},
                                              QByteArray::fromHex("06120000040700020100000001"))},
+        // 16-bit uncompressed (5-5-5).
+        {QStringLiteral("rgb555.bmp"),
+         handBmp(2, 2, 16, 0, {}, {}, QByteArray::fromHex("007CE0031F00FF7F"))},
+        // The oldest header kind (12 bytes, 3-byte palette entries), 8-bit.
+        {QStringLiteral("os2-8bit.bmp"),
+         oldHeaderBmp(4, 2, 8, greyPalette(256, 3), QByteArray::fromHex("00408020FFC08060"))},
         // 16-bit with 5-6-5 masks, top-down.
         {QStringLiteral("rgb565-topdown.bmp"),
          handBmp(2, -2, 16, 3, {}, QByteArray::fromHex("00F80000E00700001F000000"),

@@ -13,5 +13,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!image.isNull() && !bytes.startsWith("BM"))
         __builtin_trap(); // only a BMP file image may give a picture
     kx::bmpBitCount(bytes);
+    kx::bmpColourDepth(bytes);
     return 0;
 }

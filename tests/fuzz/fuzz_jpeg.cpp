@@ -1,7 +1,8 @@
 // libFuzzer target: the JPEG decoder of the photo box, given the bytes of a file. A picture
 // larger than the box is decoded at a reduced scale, as the box asks for it; damaged or
 // hostile files must end in the decoder's error or the size refusal, never in a crash, a
-// read outside the input or an allocation the declared size alone dictates.
+// read outside the input, an allocation the declared size alone dictates, or work that the
+// declared size alone dictates (the libFuzzer timeout).
 #include "platform/JpegDecoder.h"
 
 #include <QByteArray>
