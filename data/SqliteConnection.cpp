@@ -2,8 +2,9 @@
 
 #include "DataSet.h"
 #include "DbError.h"
+#include "NewFile.h"
 
-#include <QDir>
+#include <QFile>
 #include <algorithm>
 #include <sqlite3.h>
 
@@ -23,26 +24,36 @@ QString SqliteConnection::database() const {
     return m_path;
 }
 
+void SqliteConnection::setReadOnly(bool readOnly) {
+    m_readOnly = readOnly;
+}
+
 void SqliteConnection::open() {
     if (m_db)
         return;
+    // A missing file is made here, empty, and never through a symbolic link: SQLite itself
+    // would create a dangling link's target. SQLite is then only ever asked to open a file
+    // that is there.
+    if (!m_readOnly && NewFile::create(m_path) == NewFile::Outcome::DanglingLink)
+        throw DbError(QStringLiteral("a fájl egy nem létező célra mutató szimbolikus hivatkozás"),
+                      unsigned(SQLITE_CANTOPEN));
     sqlite3* db = nullptr;
-    // A missing file is created empty; a write-protected one opens for reading only, so the
-    // refusal comes with the first write (and goes to that write's handler).
-    const int rc = sqlite3_open_v2(m_path.toUtf8().constData(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // A write-protected file (immutable, on a read-only mount) opens for reading only, so the
+    // refusal comes with the first write.
+    const int rc =
+        sqlite3_open_v2(QFile::encodeName(m_path).constData(), &db,
+                        m_readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK) {
-        // The file's path goes with SQLite's text: the user must see which file failed.
-        const DbError err(QStringLiteral("A(z) \"%1\" adatbázisfájl nem nyitható meg: %2")
-                              .arg(QDir::toNativeSeparators(m_path),
-                                   QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc))),
+        // SQLite's own text; whoever uses the file names it to the user.
+        const DbError err(QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)),
                           unsigned(rc));
         sqlite3_close(db);
         throw err;
     }
     m_db = db;
     // Page cache of 500 pages, no rollback journal, the file lock released after each
-    // transaction so another copy of the program can use the file in between.
+    // transaction so another copy of the program can use the file in between. A file that is
+    // no database fails here, when SQLite first reads it.
     if (sqlite3_exec(m_db,
                      "PRAGMA cache_size=500; PRAGMA journal_mode=OFF; PRAGMA locking_mode=NORMAL;",
                      nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -80,6 +91,29 @@ void SqliteConnection::fail() {
         throw DbError(QStringLiteral("A beállítási adatbázis nincs megnyitva."));
     throw DbError(QString::fromUtf8(sqlite3_errmsg(m_db)),
                   unsigned(sqlite3_extended_errcode(m_db)));
+}
+
+void SqliteConnection::execute(const QByteArray& sql) {
+    if (sqlite3_exec(handle(), sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail();
+}
+
+bool SqliteConnection::holdsNothing() {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(handle(), "SELECT count(*) FROM sqlite_master", -1, &st, nullptr) !=
+        SQLITE_OK)
+        fail();
+    const int rc = sqlite3_step(st);
+    const bool empty = rc == SQLITE_ROW && sqlite3_column_int64(st, 0) == 0;
+    sqlite3_finalize(st);
+    if (rc != SQLITE_ROW)
+        fail();
+    return empty;
+}
+
+bool SqliteConnection::isLockError(const DbError& error) {
+    const unsigned primary = error.code() & 0xffu;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
 void SqliteConnection::registerDataSet(DataSetBase* ds) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <vector>
 
@@ -8,9 +9,11 @@ struct sqlite3;
 namespace kx {
 
 class DataSetBase;
+class DbError;
 
 // The settings connection to a local SQLite file: page cache 500, no rollback journal,
-// normal locking. A missing file is created empty. Errors are DbError; there is no hook.
+// normal locking. A missing file is created empty, never through a symbolic link (a dangling
+// link fails the open). Errors are DbError with SQLite's own text and code; there is no hook.
 class SqliteConnection {
 public:
     SqliteConnection();
@@ -20,17 +23,28 @@ public:
 
     void setDatabase(const QString& path);
     QString database() const;
+    // Opens the file for reading only and never creates it, as SQLite does by itself with a
+    // file the system will not let it write. Off by default.
+    void setReadOnly(bool readOnly);
     void open();
     void close();
     bool isConnected() const;
     sqlite3* handle();
     [[noreturn]] void fail();
+    // Runs statements without results; a failure is DbError.
+    void execute(const QByteArray& sql);
+    // Whether the file has no table, index or view yet: a new file.
+    bool holdsNothing();
+    // Whether the error is another connection holding the file: trying again may succeed.
+    // Anything else (read-only, damaged, no room) stays as it is however often it is tried.
+    static bool isLockError(const DbError& error);
     void registerDataSet(DataSetBase* ds);
     void unregisterDataSet(DataSetBase* ds);
 
 private:
     sqlite3* m_db = nullptr;
     QString m_path;
+    bool m_readOnly = false;
     std::vector<DataSetBase*> m_dataSets;
 };
 

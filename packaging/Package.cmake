@@ -23,7 +23,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/kartotex.png
         RENAME ${KX_APP_ID}.png)
 
 # The settings file the program comes with: tbl_Config, no rows. A new Data.db starts as a
-# copy of it, so the first start from the desktop menu finds the table it needs.
+# copy of it (without it the program makes the table itself from the same declaration).
 add_executable(kx-make-data-db ${KX_PACKAGING_DIR}/MakeDataDb.cpp)
 target_link_libraries(kx-make-data-db PRIVATE PkgConfig::SQLITE3)
 set(KX_SHIPPED_DATA_DB ${CMAKE_CURRENT_BINARY_DIR}/packaging/Data.db)

@@ -1,6 +1,7 @@
 #include "ErrorHandlers.h"
 
 #include "data/SharedData.h"
+#include "data/SqliteConnection.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
 
@@ -16,6 +17,15 @@ TableBase::ErrorHandler lockHandler(Prompter& prompter, const QString& question)
             return ErrorAction::Retry;
         ScreenCursor::set(CursorShape::Default);
         return ErrorAction::Abort;
+    };
+}
+
+// Data.db is a local file: only another copy of the program holding it is worth waiting
+// for. Anything else (a read-only or damaged file, a full disk) would refuse every retry, so
+// it goes on as the error it is and whoever writes the settings says so.
+TableBase::ErrorHandler onlyForLocks(TableBase::ErrorHandler handler) {
+    return [handler](TableBase& table, const DbError& error) {
+        return SqliteConnection::isLockError(error) ? handler(table, error) : ErrorAction::Fail;
     };
 }
 
@@ -37,12 +47,15 @@ void attachErrorHandlers(SharedData& data, Prompter& prompter) {
         prompter, QStringLiteral("Adatok kiírása nem sikerült (másik felhasználó zárolta a "
                                  "táblát) ! Megpróbáljuk újra ?"));
     TableBase* tables[] = {&data.recordTable, &data.typeTable, &data.categoryTable,
-                           &data.resultTable, &data.configTable};
+                           &data.resultTable};
     for (TableBase* t : tables) {
         t->setErrorHandler(TableOp::Delete, deleteError);
         t->setErrorHandler(TableOp::Edit, editError);
         t->setErrorHandler(TableOp::Post, postError);
     }
+    data.configTable.setErrorHandler(TableOp::Delete, onlyForLocks(deleteError));
+    data.configTable.setErrorHandler(TableOp::Edit, onlyForLocks(editError));
+    data.configTable.setErrorHandler(TableOp::Post, onlyForLocks(postError));
 }
 
 } // namespace kx

@@ -1,5 +1,7 @@
 #include "DataDbLocation.h"
 
+#include "data/NewFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -17,19 +19,26 @@ QString DataDbLocation::choose(const QString& workDir, const QString& configDir,
     const QFileInfo work(workDir);
     QString target = QDir(workDir).filePath(fileName);
     const bool useWorkDir =
-        !workDir.isEmpty() && (QFileInfo::exists(target) || (work.isDir() && work.isWritable()));
+        !workDir.isEmpty() && (isThere(target) || (work.isDir() && work.isWritable()));
     if (!useWorkDir) {
         target = QDir(configDir).filePath(fileName);
-        if (!QFileInfo::exists(target))
+        if (!isThere(target))
             QDir().mkpath(configDir);
     }
-    if (!QFileInfo::exists(target) && !shipped.isEmpty() && QFileInfo::exists(shipped)) {
-        // The copy keeps the shipped file's mode; the user must be able to write the settings.
-        if (QFile::copy(shipped, target))
-            QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner |
-                                              QFile::ReadOwner);
+    if (!isThere(target) && !shipped.isEmpty()) {
+        // Made afresh, readable and writable by the user whatever the shipped file's mode,
+        // and never through a link at the name.
+        QFile source(shipped);
+        if (source.open(QIODevice::ReadOnly))
+            NewFile::create(target, source.readAll());
     }
     return target;
+}
+
+bool DataDbLocation::isThere(const QString& path) {
+    // A symbolic link counts even when its target is gone: it is reported, not replaced.
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
 }
 
 QString DataDbLocation::shippedCopy() {

@@ -1,5 +1,6 @@
 #include "LoginDialog.h"
 
+#include "data/DbError.h"
 #include "data/SharedData.h"
 #include "platform/AppLifetime.h"
 #include "platform/CommandRunner.h"
@@ -9,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -102,13 +104,45 @@ void LoginDialog::prepareShowing() {
     for (QLineEdit* e : {serverEdit, portEdit, databaseEdit, userEdit, passwordEdit})
         e->clear();
     rememberBox->setChecked(true);
-    runCommand(m_prompter, [this] {
+    runCommand(m_prompter, [this] { readSettings(); });
+}
+
+// Data.db only saves typing: a file that cannot be read or written is named to the user once
+// and then left alone for the rest of the run, and the login goes on without it. A damaged
+// file is not replaced: it may be another program's or still wanted, and once the user has
+// removed it the next start makes a new one.
+void LoginDialog::readSettings() {
+    if (m_settingsUnusable)
+        return;
+    try {
         const RememberedSettings s = m_settings.read();
         serverEdit->setText(s.server);
         portEdit->setText(s.port);
         databaseEdit->setText(s.database);
         userEdit->setText(s.user);
-    });
+    } catch (const DbError& e) {
+        settingsUnusable(QStringLiteral("A(z) „%1” beállításfájl nem használható (%2), a belépési "
+                                        "beállítások nem jegyezhetők meg !"),
+                         e);
+    }
+}
+
+void LoginDialog::rememberSettings() {
+    if (m_settingsUnusable)
+        return;
+    try {
+        m_settings.remember(
+            {serverEdit->text(), portEdit->text(), databaseEdit->text(), userEdit->text()});
+    } catch (const DbError& e) {
+        settingsUnusable(QStringLiteral("A(z) „%1” beállításfájl nem írható (%2), a belépési "
+                                        "beállítások nem jegyezhetők meg !"),
+                         e);
+    }
+}
+
+void LoginDialog::settingsUnusable(const QString& message, const DbError& error) {
+    m_settingsUnusable = true;
+    m_prompter.warning(message.arg(QDir::toNativeSeparators(m_settings.path()), error.message()));
 }
 
 void LoginDialog::loginClicked() {
@@ -139,8 +173,7 @@ void LoginDialog::login() {
     MariaConnection& connection = m_data.recordStore;
     connection.close();
     if (rememberBox->isChecked())
-        m_settings.remember(
-            {serverEdit->text(), portEdit->text(), databaseEdit->text(), userEdit->text()});
+        rememberSettings();
 
     if (!connectMain(QString(), QStringLiteral("Nem lehet kapcsolódni a szerverhez !")))
         return;

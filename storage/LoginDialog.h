@@ -11,6 +11,7 @@ class QPushButton;
 namespace kx {
 
 class AppLifetime;
+class DbError;
 class Prompter;
 struct SharedData;
 
@@ -44,6 +45,9 @@ protected:
 
 private:
     void login();
+    void readSettings();
+    void rememberSettings();
+    void settingsUnusable(const QString& message, const DbError& error);
     bool connectMain(const QString& database, const QString& failure);
 
     SharedData& m_data;
@@ -52,6 +56,7 @@ private:
     SettingsStore m_settings;
     Provisioning m_provisioning;
     bool m_closing = false;
+    bool m_settingsUnusable = false; // said once; nothing more is read or remembered this run
 };
 
 } // namespace kx

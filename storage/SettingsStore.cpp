@@ -1,5 +1,6 @@
 #include "SettingsStore.h"
 
+#include "ConfigTable.h"
 #include "data/Columns.h"
 #include "data/SqliteConnection.h"
 #include "data/SqliteTable.h"
@@ -9,10 +10,42 @@ namespace kx {
 const char* const SettingsStore::keys[4] = {"SZERVER", "PORT", "ADATBAZIS", "FELHASZN"};
 
 namespace {
+
 QString* fieldFor(RememberedSettings& s, int i) {
     QString* fields[4] = {&s.server, &s.port, &s.database, &s.user};
     return fields[i];
 }
+
+// The file open for one operation: the connection, the table added to a new file, the table
+// open. Leaving closes both, also when the operation failed half-way.
+class OpenFile {
+public:
+    OpenFile(SqliteConnection& connection, SqliteTable& table)
+        : m_connection(connection), m_table(table) {
+        try {
+            m_connection.open();
+            ConfigTable::addToNewFile(m_connection);
+            m_table.open();
+        } catch (...) {
+            close();
+            throw;
+        }
+    }
+    ~OpenFile() {
+        close();
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+
+private:
+    void close() {
+        m_table.close();
+        m_connection.close();
+    }
+    SqliteConnection& m_connection;
+    SqliteTable& m_table;
+};
+
 } // namespace
 
 SettingsStore::SettingsStore(SqliteConnection& connection, SqliteTable& table)
@@ -20,22 +53,18 @@ SettingsStore::SettingsStore(SqliteConnection& connection, SqliteTable& table)
 
 RememberedSettings SettingsStore::read() {
     RememberedSettings out;
-    m_connection.open();
-    m_table.open();
+    const OpenFile file(m_connection, m_table);
     for (int i = 0; i < 4; ++i) {
         // A key is found by prefix: "SZERVER2" is taken for "SZERVER" as well.
         if (m_table.locate(column::settingName, QString::fromLatin1(keys[i]), true))
             *fieldFor(out, i) = m_table.asString(column::settingValue);
     }
-    m_table.close();
-    m_connection.close();
     return out;
 }
 
 void SettingsStore::remember(const RememberedSettings& settings) {
     RememberedSettings values = settings;
-    m_connection.open();
-    m_table.open();
+    const OpenFile file(m_connection, m_table);
     for (int i = 0; i < 4; ++i) {
         const QString key = QString::fromLatin1(keys[i]);
         if (m_table.locate(column::settingName, key, true))
@@ -46,8 +75,10 @@ void SettingsStore::remember(const RememberedSettings& settings) {
         m_table.setField(column::settingValue, *fieldFor(values, i));
         m_table.post();
     }
-    m_table.close();
-    m_connection.close();
+}
+
+QString SettingsStore::path() const {
+    return m_connection.database();
 }
 
 } // namespace kx

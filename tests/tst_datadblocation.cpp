@@ -1,5 +1,8 @@
 // Where Data.db is kept: the folder the program starts in when Data.db is there or the folder
-// is writable, else the platform's settings folder; a new file starts as the shipped copy.
+// is writable, else the platform's settings folder; a new file starts as the shipped copy,
+// and no file is ever made through a symbolic link.
+#include "data/DbError.h"
+#include "data/SqliteConnection.h"
 #include "storage/DataDbLocation.h"
 #include "support/TestApp.h"
 
@@ -48,6 +51,8 @@ class DataDbLocationTest : public QObject {
 private slots:
     void choose_data();
     void choose();
+    void danglingLinkIsNeitherFollowedNorReplaced_data();
+    void danglingLinkIsNeitherFollowedNorReplaced();
     void settingsFileThatCannotBeMadeIsReportedAtStartUp();
 };
 
@@ -123,6 +128,40 @@ void DataDbLocationTest::choose() {
                                                     : QStringList{});
 }
 
+void DataDbLocationTest::danglingLinkIsNeitherFollowedNorReplaced_data() {
+    QTest::addColumn<bool>("shipped");
+    QTest::newRow("with the shipped copy") << true;
+    QTest::newRow("without it") << false;
+}
+
+void DataDbLocationTest::danglingLinkIsNeitherFollowedNorReplaced() {
+    // Whoever can write into the folder the program starts in puts a link there that points
+    // at a file the user can write but that is not there yet.
+    QFETCH(bool, shipped);
+    QTemporaryDir root;
+    const QString workDir = root.filePath(QStringLiteral("work"));
+    const QString target = root.filePath(QStringLiteral("victim/created-by-kartotex"));
+    const QString shippedFile = root.filePath(QStringLiteral("share/Data.db"));
+    QVERIFY(QDir().mkpath(workDir));
+    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("victim"))));
+    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("share"))));
+    if (shipped)
+        makeShipped(shippedFile);
+    const QString link = workDir + QStringLiteral("/Data.db");
+    QVERIFY(QFile::link(target, link));
+
+    const QString chosen =
+        DataDbLocation::choose(workDir, root.filePath(QStringLiteral("config")), shippedFile);
+    QCOMPARE(chosen, link); // the link is what the user is told about
+    SqliteConnection connection;
+    connection.setDatabase(chosen);
+    QVERIFY_THROWS_EXCEPTION(DbError, connection.open());
+    QVERIFY(!connection.isConnected());
+
+    QVERIFY(!QFileInfo::exists(target));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), target);
+}
+
 void DataDbLocationTest::settingsFileThatCannotBeMadeIsReportedAtStartUp() {
     TestApp app(false);
     // The program starts in a folder that no longer exists, and the settings folder cannot be
@@ -152,14 +191,13 @@ void DataDbLocationTest::settingsFileThatCannotBeMadeIsReportedAtStartUp() {
         root.filePath(QStringLiteral("config/") + QCoreApplication::applicationName() +
                       QStringLiteral("/Data.db"));
     QCOMPARE(app.data().settingsDb.database(), path);
-    // The failure is the first window, the default error report naming the file; the login
-    // dialog is shown all the same.
+    // The failure is the first window, a warning naming the file; the login dialog is shown
+    // all the same.
     QVERIFY(!app.prompter.shown.isEmpty());
-    QCOMPARE(
-        app.prompter.shown.first(),
-        errorReportBox(
-            QStringLiteral("A(z) \"") + path +
-            QStringLiteral("\" adatbázisfájl nem nyitható meg: unable to open database file")));
+    QCOMPARE(app.prompter.shown.first(),
+             warningBox(QStringLiteral("A(z) „") + path +
+                        QStringLiteral("” beállításfájl nem használható (unable to open database "
+                                       "file), a belépési beállítások nem jegyezhetők meg !")));
     QVERIFY(dialogShown);
 }
 

@@ -1,4 +1,5 @@
-// The remembered settings in Data.db: the key prefix rule, duplicate keys, a missing table.
+// The remembered settings in Data.db: the key prefix rule, duplicate keys, a new file that
+// gets its table, a file that is not a settings file.
 #include "data/DbError.h"
 #include "data/SqliteConnection.h"
 #include "data/SqliteTable.h"
@@ -82,7 +83,8 @@ private slots:
     void rememberThenRead();
     void keyIsFoundByPrefixAndRewritten();
     void firstOfTwoRowsWins();
-    void missingTableFailsAndLeavesNothingBehind();
+    void fileWithoutTheTable_data();
+    void fileWithoutTheTable();
 };
 
 void SettingsTest::firstStartReadsNothing() {
@@ -138,16 +140,71 @@ void SettingsTest::firstOfTwoRowsWins() {
     QCOMPARE(rows[1], (Rows{QStringLiteral("FELHASZN"), QStringLiteral("second")}));
 }
 
-void SettingsTest::missingTableFailsAndLeavesNothingBehind() {
+void SettingsTest::fileWithoutTheTable_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("error"); // empty: the table is made and the settings kept
+    QTest::newRow("no file: made with the table") << "none"
+                                                  << "";
+    QTest::newRow("empty file: the table added") << "empty"
+                                                 << "";
+    QTest::newRow("another program's database: left alone") << "foreign"
+                                                            << "no such table: tbl_Config";
+    QTest::newRow("link to an empty file elsewhere: left alone") << "link to empty"
+                                                                 << "no such table: tbl_Config";
+}
+
+void SettingsTest::fileWithoutTheTable() {
+    QFETCH(QString, file);
+    QFETCH(QString, error);
     WorkingFolder folder;
+    const QString elsewhere = folder.path() + QStringLiteral("/elsewhere.db");
+    if (file == QLatin1String("empty")) {
+        QFile f(folder.dataDb());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    } else if (file == QLatin1String("foreign")) {
+        sqlite3* db = nullptr;
+        QVERIFY(sqlite3_open(folder.dataDb().toUtf8().constData(), &db) == SQLITE_OK);
+        QVERIFY(sqlite3_exec(db, "create table t (x)", nullptr, nullptr, nullptr) == SQLITE_OK);
+        sqlite3_close(db);
+    } else if (file == QLatin1String("link to empty")) {
+        QFile f(elsewhere);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QVERIFY(QFile::link(elsewhere, folder.dataDb()));
+    }
+    const QByteArray before = [&] {
+        QFile f(folder.dataDb());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+
     SqliteConnection connection;
     SqliteTable table(connection, QStringLiteral("tbl_Config"));
     connection.setDatabase(folder.dataDb());
     SettingsStore store(connection, table);
-    QVERIFY_THROWS_EXCEPTION(DbError, store.read());
-    QVERIFY(QFile::exists(folder.dataDb())); // opening created the file, empty
-    QVERIFY_THROWS_EXCEPTION(DbError, store.remember({QStringLiteral("a"), QStringLiteral("b"),
-                                                      QStringLiteral("c"), QStringLiteral("d")}));
+    const RememberedSettings settings{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+                                      QStringLiteral("d")};
+    if (error.isEmpty()) {
+        QCOMPARE(store.read().server, QString());
+        store.remember(settings);
+        QCOMPARE(store.read().user, QStringLiteral("d"));
+        QVERIFY(!connection.isConnected());
+        return;
+    }
+    for (int op = 0; op < 2; ++op) {
+        try {
+            if (op == 0)
+                store.read();
+            else
+                store.remember(settings);
+            QFAIL("a file without the settings table was used");
+        } catch (const DbError& e) {
+            QCOMPARE(e.message(), error);
+        }
+        QVERIFY(!connection.isConnected()); // closed again after the failure
+    }
+    QFile after(folder.dataDb());
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), before);
 }
 
 QTEST_MAIN(SettingsTest)
