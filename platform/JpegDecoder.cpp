@@ -71,11 +71,14 @@ void cmykToRgb(const JSAMPLE* in, uchar* out, int width, bool inverted) {
 // them, whatever its size; a file of several scans keeps the coefficients of the whole
 // picture, bounded by kMaxCoefficientBytes below. A file that needs more is refused by the
 // decoder instead of being allocated.
-constexpr long kDecoderMemory = 64L * 1024 * 1024;
+constexpr long kDecoderMemory = 320L * 1024 * 1024;
 
 // The most a file of several scans (a progressive one) may keep of its coefficients: the
 // decoder holds them all, at 128 bytes per block of 8 x 8 samples, until its last scan is read.
-constexpr qint64 kMaxCoefficientBytes = 46LL * 1024 * 1024;
+// Enough for a progressive photo of 100 megapixels in the usual 4:2:0 colour, which the size
+// rule admits: such a photo costs its coefficients' memory while it loads, a picture of one
+// scan only a band of rows.
+constexpr qint64 kMaxCoefficientBytes = 300LL * 1024 * 1024;
 
 // The work a picture may cost, in blocks of 8 x 8 samples decoded, counted scan by scan before
 // the scan is read: a block of an arithmetic-coded scan counts kArithmeticBlockCost blocks, as
