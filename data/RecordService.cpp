@@ -37,7 +37,14 @@ int RecordService::search(const QString& answer, SearchColumns columns) {
     m_query.close();
     m_query.clearSql();
     m_query.setSql(sql);
-    m_query.open();
+    try {
+        m_query.open();
+    } catch (...) {
+        // A search that never opened is not the one in force: the next refresh brings every
+        // record back.
+        m_query.clearSql();
+        throw;
+    }
     return m_query.recordCount();
 }
 

@@ -194,28 +194,21 @@ void FaultsTest::nextCommandWorksAfterLoss_data() {
 
 void FaultsTest::nextCommandWorksAfterLoss() {
     QFETCH(QString, fault);
-    // What the client library says on the first use of the lost connection.
-    const QString message = QStringLiteral("Lost connection to server during query");
     EditingApp e;
     e.addRecord(QStringLiteral("Út C:\\temp"));
     const QString session = sessionOf(e);
     QCOMPARE(session, kProgramModes + QStringLiteral("|latin2|latin2|") + e.db.name());
 
     inject(fault, e);
-    // The first use finds the loss and says so; the command ends.
-    const QList<Shown> first = search(e, QStringLiteral("C:\\t"));
-    QCOMPARE(first.size(), 2);
-    QCOMPARE(first[0], hookBox(message));
-    QCOMPARE(first[1].kind, QStringLiteral("error"));
-    QCOMPARE(first[1].text, message);
-
-    // The next command works, on a session like the first: its statement mode, character set
-    // and database, so a backslash in the phrase still finds its record.
-    QCOMPARE(search(e, QStringLiteral("C:\\t")),
-             (QList<Shown>{Shown{QStringLiteral("input"), QStringLiteral("Keresés:"),
-                                 QStringLiteral("Keresendő kifejezés:")},
-                           resultBox(QStringLiteral("Találat: 1."))}));
+    // The next command's reads meet the lost session first: they run again on a new one,
+    // without a word, set up as the first (its statement mode, character set and database,
+    // so a backslash in the phrase still finds its record).
+    const QList<Shown> found{Shown{QStringLiteral("input"), QStringLiteral("Keresés:"),
+                                   QStringLiteral("Keresendő kifejezés:")},
+                             resultBox(QStringLiteral("Találat: 1."))};
+    QCOMPARE(search(e, QStringLiteral("C:\\t")), found);
     QCOMPARE(sessionOf(e), session);
+    QCOMPARE(search(e, QStringLiteral("C:\\t")), found);
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
 
