@@ -10,6 +10,7 @@
 #include "data/Table.h"
 #include "platform/ReportEngine.h"
 #include "statistics/StatisticsWindow.h"
+#include "support/CuttingProxy.h"
 #include "support/EditingApp.h"
 
 #include <QComboBox>
@@ -80,6 +81,7 @@ private slots:
     void cancelledStoreEndsItsTransaction_data();
     void cancelledStoreEndsItsTransaction();
     void ownWriteIsNeverTakenForAnother();
+    void lostCommitAnswerIsLookedUpNotAsked();
     void longWorkMeetsQueuedDataWork_data();
     void longWorkMeetsQueuedDataWork();
     void idleSessionsDroppedByTheServer();
@@ -176,6 +178,45 @@ void InterleavingsTest::ownWriteIsNeverTakenForAnother() {
     QCOMPARE(e.prompter().shown, QList<Shown>{resultBox(kModified)});
     QCOMPARE(e.value(QStringLiteral("SELECT KSZO FROM tbl_Data WHERE AZ = %1").arg(key)),
              QStringLiteral("második"));
+}
+
+// The COMMIT of a modification reaches the server, but its answer is lost with the
+// connection. The retry the user agrees to finds the program's own change stored: it asks
+// nothing about "another user", and the record holds the change once.
+void InterleavingsTest::lostCommitAnswerIsLookedUpNotAsked() {
+    TestDatabase db;
+    const ConnectionParams direct = db.params();
+    CuttingProxy proxy(direct.server, direct.port.toUShort());
+    ConnectionParams viaProxy = direct;
+    viaProxy.port = QString::number(proxy.port());
+    TestApp app;
+    app.startUp(viaProxy);
+    QCOMPARE(app.prompter.shown, QList<Shown>{});
+    db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, KSZO) VALUES ('Válasz nélkül', 'régi')"));
+    SharedData& data = app.data();
+    data.recordTable.refresh();
+    data.recordQuery.refresh();
+    QVERIFY(data.recordTable.locate(QStringLiteral("CIM"), QStringLiteral("Válasz nélkül"), false));
+    for (data.recordQuery.first(); !data.recordQuery.eof(); data.recordQuery.next())
+        if (data.recordQuery.asString(QStringLiteral("CIM")) == QLatin1String("Válasz nélkül"))
+            break;
+    auto* form = app.mainWindow->findChild<ModificationForm*>();
+    QVERIFY(form);
+    form->prepareShowing();
+    form->keywordsEdit->setText(QStringLiteral("új"));
+    app.prompter.clear();
+    app.prompter.answerQuestions({true, true});
+    proxy.cutAtNextCommit();
+    form->storeClicked();
+    QVERIFY(proxy.hasCut());
+
+    const QList<Shown>& shown = app.prompter.shown;
+    QCOMPARE(shown.size(), 3);
+    QVERIFY2(isHookBox(shown[0]), qPrintable(shown[0].text));
+    QCOMPARE(shown[1], questionBox(kWriteRefused));
+    QCOMPARE(shown[2], resultBox(kModified));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT GROUP_CONCAT(KSZO) FROM tbl_Data")),
+             QStringLiteral("új"));
 }
 
 enum class LongOperation { SaveStoredFile, StoreFile, ListPdf, Statistics };
