@@ -246,7 +246,7 @@ void InterleavingsTest::longWorkMeetsQueuedDataWork() {
     EditingApp e;
     e.addRecord(QStringLiteral("Aaa fájllal"));
     e.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP) SELECT CONCAT('Rekord ', "
-                             "LPAD(seq, 6, '0')), 'Cikk' FROM seq_1_to_30000"));
+                             "LPAD(seq, 6, '0')), 'Cikk' FROM seq_1_to_3000"));
     {
         Table& t = e.data().recordTable;
         QVERIFY(t.locate(QStringLiteral("CIM"), QStringLiteral("Aaa fájllal"), false));
