@@ -195,6 +195,9 @@ int main(int argc, char* argv[]) {
         st.cancelShare = 2;
         BenchPrompter statsPrompter(st);
         StatisticsWindow statistics(data, statsPrompter);
+        // As the "Statisztika" command does before it opens the window: the record query is
+        // read again there, so the collection's own refresh finds only what changed since.
+        data.records.refresh();
         statistics.prepareShowing();
         st.clock.start();
         statistics.collectClicked();
