@@ -1,6 +1,7 @@
 #include "AboutBox.h"
 
 #include "SystemInfoText.h"
+#include "platform/AppIdentity.h"
 #include "platform/CommandRunner.h"
 #include "platform/FormStyle.h"
 #include "platform/Hints.h"
@@ -111,8 +112,8 @@ void AboutBox::buildUpperPanel() {
     QFrame* panel = bevelledPanel(this, "Panel1", QRect(8, 8, 289, 249));
 
     programIconLabel = label(panel, "ProgramIcon", QString(), QRect(2, 6, 49, 49), Qt::AlignCenter);
-    programIconLabel->setPixmap(QPixmap(QStringLiteral(":/icons/kartotex.png"))
-                                    .scaled(49, 49, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    // The dove at the largest size the program carries that fits the 49-pixel box, centred.
+    programIconLabel->setPixmap(programIcon().pixmap(QSize(48, 48)));
 
     productNameLabel = label(panel, "ProductName", QStringLiteral("Kartotex - MySQL"),
                              QRect(63, 16, 218, 73), Qt::AlignCenter);

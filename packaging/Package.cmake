@@ -2,7 +2,8 @@
 #
 #   bin/kartotex
 #   share/applications/org.kartotex.Kartotex.desktop
-#   share/icons/hicolor/48x48/apps/org.kartotex.Kartotex.png
+#   share/icons/hicolor/<N>x<N>/apps/org.kartotex.Kartotex.png (N = 16, 32, 48, 64, 128, 256)
+#   share/icons/hicolor/scalable/apps/org.kartotex.Kartotex.svg
 #   share/metainfo/org.kartotex.Kartotex.metainfo.xml
 #   share/doc/kartotex/copyright, changelog.gz
 #   share/man/man1/kartotex.1.gz
@@ -17,10 +18,16 @@ install(FILES ${KX_PACKAGING_DIR}/${KX_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${KX_PACKAGING_DIR}/${KX_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-# The window icon is shipped at 48 x 48 only; desktops scale it for other sizes.
-install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/kartotex.png
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps
-        RENAME ${KX_APP_ID}.png)
+# The program's picture, the dove: the PNG sizes rendered from the SVG, and the SVG itself
+# for desktops that scale.
+foreach(size 16 32 48 64 128 256)
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/kartotex/kartotex-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME ${KX_APP_ID}.png)
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/resources/kartotex.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+        RENAME ${KX_APP_ID}.svg)
 
 # The settings file the program comes with: tbl_Config, no rows. A new Data.db starts as a
 # copy of it (without it the program makes the table itself from the same declaration).

@@ -1,11 +1,11 @@
 #include "QtPrompter.h"
 
+#include "PictureFileDialog.h"
 #include "Progress.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QImageReader>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QStringList>
@@ -65,12 +65,10 @@ QString QtPrompter::openFile(const QString& title, const QString& startPath) {
 }
 
 QString QtPrompter::openPicture(const QString& startPath) {
-    QStringList patterns;
-    for (const QByteArray& format : QImageReader::supportedImageFormats())
-        patterns << QStringLiteral("*.") + QString::fromLatin1(format);
-    const QString filter =
-        QStringLiteral("Images (%1);;All (*)").arg(patterns.join(QLatin1Char(' ')));
-    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), startPath, filter);
+    PictureFileDialog dialog(QApplication::activeWindow(), startPath);
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.selectedFiles().value(0);
 }
 
 QString QtPrompter::saveFile(const QString& folder, const QString& proposedName) {

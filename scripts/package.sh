@@ -57,7 +57,17 @@ dpkg-deb -x "$deb" "$unpacked"
 desktop-file-validate "$unpacked"/usr/share/applications/*.desktop
 appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/*.metainfo.xml
 [[ -x $unpacked/usr/bin/kartotex ]]
-[[ -f $unpacked/usr/share/icons/hicolor/48x48/apps/org.kartotex.Kartotex.png ]]
+# The icon the desktop entry names, in every size, each PNG of the size its folder says.
+icon=$(sed -n 's/^Icon=//p' "$unpacked"/usr/share/applications/org.kartotex.Kartotex.desktop)
+[[ $icon == org.kartotex.Kartotex ]]
+for size in 16 32 48 64 128 256; do
+    png=$unpacked/usr/share/icons/hicolor/${size}x$size/apps/$icon.png
+    file "$png" | grep -q "PNG image data, $size x $size, .*RGBA" || {
+        echo "package: $png is missing or not a $size x $size PNG with transparency" >&2
+        exit 1
+    }
+done
+grep -q '<svg' "$unpacked/usr/share/icons/hicolor/scalable/apps/$icon.svg"
 
 if ((run_lintian)); then
     echo "== lintian"

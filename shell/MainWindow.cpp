@@ -12,6 +12,7 @@
 #include "data/RecordSearch.h"
 #include "editing/EntryForm.h"
 #include "editing/ModificationForm.h"
+#include "platform/AppIdentity.h"
 #include "platform/AppLifetime.h"
 #include "platform/Clock.h"
 #include "platform/CommandRunner.h"
@@ -59,7 +60,7 @@ MainWindow::MainWindow(Prompter& prompter, AppLifetime& lifetime, QWidget* paren
     initIconResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kartotex - MySQL:"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/kartotex.png")));
+    setWindowIcon(programIcon());
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSize(8);
     setFont(font);

@@ -59,7 +59,7 @@ GroupedCount groupedCount(Query& query, const QString& column, const QString& al
     return out;
 }
 
-RecordPass recordPass(Table& records) {
+RecordPass recordPass(Table& records, const RecordPassStep& step) {
     const QString photo = column::photo;
     const QString size = column::fileSize;
     RecordPass out;
@@ -74,6 +74,8 @@ RecordPass recordPass(Table& records) {
             ++out.over100KB;
         if (bytes > 1000000)
             ++out.over1MB;
+        if (step)
+            step(out.withPhoto + out.withoutPhoto);
     }
     return out;
 }

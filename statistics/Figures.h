@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace kx {
 
@@ -38,8 +39,12 @@ struct RecordPass {
     qint64 over1MB = 0;   // FMER > 1000000
 };
 
+// Called after each record of the pass with the number of records counted so far; it may
+// throw to end the pass where it is (the caller's "Mégse").
+using RecordPassStep = std::function<void(qint64 counted)>;
+
 // Walks the table from its first record to its last. Only the visible columns travel; the
 // photo is asked whether it holds any bytes (NULL or zero bytes is no photo), never read.
-RecordPass recordPass(Table& records);
+RecordPass recordPass(Table& records, const RecordPassStep& step = {});
 
 } // namespace kx

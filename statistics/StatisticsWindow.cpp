@@ -26,7 +26,7 @@ namespace {
 constexpr int kClientWidth = 645;
 constexpr int kClientHeight = 520;
 constexpr int kTopStripHeight = 41;
-// The rows a whole collection writes: the progress window's total.
+// The rows a whole collection writes; with the records of the pass, the progress's total.
 constexpr int kFigureCount = 18;
 
 QPushButton* stripButton(QWidget* strip, const char* name, const QString& caption,
@@ -174,22 +174,31 @@ void StatisticsWindow::collect() {
     ScreenCursor::set(CursorShape::Busy);
     m_data.records.refresh();
 
-    int row = 0;
+    // The progress counts the rows written and, between rows 14 and 15, the records of the
+    // pass, which is most of the work on a large store: every record is a step, so "Mégse"
+    // is heard and the windows repaint all through it. The pass is expected to meet as many
+    // records as row 1 counts; records stored meanwhile elsewhere do not push it further.
+    const qint64 stored = m_data.records.storedCount();
+    qint64 reached = 0;
     const std::unique_ptr<Progress> progress =
-        m_prompter.progress(QStringLiteral("Adatgyűjtés..."), kFigureCount);
-    const auto write = [this, &row, &progress](const QString& value) {
-        m_rows.write(label(++row), value);
-        resultModel->reload();
-        // "Mégse" ends the collection as a declined retry does: the rows written so far stay
-        // on show and are deleted on closing.
-        if (!progress->step(row)) {
+        m_prompter.progress(QStringLiteral("Adatgyűjtés..."), kFigureCount + stored);
+    // "Mégse" ends the collection as a declined retry does: the rows written so far stay on
+    // show and are deleted on closing.
+    const auto step = [&progress](qint64 at) {
+        if (!progress->step(at)) {
             ScreenCursor::set(CursorShape::Default);
             throw SilentAbort{};
         }
     };
+    int row = 0;
+    const auto write = [this, &row, &reached, &step](const QString& value) {
+        m_rows.write(label(++row), value);
+        resultModel->reload();
+        step(++reached);
+    };
     const auto number = [](qint64 n) { return QString::number(n); };
 
-    write(number(m_data.records.storedCount()));
+    write(number(stored));
 
     struct Grouping {
         QLatin1StringView field;
@@ -218,7 +227,12 @@ void StatisticsWindow::collect() {
     }
 
     m_data.recordTable.refresh();
-    const RecordPass pass = recordPass(m_data.recordTable);
+    const qint64 beforePass = reached;
+    const RecordPass pass = recordPass(m_data.recordTable, [&](qint64 counted) {
+        reached = beforePass + qMin(counted, stored);
+        step(reached);
+    });
+    reached = beforePass + stored;
     write(number(pass.over100KB));
     write(number(pass.over1MB));
     write(number(pass.withPhoto));

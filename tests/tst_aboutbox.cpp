@@ -6,6 +6,9 @@
 #include "platform/SystemFacts.h"
 #include "support/TestApp.h"
 
+#include <QColor>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -49,6 +52,36 @@ struct Box {
     AboutBox* box = nullptr;
 };
 
+// Checks that a picture is the program's dove: a light blue figure on a transparent ground.
+// Light blue: a sky-blue hue, pale and bright; the outline and the eye are darker blue, and
+// most of the figure is the light blue of its body and wings.
+void checkDove(const QImage& picture, const QString& where) {
+    const QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    QVERIFY2(!image.isNull(), qPrintable(where));
+    const int w = image.width(), h = image.height();
+    for (QPoint corner : {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1)})
+        QVERIFY2(qAlpha(image.pixel(corner)) == 0, qPrintable(where + QStringLiteral(": corner")));
+    int opaque = 0, lightBlue = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const QColor c = QColor::fromRgba(image.pixel(x, y));
+            if (c.alpha() < 128)
+                continue;
+            ++opaque;
+            if (c.hsvHue() >= 190 && c.hsvHue() <= 220 && c.hsvSaturation() >= 50 &&
+                c.hsvSaturation() <= 150 && c.value() >= 200)
+                ++lightBlue;
+        }
+    const QString shares = QStringLiteral("%1: %2 of %3 pixels drawn, %4 of them light blue")
+                               .arg(where)
+                               .arg(opaque)
+                               .arg(w * h)
+                               .arg(lightBlue);
+    // A figure, not a filled square, and mostly light blue.
+    QVERIFY2(opaque > w * h / 5 && opaque < w * h * 4 / 5, qPrintable(shares));
+    QVERIFY2(lightBlue > opaque / 2, qPrintable(shares));
+}
+
 QStringList texts(const QList<QLabel*>& labels) {
     QStringList out;
     for (QLabel* l : labels)
@@ -70,6 +103,7 @@ private slots:
     void addressesOpenOnClick();
     void rendbenCloses();
     void openedFromMainWindow();
+    void programPictureIsTheDove();
     void memoryText_data();
     void memoryText();
     void speedText_data();
@@ -251,6 +285,28 @@ void AboutBoxTest::rendbenCloses() {
     b.box->okButton->click();
     QVERIFY(!b.box->isVisible());
     QCOMPARE(b.box->result(), int(QDialog::Accepted));
+}
+
+// The about box shows the dove at 48 pixels in its 49-pixel box; the main window wears it as
+// its icon in every size the program carries, and the windows it opens take it from there.
+void AboutBoxTest::programPictureIsTheDove() {
+    Box b;
+    const QImage shown = b.box->programIconLabel->pixmap().toImage();
+    QCOMPARE(shown.size(), QSize(48, 48));
+    QCOMPARE(b.box->programIconLabel->alignment(), Qt::AlignCenter);
+    checkDove(shown, QStringLiteral("about box"));
+    const QIcon icon = b.app.mainWindow->windowIcon();
+    QCOMPARE(icon.availableSizes(),
+             (QList<QSize>{QSize(16, 16), QSize(32, 32), QSize(48, 48), QSize(64, 64),
+                           QSize(128, 128), QSize(256, 256)}));
+    for (const QSize& size : icon.availableSizes()) {
+        const QImage image = icon.pixmap(size).toImage();
+        QCOMPARE(image.size(), size);
+        checkDove(image, QStringLiteral("window icon %1").arg(size.width()));
+    }
+    QCOMPARE(
+        b.box->windowIcon().pixmap(QSize(48, 48)).toImage().convertToFormat(QImage::Format_ARGB32),
+        shown.convertToFormat(QImage::Format_ARGB32));
 }
 
 void AboutBoxTest::openedFromMainWindow() {

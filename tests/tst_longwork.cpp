@@ -70,6 +70,7 @@ private slots:
     void cancelSavingLargeFile_data();
     void cancelSavingLargeFile();
     void cancelStoringLargeFile();
+    void cancelStatisticsRemovesItsRowsOnClosing_data();
     void cancelStatisticsRemovesItsRowsOnClosing();
 
 private:
@@ -256,22 +257,55 @@ void LongWorkTest::cancelStoringLargeFile() {
              QString::number(kBigFile));
 }
 
+void LongWorkTest::cancelStatisticsRemovesItsRowsOnClosing_data() {
+    QTest::addColumn<int>("records");
+    QTest::addColumn<double>("share");
+    QTest::addColumn<int>("cancelledAt"); // in rows written and records counted
+    QTest::addColumn<int>("rowsWritten");
+    // The total is the 18 rows and the records of the pass, which comes after row 14.
+    QTest::newRow("in the grouped counts") << 1 << 0.5 << 10 << 10;
+    // 100 records: the total is 118, half of it is the 45th record of the pass.
+    QTest::newRow("in the record pass") << 100 << 0.5 << 59 << 14;
+    QTest::newRow("at the pass's last record") << 100 << 113.5 / 118 << 114 << 14;
+    QTest::newRow("after the pass") << 100 << 115.5 / 118 << 116 << 16;
+}
+
 void LongWorkTest::cancelStatisticsRemovesItsRowsOnClosing() {
+    QFETCH(int, records);
+    QFETCH(double, share);
+    QFETCH(int, cancelledAt);
+    QFETCH(int, rowsWritten);
     EditingApp e;
-    e.addRecord(QStringLiteral("Egy"), {QStringLiteral("TIP")}, {QStringLiteral("'Könyv'")});
+    // Photos in every other record and a stored file in every tenth: the pass asks the
+    // server about both as it goes.
+    e.db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, FOTO, FNEV, FMER, FILE) SELECT "
+                             "CONCAT('Rekord ', LPAD(seq, 4, '0')), 'Könyv', IF(seq % 2 = 0, "
+                             "REPEAT('p', 2000), NULL), IF(seq % 10 = 0, 'f.bin', NULL), "
+                             "IF(seq % 10 = 0, 150000, NULL), IF(seq % 10 = 0, REPEAT('f', "
+                             "150000), NULL) FROM seq_1_to_%1")
+                  .arg(records));
+    e.refresh();
     auto* stats = e.app.mainWindow->findChild<StatisticsWindow*>();
     QVERIFY(stats);
     QVERIFY(insideModal(
         stats,
         [&] {
-            e.prompter().cancelProgressAt(0.5);
+            e.prompter().cancelProgressAt(share);
             stats->collectButton->click();
             QCOMPARE(e.prompter().shown, QList<Shown>{});
             const RecordingPrompter::ProgressRun& run = e.prompter().progresses.last();
-            QCOMPARE(run.cancelledAt, qint64(9)); // the first row at or past half of 18
-            QCOMPARE(run.steps.last(), qint64(9));
-            QCOMPARE(stats->rowCountLabel->text(), QStringLiteral("9"));
-            QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Tmp")), QStringLiteral("9"));
+            QCOMPARE(run.total, qint64(18 + records));
+            QCOMPARE(run.cancelledAt, qint64(cancelledAt));
+            QCOMPARE(run.steps.last(), qint64(cancelledAt));
+            // One step for each row written and each record counted, up to the one that
+            // was cancelled: the pass steps through its records too.
+            QList<qint64> expected;
+            for (qint64 i = 1; i <= cancelledAt; ++i)
+                expected << i;
+            QCOMPARE(run.steps, expected);
+            const QString written = QString::number(rowsWritten);
+            QCOMPARE(stats->rowCountLabel->text(), written);
+            QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Tmp")), written);
             QVERIFY(!stats->collectButton->isEnabled());
         },
         [&] { e.app.mainWindow->menuStatisticsAction->trigger(); }));

@@ -2,6 +2,7 @@
 #include "platform/AppLifetime.h"
 #include "platform/Clock.h"
 #include "platform/CommandRunner.h"
+#include "platform/PictureFileDialog.h"
 #include "platform/QtPrompter.h"
 #include "platform/QtTranslation.h"
 #include "platform/ScreenCursor.h"
@@ -16,9 +17,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -141,6 +144,7 @@ private slots:
     void qtPrompter_input_data();
     void qtPrompter_input();
     void qtPrompter_saveFileProposesNameWithoutOverwriteQuestion();
+    void qtPrompter_openPictureShowsPreview();
 
     void secondaryWindow_frame_data();
     void secondaryWindow_frame();
@@ -500,6 +504,101 @@ void TestPlatform::qtPrompter_saveFileProposesNameWithoutOverwriteQuestion() {
     QVERIFY(!confirms);
     QCOMPARE(QFileInfo(proposed).absoluteFilePath(), existing);
     QCOMPARE(QFileInfo(chosen).absoluteFilePath(), existing);
+}
+
+// Clicks the entry of that name in a file dialog's list, once the list has read its folder.
+static void clickFileEntry(QFileDialog* dialog, const QString& name) {
+    auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    QVERIFY(list);
+    QModelIndex entry;
+    const auto find = [&] {
+        QAbstractItemModel* m = list->model();
+        for (int r = 0; r < m->rowCount(list->rootIndex()); ++r) {
+            const QModelIndex i = m->index(r, 0, list->rootIndex());
+            if (i.data().toString() == name)
+                entry = i;
+        }
+        return entry.isValid();
+    };
+    QTRY_VERIFY2(find(), qPrintable(name));
+    list->scrollTo(entry);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(entry).center());
+    QTRY_COMPARE(dialog->selectedFiles().value(0), dialog->directory().filePath(name));
+}
+
+// "Betölt"'s dialog: Qt's own, with Hungarian filter names and a preview of the selected
+// JPEG as "Betölt" would decode it; a file that is not a JPEG image (whatever its name) and
+// any other file leave the preview empty.
+void TestPlatform::qtPrompter_openPictureShowsPreview() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // 640 x 480, red on the left, blue on the right.
+    QImage picture(640, 480, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 320; ++x)
+            picture.setPixel(x, y, qRgb(255, 0, 0));
+    const QString photo = dir.filePath(QStringLiteral("fotó.jpg"));
+    QVERIFY(QImageWriter(photo, "jpeg").write(picture));
+    for (const char* name : {"hamis.jpg", "jegyzet.txt"}) {
+        QFile f(dir.filePath(QString::fromUtf8(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("nem kép\n");
+    }
+
+    QStringList filters;
+    bool nativeAllowed = true;
+    QImage shownPhoto;
+    QString shownSize;
+    bool emptyForFakeJpeg = false, emptyForText = false;
+    whenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<PictureFileDialog*>(modal);
+        QVERIFY(dialog);
+        filters = dialog->nameFilters();
+        nativeAllowed = !dialog->testOption(QFileDialog::DontUseNativeDialog);
+        QLabel* preview = dialog->preview();
+        QVERIFY(preview && preview->isVisible());
+
+        clickFileEntry(dialog, QStringLiteral("fotó.jpg"));
+        QTRY_VERIFY(!preview->pixmap().isNull());
+        shownPhoto = preview->pixmap().toImage();
+        shownSize = dialog->pictureSize()->text();
+
+        // Other files show under the second filter only.
+        dialog->selectNameFilter(filters.value(1));
+        clickFileEntry(dialog, QStringLiteral("jegyzet.txt"));
+        QTRY_VERIFY(preview->pixmap().isNull());
+        emptyForText = dialog->pictureSize()->text().isEmpty();
+
+        clickFileEntry(dialog, QStringLiteral("fotó.jpg"));
+        QTRY_VERIFY(!preview->pixmap().isNull());
+        clickFileEntry(dialog, QStringLiteral("hamis.jpg"));
+        QTRY_VERIFY(preview->pixmap().isNull());
+        emptyForFakeJpeg = dialog->pictureSize()->text().isEmpty();
+
+        clickFileEntry(dialog, QStringLiteral("fotó.jpg"));
+        QTRY_VERIFY(!preview->pixmap().isNull());
+        static_cast<QDialog*>(dialog)->accept(); // QFileDialog's own checks run
+    });
+
+    QtPrompter prompter;
+    const QString chosen = prompter.openPicture(dir.path());
+    QVERIFY(!nativeAllowed);
+    QCOMPARE(filters.size(), 2);
+    QVERIFY2(filters[0].startsWith(QStringLiteral("Képek (")) &&
+                 filters[0].contains(QStringLiteral("*.jpg")) &&
+                 filters[0].contains(QStringLiteral("*.jpeg")),
+             qPrintable(filters[0]));
+    QCOMPARE(filters[1], QStringLiteral("Minden fájl (*)"));
+    // The photo fitted into the preview with its proportions, red left and blue right.
+    QCOMPARE(shownPhoto.size(), QSize(PictureFileDialog::kPreviewSide, 120));
+    const QColor left = shownPhoto.pixelColor(20, 60), right = shownPhoto.pixelColor(140, 60);
+    QVERIFY2(left.red() > 200 && left.blue() < 60, qPrintable(left.name()));
+    QVERIFY2(right.blue() > 200 && right.red() < 60, qPrintable(right.name()));
+    QCOMPARE(shownSize, QStringLiteral("640 × 480 képpont"));
+    QVERIFY(emptyForFakeJpeg);
+    QVERIFY(emptyForText);
+    QCOMPARE(QFileInfo(chosen).absoluteFilePath(), QFileInfo(photo).absoluteFilePath());
 }
 
 // ---- the secondary windows' base dialog ----
