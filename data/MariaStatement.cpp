@@ -183,6 +183,19 @@ void MariaStatement::abandon() {
     m_conn.close();
 }
 
+void MariaStatement::abandonRows() {
+    if (!m_conn.dropSession()) {
+        finish();
+        return;
+    }
+    if (m_textResult) {
+        m_textResult->handle = nullptr; // its connection is gone: nothing to read off it
+        mysql_free_result(m_textResult);
+        m_textResult = nullptr;
+    }
+    finish(); // the statement was invalidated with its handle: nothing travels
+}
+
 // Statements belong to one session: after the connection was made again the statement is
 // dropped and prepared anew. quiet: a refusal by the server returns false instead of failing.
 bool MariaStatement::prepareStatement(bool quiet) {

@@ -81,6 +81,10 @@ public:
     void finish(); // drops the rows not read, so the connection is free for the next statement
     // Drops the rows not read without waiting for them: the connection is closed for it.
     void abandon();
+    // Drops the rows not read without waiting for them and keeps the connection's data sets:
+    // the session is ended and the next statement makes a new one. Inside a transaction the
+    // rows are read off as finish() does, since the session cannot go.
+    void abandonRows();
     qint64 insertId() const;
 
     static QString quoteIdentifier(const QString& name); // `name`, backquotes doubled
