@@ -203,13 +203,24 @@ void RecordBrowser::reportHits() {
 void RecordBrowser::saveStoredFile() {
     Query& q = m_data.recordQuery;
     const QString file = column::file;
-    if (!q.isOpen() || q.isNull(file)) {
+    const auto noFile = [this] {
         m_prompter.warning(QStringLiteral("Nincs tárolt fájl ehhez a rekordhoz !"));
+    };
+    // Asked of the server at every save, not taken from what the row showed: another
+    // workstation may have deleted the record, or its file, since it was read.
+    if (!q.isOpen() || !q.storedBlobSize(file)) {
+        noFile();
         return;
     }
     const QString path = m_prompter.saveFile(saveFolder(), q.asString(column::fileName));
     if (path.isEmpty())
         return;
+    // Again after the dialog, which may have stood open for a while.
+    const std::optional<qint64> stored = q.storedBlobSize(file);
+    if (!stored) {
+        noFile();
+        return;
+    }
     // Written under a temporary name beside the target and put in its place only when whole:
     // a failed or cancelled save leaves the chosen name as it was. The value is copied piece
     // by piece, so memory does not grow with the file. The pieces go to the system as they
@@ -220,19 +231,24 @@ void RecordBrowser::saveStoredFile() {
         throw std::runtime_error(QStringLiteral("A(z) \"%1\" fájl nem hozható létre. %2")
                                      .arg(QDir::toNativeSeparators(path), target.errorString())
                                      .toStdString());
-    const qint64 size = q.blobSize(file);
+    const qint64 size = *stored;
     const std::unique_ptr<Progress> progress =
         size > kProgressFileBytes
             ? m_prompter.progress(
                   QStringLiteral("Tárolt fájl mentése: %1").arg(QFileInfo(path).fileName()), size)
             : nullptr;
     ProgressWriter writer(target, progress.get());
+    std::optional<qint64> saved;
     try {
-        q.saveBlobTo(file, writer);
+        saved = q.saveStoredBlobTo(file, writer);
     } catch (const DbError&) {
         if (writer.cancelled())
             throw SilentAbort{}; // the user stopped it; the temporary file goes with target
         throw;
+    }
+    if (!saved) {
+        noFile(); // gone in the last moment: the temporary file goes with target
+        return;
     }
     errno = 0;
     if (!target.commit())

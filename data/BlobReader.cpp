@@ -150,7 +150,14 @@ bool BlobReader::stream(Statements& s, qint64 key, qint64 chunk, QIODevice& out,
         }
         length = QByteArray(cells[2].data, cells[2].size).toLongLong();
         const qint64 size = std::min<qint64>(cells[1].size, chunk);
-        writeTo(out, cells[1].data, size);
+        try {
+            writeTo(out, cells[1].data, size);
+        } catch (...) {
+            // The output failed or the user stopped the save: the rest of the value is not
+            // waited for (reading it off could take minutes on a slow link).
+            st.abandonRows();
+            throw;
+        }
         got.size += size;
     }
     if (expected == 0)

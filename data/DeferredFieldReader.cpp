@@ -60,8 +60,9 @@ std::optional<QByteArray> DeferredFieldReader::text(const RowSet& rows, int colu
     return m_texts.value(column);
 }
 
-std::optional<qint64> DeferredFieldReader::blobSize(const RowSet& rows, int column, qint64 key) {
-    if (const auto it = m_blobLength.constFind(column); it != m_blobLength.constEnd())
+std::optional<qint64> DeferredFieldReader::blobSize(const RowSet& rows, int column, qint64 key,
+                                                    bool now) {
+    if (const auto it = m_blobLength.constFind(column); !now && it != m_blobLength.constEnd())
         return *it;
     const std::optional<qint64> size =
         m_blobs.size(rows.table, rows.columns[size_t(rows.keyColumn)].name,
@@ -70,12 +71,14 @@ std::optional<qint64> DeferredFieldReader::blobSize(const RowSet& rows, int colu
     return size;
 }
 
-qint64 DeferredFieldReader::saveBlob(const RowSet& rows, int column, qint64 key, QIODevice& out) {
+std::optional<qint64> DeferredFieldReader::saveBlob(const RowSet& rows, int column, qint64 key,
+                                                    QIODevice& out) {
     const BlobReader::Outcome got =
         m_blobs.read(rows.table, rows.columns[size_t(rows.keyColumn)].name,
                      rows.columns[size_t(column)].name, key, out);
-    m_blobLength.insert(column, got.null ? std::nullopt : std::optional<qint64>(got.size));
-    return got.size;
+    const std::optional<qint64> size = got.null ? std::nullopt : std::optional<qint64>(got.size);
+    m_blobLength.insert(column, size);
+    return size;
 }
 
 } // namespace kx

@@ -31,9 +31,12 @@ public:
 
     // The deferred text column of the row with key (nullopt: NULL, or the row is gone).
     std::optional<QByteArray> text(const RowSet& rows, int column, qint64 key);
-    // The size of a deferred blob column (nullopt: NULL, or the row is gone).
-    std::optional<qint64> blobSize(const RowSet& rows, int column, qint64 key);
-    qint64 saveBlob(const RowSet& rows, int column, qint64 key, QIODevice& out);
+    // The size of a deferred blob column (nullopt: NULL, or the row is gone). Measured once
+    // while the row is current, unless now asks the server again: another workstation may
+    // have removed the record or its file since.
+    std::optional<qint64> blobSize(const RowSet& rows, int column, qint64 key, bool now = false);
+    // Streams the value into out; nullopt when it is NULL or the row is gone.
+    std::optional<qint64> saveBlob(const RowSet& rows, int column, qint64 key, QIODevice& out);
 
 private:
     void readTexts(const RowSet& rows, qint64 key);

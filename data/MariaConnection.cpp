@@ -369,6 +369,22 @@ void MariaConnection::close() {
     m_maxPacket = 0;
 }
 
+bool MariaConnection::dropSession() {
+    if (!m_mysql)
+        return true;
+    if (inTransaction())
+        return false; // its changes would be undone without a word
+    // mysql_close sends the goodbye and reads nothing; the server sees the connection gone
+    // and stops sending. Statements of the handle are invalidated and free nothing remote.
+    mysql_close(m_mysql);
+    m_mysql = nullptr;
+    m_lost = true;
+    m_lostThread = 0; // a read was ended: nothing of it needs to settle
+    m_maxPacket = 0;
+    ++m_session;
+    return true;
+}
+
 bool MariaConnection::isConnected() const {
     return m_mysql != nullptr;
 }

@@ -58,6 +58,12 @@ public:
     // run is ended (KILL) and waited for; after a server restart there is nothing to wait
     // for. Fails through the hook when the old session does not end within the timeout.
     void settleLostSession();
+    // Ends the session at once, without reading what the server is still sending (the rest of
+    // a large value nobody wants any more): the handle is closed and the connection counts
+    // as lost, so the next statement makes it again. The data sets on it keep their rows;
+    // their statements see the new session and prepare again. Never while a transaction is
+    // open: returns false then, and nothing is changed.
+    bool dropSession();
     // Changes whenever the session changes (connect, loss, reconnect): prepared statements
     // kept by data sets belong to one session only.
     quint64 session() const;

@@ -51,11 +51,11 @@ std::vector<MariaStatement::Column> columnsOf(MYSQL_RES* meta) {
 } // namespace
 
 struct MariaStatement::Param {
-    enum Kind { Text, Bytes, Int, Double, Null, File };
+    enum Kind { Text, Bytes, Int, Double, Null, File, FileLength };
     Param(Kind k, QByteArray b = QByteArray()) : kind(k), bytes(std::move(b)) {}
     Kind kind;
     QByteArray bytes;
-    qint64 i = 0;
+    qint64 i = 0; // the value of an Int, the file's parameter of a FileLength
     double d = 0;
     QFile* file = nullptr;
     bool longData() const {
@@ -121,6 +121,12 @@ void MariaStatement::bindFile(const QString& path) {
     m_params.push_back(p);
 }
 
+void MariaStatement::bindFileLength(unsigned fileParam) {
+    Param p(Param::FileLength);
+    p.i = fileParam;
+    m_params.push_back(p);
+}
+
 void MariaStatement::bindValue(const QVariant& value) {
     switch (valueKind(value)) {
     case ValueKind::Null:
@@ -175,6 +181,19 @@ void MariaStatement::abandon() {
     }
     finish();
     m_conn.close();
+}
+
+void MariaStatement::abandonRows() {
+    if (!m_conn.dropSession()) {
+        finish();
+        return;
+    }
+    if (m_textResult) {
+        m_textResult->handle = nullptr; // its connection is gone: nothing to read off it
+        mysql_free_result(m_textResult);
+        m_textResult = nullptr;
+    }
+    finish(); // the statement was invalidated with its handle: nothing travels
 }
 
 // Statements belong to one session: after the connection was made again the statement is
@@ -290,6 +309,10 @@ quint64 MariaStatement::run(const std::deque<Param>& params) {
 
     std::vector<MYSQL_BIND> binds(params.size());
     std::vector<unsigned long> lengths(params.size());
+    // A file's length is known only once it has gone out; the server reads the bound value
+    // at the execute, after the long data.
+    std::vector<qint64> sent(params.size(), 0);
+    std::vector<qint64> fileLengths(params.size(), 0);
     static my_bool isNull = 1;
     for (size_t n = 0; n < params.size(); ++n) {
         const Param& p = params[n];
@@ -323,13 +346,22 @@ quint64 MariaStatement::run(const std::deque<Param>& params) {
         case Param::File:
             b.buffer_type = MYSQL_TYPE_LONG_BLOB;
             break;
+        case Param::FileLength:
+            if (p.i < 0 || size_t(p.i) >= params.size() || params[size_t(p.i)].kind != Param::File)
+                m_conn.fail(QStringLiteral("Parameter %1 is not a file").arg(p.i));
+            b.buffer_type = MYSQL_TYPE_LONGLONG;
+            b.buffer = &fileLengths[n];
+            break;
         }
     }
     if (!binds.empty() && mysql_stmt_bind_param(m_stmt, binds.data()))
         fail();
     for (size_t n = 0; n < params.size(); ++n)
         if (params[n].longData())
-            sendLongData(static_cast<unsigned>(n), params[n]);
+            sent[n] = sendLongData(static_cast<unsigned>(n), params[n]);
+    for (size_t n = 0; n < params.size(); ++n)
+        if (params[n].kind == Param::FileLength)
+            fileLengths[n] = sent[size_t(params[n].i)];
     if (mysql_stmt_execute(m_stmt))
         fail();
     const my_ulonglong affected = mysql_stmt_affected_rows(m_stmt);
@@ -359,7 +391,7 @@ quint64 MariaStatement::runText() {
     return 0;
 }
 
-void MariaStatement::sendLongData(unsigned index, const Param& p) {
+qint64 MariaStatement::sendLongData(unsigned index, const Param& p) {
     // The first call goes out even for zero bytes, so an empty value is empty, not NULL.
     if (p.kind != Param::File) {
         qint64 off = 0;
@@ -370,7 +402,7 @@ void MariaStatement::sendLongData(unsigned index, const Param& p) {
                 fail();
             off += n;
         } while (off < p.bytes.size());
-        return;
+        return off;
     }
     QByteArray chunk(kLongDataChunk, Qt::Uninitialized);
     bool sentAny = false;
@@ -392,6 +424,7 @@ void MariaStatement::sendLongData(unsigned index, const Param& p) {
         sent += n;
         TransferWatch::piece(sent); // may stop here: the statement is then never executed
     }
+    return sent;
 }
 
 std::vector<MariaStatement::Column> MariaStatement::columns() {

@@ -55,7 +55,11 @@ public:
     void bindInt(qint64 value);
     void bindDouble(double value);
     void bindNull();
-    void bindFile(const QString& path);    // opened now, streamed at execute
+    void bindFile(const QString& path); // opened now, streamed at execute
+    // The number of bytes the file of parameter fileParam (counted from 0) turns out to hold
+    // when it is streamed: what the row gets is what was sent, whatever the file's size was
+    // when it was chosen or opened.
+    void bindFileLength(unsigned fileParam);
     void bindValue(const QVariant& value); // by its kind (see valueKind)
 
     // Prepares when needed, binds the parameters given since the last run, sends long data
@@ -77,6 +81,10 @@ public:
     void finish(); // drops the rows not read, so the connection is free for the next statement
     // Drops the rows not read without waiting for them: the connection is closed for it.
     void abandon();
+    // Drops the rows not read without waiting for them and keeps the connection's data sets:
+    // the session is ended and the next statement makes a new one. Inside a transaction the
+    // rows are read off as finish() does, since the session cannot go.
+    void abandonRows();
     qint64 insertId() const;
 
     static QString quoteIdentifier(const QString& name); // `name`, backquotes doubled
@@ -91,7 +99,7 @@ private:
     quint64 runText();
     bool isRepeatableRead() const;
     template <typename Run> quint64 repeatOnLostSession(Run run);
-    void sendLongData(unsigned index, const Param& p);
+    qint64 sendLongData(unsigned index, const Param& p); // the bytes sent
     MariaConnection& m_conn;
     QByteArray m_sql;
     MYSQL_STMT* m_stmt = nullptr;

@@ -870,21 +870,39 @@ qint64 Query::blobSize(const QString& field) {
 }
 
 qint64 Query::saveBlobTo(const QString& field, QIODevice& out) {
+    return saveStoredBlobTo(field, out).value_or(0);
+}
+
+std::optional<qint64> Query::storedBlobSize(const QString& field) {
     const int col = d->requireColumn(field);
     const int r = d->currentStoredRow();
     if (r < 0)
-        return 0;
+        return std::nullopt;
+    const ResultColumn& c = d->data.columns[size_t(col)];
+    if (!c.deferred || !c.binary)
+        return isNull(field) ? std::nullopt : std::optional<qint64>(blobSize(field));
+    const std::optional<qint64> key = d->currentKey();
+    if (!key)
+        return std::nullopt;
+    return d->deferred.blobSize(d->data, col, *key, true);
+}
+
+std::optional<qint64> Query::saveStoredBlobTo(const QString& field, QIODevice& out) {
+    const int col = d->requireColumn(field);
+    const int r = d->currentStoredRow();
+    if (r < 0)
+        return std::nullopt;
     const ResultColumn& c = d->data.columns[size_t(col)];
     if (!c.deferred) {
         if (d->data.store.isNull(r, c.slot))
-            return 0;
+            return std::nullopt;
         const qint64 size = d->data.store.sizeAt(r, c.slot);
         writeWhole(out, d->data.store.data(r, c.slot), size);
         return size;
     }
     const std::optional<qint64> key = d->currentKey();
     if (!key)
-        return 0;
+        return std::nullopt;
     return d->deferred.saveBlob(d->data, col, *key, out);
 }
 

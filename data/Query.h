@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QIODevice;
@@ -81,6 +82,11 @@ public:
     // Streams a deferred blob of the current row into out in chunks; returns its size.
     qint64 saveBlobTo(const QString& field, QIODevice& out);
     qint64 blobSize(const QString& field);
+    // The same, for a value that may have gone since the row was read: the size is measured
+    // on the server at the call, and nullopt means the value is NULL or the record is gone
+    // (another workstation deleted it); nothing is then written to out.
+    std::optional<qint64> storedBlobSize(const QString& field);
+    std::optional<qint64> saveStoredBlobTo(const QString& field, QIODevice& out);
 
 signals:
     // Rows were added after the rows in hand while the rest of the result is read; those

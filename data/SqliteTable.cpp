@@ -5,6 +5,7 @@
 #include "WriteStatementBuilder.h"
 
 #include <QFile>
+#include <algorithm>
 #include <sqlite3.h>
 #include <stdexcept>
 
@@ -361,10 +362,20 @@ void SqliteTable::doPost(TableState state, const QList<QPair<QString, PendingVal
     int index = 1;
     size_t fileNo = 0;
     for (const auto& [field, pv] : values) {
-        if (!pv.filePath.isEmpty())
+        if (!pv.filePath.isEmpty()) {
             st.bindZeroBlob(index++, files[fileNo++].second->size());
-        else
+        } else if (!pv.lengthOf.isEmpty()) {
+            // The blob is made as long as the file was at its opening.
+            const QString fileColumn = d->columns.value(d->column(pv.lengthOf));
+            const auto file = std::find_if(files.begin(), files.end(),
+                                           [&](const auto& f) { return f.first == fileColumn; });
+            if (file == files.end())
+                throw DbError(
+                    QStringLiteral("A(z) %1 mező nem fájlból kap értéket.").arg(pv.lengthOf));
+            st.bind(index++, QVariant(file->second->size()));
+        } else {
             st.bind(index++, pv.value);
+        }
     }
     if (!insert)
         st.bind(index, oldKey);

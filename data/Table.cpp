@@ -80,7 +80,7 @@ struct Table::Impl {
         for (const auto& [field, pv] : std::as_const(uncertain.values)) {
             const bool wanted =
                 identity.isEmpty() ? true : identity.contains(field, Qt::CaseInsensitive);
-            if (!wanted || !pv.filePath.isEmpty())
+            if (!wanted || !pv.filePath.isEmpty() || !pv.lengthOf.isEmpty())
                 continue; // a streamed file is not sent again to be compared
             const QString col = q(field);
             switch (valueKind(pv.value)) {
@@ -650,6 +650,16 @@ void Table::doEdit() {
     d->nullRuns.clear(); // read again with the row
 }
 
+// The parameter that streams fileField's file: values are bound in their order.
+unsigned Table::streamedParam(const QList<QPair<QString, PendingValue>>& values,
+                              const QString& fileField) const {
+    for (qsizetype n = 0; n < values.size(); ++n)
+        if (values[n].first.compare(fileField, Qt::CaseInsensitive) == 0 &&
+            !values[n].second.filePath.isEmpty())
+            return unsigned(n);
+    d->conn.fail(QStringLiteral("Field %1 is not streamed from a file").arg(fileField));
+}
+
 void Table::doPost(TableState state, const QList<QPair<QString, PendingValue>>& values) {
     const bool insert = state == TableState::Insert;
     if (d->uncertain.active) {
@@ -692,6 +702,8 @@ void Table::doPost(TableState state, const QList<QPair<QString, PendingValue>>& 
     for (const auto& [field, pv] : values) {
         if (!pv.filePath.isEmpty())
             st.bindFile(pv.filePath);
+        else if (!pv.lengthOf.isEmpty())
+            st.bindFileLength(streamedParam(values, pv.lengthOf));
         else
             st.bindValue(pv.value);
     }

@@ -65,6 +65,8 @@ protected:
     void pendingDropped() override;
 
 private:
+    unsigned streamedParam(const QList<QPair<QString, PendingValue>>& values,
+                           const QString& fileField) const;
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -79,10 +79,10 @@ void TableBase::setField(const QString& field, const QVariant& value) {
         throw DbError(QStringLiteral("Az adathalmaz nincs szerkesztés vagy felvétel állapotban."));
     for (auto& entry : m_pending)
         if (entry.first.compare(field, Qt::CaseInsensitive) == 0) {
-            entry.second = {value, QString()};
+            entry.second = {value, QString(), QString()};
             return;
         }
-    m_pending.append({field, {value, QString()}});
+    m_pending.append({field, {value, QString(), QString()}});
 }
 
 void TableBase::setFieldFromFile(const QString& field, const QString& path) {
@@ -94,10 +94,21 @@ void TableBase::setFieldFromFile(const QString& field, const QString& path) {
     }
     for (auto& entry : m_pending)
         if (entry.first.compare(field, Qt::CaseInsensitive) == 0) {
-            entry.second = {QVariant(), path};
+            entry.second = {QVariant(), path, QString()};
             return;
         }
-    m_pending.append({field, {QVariant(), path}});
+    m_pending.append({field, {QVariant(), path, QString()}});
+}
+
+void TableBase::setFieldToStreamedLength(const QString& field, const QString& fileField) {
+    if (m_state != TableState::Edit && m_state != TableState::Insert)
+        throw DbError(QStringLiteral("Az adathalmaz nincs szerkesztés vagy felvétel állapotban."));
+    for (auto& entry : m_pending)
+        if (entry.first.compare(field, Qt::CaseInsensitive) == 0) {
+            entry.second = {QVariant(), QString(), fileField};
+            return;
+        }
+    m_pending.append({field, {QVariant(), QString(), fileField}});
 }
 
 void TableBase::runWithHandler(TableOp op, const std::function<void()>& step) {

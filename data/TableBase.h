@@ -48,11 +48,16 @@ public:
     void setField(const QString& field, const QVariant& value);
     // Streams a file into a blob field when the row is posted (never held in memory).
     void setFieldFromFile(const QString& field, const QString& path);
+    // Sets field to the number of bytes streamed into fileField (set by setFieldFromFile) when
+    // the row is posted: the file may have changed since it was chosen, and the row must
+    // describe what it holds.
+    void setFieldToStreamedLength(const QString& field, const QString& fileField);
 
 protected:
     struct PendingValue {
         QVariant value;
         QString filePath; // non-empty: stream from this file
+        QString lengthOf; // non-empty: the bytes streamed into this field
     };
     virtual void doEdit() = 0; // check the row can be edited
     virtual void doPost(TableState state, const QList<QPair<QString, PendingValue>>& values) = 0;

@@ -162,8 +162,10 @@ void attachFile(TableBase& table, const QString& path, quint64 maxRowBytes) {
 
     table.setField(column::fileName, info.fileName());
     table.setField(column::fileType, fileTypeLabel(info.fileName()));
-    table.setField(column::fileSize, size);
-    // Read at the write, in pieces; an empty file goes out as zero bytes, not as NULL.
+    // Read at the write, in pieces; an empty file goes out as zero bytes, not as NULL. The size
+    // is the count of bytes that went out: a file changed since it was chosen (or while a
+    // retry question was open) is stored as it is at the write, and FMER describes it.
+    table.setFieldToStreamedLength(column::fileSize, column::file);
     table.setFieldFromFile(column::file, path);
 }
 

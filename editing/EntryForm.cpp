@@ -58,7 +58,7 @@ void EntryForm::store() {
         m_prompter.warning(QStringLiteral("Legalább a cím megadása kötelező !"));
         return;
     }
-    if (!m_lists->typedTextsFit())
+    if (!m_lists->typedTextsFit() || !descriptionFits())
         return; // the form keeps what was typed
     refreshRecords();
 

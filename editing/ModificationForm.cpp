@@ -139,7 +139,7 @@ void ModificationForm::store() {
         m_prompter.warning(QStringLiteral("Legalább a cím megadása kötelező !"));
         return;
     }
-    if (!m_lists->typedTextsFit())
+    if (!m_lists->typedTextsFit() || !descriptionFits())
         return; // the form keeps what was typed
 
     Table& table = m_data.recordTable;

@@ -43,6 +43,9 @@ constexpr int kLabelToControl = 16;
 constexpr int kLineHeight = 21;
 constexpr int kBigHeight = 209; // Leírás and the photo frame
 
+// LEIRAS is a TEXT column: 65,535 bytes, one a character in Latin-2.
+constexpr qsizetype kDescriptionBytes = 65535;
+
 int labelTop(int row) {
     return kFirstLabel + row * kRowStep;
 }
@@ -261,6 +264,15 @@ void RecordForm::writeRecordRow(const std::function<void()>& start) {
         ScreenCursor::set(CursorShape::Default);
         throw;
     }
+}
+
+bool RecordForm::descriptionFits() {
+    if (storedLength(memoText(descriptionEdit)) <= kDescriptionBytes)
+        return true;
+    m_prompter.warning(QStringLiteral("A leírás legfeljebb %1 karakter hosszú lehet (minden "
+                                      "sortörés 2 karakternek számít) !")
+                           .arg(kDescriptionBytes));
+    return false;
 }
 
 void RecordForm::setRecordFields(Table& table) {

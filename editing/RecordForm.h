@@ -78,6 +78,10 @@ protected:
     // Whatever fails on the way, the started row is dropped and the default cursor is back
     // before the error goes on: a half-filled row is never written later by another operation.
     void writeRecordRow(const std::function<void()>& start);
+    // Whether Leírás, its line breaks stored as CR LF, fits the TEXT column of LEIRAS; if not,
+    // a warning box says so. Checked before a store writes anything: the server's refusal
+    // would come back as a question about another user's lock that no retry can satisfy.
+    bool descriptionFits();
     // Sets TIP, KAT, KSZO, HIV, DATUM, FELVEV, LEIRAS and FOTO of the row, in that order.
     void setRecordFields(Table& table);
     // FNEV, FTIP, FMER and FILE from the chosen file.

@@ -18,4 +18,8 @@ QString memoText(const QPlainTextEdit* memo);
 // Puts a stored LEIRAS into the memo; CR LF, a lone CR and a lone LF each start a new line.
 void setMemoText(QPlainTextEdit* memo, const QString& stored);
 
+// The length of text as a Latin-2 column counts it: one byte a character. A text Latin-2
+// cannot hold is counted in its composed form; the store refuses it on its own.
+qsizetype storedLength(const QString& text);
+
 } // namespace kx

@@ -2,7 +2,6 @@
 
 #include "RecordText.h"
 #include "data/Columns.h"
-#include "data/Latin2.h"
 #include "data/SharedData.h"
 #include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
@@ -32,12 +31,6 @@ private:
 
 // TIP of tbl_Data and tbl_Tip, KAT of tbl_Data and tbl_Kat.
 constexpr qsizetype kColumnWidth = 150;
-
-// Characters as the Latin-2 column counts them, one byte each. A text Latin-2 cannot hold is
-// counted as typed; the store refuses it on its own.
-qsizetype storedLength(const QString& text) {
-    return latin2::canEncode(text) ? latin2::encode(text).size() : text.size();
-}
 
 } // namespace
 

@@ -6,10 +6,12 @@
 #include "data/MariaConnection.h"
 #include "data/Table.h"
 #include "editing/AttachedFile.h"
+#include "support/EditingApp.h"
 #include "support/TestServer.h"
 #include "tests/support/RecordingPrompter.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -96,6 +98,8 @@ private slots:
     void pathsThatNameNoFileAreSkipped();
     void tooLargeForTheServerIsRefusedFirst();
     void sizeCountLimit();
+    void fileChangedBeforeItIsStored_data();
+    void fileChangedBeforeItIsStored();
 };
 
 void TstAttachedFile::initTestCase() {
@@ -320,6 +324,121 @@ void TstAttachedFile::sizeCountLimit() {
                  QStringLiteral("A fájl túl nagy a tároláshoz (legfeljebb 2 147 483 647 bájt) !"));
     }
     s.table.cancel();
+}
+
+namespace {
+// When the chosen file changes on its way into the row.
+enum class Change {
+    BeforeStore,   // between choosing it and "Tárol"
+    DuringSending, // while its pieces go out under the progress window
+    WhileAsked,    // while the question after a refused write is open; Yes tries again
+};
+} // namespace
+
+void TstAttachedFile::fileChangedBeforeItIsStored_data() {
+    QTest::addColumn<bool>("modification");
+    QTest::addColumn<int>("change");
+    QTest::addColumn<qint64>("before");
+    QTest::addColumn<qint64>("after");
+    // Over the size that brings the progress window, whose steps come with the pieces sent.
+    const qint64 big = 12 * 1024 * 1024 + 7;
+    const auto row = [](const char* name, bool modification, Change change, qint64 before,
+                        qint64 after) {
+        QTest::newRow(name) << modification << int(change) << before << after;
+    };
+    row("entry, grows before the store", false, Change::BeforeStore, 1000, 5000);
+    row("modification, shrinks before the store", true, Change::BeforeStore, 5000, 1000);
+    row("entry, grows while sent", false, Change::DuringSending, big, big + 3 * 1024 * 1024);
+    row("entry, shrinks while sent", false, Change::DuringSending, big, 3 * 1024 * 1024 + 1);
+    row("modification, grows while sent", true, Change::DuringSending, big, big + 1000);
+    row("modification, shrinks while sent", true, Change::DuringSending, big, 2 * 1024 * 1024);
+    row("entry, grows while asked", false, Change::WhileAsked, 1000, 70000);
+    row("entry, shrinks while asked", false, Change::WhileAsked, 70000, 10);
+    row("modification, grows while asked", true, Change::WhileAsked, 1000, 70000);
+    row("modification, emptied while asked", true, Change::WhileAsked, 70000, 0);
+}
+
+void TstAttachedFile::fileChangedBeforeItIsStored() {
+    QFETCH(bool, modification);
+    QFETCH(int, change);
+    QFETCH(qint64, before);
+    QFETCH(qint64, after);
+    EditingApp e;
+    const QString path = e.app.folder.path() + QStringLiteral("/változó.bin");
+    const QByteArray first = randomBytes(qMin<qint64>(before, 4096))
+                                 .repeated(int(before / qMin<qint64>(before, 4096)) + 1)
+                                 .left(before);
+    writeFile(path, first);
+    // The new content: the same first bytes where it is shorter (it was cut), others after.
+    const QByteArray second = first.left(after) + QByteArray(qMax<qint64>(0, after - before), 'z');
+    bool changed = false;
+    const auto changeFile = [&] {
+        if (changed)
+            return;
+        changed = true;
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.resize(after));
+        if (after > before) {
+            QVERIFY(f.seek(before));
+            QCOMPARE(f.write(second.mid(before)), after - before);
+        }
+    };
+
+    RecordForm* form = modification ? static_cast<RecordForm*>(e.modificationForm) : e.entryForm;
+    if (modification) {
+        e.addRecord(QStringLiteral("Rekord"),
+                    {QStringLiteral("FNEV"), QStringLiteral("FMER"), QStringLiteral("FILE")},
+                    {QStringLiteral("'régi.bin'"), QStringLiteral("3"), QStringLiteral("'abc'")});
+        e.openForModification(QStringLiteral("Rekord"));
+    } else {
+        e.entryForm->prepareShowing();
+        e.entryForm->titleEdit->setText(QStringLiteral("Rekord"));
+    }
+    e.prompter().answerFiles({path});
+    form->chooseFileButton->click();
+    e.prompter().clear();
+
+    switch (Change(change)) {
+    case Change::BeforeStore:
+        changeFile();
+        break;
+    case Change::DuringSending:
+        e.prompter().onProgressStep = [&](qint64) { changeFile(); };
+        break;
+    case Change::WhileAsked:
+        // A rule of the server's own refuses the first write; it is lifted, and the file
+        // changed, while the question is open.
+        e.db.exec(QStringLiteral(
+            "ALTER TABLE tbl_Data ADD CONSTRAINT kx_refused CHECK (HIV <> 'tiltott')"));
+        form->referenceEdit->setText(QStringLiteral("tiltott"));
+        e.prompter().answerQuestions({true});
+        e.prompter().onShown = [&](const Shown& s) {
+            if (s.kind != QLatin1String("question"))
+                return;
+            e.db.exec(QStringLiteral("ALTER TABLE tbl_Data DROP CONSTRAINT kx_refused"));
+            changeFile();
+        };
+        break;
+    }
+    form->storeClicked();
+
+    QVERIFY(changed);
+    QCOMPARE(e.prompter().shown.last(),
+             resultBox(modification ? QStringLiteral("Adatok módosítása megtörtént !")
+                                    : QStringLiteral("Adatok tárolása megtörtént !")));
+    if (Change(change) == Change::WhileAsked)
+        QCOMPARE(e.prompter().shown.size(), 3); // the hook's box, the question, the result
+    else
+        QCOMPARE(e.prompter().shown.size(), 1);
+    QCOMPARE(e.recordCount(), 1);
+    // The row describes what it holds, and holds the file as it was at the write.
+    QCOMPARE(e.value(QStringLiteral("SELECT CONCAT_WS('|', FNEV, FMER, LENGTH(`FILE`), "
+                                    "MD5(`FILE`)) FROM tbl_Data")),
+             QStringLiteral("változó.bin|%1|%1|%2")
+                 .arg(after)
+                 .arg(QString::fromLatin1(
+                     QCryptographicHash::hash(second, QCryptographicHash::Md5).toHex())));
 }
 
 QTEST_MAIN(TstAttachedFile)

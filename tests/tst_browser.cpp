@@ -123,6 +123,8 @@ private slots:
     void failedSearchLeavesTheFieldsEmpty();
     void savesStoredFileByteForByte();
     void saveWithoutStoredFileOrCancelled();
+    void saveAfterTheFileWentElsewhere_data();
+    void saveAfterTheFileWentElsewhere();
     void emptyStoredFileGivesEmptyFile();
     void saveTargetThatCannotBeCreated();
     void saveOnAFullDiskNamesTheCause_data();
@@ -476,6 +478,57 @@ void BrowserTest::saveWithoutStoredFileOrCancelled() {
                                                {QStringLiteral("saveFile"), QDir::homePath(),
                                                 QStringLiteral("van.txt")}}));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+}
+
+void BrowserTest::saveAfterTheFileWentElsewhere_data() {
+    QTest::addColumn<QString>("change");    // what another workstation does to the record
+    QTest::addColumn<bool>("duringDialog"); // while the second save's dialog is open
+    const QString remove = QStringLiteral("DELETE FROM tbl_Data WHERE CIM = 'Mentett'");
+    const QString clear = QStringLiteral("UPDATE tbl_Data SET `FILE` = NULL WHERE CIM = 'Mentett'");
+    QTest::newRow("record deleted between the saves") << remove << false;
+    QTest::newRow("file set to NULL between the saves") << clear << false;
+    QTest::newRow("record deleted while the dialog is open") << remove << true;
+    QTest::newRow("file set to NULL while the dialog is open") << clear << true;
+}
+
+void BrowserTest::saveAfterTheFileWentElsewhere() {
+    QFETCH(QString, change);
+    QFETCH(bool, duringDialog);
+    Browsing b;
+    b.addRecord(QStringLiteral("Mentett"), {QStringLiteral("FNEV"), QStringLiteral("FILE")},
+                {QStringLiteral("'adat.bin'"), QStringLiteral("REPEAT('adat', 5000)")});
+    b.selectInGrid(QStringLiteral("Mentett"));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString first = dir.filePath(QStringLiteral("első.bin"));
+    const QString second = dir.filePath(QStringLiteral("második.bin"));
+    // The record query still shows the row and its file after the change; the grid is not
+    // read again in between.
+    TestDatabase& other = b.db; // a connection of its own, as another workstation's
+    const Shown dialog{QStringLiteral("saveFile"), QDir::homePath(), QStringLiteral("adat.bin")};
+    QVERIFY(b.inside([&] {
+        b.prompter().answerFiles({first});
+        b.recordBrowser->saveFileButton->click();
+        QCOMPARE(QFileInfo(first).size(), 20000);
+        if (duringDialog) {
+            b.prompter().onShown = [&](const Shown& s) {
+                if (s.kind == QLatin1String("saveFile"))
+                    other.exec(change);
+            };
+        } else {
+            other.exec(change);
+        }
+        b.prompter().answerFiles({second});
+        b.recordBrowser->saveFileButton->click();
+    }));
+    QList<Shown> expected{dialog};
+    if (duringDialog)
+        expected << dialog;
+    expected << warningBox(kNoFile);
+    QCOMPARE(b.prompter().shown, expected);
+    // Nothing written for the second save, not even an empty file.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("első.bin")});
+    QCOMPARE(QFileInfo(first).size(), 20000);
 }
 
 void BrowserTest::emptyStoredFileGivesEmptyFile() {

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -88,6 +89,8 @@ private slots:
     void discardAndCloseDropTypedData();
     void pathLongerThanTheFileLine_data();
     void pathLongerThanTheFileLine();
+    void descriptionLongerThanItsColumn_data();
+    void descriptionLongerThanItsColumn();
 };
 
 void EntryFormTest::tabOrderAndEnterKey() {
@@ -515,6 +518,95 @@ void EntryFormTest::pathLongerThanTheFileLine() {
     QCOMPARE(
         e.value(QStringLiteral("SELECT CONCAT_WS('|', FNEV IS NULL, FILE IS NULL) FROM tbl_Data")),
         QStringLiteral("1|1"));
+}
+
+void EntryFormTest::descriptionLongerThanItsColumn_data() {
+    QTest::addColumn<bool>("modification");
+    QTest::addColumn<QString>("text"); // as typed into Leírás, lines apart by LF
+    QTest::addColumn<bool>("fits");
+    const QString x = QStringLiteral("x");
+    // Lines of two letters: with LF between them the text takes 3 * lines - 1 characters,
+    // stored with CR LF it takes one more per break.
+    const auto lines = [](int count) {
+        QStringList l;
+        for (int i = 0; i < count; ++i)
+            l << QStringLiteral("xx");
+        return l.join(QLatin1Char('\n'));
+    };
+    QTest::newRow("entry, just fits") << false << x.repeated(65535) << true;
+    QTest::newRow("entry, one byte over") << false << x.repeated(65536) << false;
+    QTest::newRow("modification, just fits") << true << x.repeated(65535) << true;
+    QTest::newRow("modification, one byte over") << true << x.repeated(65536) << false;
+    // 21,000 breaks: 62,999 characters with LF, 83,998 bytes with CR LF.
+    QTest::newRow("entry, over only with CR LF") << false << lines(21000) << false;
+    QTest::newRow("modification, over only with CR LF") << true << lines(21000) << false;
+    // 16,384 lines and one letter more: 65,535 bytes with CR LF exactly.
+    QTest::newRow("entry, with CR LF just fits")
+        << false << lines(16384) + QStringLiteral("x") << true;
+    QTest::newRow("modification, with CR LF one over")
+        << true << lines(16384) + QStringLiteral("xx") << false;
+    // One byte each in Latin-2, two in UTF-8.
+    const QString o = QString(QChar(0x0151)); // ő
+    QTest::newRow("entry, accented, just fits") << false << o.repeated(65535) << true;
+    QTest::newRow("modification, accented, just fits") << true << o.repeated(65535) << true;
+    QTest::newRow("entry, accented, one byte over") << false << o.repeated(65536) << false;
+}
+
+void EntryFormTest::descriptionLongerThanItsColumn() {
+    QFETCH(bool, modification);
+    QFETCH(QString, text);
+    QFETCH(bool, fits);
+    EditingApp e;
+    const qint64 key = e.addRecord(QStringLiteral("Meglévő"), {QStringLiteral("LEIRAS")},
+                                   {QStringLiteral("'eredeti'")});
+    RecordForm* form = modification ? static_cast<RecordForm*>(e.modificationForm) : e.entryForm;
+    if (modification) {
+        e.openForModification(QStringLiteral("Meglévő"));
+    } else {
+        e.entryForm->prepareShowing();
+        e.entryForm->titleEdit->setText(QStringLiteral("Új"));
+    }
+    form->keywordsEdit->setText(QStringLiteral("gépelt"));
+    form->descriptionEdit->setPlainText(text);
+    form->storeClicked();
+
+    QString stored = text;
+    stored.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    if (fits) {
+        QCOMPARE(e.prompter().shown,
+                 QList<Shown>{resultBox(modification ? QStringLiteral("Adatok módosítása "
+                                                                      "megtörtént !")
+                                                     : kStored)});
+        QCOMPARE(e.value(QStringLiteral("SELECT CONCAT(LENGTH(LEIRAS), ' ', MD5(LEIRAS)) FROM "
+                                        "tbl_Data WHERE KSZO = 'gépelt'")),
+                 QStringLiteral("%1 %2")
+                     .arg(latin2::encode(stored).size())
+                     .arg(QString::fromLatin1(
+                         QCryptographicHash::hash(latin2::encode(stored), QCryptographicHash::Md5)
+                             .toHex())));
+        return;
+    }
+    // Refused before anything is written: no lock question, no row, the text kept.
+    QCOMPARE(e.prompter().shown,
+             QList<Shown>{warningBox(QStringLiteral("A leírás legfeljebb 65535 karakter hosszú "
+                                                    "lehet (minden sortörés 2 karakternek "
+                                                    "számít) !"))});
+    QCOMPARE(form->descriptionEdit->toPlainText(), text);
+    QCOMPARE(form->keywordsEdit->text(), QStringLiteral("gépelt"));
+    QCOMPARE(e.recordCount(), 1);
+    QCOMPARE(e.value(QStringLiteral("SELECT CONCAT(KSZO IS NULL, LEIRAS) FROM tbl_Data WHERE AZ "
+                                    "= %1")
+                         .arg(key)),
+             QStringLiteral("1eredeti"));
+    QCOMPARE(e.data().recordTable.state(), TableState::Browse);
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+
+    // Shortened, the same form stores what it keeps.
+    form->descriptionEdit->setPlainText(text.left(1000));
+    form->storeClicked();
+    QCOMPARE(e.prompter().shown.last().kind, QStringLiteral("result"));
+    QCOMPARE(e.value(QStringLiteral("SELECT COUNT(*) FROM tbl_Data WHERE KSZO = 'gépelt'")),
+             QStringLiteral("1"));
 }
 
 QTEST_MAIN(EntryFormTest)
