@@ -10,9 +10,14 @@
 using namespace kx;
 using namespace kx::test;
 
+Q_DECLARE_METATYPE(kx::test::Shown)
+
 namespace {
 
 const QString kPassword = QStringLiteral("Titkos-Jelszo-42");
+const QString kTooLong = QStringLiteral(
+    "A szerver egy rövid kérdésre a vártnál jóval hosszabb választ küldött; a program a "
+    "kapcsolatot bontotta.");
 
 ConnectionParams paramsFor(const FakeServer& server) {
     return {QStringLiteral("127.0.0.1"), QString::number(server.port()), QStringLiteral("kartotex"),
@@ -35,6 +40,7 @@ class HostileServerTest : public QObject {
 private slots:
     void initTestCase();
     void clearTextPasswordIsNeverSent();
+    void endlessAnswerIsCutOff_data();
     void endlessAnswerIsCutOff();
     void malformedGreetingIsRefused_data();
     void malformedGreetingIsRefused();
@@ -64,16 +70,25 @@ void HostileServerTest::clearTextPasswordIsNeverSent() {
     QCOMPARE(app.loginDialog->result(), 0);
 }
 
+void HostileServerTest::endlessAnswerIsCutOff_data() {
+    QTest::addColumn<int>("endlessAfter"); // statements answered before the endless one
+    QTest::addColumn<Shown>("then");       // what follows the connection's own box
+    // What the login sends: the session's settings (two), the cluster check, the server's
+    // uptime, then the probe for the database, whose failure the default report shows.
+    const Shown refused = warningBox(QStringLiteral("Nem lehet kapcsolódni a szerverhez !"));
+    QTest::newRow("first setup statement") << 0 << refused;
+    QTest::newRow("cluster check") << 2 << refused;
+    QTest::newRow("database probe") << 4 << errorReportBox(kTooLong);
+}
+
 void HostileServerTest::endlessAnswerIsCutOff() {
-    FakeServer server(FakeServer::Play::EndlessRows);
+    QFETCH(int, endlessAfter);
+    QFETCH(Shown, then);
+    FakeServer server(FakeServer::Play::EndlessRows, endlessAfter);
     QVERIFY(server.port() != 0);
     TestApp app;
     app.login(paramsFor(server));
-    QCOMPARE(app.prompter.shown,
-             (QList<Shown>{hookBox(QStringLiteral(
-                               "A szerver egy rövid kérdésre a vártnál jóval hosszabb választ "
-                               "küldött; a program a kapcsolatot bontotta.")),
-                           warningBox(QStringLiteral("Nem lehet kapcsolódni a szerverhez !"))}));
+    QCOMPARE(app.prompter.shown, (QList<Shown>{hookBox(kTooLong), then}));
     QVERIFY(!app.data().recordStore.isConnected());
     // The program hung up while the server was still sending, long before the server's own
     // limit: what it read (and could have kept) is bounded by the socket buffers and the

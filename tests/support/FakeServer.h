@@ -18,13 +18,15 @@ public:
         // Greets, then answers the login by switching to mysql_clear_password; a client that
         // sends the password gets OK and an OK for every statement after it.
         ClearTextSwitch,
-        // Greets, accepts the login, and answers the first statement with rows that never end.
+        // Greets, accepts the login, answers the first statements (see endlessAfter) with OK,
+        // and the next one with rows that never end.
         EndlessRows,
         // Sends the given bytes as they are (see FakeServer(QList<QByteArray>)).
         Raw,
     };
 
-    explicit FakeServer(Play play);
+    // endlessAfter: the statements answered with OK before the endless answer.
+    explicit FakeServer(Play play, int endlessAfter = 0);
     // Raw bytes: the first piece goes out when the client connects, each further piece after
     // one more packet of the client; then the connection is closed. A greeting that is not
     // one, or answers the client cannot make sense of.
@@ -64,6 +66,7 @@ private:
     void playRaw(int fd);
 
     Play m_play;
+    int m_endlessAfter = 0;
     QList<QByteArray> m_pieces;
     int m_listener = -1;
     quint16 m_port = 0;
