@@ -3,6 +3,7 @@
 #include "DataSet.h"
 #include "Latin2.h"
 #include "SessionSettings.h"
+#include "SmallAnswer.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -41,11 +42,20 @@ DbError errorOf(MYSQL* mysql) {
     throw err;
 }
 
-// Results of statements run for their side effect are read and dropped, so the connection
-// is ready for the next statement.
-void discardResults(MYSQL* mysql) {
-    if (MYSQL_RES* res = mysql_store_result(mysql))
-        mysql_free_result(res);
+// The authentication methods a login may use: each proves the password without sending it
+// (a signature over the server's scramble). Not mysql_clear_password, dialog (PAM) or
+// sha256_password, which hand the password to whoever answers or listens on the path, and not
+// caching_sha2_password either: over a plain link its full authentication encrypts the
+// password with a key the server itself supplies, so a planted server reads it.
+constexpr const char* kAllowedAuthentication = "mysql_native_password,client_ed25519";
+
+// The library's refusal of a method outside the list above, in the user's words. (Its own
+// text names the method wrongly, so the method is not named.)
+DbError refusedAuthentication() {
+    return DbError(QStringLiteral("A szerver olyan belépési módot kért, amelyben a jelszó védelem "
+                                  "nélkül jutna el hozzá; a program a jelszót nem küldte el, és a "
+                                  "belépést megszakította."),
+                   CR_PLUGIN_NOT_ALLOWED);
 }
 
 // Every connection of the process, so that the end of a command can look at the program's
@@ -94,21 +104,20 @@ bool MariaConnection::inTransaction() const {
 std::optional<bool> MariaConnection::askInTransaction() {
     if (!m_mysql || m_lost || mysql_query(m_mysql, "SELECT @@in_transaction"))
         return std::nullopt;
-    MYSQL_RES* res = mysql_store_result(m_mysql);
-    if (!res)
+    const SmallAnswer answer = SmallAnswer::read(m_mysql);
+    if (answer.abandoned)
+        dropAbandonedHandle();
+    if (answer.error || answer.firstRow.empty() || !answer.firstRow[0])
         return std::nullopt;
-    std::optional<bool> open;
-    if (MYSQL_ROW row = mysql_fetch_row(res); row && row[0])
-        open = qstrcmp(row[0], "0") != 0;
-    mysql_free_result(res);
-    return open;
+    return *answer.firstRow[0] != "0";
 }
 
 void MariaConnection::rollbackQuietly() {
     if (!m_mysql || m_lost)
         return; // the server undoes what a lost session left open
     if (mysql_query(m_mysql, "ROLLBACK") == 0) {
-        discardResults(m_mysql);
+        if (SmallAnswer::read(m_mysql).abandoned)
+            dropAbandonedHandle();
         return;
     }
     if (isLostConnection(mysql_errno(m_mysql))) {
@@ -192,6 +201,7 @@ MYSQL* MariaConnection::connectWith(const ConnectionParams& params, bool quiet) 
     // The port the user typed is used also for "localhost" (no silent switch to a socket).
     const unsigned protocol = MYSQL_PROTOCOL_TCP;
     mysql_options(mysql, MYSQL_OPT_PROTOCOL, &protocol);
+    mysql_options(mysql, MARIADB_OPT_RESTRICTED_AUTH, kAllowedAuthentication);
     const unsigned noLocalFiles = 0;
     mysql_options(mysql, MYSQL_OPT_LOCAL_INFILE, &noLocalFiles);
     // The library never reconnects on its own: a new session without the settings below
@@ -203,15 +213,20 @@ MYSQL* MariaConnection::connectWith(const ConnectionParams& params, bool quiet) 
     if (!mysql_real_connect(mysql, host.constData(), user.constData(), password.constData(),
                             database.isEmpty() ? nullptr : database.constData(), port, nullptr,
                             0)) {
-        const DbError err = errorOf(mysql);
+        const DbError err =
+            mysql_errno(mysql) == CR_PLUGIN_NOT_ALLOWED ? refusedAuthentication() : errorOf(mysql);
         mysql_close(mysql);
         return refuse(err);
     }
-    if (auto err = applySessionSettings(mysql)) {
+    auto err = applySessionSettings(mysql);
+    qint64 started = 0;
+    if (!err)
+        err = serverStartedOn(mysql, started);
+    if (err) {
         mysql_close(mysql);
         return refuse(*err);
     }
-    m_serverStarted = serverStartedOn(mysql);
+    m_serverStarted = started;
     return mysql;
 }
 
@@ -220,7 +235,8 @@ std::optional<DbError> MariaConnection::applySessionSettings(MYSQL* mysql) {
         const QByteArray bytes = latin2::encode(sql);
         if (mysql_real_query(mysql, bytes.constData(), bytes.size()))
             return errorOf(mysql);
-        discardResults(mysql);
+        if (auto err = SmallAnswer::read(mysql).error)
+            return err;
     }
     return waitForClusterOnReads(mysql);
 }
@@ -233,33 +249,30 @@ std::optional<DbError> MariaConnection::applySessionSettings(MYSQL* mysql) {
 std::optional<DbError> MariaConnection::waitForClusterOnReads(MYSQL* mysql) {
     if (mysql_query(mysql, "SHOW VARIABLES LIKE 'wsrep_on'"))
         return errorOf(mysql);
-    MYSQL_RES* res = mysql_store_result(mysql);
-    if (!res)
-        return errorOf(mysql);
-    bool clusterNode = false;
-    if (MYSQL_ROW row = mysql_fetch_row(res); row && row[1])
-        clusterNode = qstrcmp(row[1], "ON") == 0;
-    mysql_free_result(res);
+    const SmallAnswer answer = SmallAnswer::read(mysql);
+    if (answer.error)
+        return answer.error;
+    const bool clusterNode = answer.firstRow.size() > 1 && answer.firstRow[1] == "ON";
     // 1: reads (SELECT, SHOW, the start of a transaction) wait; writes are ordered by the
     // cluster anyway and would only get slower.
     if (clusterNode && mysql_query(mysql, "SET SESSION wsrep_sync_wait = 1"))
         return errorOf(mysql);
-    return std::nullopt;
+    return clusterNode ? SmallAnswer::read(mysql).error : std::nullopt;
 }
 
-// When the server started, by the client's clock; 0 when it cannot be told.
-qint64 MariaConnection::serverStartedOn(MYSQL* mysql) {
+// When the server started, by the client's clock; 0 when it cannot be told. An answer past
+// the bound is an error: the connection cannot be used after it.
+std::optional<DbError> MariaConnection::serverStartedOn(MYSQL* mysql, qint64& started) {
+    started = 0;
     const QByteArray sql("SHOW GLOBAL STATUS LIKE 'Uptime'");
     if (mysql_real_query(mysql, sql.constData(), sql.size()))
-        return 0;
-    MYSQL_RES* res = mysql_store_result(mysql);
-    if (!res)
-        return 0;
-    qint64 started = 0;
-    if (MYSQL_ROW row = mysql_fetch_row(res); row && row[1])
-        started = QDateTime::currentSecsSinceEpoch() - QByteArray(row[1]).toLongLong();
-    mysql_free_result(res);
-    return started;
+        return std::nullopt;
+    const SmallAnswer answer = SmallAnswer::read(mysql);
+    if (answer.abandoned)
+        return answer.error;
+    if (answer.firstRow.size() > 1 && answer.firstRow[1])
+        started = QDateTime::currentSecsSinceEpoch() - answer.firstRow[1]->toLongLong();
+    return std::nullopt;
 }
 
 void MariaConnection::settleLostSession() {
@@ -281,7 +294,7 @@ void MariaConnection::settleLostSession() {
     // Already gone is as good as ended; nothing of this is shown.
     const QByteArray kill = "KILL CONNECTION " + id;
     if (mysql_real_query(mysql, kill.constData(), kill.size()) == 0)
-        discardResults(mysql);
+        takeSmallAnswer();
     // A killed statement is undone before its session ends; a large write takes a while.
     const QString stillThere =
         QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE ID = ") +
@@ -396,9 +409,7 @@ quint64 MariaConnection::execute(const QString& sql) {
         fail();
     const quint64 affected = mysql_affected_rows(mysql);
     if (mysql_field_count(mysql) > 0) {
-        discardResults(mysql);
-        if (mysql_errno(mysql))
-            fail();
+        takeSmallAnswer();
         return 0;
     }
     return affected == quint64(-1) ? 0 : affected;
@@ -409,16 +420,34 @@ QString MariaConnection::scalar(const QString& sql) {
     MYSQL* mysql = handle();
     if (mysql_real_query(mysql, bytes.constData(), bytes.size()))
         fail();
-    if (mysql_field_count(mysql) == 0)
+    const SmallAnswer answer = takeSmallAnswer();
+    if (answer.firstRow.empty() || !answer.firstRow[0])
         return QString();
-    MYSQL_RES* res = mysql_store_result(mysql);
-    if (!res)
-        fail();
-    QString value;
-    if (MYSQL_ROW row = mysql_fetch_row(res); row && row[0])
-        value = latin2::decode(row[0], qsizetype(mysql_fetch_lengths(res)[0]));
-    mysql_free_result(res);
-    return value;
+    return latin2::decode(*answer.firstRow[0]);
+}
+
+SmallAnswer MariaConnection::takeSmallAnswer() {
+    SmallAnswer answer = SmallAnswer::read(m_mysql);
+    if (answer.abandoned) {
+        dropAbandonedHandle();
+        fail(answer.error->message(), answer.error->code());
+    }
+    if (answer.error)
+        reportAndThrow(*answer.error);
+    return answer;
+}
+
+// A connection left in the middle of an answer can take no other statement: it is closed,
+// and the next command connects again.
+void MariaConnection::dropAbandonedHandle() {
+    // The handle goes before the data sets: their statements then know it is gone and ask
+    // nothing of it when they close.
+    if (m_mysql) {
+        mysql_close(m_mysql);
+        m_mysql = nullptr;
+        ++m_session;
+    }
+    close();
 }
 
 quint64 MariaConnection::maxAllowedPacket() {

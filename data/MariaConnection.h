@@ -12,6 +12,7 @@ typedef struct st_mysql MYSQL;
 namespace kx {
 
 class DataSetBase;
+struct SmallAnswer;
 
 struct ConnectionParams {
     QString server;
@@ -128,7 +129,11 @@ private:
     std::optional<DbError> applySessionSettings(MYSQL* mysql);
     void reconnect();
     void dropLostHandle();
-    qint64 serverStartedOn(MYSQL* mysql);
+    std::optional<DbError> serverStartedOn(MYSQL* mysql, qint64& started);
+    // Reads the small answer of the statement just run; past its bound the connection is
+    // closed. Failures go through the hook.
+    SmallAnswer takeSmallAnswer();
+    void dropAbandonedHandle();
     static std::optional<DbError> waitForClusterOnReads(MYSQL* mysql);
     MYSQL* m_mysql = nullptr;
     bool m_lost = false;

@@ -2,6 +2,7 @@
 
 #include "Latin2.h"
 #include "MariaConnection.h"
+#include "SmallAnswer.h"
 #include "TransferWatch.h"
 #include "WriteStatementBuilder.h"
 
@@ -178,6 +179,14 @@ void MariaStatement::abandon() {
         m_textResult->handle = nullptr; // freed without reading the rest off the connection
         mysql_free_result(m_textResult);
         m_textResult = nullptr;
+    }
+    if (m_stmt) {
+        // The connection goes first: the statement then knows it is gone, and closing it
+        // reads nothing more off it.
+        m_conn.dropAbandonedHandle();
+        mysql_stmt_close(m_stmt);
+        m_stmt = nullptr;
+        m_result.reset();
     }
     finish();
     m_conn.close();
@@ -531,6 +540,20 @@ std::vector<MariaStatement::Row> MariaStatement::fetchAll() {
     Row row;
     while (fetch(row))
         rows.push_back(std::move(row));
+    return rows;
+}
+
+std::vector<MariaStatement::Row> MariaStatement::fetchAtMost(qsizetype maxRows) {
+    std::vector<Row> rows;
+    Row row;
+    while (fetch(row)) {
+        if (qsizetype(rows.size()) >= maxRows) {
+            abandon();
+            const DbError err = SmallAnswer::tooLarge();
+            m_conn.fail(err.message(), err.code());
+        }
+        rows.push_back(std::move(row));
+    }
     return rows;
 }
 

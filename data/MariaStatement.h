@@ -78,6 +78,9 @@ public:
     bool fetch(Row& row);          // the next row; false after the last
     bool fetchCells(std::vector<Cell>& cells);
     std::vector<Row> fetchAll();
+    // The rows of an answer that is small by nature (one record by its key, a count, a page):
+    // past maxRows the rest is not read, the connection is closed and a failure raised.
+    std::vector<Row> fetchAtMost(qsizetype maxRows);
     void finish(); // drops the rows not read, so the connection is free for the next statement
     // Drops the rows not read without waiting for them: the connection is closed for it.
     void abandon();

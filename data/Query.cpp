@@ -12,6 +12,7 @@
 #include "RowStore.h"
 #include "RowStreamReader.h"
 #include "RowView.h"
+#include "SmallAnswer.h"
 #include "StatementOrder.h"
 #include "TableChangeProbe.h"
 
@@ -86,6 +87,7 @@ struct Query::Impl {
 
     // The first screen at once, the rest read in the background.
     int firstScreen = 0;
+    int rowLimit = -1;
     std::unique_ptr<RowStreamReader> reader;
     std::vector<std::unique_ptr<RowStreamReader>> stoppedReaders; // ending after a close
     bool reading = false;
@@ -314,7 +316,17 @@ void Query::Impl::load(MariaStatement& st, RowSet& out, bool digested) {
         st.finish();
         conn.fail(QStringLiteral("A(z) %1 tábla szerkezete megváltozott.").arg(out.table));
     }
-    appendRows(st, out, digested);
+    if (rowLimit < 0) {
+        appendRows(st, out, digested);
+        return;
+    }
+    // One row past the limit tells an answer that goes on from one that just fills it.
+    appendRows(st, out, digested, nullptr, rowLimit + 1);
+    if (out.store.rows() > rowLimit) {
+        st.abandon();
+        const DbError err = SmallAnswer::tooLarge();
+        conn.fail(err.message(), err.code());
+    }
 }
 
 // Asks the server whether the rows in hand changed, and brings in only those that did.
@@ -551,6 +563,10 @@ void Query::refresh() {
 
 bool Query::isOpen() const {
     return d->open;
+}
+
+void Query::setRowLimit(int rows) {
+    d->rowLimit = rows;
 }
 
 void Query::setFirstScreen(int rows) {

@@ -50,6 +50,9 @@ public:
     // meanwhile runs when it is complete. 0 (the default): open() reads the whole result.
     // Only for a statement over one table without a sort or filter of the client's own.
     void setFirstScreen(int rows);
+    // For statements whose answer is small by nature (a probe): an answer of more rows is not
+    // read on, the connection is closed and open() fails. -1 (the default): no limit.
+    void setRowLimit(int rows);
     bool isReading() const;  // the rest of the result is still being read
     int rowsInHand() const;  // the rows that can be shown now without waiting
     bool isEmpty() override; // at once when rows are in hand

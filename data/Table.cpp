@@ -71,7 +71,7 @@ struct Table::Impl {
                 conn, QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(q(table), q(key)));
             check.bindInt(uncertain.key);
             check.execute();
-            if (check.fetchAll().empty())
+            if (check.fetchAtMost(1).empty())
                 conn.fail(kNotFound);
             return Outcome::Unknown;
         }
@@ -106,7 +106,7 @@ struct Table::Impl {
         for (const QVariant& v : std::as_const(binds))
             st.bindValue(v);
         st.execute();
-        const auto rows = st.fetchAll();
+        const auto rows = st.fetchAtMost(1);
         if (rows.empty() || !rows[0][0])
             return Outcome::NotWritten;
         *foundKey = rows[0][0]->toLongLong();
@@ -180,7 +180,7 @@ struct Table::Impl {
         if (!op.isEmpty())
             st.bindInt(from);
         st.execute();
-        return st.fetchAll();
+        return st.fetchAtMost(kPageSize);
     }
     void setPage(std::vector<MariaStatement::Row> rows) {
         page = std::move(rows);
@@ -259,7 +259,7 @@ struct Table::Impl {
                 bindFilter(st);
                 st.bindInt(k);
                 st.execute();
-                const auto prev = st.fetchAll();
+                const auto prev = st.fetchAtMost(1);
                 if (!prev.empty() && prev[0][0])
                     rows = loadPage(QStringLiteral(">="), prev[0][0]->toLongLong());
             }
@@ -316,7 +316,7 @@ struct Table::Impl {
                 QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(selectList, q(table), q(key)));
             st.bindInt(k);
             st.execute();
-            auto rows = st.fetchAll();
+            auto rows = st.fetchAtMost(1);
             if (rows.empty())
                 return false;
             page[size_t(pos)] = std::move(rows[0]);
@@ -349,7 +349,7 @@ struct Table::Impl {
             conn, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(expr, q(table), q(key)));
         st.bindInt(currentKey());
         st.execute();
-        const auto rows = st.fetchAll();
+        const auto rows = st.fetchAtMost(1);
         return rows.empty() ? std::nullopt : rows[0][0];
     }
     MariaStatement::Value value(const QString& field) {
@@ -417,7 +417,7 @@ void Table::open() {
     MariaStatement st(d->conn, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(q(d->table)));
     st.execute();
     const auto cols = st.columns();
-    st.fetchAll(); // no rows; frees the connection for the next statement
+    st.fetchAtMost(0); // no rows; frees the connection for the next statement
     d->visible.clear();
     d->visibleIndex.clear();
     d->deferred.clear();
@@ -479,7 +479,7 @@ int Table::recordCount() {
                       QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(q(d->table), d->where({})));
     d->bindFilter(st);
     st.execute();
-    const auto rows = st.fetchAll();
+    const auto rows = st.fetchAtMost(1);
     return rows.empty() || !rows[0][0] ? 0 : rows[0][0]->toInt();
 }
 
@@ -539,7 +539,7 @@ bool Table::locate(const QString& field, const QString& typed, bool prefix) {
         st.bindText(value);
     st.bindText(value);
     st.execute();
-    const auto rows = st.fetchAll();
+    const auto rows = st.fetchAtMost(1);
     if (rows.empty() || !rows[0][0])
         return false;
     d->positionAt(rows[0][0]->toLongLong());
@@ -643,7 +643,7 @@ void Table::doEdit() {
                                    .arg(d->selectList, q(d->table), q(d->key)));
     st.bindInt(d->currentKey());
     st.execute();
-    auto rows = st.fetchAll();
+    auto rows = st.fetchAtMost(1);
     if (rows.empty())
         d->conn.fail(kNotFound);
     d->page[size_t(d->pos)] = std::move(rows[0]);
@@ -685,7 +685,7 @@ void Table::doPost(TableState state, const QList<QPair<QString, PendingValue>>& 
             d->conn,
             QStringLiteral("SELECT COALESCE(MAX(%1), 0) FROM %2").arg(q(d->key), q(d->table)));
         top.execute();
-        const auto rows = top.fetchAll();
+        const auto rows = top.fetchAtMost(1);
         keysBelow = rows.empty() || !rows[0][0] ? 0 : rows[0][0]->toLongLong();
     }
 
@@ -751,7 +751,7 @@ void Table::doPost(TableState state, const QList<QPair<QString, PendingValue>>& 
             d->conn, QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(q(d->table), q(d->key)));
         check.bindInt(oldKey);
         check.execute();
-        if (check.fetchAll().empty())
+        if (check.fetchAtMost(1).empty())
             d->conn.fail(kNotFound);
     }
     if (tx)
@@ -794,7 +794,7 @@ void Table::doDelete() {
             d->conn, QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(q(d->table), q(d->key)));
         check.bindInt(key);
         check.execute();
-        if (!check.fetchAll().empty())
+        if (!check.fetchAtMost(1).empty())
             throw;
     }
     // The current row becomes the next one, or the previous one when it was the last.

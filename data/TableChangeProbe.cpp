@@ -1,6 +1,8 @@
 #include "TableChangeProbe.h"
 
+#include "MariaConnection.h"
 #include "MariaStatement.h"
+#include "SmallAnswer.h"
 
 namespace kx {
 
@@ -60,6 +62,13 @@ TableChangeProbe::Stamp TableChangeProbe::read() {
             stamp.rows = row[3]->toLongLong();
         if (row[4])
             stamp.openWriters = row[4]->toLongLong();
+        // One table, one row: a server that goes on answering is not listened to.
+        if (st.fetch(row)) {
+            st.abandon();
+            m_statement.reset();
+            const DbError err = SmallAnswer::tooLarge();
+            m_conn.fail(err.message(), err.code());
+        }
     }
     st.finish();
     return stamp;

@@ -3,7 +3,7 @@
 # Sanitizer included) into build-fuzz/, replays each target's seed corpus, then fuzzes each
 # for a while (default 60 s; KX_FUZZ_SECONDS changes it) and prints the runs it made.
 #
-#   fuzz.sh [target...]     targets: jpeg bmp clipboard (default: all three)
+#   fuzz.sh [target...]     targets: jpeg bmp clipboard login (default: all four)
 #
 # New inputs go to a scratch corpus under .work/fuzz/, never into the committed seeds; an
 # input that makes a target fail is kept there as crash-*, oom-*, timeout-* or leak-* and
@@ -13,7 +13,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 seconds=${KX_FUZZ_SECONDS:-60}
 targets=("$@")
-((${#targets[@]})) || targets=(jpeg bmp clipboard)
+((${#targets[@]})) || targets=(jpeg bmp clipboard login)
 
 if ! command -v clang++ >/dev/null; then
     echo "fuzz: clang++ is missing (scripts/setup.sh installs it)" >&2

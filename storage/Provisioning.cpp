@@ -4,6 +4,7 @@
 #include "data/DbError.h"
 #include "data/Query.h"
 #include "data/ScriptRunner.h"
+#include "data/SmallAnswer.h"
 #include "data/SqlLiteral.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
@@ -62,6 +63,14 @@ bool Provisioning::probeFindsRow(const QString& sql) {
     m_probe.close();
     m_probe.setSql(sql);
     WaitCursor wait;
+    // A probe names one database or one table: a longer answer is a server not to listen to.
+    struct Limit {
+        Query& probe;
+        ~Limit() {
+            probe.setRowLimit(-1);
+        }
+    } limit{m_probe};
+    m_probe.setRowLimit(SmallAnswer::kMaxRows);
     m_probe.open();
     return m_probe.recordCount() > 0;
 }

@@ -168,6 +168,8 @@ private slots:
     void writeLostMidwayIsDoneOnce_data();
     void writeLostMidwayIsDoneOnce();
     void writeDoneBeforeLossIsNotDoneAgain();
+    void serverKilledDuringUploadAsksToRetry_data();
+    void serverKilledDuringUploadAsksToRetry();
     void changeAndDeletionLostMidwayTellTheTruth_data();
     void changeAndDeletionLostMidwayTellTheTruth();
     void frozenServerEndsTheWait();
@@ -305,6 +307,55 @@ void FaultsTest::writeLostMidwayIsDoneOnce() {
     QCOMPARE(check.run(QStringLiteral("SELECT CONCAT_WS('|', COUNT(*), MIN(OCTET_LENGTH(FILE)), "
                                       "MIN(FMER)) FROM tbl_Data WHERE CIM = 'Félbeszakadt írás'")),
              QStringLiteral("1|%1|%1").arg(qint64(mib) * 1024 * 1024));
+    QCOMPARE(check.run(QStringLiteral("SELECT COUNT(*) FROM tbl_Data")), QStringLiteral("1"));
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+}
+
+// The server dies while a large file is still on its way to it, before the statement that
+// would store it ran: nothing was written, so the user is asked as after any other lost
+// write, and Yes (with the server back) stores the record once, whole.
+void FaultsTest::serverKilledDuringUploadAsksToRetry_data() {
+    QTest::addColumn<int>("killAtMib"); // of the file sent so far
+    QTest::newRow("first piece") << 1;
+    QTest::newRow("midway") << 24;
+    QTest::newRow("last piece") << 47;
+}
+
+void FaultsTest::serverKilledDuringUploadAsksToRetry() {
+    QFETCH(int, killAtMib);
+    constexpr int kMib = 48;
+    EditingApp e;
+    const QString file = makeFile(e.app.folder.path(), kMib);
+    e.entryForm->prepareShowing();
+    e.entryForm->titleEdit->setText(QStringLiteral("Feltöltés közben"));
+    e.prompter().answerFiles({file});
+    e.entryForm->chooseFileButton->click();
+    e.prompter().clear();
+    bool killed = false;
+    e.prompter().onProgressStep = [&](qint64 sent) {
+        if (!killed && sent >= qint64(killAtMib) * 1024 * 1024) {
+            killed = true;
+            server->kill();
+        }
+    };
+    e.prompter().onShown = [&](const Shown& s) {
+        if (s.kind == QLatin1String("question") && !server->isRunning())
+            server->start();
+    };
+    e.prompter().answerQuestions({true});
+    e.entryForm->storeClicked();
+    e.prompter().onProgressStep = nullptr;
+    QVERIFY(killed);
+
+    const QList<Shown>& shown = e.prompter().shown;
+    QCOMPARE(shown.size(), 3);
+    QVERIFY2(isHookBox(shown[0]), qPrintable(shown[0].text));
+    QCOMPARE(shown[1], questionBox(kPostQuestion));
+    QCOMPARE(shown[2], resultBox(kStored));
+    Other check(server->settings(), e.db.name());
+    QCOMPARE(check.run(QStringLiteral("SELECT CONCAT_WS('|', COUNT(*), MIN(OCTET_LENGTH(FILE)), "
+                                      "MIN(FMER)) FROM tbl_Data WHERE CIM = 'Feltöltés közben'")),
+             QStringLiteral("1|%1|%1").arg(qint64(kMib) * 1024 * 1024));
     QCOMPARE(check.run(QStringLiteral("SELECT COUNT(*) FROM tbl_Data")), QStringLiteral("1"));
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
 }
