@@ -27,6 +27,7 @@ namespace {
 const QString kPostQuestion = QStringLiteral(
     "Adatok kiírása nem sikerült (másik felhasználó zárolta a táblát) ! Megpróbáljuk újra ?");
 const QString kStored = QStringLiteral("Adatok tárolása megtörtént !");
+const QString kModified = QStringLiteral("Adatok módosítása megtörtént !");
 // The server's administrator chose modes that change what statements mean; every session
 // of the program sets its own.
 const QString kHostileModes =
@@ -315,21 +316,34 @@ void FaultsTest::writeLostMidwayIsDoneOnce() {
 // would store it ran: nothing was written, so the user is asked as after any other lost
 // write, and Yes (with the server back) stores the record once, whole.
 void FaultsTest::serverKilledDuringUploadAsksToRetry_data() {
-    QTest::addColumn<int>("killAtMib"); // of the file sent so far
-    QTest::newRow("first piece") << 1;
-    QTest::newRow("midway") << 24;
-    QTest::newRow("last piece") << 47;
+    QTest::addColumn<bool>("modification"); // else a new record
+    QTest::addColumn<int>("killAtMib");     // of the file sent so far
+    QTest::newRow("new record, first piece") << false << 1;
+    QTest::newRow("new record, midway") << false << 24;
+    QTest::newRow("new record, last piece") << false << 47;
+    // The modification sends its file inside the transaction of its check: ending that
+    // transaction on the dead session must not try the server again with a box of its own.
+    QTest::newRow("modification, first piece") << true << 1;
+    QTest::newRow("modification, midway") << true << 24;
 }
 
 void FaultsTest::serverKilledDuringUploadAsksToRetry() {
+    QFETCH(bool, modification);
     QFETCH(int, killAtMib);
     constexpr int kMib = 48;
     EditingApp e;
     const QString file = makeFile(e.app.folder.path(), kMib);
-    e.entryForm->prepareShowing();
-    e.entryForm->titleEdit->setText(QStringLiteral("Feltöltés közben"));
+    RecordForm* form = e.entryForm;
+    if (modification) {
+        e.addRecord(QStringLiteral("Feltöltés közben"));
+        e.openForModification(QStringLiteral("Feltöltés közben"));
+        form = e.modificationForm;
+    } else {
+        e.entryForm->prepareShowing();
+        e.entryForm->titleEdit->setText(QStringLiteral("Feltöltés közben"));
+    }
     e.prompter().answerFiles({file});
-    e.entryForm->chooseFileButton->click();
+    form->chooseFileButton->click();
     e.prompter().clear();
     bool killed = false;
     e.prompter().onProgressStep = [&](qint64 sent) {
@@ -343,7 +357,7 @@ void FaultsTest::serverKilledDuringUploadAsksToRetry() {
             server->start();
     };
     e.prompter().answerQuestions({true});
-    e.entryForm->storeClicked();
+    form->storeClicked();
     e.prompter().onProgressStep = nullptr;
     QVERIFY(killed);
 
@@ -351,7 +365,7 @@ void FaultsTest::serverKilledDuringUploadAsksToRetry() {
     QCOMPARE(shown.size(), 3);
     QVERIFY2(isHookBox(shown[0]), qPrintable(shown[0].text));
     QCOMPARE(shown[1], questionBox(kPostQuestion));
-    QCOMPARE(shown[2], resultBox(kStored));
+    QCOMPARE(shown[2], resultBox(modification ? kModified : kStored));
     Other check(server->settings(), e.db.name());
     QCOMPARE(check.run(QStringLiteral("SELECT CONCAT_WS('|', COUNT(*), MIN(OCTET_LENGTH(FILE)), "
                                       "MIN(FMER)) FROM tbl_Data WHERE CIM = 'Feltöltés közben'")),
