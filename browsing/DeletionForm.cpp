@@ -1,8 +1,8 @@
 #include "DeletionForm.h"
 
 #include "PhotoView.h"
-#include "data/Columns.h"
-#include "data/SharedData.h"
+#include "data/records/Columns.h"
+#include "data/records/SharedData.h"
 #include "platform/CommandRunner.h"
 #include "platform/GuardedStep.h"
 #include "platform/Prompter.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RecordView.h"
-#include "data/ShownRowGuard.h"
+#include "data/table/ShownRowGuard.h"
 
 class QLineEdit;
 class QPlainTextEdit;

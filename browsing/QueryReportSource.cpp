@@ -1,6 +1,6 @@
 #include "QueryReportSource.h"
 
-#include "data/Query.h"
+#include "data/query/Query.h"
 
 namespace kx {
 

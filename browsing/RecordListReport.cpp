@@ -2,8 +2,8 @@
 
 #include "PrintoutLayout.h"
 #include "QueryReportSource.h"
-#include "data/Columns.h"
-#include "data/SharedData.h"
+#include "data/records/Columns.h"
+#include "data/records/SharedData.h"
 #include "platform/ReportEngine.h"
 
 #include <QApplication>

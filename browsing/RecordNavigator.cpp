@@ -1,6 +1,6 @@
 #include "RecordNavigator.h"
 
-#include "data/Query.h"
+#include "data/query/Query.h"
 #include "platform/CommandRunner.h"
 #include "platform/Hints.h"
 

@@ -1,8 +1,8 @@
 #include "RecordSheetReport.h"
 
 #include "PrintoutLayout.h"
-#include "data/Columns.h"
-#include "data/SharedData.h"
+#include "data/records/Columns.h"
+#include "data/records/SharedData.h"
 #include "platform/ReportEngine.h"
 #include "platform/StoredBmp.h"
 

@@ -1,8 +1,8 @@
 #include "RecordView.h"
 
 #include "PhotoView.h"
-#include "data/Columns.h"
-#include "data/DataSet.h"
+#include "data/dataset/DataSetBase.h"
+#include "data/records/Columns.h"
 #include "editing/RecordText.h"
 #include "platform/FormStyle.h"
 

@@ -1,7 +1,7 @@
 #include "AttachedFile.h"
 
-#include "data/Columns.h"
-#include "data/TableBase.h"
+#include "data/records/Columns.h"
+#include "data/table/TableBase.h"
 #include "platform/FormStyle.h"
 #include "platform/Hints.h"
 #include "platform/Prompter.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RecordForm.h"
-#include "data/ShownRowGuard.h"
+#include "data/table/ShownRowGuard.h"
 
 namespace kx {
 

@@ -1,6 +1,6 @@
 #include "RecordText.h"
 
-#include "data/Latin2.h"
+#include "data/text/Latin2.h"
 
 #include <QPlainTextEdit>
 #include <QStringList>

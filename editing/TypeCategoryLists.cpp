@@ -1,8 +1,8 @@
 #include "TypeCategoryLists.h"
 
 #include "RecordText.h"
-#include "data/Columns.h"
-#include "data/SharedData.h"
+#include "data/records/Columns.h"
+#include "data/records/SharedData.h"
 #include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
 

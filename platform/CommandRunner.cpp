@@ -2,8 +2,9 @@
 
 #include "Prompter.h"
 #include "ScreenCursor.h"
-#include "data/DbError.h"
-#include "data/MariaConnection.h"
+#include "data/sql/DbError.h"
+#include "data/sql/MariaConnection.h"
+#include "data/text/TextEncodingError.h"
 
 #include <exception>
 

@@ -1,6 +1,6 @@
 #include "OutputFile.h"
 
-#include "data/DeviceWrite.h"
+#include "data/sql/DeviceWrite.h"
 
 #include <cerrno>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/LongWork.h"
+#include "data/query/LongWork.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "ProgressWriter.h"
 
 #include "Progress.h"
-#include "data/DeviceWrite.h"
+#include "data/sql/DeviceWrite.h"
 
 #include <cerrno>
 

@@ -1,7 +1,7 @@
 #include "ErrorHandlers.h"
 
-#include "data/SharedData.h"
-#include "data/SqliteConnection.h"
+#include "data/records/SharedData.h"
+#include "data/sql/SqliteConnection.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/SharedData.h"
+#include "data/records/SharedData.h"
 
 #include <QMainWindow>
 

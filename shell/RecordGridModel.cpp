@@ -1,7 +1,7 @@
 #include "RecordGridModel.h"
 
-#include "data/Columns.h"
-#include "data/Query.h"
+#include "data/query/Query.h"
+#include "data/records/Columns.h"
 
 #include <QBrush>
 #include <QColor>

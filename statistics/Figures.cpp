@@ -1,9 +1,9 @@
 #include "Figures.h"
 
-#include "data/Columns.h"
-#include "data/Query.h"
-#include "data/SqlLiteral.h"
-#include "data/Table.h"
+#include "data/query/Query.h"
+#include "data/records/Columns.h"
+#include "data/sql/SqlLiteral.h"
+#include "data/table/Table.h"
 
 namespace kx {
 

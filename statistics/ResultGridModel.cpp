@@ -1,7 +1,7 @@
 #include "ResultGridModel.h"
 
-#include "data/Columns.h"
-#include "data/Table.h"
+#include "data/records/Columns.h"
+#include "data/table/Table.h"
 
 #include <QBrush>
 #include <QColor>

@@ -1,7 +1,7 @@
 #include "ResultRows.h"
 
-#include "data/Columns.h"
-#include "data/Table.h"
+#include "data/records/Columns.h"
+#include "data/table/Table.h"
 #include "platform/ScreenCursor.h"
 
 #include <QRandomGenerator>

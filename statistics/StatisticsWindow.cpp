@@ -2,9 +2,9 @@
 
 #include "Figures.h"
 #include "ResultGridModel.h"
-#include "data/Columns.h"
-#include "data/DbError.h"
-#include "data/SharedData.h"
+#include "data/records/Columns.h"
+#include "data/records/SharedData.h"
+#include "data/sql/DbError.h"
 #include "platform/CommandRunner.h"
 #include "platform/FormStyle.h"
 #include "platform/Hints.h"

@@ -1,7 +1,7 @@
 #include "ConfigTable.h"
 
-#include "data/DbError.h"
-#include "data/SqliteConnection.h"
+#include "data/sql/DbError.h"
+#include "data/sql/SqliteConnection.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "DataDbLocation.h"
 
-#include "data/NewFile.h"
+#include "data/sql/NewFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

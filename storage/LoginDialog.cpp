@@ -1,7 +1,7 @@
 #include "LoginDialog.h"
 
-#include "data/DbError.h"
-#include "data/SharedData.h"
+#include "data/records/SharedData.h"
+#include "data/sql/DbError.h"
 #include "platform/AppLifetime.h"
 #include "platform/CommandRunner.h"
 #include "platform/FormStyle.h"

@@ -1,11 +1,11 @@
 #include "Provisioning.h"
 
 #include "RecordStoreSchema.h"
-#include "data/DbError.h"
-#include "data/Query.h"
-#include "data/ScriptRunner.h"
-#include "data/SmallAnswer.h"
-#include "data/SqlLiteral.h"
+#include "data/query/Query.h"
+#include "data/sql/DbError.h"
+#include "data/sql/ScriptRunner.h"
+#include "data/sql/SmallAnswer.h"
+#include "data/sql/SqlLiteral.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
 

@@ -1,9 +1,9 @@
 #include "SettingsStore.h"
 
 #include "ConfigTable.h"
-#include "data/Columns.h"
-#include "data/SqliteConnection.h"
-#include "data/SqliteTable.h"
+#include "data/records/Columns.h"
+#include "data/sql/SqliteConnection.h"
+#include "data/table/SqliteTable.h"
 
 namespace kx {
 

@@ -3,8 +3,8 @@
 // byte (an empty file as zero bytes, not NULL), links followed to their target, and files
 // too large for the server refused before anything is written.
 
-#include "data/MariaConnection.h"
-#include "data/Table.h"
+#include "data/sql/MariaConnection.h"
+#include "data/table/Table.h"
 #include "editing/AttachedFile.h"
 #include "support/EditingApp.h"
 #include "support/TestServer.h"

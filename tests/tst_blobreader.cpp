@@ -1,11 +1,11 @@
 // The one reader of stored files against a real server: a value streamed in pieces, at the
 // pieces' boundaries, through the record query (the browser's save) and the record table
 // alike; a server that ends the piece stream early; a failed write to the output.
-#include "data/BlobReader.h"
-#include "data/DbError.h"
-#include "data/MariaConnection.h"
-#include "data/Query.h"
-#include "data/Table.h"
+#include "data/query/Query.h"
+#include "data/sql/BlobReader.h"
+#include "data/sql/DbError.h"
+#include "data/sql/MariaConnection.h"
+#include "data/table/Table.h"
 #include "support/TestServer.h"
 
 #include <QBuffer>

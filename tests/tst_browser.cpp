@@ -7,7 +7,8 @@
 #include "browsing/PhotoView.h"
 #include "browsing/RecordBrowser.h"
 #include "browsing/RecordNavigator.h"
-#include "data/DbError.h"
+#include "data/sql/DbError.h"
+#include "data/text/TextEncodingError.h"
 #include "platform/ScreenCursor.h"
 #include "platform/ShellRequests.h"
 

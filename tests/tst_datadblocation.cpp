@@ -1,8 +1,8 @@
 // Where Data.db is kept: the folder the program starts in when Data.db is there or the folder
 // is writable, else the platform's settings folder; a new file starts as the shipped copy,
 // and no file is ever made through a symbolic link.
-#include "data/DbError.h"
-#include "data/SqliteConnection.h"
+#include "data/sql/DbError.h"
+#include "data/sql/SqliteConnection.h"
 #include "storage/DataDbLocation.h"
 #include "support/TestApp.h"
 

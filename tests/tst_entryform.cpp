@@ -2,7 +2,8 @@
 // middle of a store leaves behind.
 #include "support/EditingApp.h"
 
-#include "data/Latin2.h"
+#include "data/text/Latin2.h"
+#include "data/text/TextEncodingError.h"
 #include "editing/AttachedFile.h"
 #include "editing/PhotoPanel.h"
 #include "platform/ScreenCursor.h"

@@ -5,7 +5,7 @@
 #include "support/EditingApp.h"
 #include "support/PrivateServer.h"
 
-#include "data/Latin2.h"
+#include "data/text/Latin2.h"
 #include "platform/ScreenCursor.h"
 
 #include <QElapsedTimer>

@@ -1,10 +1,11 @@
 // Latin-2 text conversion: the table against the server's own latin2, round trips of
 // Hungarian text through a real table, and text that Latin-2 cannot hold.
-#include "data/DbError.h"
-#include "data/Latin2.h"
-#include "data/MariaConnection.h"
-#include "data/MariaStatement.h"
-#include "data/Query.h"
+#include "data/query/Query.h"
+#include "data/sql/DbError.h"
+#include "data/sql/MariaConnection.h"
+#include "data/sql/MariaStatement.h"
+#include "data/text/Latin2.h"
+#include "data/text/TextEncodingError.h"
 #include "support/TestServer.h"
 
 #include <QTest>

@@ -2,7 +2,7 @@
 // tbl_Kat, and adding a typed value by each form's match rule.
 #include "support/EditingApp.h"
 
-#include "data/Latin2.h"
+#include "data/text/Latin2.h"
 #include "platform/ScreenCursor.h"
 
 #include <QComboBox>

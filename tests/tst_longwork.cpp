@@ -5,7 +5,7 @@
 #include "browsing/RecordBrowser.h"
 #include "browsing/RecordListReport.h"
 #include "browsing/RecordNavigator.h"
-#include "data/Table.h"
+#include "data/table/Table.h"
 #include "platform/Progress.h"
 #include "platform/ReportEngine.h"
 #include "statistics/StatisticsWindow.h"

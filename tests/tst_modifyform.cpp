@@ -2,7 +2,8 @@
 // no other, tests a changed title only, keeps the stored file, and restores on "Elvet".
 #include "support/EditingApp.h"
 
-#include "data/Latin2.h"
+#include "data/text/Latin2.h"
+#include "data/text/TextEncodingError.h"
 #include "editing/AttachedFile.h"
 #include "editing/PhotoPanel.h"
 #include "platform/ScreenCursor.h"

@@ -1,4 +1,5 @@
-#include "data/DbError.h"
+#include "data/sql/DbError.h"
+#include "data/text/TextEncodingError.h"
 #include "platform/AppLifetime.h"
 #include "platform/Clock.h"
 #include "platform/CommandRunner.h"

@@ -1,5 +1,5 @@
 // Provisioning of a missing record store during the login, against a real server.
-#include "data/SqlLiteral.h"
+#include "data/sql/SqlLiteral.h"
 #include "support/PrivateServer.h"
 #include "support/TestApp.h"
 

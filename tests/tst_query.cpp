@@ -1,9 +1,10 @@
 // The record query on a real server: total counts, columns read on demand, streamed blobs,
 // the client-side sort and filter, and the road every error takes through the hook.
-#include "data/DbError.h"
-#include "data/MariaConnection.h"
-#include "data/Query.h"
-#include "data/ScriptRunner.h"
+#include "data/dataset/RowFilter.h"
+#include "data/query/Query.h"
+#include "data/sql/DbError.h"
+#include "data/sql/MariaConnection.h"
+#include "data/sql/ScriptRunner.h"
 #include "support/TestServer.h"
 
 #include <QCryptographicHash>

@@ -1,8 +1,9 @@
 // The steps every window takes on the records, without a window: refresh, the record check,
 // the locate by title, the search and the counters, against a real server with a second
 // connection as another workstation.
-#include "data/DbError.h"
-#include "data/SharedData.h"
+#include "data/records/SharedData.h"
+#include "data/sql/DbError.h"
+#include "data/text/TextEncodingError.h"
 #include "support/TestServer.h"
 
 #include <QTest>

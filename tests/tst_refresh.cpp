@@ -2,11 +2,11 @@
 // connection as the other workstation: after every kind of change the record query equals a
 // full read of the same statement, row for row and in order, with the search and the sort in
 // force; the current record keeps its place; with nothing changed nothing travels again.
-#include "data/DbError.h"
-#include "data/MariaConnection.h"
-#include "data/Query.h"
-#include "data/RecordSearch.h"
-#include "data/RecordStatement.h"
+#include "data/query/Query.h"
+#include "data/query/refresh/StatementShape.h"
+#include "data/records/RecordSearch.h"
+#include "data/sql/DbError.h"
+#include "data/sql/MariaConnection.h"
 #include "support/TestServer.h"
 
 #include <QDateTime>
@@ -194,7 +194,7 @@ void TestRefresh::statementShape() {
         QStringLiteral("FELVEV"), QStringLiteral("LEIRAS"), QStringLiteral("FOTO"),
         QStringLiteral("AZ"),     QStringLiteral("FNEV"),   QStringLiteral("FTIP"),
         QStringLiteral("FMER"),   QStringLiteral("FILE")};
-    const RecordStatement s = RecordStatement::parse(sql, columns);
+    const StatementShape s = StatementShape::parse(sql, columns);
     QCOMPARE(s.table, QStringLiteral("tbl_Data"));
     QCOMPARE(s.readsTableOnly, tableOnly);
     QCOMPARE(s.orderColumn, orderColumn);

@@ -1,6 +1,6 @@
 // The record search (both variants) and the title-click sort, against a real server.
-#include "data/Latin2.h"
-#include "data/RecordSearch.h"
+#include "data/records/RecordSearch.h"
+#include "data/text/Latin2.h"
 #include "support/PrivateServer.h"
 #include "support/TestApp.h"
 

@@ -1,8 +1,8 @@
 // The remembered settings in Data.db: the key prefix rule, duplicate keys, a new file that
 // gets its table, a file that is not a settings file.
-#include "data/DbError.h"
-#include "data/SqliteConnection.h"
-#include "data/SqliteTable.h"
+#include "data/sql/DbError.h"
+#include "data/sql/SqliteConnection.h"
+#include "data/table/SqliteTable.h"
 #include "storage/SettingsStore.h"
 #include "support/TestServer.h"
 

@@ -2,9 +2,9 @@
 // writes, and refused writes (another process holding the file, a read-only connection)
 // reaching the locking-error handlers.
 
-#include "data/DbError.h"
-#include "data/SqliteConnection.h"
-#include "data/SqliteTable.h"
+#include "data/sql/DbError.h"
+#include "data/sql/SqliteConnection.h"
+#include "data/table/SqliteTable.h"
 #include "support/TestServer.h"
 
 #include <QFile>

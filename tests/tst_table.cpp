@@ -2,10 +2,11 @@
 // locate, counts and the row pass without copying the table, writes with keys from the
 // server, real row locks reaching the handlers, and a large file streamed in and out.
 
-#include "data/DbError.h"
-#include "data/Latin2.h"
-#include "data/MariaConnection.h"
-#include "data/Table.h"
+#include "data/sql/DbError.h"
+#include "data/sql/MariaConnection.h"
+#include "data/table/Table.h"
+#include "data/text/Latin2.h"
+#include "data/text/TextEncodingError.h"
 #include "support/Sanitizer.h"
 #include "support/TestServer.h"
 

@@ -5,8 +5,8 @@
 // Input: pieces, each a two-byte little-endian length and that many bytes (a short last
 // piece takes what is left). The first piece goes out when the client connects, each
 // further one after the client's next packet; then the server hangs up.
-#include "data/DbError.h"
-#include "data/MariaConnection.h"
+#include "data/sql/DbError.h"
+#include "data/sql/MariaConnection.h"
 #include "support/FakeServer.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "TestServer.h"
 
-#include "data/Latin2.h"
+#include "data/text/Latin2.h"
 #include "storage/RecordStoreSchema.h"
 
 #include <QDir>

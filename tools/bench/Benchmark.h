@@ -2,7 +2,7 @@
 
 #include "ClientBaseline.h"
 #include "RecordStoreBuilder.h"
-#include "data/MariaConnection.h"
+#include "data/sql/MariaConnection.h"
 
 #include <QString>
 #include <functional>

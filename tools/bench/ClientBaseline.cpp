@@ -1,7 +1,7 @@
 #include "ClientBaseline.h"
 
 #include "Median.h"
-#include "data/Latin2.h"
+#include "data/text/Latin2.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/MariaConnection.h"
+#include "data/sql/MariaConnection.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "RecordStoreBuilder.h"
 
-#include "data/MariaConnection.h"
-#include "data/SqlLiteral.h"
+#include "data/sql/MariaConnection.h"
+#include "data/sql/SqlLiteral.h"
 
 #include <QStringList>
 

@@ -2,7 +2,8 @@
 // store. tools/bench.sh starts a private server and runs it; see the README.
 
 #include "Benchmark.h"
-#include "data/DbError.h"
+#include "data/sql/DbError.h"
+#include "data/text/TextEncodingError.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

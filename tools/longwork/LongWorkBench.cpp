@@ -13,8 +13,8 @@
 //                   stored in every 10th record and a 200 KB file in every 20th
 // Run it through tools/longwork-bench.sh, which starts a private server.
 #include "browsing/RecordListReport.h"
-#include "data/MariaConnection.h"
-#include "data/SharedData.h"
+#include "data/records/SharedData.h"
+#include "data/sql/MariaConnection.h"
 #include "platform/Progress.h"
 #include "platform/Prompter.h"
 #include "platform/ReportEngine.h"

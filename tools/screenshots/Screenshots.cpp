@@ -6,8 +6,8 @@
 // tools/screenshots.sh, which provides a private server, a Data.db and a virtual display.
 #include "browsing/RecordBrowser.h"
 #include "browsing/RecordListReport.h"
-#include "data/Columns.h"
-#include "data/SharedData.h"
+#include "data/records/Columns.h"
+#include "data/records/SharedData.h"
 #include "editing/EntryForm.h"
 #include "editing/PhotoPanel.h"
 #include "platform/AppLifetime.h"
