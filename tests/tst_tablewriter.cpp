@@ -1,16 +1,20 @@
 // The writes of a table against a real server: where the table stands after a change, a
-// deletion or a new row while a filter is in force, and how a new row whose connection was
+// deletion or a new row while a filter is in force; a guarded change or deletion whose COMMIT
+// answer is lost, looked up rather than asked about; and how a new row whose connection was
 // lost is recognised among the rows added since, so that it is never written twice.
 
 #include "data/LostWrite.h"
 #include "data/MariaConnection.h"
+#include "data/ShownRowGuard.h"
 #include "data/Table.h"
 #include "data/TableSource.h"
+#include "support/CuttingProxy.h"
 #include "support/TestServer.h"
 
 #include <QTest>
 
 using namespace kx;
+using kx::test::CuttingProxy;
 using kx::test::TestDatabase;
 
 namespace {
@@ -27,6 +31,8 @@ class TstTableWriter : public QObject {
 private slots:
     void writeUnderAFilterStandsOnARowItShows_data();
     void writeUnderAFilterStandsOnARowItShows();
+    void lostCommitAnswerIsLookedUp_data();
+    void lostCommitAnswerIsLookedUp();
     void lostNewRowIsFoundByItsIdentity_data();
     void lostNewRowIsFoundByItsIdentity();
 };
@@ -107,6 +113,69 @@ void TstTableWriter::writeUnderAFilterStandsOnARowItShows() {
     QCOMPARE(t.asString(QStringLiteral("KSZO")),
              db.scalar(QStringLiteral("SELECT IFNULL(KSZO, '') FROM tbl_Data WHERE CIM = '%1'")
                            .arg(expected)));
+}
+
+void TstTableWriter::lostCommitAnswerIsLookedUp_data() {
+    QTest::addColumn<bool>("deletion");
+    QTest::newRow("change") << false;
+    QTest::newRow("deletion") << true;
+}
+
+// The COMMIT of a guarded change or deletion reaches the server, but its answer is lost with
+// the connection. A deletion is looked up by its key at once and counts as done; a change is
+// retried (as the user agrees to) and finds its own row stored, so neither asks whether to
+// write over another workstation's change, and the change is stored once.
+void TstTableWriter::lostCommitAnswerIsLookedUp() {
+    QFETCH(bool, deletion);
+    TestDatabase db;
+    db.exec(
+        QStringLiteral("INSERT INTO tbl_Data (CIM, KSZO) VALUES ('r1', 'régi'), ('r2', 'régi')"));
+    const ConnectionParams direct = db.params();
+    CuttingProxy proxy(direct.server, direct.port.toUShort());
+    ConnectionParams viaProxy = direct;
+    viaProxy.port = QString::number(proxy.port());
+    MariaConnection conn;
+    conn.setParams(viaProxy);
+    QList<unsigned> hooked, handled;
+    conn.setErrorHook([&](const DbError& e) { hooked << e.code(); });
+    Table t(conn, QStringLiteral("tbl_Data"));
+    for (TableOp op : {TableOp::Post, TableOp::Delete})
+        t.setErrorHandler(op, [&](TableBase&, const DbError& e) {
+            handled << e.code();
+            return handled.size() == 1 ? ErrorAction::Retry : ErrorAction::Fail;
+        });
+    t.open();
+    QVERIFY(t.locate(QStringLiteral("CIM"), QStringLiteral("r1"), false));
+    int asked = 0;
+    ShownRowGuard guard(t, [&] {
+        ++asked;
+        return false;
+    });
+    guard.remember();
+
+    proxy.cutAtNextCommit();
+    guard.run([&] {
+        if (deletion) {
+            t.deleteRecord();
+        } else {
+            t.edit();
+            t.setField(QStringLiteral("KSZO"), QStringLiteral("új"));
+            t.post();
+        }
+    });
+    QVERIFY(proxy.hasCut());
+    QCOMPARE(hooked.size(), 1);
+    QVERIFY(MariaConnection::isLostConnection(hooked[0]));
+    QCOMPARE(handled, deletion ? QList<unsigned>() : hooked);
+    QCOMPARE(asked, 0);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT GROUP_CONCAT(CONCAT(CIM, ':', KSZO) ORDER BY AZ) "
+                                      "FROM tbl_Data")),
+             deletion ? QStringLiteral("r2:régi") : QStringLiteral("r1:új,r2:régi"));
+    QCOMPARE(t.asString(QStringLiteral("CIM")),
+             deletion ? QStringLiteral("r2") : QStringLiteral("r1"));
+    QCOMPARE(t.asString(QStringLiteral("KSZO")),
+             deletion ? QStringLiteral("régi") : QStringLiteral("új"));
+    QVERIFY(!conn.askInTransaction().value_or(true)); // nothing left open
 }
 
 void TstTableWriter::lostNewRowIsFoundByItsIdentity_data() {
