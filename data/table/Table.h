@@ -11,9 +11,10 @@ namespace kx {
 class MariaConnection;
 class RowGuard;
 
-// Whole-table data set over one table of the record store. It never copies the table:
-// count, locate and the row pass are statements on the server, rows are read in key order
-// in pages of visible columns, blobs on demand for the current row only.
+// Whole-table data set over one table of the record store, a paging cursor: it never copies
+// the table. Count, locate and the row pass are statements on the server, rows are read in key
+// order in pages of the short columns (RowPage), long ones on demand for the current row only.
+// Writes and deletes go through its GuardedWriter.
 class Table : public TableBase {
     Q_OBJECT
 public:
@@ -60,13 +61,11 @@ public:
 
 protected:
     void doEdit() override;
-    void doPost(TableState state, const QList<QPair<QString, PendingValue>>& values) override;
+    void doPost(TableState state, const PendingRow& values) override;
     void doDelete() override;
     void pendingDropped() override;
 
 private:
-    unsigned streamedParam(const QList<QPair<QString, PendingValue>>& values,
-                           const QString& fileField) const;
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/dataset/DataSetBase.h"
+#include "data/table/PendingRow.h"
 
 #include <QVariant>
 #include <functional>
@@ -54,13 +55,8 @@ public:
     void setFieldToStreamedLength(const QString& field, const QString& fileField);
 
 protected:
-    struct PendingValue {
-        QVariant value;
-        QString filePath; // non-empty: stream from this file
-        QString lengthOf; // non-empty: the bytes streamed into this field
-    };
     virtual void doEdit() = 0; // check the row can be edited
-    virtual void doPost(TableState state, const QList<QPair<QString, PendingValue>>& values) = 0;
+    virtual void doPost(TableState state, const PendingRow& values) = 0;
     virtual void doDelete() = 0;
     // Called whenever the pending row is dropped (cancel, a new append or edit, a write that
     // ended without retry), so state kept for a retry of that row goes with it.
@@ -68,7 +64,7 @@ protected:
     void setState(TableState s) {
         m_state = s;
     }
-    QList<QPair<QString, PendingValue>> m_pending;
+    PendingRow m_pending;
 
 private:
     void runWithHandler(TableOp op, const std::function<void()>& step);
