@@ -33,23 +33,6 @@ QString q(const QString& name) {
     return MariaStatement::quoteIdentifier(name);
 }
 
-// The stored row of the live row with this key; -1 when none.
-int storedRowOfKey(const RowSet& rows, qint64 key) {
-    for (const int r : rows.order)
-        if (rows.keyOf(r) == key)
-            return r;
-    return -1;
-}
-
-ResultColumn resultColumn(const MariaStatement::Column& c) {
-    ResultColumn out;
-    out.name = c.name;
-    out.numeric = c.numeric;
-    out.binary = c.binary;
-    out.collation = c.collation;
-    return out;
-}
-
 } // namespace
 
 struct Query::Impl {
@@ -151,7 +134,6 @@ struct Query::Impl {
     Query* owner = nullptr;
     void load(MariaStatement& st, RowSet& out, bool digested);
     bool refreshByChanges(int oldRow);
-    int compact(int storedRow);
     std::optional<qint64> currentKey() const;
     // Waits for the read under way and puts its whole result in place of the first screen
     // in out; a failed read fails through the hook.
@@ -173,7 +155,7 @@ const std::vector<ResultColumn>& Query::Impl::learnTable(const QString& table) {
     columnsProbe.executeText();
     std::vector<ResultColumn> cols;
     for (const MariaStatement::Column& c : columnsProbe.columns())
-        cols.push_back(resultColumn(c));
+        cols.push_back(resultColumnOf(c));
     columnsProbe.finish();
     if (learntSession != conn.session()) { // the probe made the connection again
         tableColumns.clear();
@@ -241,11 +223,7 @@ void Query::Impl::run(RowSet& out, bool allowFirstScreen) {
     if (firstScreenOnly) {
         const bool digested = state.order.has_value();
         const auto readTheRest = [&] {
-            RowSet whole;
-            whole.columns = out.columns;
-            whole.table = out.table;
-            whole.keyColumn = out.keyColumn;
-            whole.store = RowStore(out.store.width());
+            RowSet whole = out.emptyLike();
             if (!reader)
                 reader = std::make_unique<RowStreamReader>(conn.params());
             reading = true;
@@ -304,7 +282,7 @@ void Query::Impl::load(MariaStatement& st, RowSet& out, bool digested) {
     const int n = int(cols.size());
     if (out.table.isEmpty()) {
         for (int i = 0; i < n; ++i) {
-            ResultColumn c = resultColumn(cols[size_t(i)]);
+            ResultColumn c = resultColumnOf(cols[size_t(i)]);
             c.slot = i;
             if (keyField.compare(c.name, Qt::CaseInsensitive) == 0)
                 out.keyColumn = i;
@@ -366,7 +344,7 @@ bool Query::Impl::refreshByChanges(int oldRow) {
         if (data.keyOf((*added)[i]) == *key)
             keep = (*added)[i];
     if (data.store.deadRows() > 1000 && data.store.deadRows() > data.store.rows() / 4) {
-        keep = compact(keep);
+        keep = data.compact(keep);
         view.rebuild(data, keep);
     } else {
         view.update(data, *added, keep);
@@ -374,29 +352,6 @@ bool Query::Impl::refreshByChanges(int oldRow) {
     if (keep < 0 || view.indexOfStored(keep) < 0)
         view.keepPlace(oldRow);
     return true;
-}
-
-// The live rows again in a store of their own, in the statement's order; returns where
-// storedRow went (-1 when it was dead).
-int Query::Impl::compact(int storedRow) {
-    RowStore fresh(data.store.width());
-    std::vector<quint64> digests;
-    digests.reserve(data.order.size());
-    int moved = -1;
-    for (size_t i = 0; i < data.order.size(); ++i) {
-        const int r = data.order[i];
-        for (int slot = 0; slot < data.store.width(); ++slot)
-            fresh.append(data.store.data(r, slot), data.store.sizeAt(r, slot),
-                         data.store.isNull(r, slot));
-        if (!data.digests.empty())
-            digests.push_back(data.digests[size_t(r)]);
-        if (r == storedRow)
-            moved = int(i);
-        data.order[i] = int(i);
-    }
-    data.store = std::move(fresh);
-    data.digests.swap(digests);
-    return moved;
 }
 
 std::optional<qint64> Query::Impl::currentKey() const {
@@ -423,13 +378,8 @@ void Query::Impl::readWholeInto(RowSet& out) {
     }
     if (pieces.empty())
         return;
-    RowSet whole = std::move(pieces.front());
-    reserveForRowSets(whole, pieces, 1);
-    for (size_t i = 1; i < pieces.size(); ++i) {
-        appendRowSet(whole, pieces[i]);
-        pieces[i] = RowSet(); // gone once copied: the result is never held twice
-    }
-    out = std::move(whole);
+    out = std::move(pieces.front());
+    appendRowSets(out, pieces, 1);
 }
 
 // Both run on the reading thread: what they tell is handled on the query's own thread.
@@ -545,7 +495,7 @@ void Query::refresh() {
         d->run(loaded, true);
         // The refresh ends on the current record, as a full read does: when it lies beyond
         // the first screen, the whole result is waited for.
-        if (d->reading && key && storedRowOfKey(loaded, *key) < 0)
+        if (d->reading && key && loaded.storedRowOfKey(*key) < 0)
             d->readWholeInto(loaded);
     } catch (const DbError&) {
         close();
@@ -553,7 +503,7 @@ void Query::refresh() {
     }
     d->deferred.reset();
     d->data = std::move(loaded);
-    const int keep = key ? storedRowOfKey(d->data, *key) : -1;
+    const int keep = key ? d->data.storedRowOfKey(*key) : -1;
     d->view.rebuild(d->data, keep);
     if (keep < 0)
         d->view.keepPlace(oldRow);
@@ -626,12 +576,7 @@ void Query::addReadRows(std::vector<RowSet> pieces, bool ended) {
     if (!d->arrivedShown && !d->arriving && !pieces.empty())
         d->arriving = std::move(pieces[next++]);
     if (next < pieces.size()) {
-        RowSet& to = d->arrivedShown ? d->data : *d->arriving;
-        reserveForRowSets(to, pieces, next); // joining the batch moves no row twice
-        for (; next < pieces.size(); ++next) {
-            appendRowSet(to, pieces[next]);
-            pieces[next] = RowSet(); // gone once copied: the result is never held twice
-        }
+        appendRowSets(d->arrivedShown ? d->data : *d->arriving, pieces, next);
         added = d->arrivedShown;
     }
     if (!d->arrivedShown && d->arriving &&
@@ -652,7 +597,7 @@ void Query::addReadRows(std::vector<RowSet> pieces, bool ended) {
         const int oldRow = d->view.current();
         d->data = std::move(first);
         d->deferred.forget();
-        const int keep = key ? storedRowOfKey(d->data, *key) : -1;
+        const int keep = key ? d->data.storedRowOfKey(*key) : -1;
         d->view.rebuild(d->data, keep);
         if (keep < 0)
             d->view.keepPlace(oldRow);
