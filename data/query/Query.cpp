@@ -1,116 +1,57 @@
 #include "data/query/Query.h"
 
-#include "data/dataset/RowFilter.h"
 #include "data/query/DeferredFieldReader.h"
 #include "data/query/LongWork.h"
+#include "data/query/QueryPlanner.h"
+#include "data/query/ResultStream.h"
 #include "data/query/RowView.h"
 #include "data/query/refresh/RowDelta.h"
-#include "data/query/refresh/StatementOrder.h"
-#include "data/query/refresh/StatementShape.h"
-#include "data/query/refresh/TableChangeProbe.h"
-#include "data/rows/ReadingWorker.h"
 #include "data/rows/RowSet.h"
 #include "data/sql/DbError.h"
 #include "data/sql/DeviceWrite.h"
 #include "data/sql/MariaConnection.h"
-#include "data/sql/MariaStatement.h"
-#include "data/sql/SmallAnswer.h"
 #include "data/text/Latin2.h"
 
 #include <QBuffer>
 #include <QIODevice>
-#include <QMetaObject>
 #include <optional>
 
 namespace kx {
 
-namespace {
-
-// Tables of this many rows (by the server's estimate) are read whole along with the first
-// screen of a statement instead of after it.
-constexpr qint64 kReadAlongFrom = 5000;
-
-QString q(const QString& name) {
-    return MariaStatement::quoteIdentifier(name);
-}
-
-// The stored row of the live row with this key; -1 when none.
-int storedRowOfKey(const RowSet& rows, qint64 key) {
-    for (const int r : rows.order)
-        if (rows.keyOf(r) == key)
-            return r;
-    return -1;
-}
-
-ResultColumn resultColumn(const MariaStatement::Column& c) {
-    ResultColumn out;
-    out.name = c.name;
-    out.numeric = c.numeric;
-    out.binary = c.binary;
-    out.collation = c.collation;
-    return out;
-}
-
-} // namespace
-
+// The rows in hand, how they were read, and the parts that plan, read and show them.
 struct Query::Impl {
-    explicit Impl(MariaConnection& c) : conn(c), deferred(c) {}
+    Impl(MariaConnection& c, Query& query)
+        : conn(c), owner(query), planner(c),
+          stream(c, [this](const QString& table) { planner.forgetTable(table); }), deferred(c) {
+        stream.setNotices(
+            &query, [&query](quint64 read) { query.rowsReady(read); },
+            [&query](quint64 read) { query.readEnded(read); });
+    }
 
     MariaConnection& conn;
-    QString sql;
-    QString keyField;
-    QStringList deferredFields;
-
+    Query& owner;
+    QueryPlanner planner;
+    ResultStream stream;
     bool open = false;
     RowSet data;
+    QueryPlan plan; // how the rows in hand were read, for a refresh that costs what changed
     RowView view;
     DeferredFieldReader deferred;
+    bool refreshWhenRead = false; // asked for while the rest was read: runs when it is in hand
 
-    // Column lists of tables, and the orders of their columns, learnt once per session of
-    // the connection.
-    QHash<QString, std::vector<ResultColumn>> tableColumns;
-    QHash<QString, std::optional<StatementOrder>> orders; // table, column, direction
-    quint64 learntSession = 0;
-
-    // How the rows in hand were read, for a refresh that costs what changed.
-    struct Refresh {
-        QString statement;      // as run: the narrowed statement, with the digest when it has one
-        bool probeable = false; // the table's change time tells whether the rows changed
-        std::optional<StatementOrder> order; // set when changed rows can be put in place
-        TableChangeProbe::Stamp verified;    // taken before the rows in hand were read
-    } refreshState;
-    std::unique_ptr<TableChangeProbe> probe; // of the table last read
-    TableChangeProbe::Stamp probeTable(const QString& table) {
-        if (!probe || probe->table() != table)
-            probe = std::make_unique<TableChangeProbe>(conn, table);
-        return probe->read();
+    // Where the current record is, to find it again once the rows changed.
+    struct Place {
+        std::optional<qint64> key;
+        int storedRow = -1;
+        int row = -1;
+    };
+    Place place() const {
+        return {currentKey(), currentStoredRow(), view.current()};
     }
-
-    // The first screen at once, the rest read in the background.
-    int firstScreen = 0;
-    int rowLimit = -1;
-    std::unique_ptr<ReadingWorker> reader;
-    std::vector<std::unique_ptr<ReadingWorker>> stoppedReaders; // ending after a close
-    bool reading = false;
-    bool refreshWhenRead = false;
-    // The read's first rows, gathered until they outnumber the first screen; then they take
-    // its place and the next ones are added to the rows in hand as they come.
-    std::optional<RowSet> arriving;
-    bool arrivedShown = false;
-    quint64 readNumber = 0; // tells the end of the read in force from a stopped one's
-    void stopReading() {
-        if (!reading)
-            return;
-        reading = false;
-        refreshWhenRead = false;
-        arriving.reset();
-        ++readNumber;
-        reader->cancel();
-        stoppedReaders.push_back(std::move(reader));
-        // Those that have ended go now (each waits for its thread, which is done).
-        std::erase_if(stoppedReaders, [](const auto& r) { return r->hasEnded(); });
+    int currentStoredRow() const {
+        return view.storedRow(view.current());
     }
-
+    std::optional<qint64> currentKey() const;
     // Fails through the hook when the result has no such field.
     int requireColumn(const QString& field) {
         const int c = data.findColumn(field);
@@ -118,287 +59,32 @@ struct Query::Impl {
             conn.fail(QStringLiteral("Ismeretlen mező: %1").arg(field));
         return c;
     }
-    bool isDeferredName(const QString& name) const {
-        return deferredFields.contains(name, Qt::CaseInsensitive);
-    }
-    int currentStoredRow() const {
-        return view.storedRow(view.current());
-    }
     void clearData() {
         deferred.reset();
         data = RowSet();
         view.clear();
-        refreshState = Refresh();
+        plan = QueryPlan();
+    }
+    void stopReading() { // a refresh waiting for the read goes with it
+        stream.stop();
+        refreshWhenRead = false;
     }
     // A filter on a field the rows lack closes the query and fails through the hook.
-    void requireFilterField(Query& query) {
+    void requireFilterField() {
         if (view.canFilter(data))
             return;
         const QString field = view.filter().field;
-        query.close();
+        owner.close();
         conn.fail(QStringLiteral("A szűrő mezője nem található: %1").arg(field));
     }
-
-    const std::vector<ResultColumn>& learnTable(const QString& table);
-    void forgetTable(const QString& table) { // it may have changed: learnt again next time
-        tableColumns.remove(table);
-        orders.clear();
+    QueryPlan planNow() {
+        return planner.plan(view.sortField(), view.filterActive());
     }
-    // Reads the statement's rows; with firstScreen, at first only as many as that when there
-    // are more (the rest then comes from the reader).
-    void run(RowSet& out, bool allowFirstScreen = false);
-    std::function<void()> readEndedCallback(quint64 read);
-    std::function<void()> rowsReadyCallback(quint64 read);
-    Query* owner = nullptr;
-    void load(MariaStatement& st, RowSet& out, bool digested);
-    bool refreshByChanges(int oldRow);
-    int compact(int storedRow);
-    std::optional<qint64> currentKey() const;
-    // Waits for the read under way and puts its whole result in place of the first screen
-    // in out; a failed read fails through the hook.
-    void readWholeInto(RowSet& out);
+    int findAgain(const Place& was);
+    void showJoined(ResultStream::Joined joined, const Place& was);
+    bool refreshByChanges(const Place& was);
+    void placeAfterChanges(const std::vector<int>& added, const Place& was);
 };
-
-const std::vector<ResultColumn>& Query::Impl::learnTable(const QString& table) {
-    // A new connection may see another schema: the cache lives as long as the session.
-    if (learntSession != conn.session()) {
-        tableColumns.clear();
-        orders.clear();
-        learntSession = conn.session();
-    }
-    const QString& cacheKey = table; // table names are case-sensitive on most servers
-    if (const auto it = tableColumns.constFind(cacheKey); it != tableColumns.constEnd())
-        return *it;
-    MariaStatement columnsProbe(conn, QStringLiteral("select * from ") + q(table) +
-                                          QStringLiteral(" limit 0"));
-    columnsProbe.executeText();
-    std::vector<ResultColumn> cols;
-    for (const MariaStatement::Column& c : columnsProbe.columns())
-        cols.push_back(resultColumn(c));
-    columnsProbe.finish();
-    if (learntSession != conn.session()) { // the probe made the connection again
-        tableColumns.clear();
-        orders.clear();
-        learntSession = conn.session();
-    }
-    return *tableColumns.insert(cacheKey, std::move(cols));
-}
-
-void Query::Impl::run(RowSet& out, bool allowFirstScreen) {
-    Refresh state;
-    QString text = sql;
-    const QString table = StatementShape::tableOf(sql);
-    if (!table.isEmpty() && !keyField.isEmpty() && !deferredFields.isEmpty()) {
-        const std::vector<ResultColumn> cols = learnTable(table);
-        bool hasKey = false, hasDeferred = false;
-        QStringList names;
-        for (const ResultColumn& c : cols) {
-            if (c.name.compare(keyField, Qt::CaseInsensitive) == 0 && !isDeferredName(c.name))
-                hasKey = true;
-            if (isDeferredName(c.name))
-                hasDeferred = true;
-            names << c.name;
-        }
-        if (hasKey && hasDeferred) {
-            // Only the `*` is replaced: the rest of the statement stays as the caller wrote it.
-            const StatementShape shape = StatementShape::parse(sql, names);
-            QStringList visible;
-            int slot = 0;
-            for (ResultColumn c : cols) {
-                c.deferred = isDeferredName(c.name);
-                if (!c.deferred) {
-                    visible << q(c.name);
-                    c.slot = slot++;
-                }
-                if (c.name.compare(keyField, Qt::CaseInsensitive) == 0)
-                    out.keyColumn = int(out.columns.size());
-                out.columns.push_back(c);
-            }
-            out.table = table;
-            out.store = RowStore(slot);
-            state.probeable = shape.readsTableOnly;
-            if (state.probeable && !shape.orderColumn.isEmpty()) {
-                const QString orderKey = table + QLatin1Char('\n') + shape.orderColumn.toUpper() +
-                                         (shape.descending ? QStringLiteral(" desc") : QString());
-                auto it = orders.find(orderKey);
-                if (it == orders.end())
-                    it = orders.insert(orderKey, StatementOrder::learn(conn, out, shape.orderColumn,
-                                                                       shape.descending));
-                state.order = *it;
-            }
-            QString list = visible.join(QStringLiteral(", "));
-            if (state.order) // each row with its digest, by which a refresh tells what changed
-                list += QStringLiteral(", ") + RowDelta::digestExpression(visible) +
-                        QStringLiteral(" AS ") + RowDelta::digestAlias();
-            text = shape.withColumns(sql, list);
-            if (state.probeable) // before the rows: a change after this is seen next time
-                state.verified = probeTable(table);
-        }
-    }
-    // A first screen when the statement qualifies; the whole result when it is no longer.
-    const bool firstScreenOnly =
-        allowFirstScreen && firstScreen > 0 && state.probeable && !view.filterActive() &&
-        (view.sortField().isEmpty() || out.findColumn(view.sortField()) < 0);
-    if (firstScreenOnly) {
-        const bool digested = state.order.has_value();
-        const auto readTheRest = [&] {
-            RowSet whole;
-            whole.columns = out.columns;
-            whole.table = out.table;
-            whole.keyColumn = out.keyColumn;
-            whole.store = RowStore(out.store.width());
-            if (!reader)
-                reader = std::make_unique<ReadingWorker>(conn.params());
-            reading = true;
-            arriving.reset();
-            arrivedShown = false;
-            ++readNumber;
-            reader->start(text, std::move(whole), out.store.width() + (digested ? 1 : 0), digested,
-                          rowsReadyCallback(readNumber), readEndedCallback(readNumber));
-        };
-        // A large table is read whole at the same time as its first screen, on the other
-        // connection, so that the whole result does not wait for the first screen.
-        if (state.verified.rows.value_or(0) >= kReadAlongFrom)
-            readTheRest();
-        QString limited = text.trimmed();
-        while (limited.endsWith(QLatin1Char(';')))
-            limited.chop(1);
-        limited += QStringLiteral(" LIMIT %1").arg(firstScreen);
-        try {
-            MariaStatement st(conn, limited);
-            st.executeText();
-            load(st, out, digested);
-        } catch (...) {
-            stopReading();
-            throw;
-        }
-        state.statement = text;
-        if (out.store.rows() < firstScreen)
-            stopReading(); // the first screen is all there is
-        else if (!reading)
-            readTheRest();
-        refreshState = std::move(state);
-        return;
-    }
-    MariaStatement st(conn, text);
-    try {
-        st.executeText();
-    } catch (const DbError&) {
-        if (!out.table.isEmpty()) // the table may have changed: learn it again next time
-            forgetTable(out.table);
-        throw;
-    }
-    load(st, out, state.order.has_value());
-    state.statement = text;
-    refreshState = std::move(state);
-}
-
-// Rows are streamed from the server straight into the compact store; a digest column, when
-// the statement has one, comes last.
-void Query::Impl::load(MariaStatement& st, RowSet& out, bool digested) {
-    const std::vector<MariaStatement::Column> cols = st.columns();
-    if (cols.empty()) { // a statement without a result
-        out.columns.clear();
-        out.store = RowStore();
-        return;
-    }
-    const int n = int(cols.size());
-    if (out.table.isEmpty()) {
-        for (int i = 0; i < n; ++i) {
-            ResultColumn c = resultColumn(cols[size_t(i)]);
-            c.slot = i;
-            if (keyField.compare(c.name, Qt::CaseInsensitive) == 0)
-                out.keyColumn = i;
-            out.columns.push_back(c);
-        }
-        out.store = RowStore(n);
-    } else if (n != out.store.width() + (digested ? 1 : 0)) {
-        forgetTable(out.table);
-        st.finish();
-        conn.fail(QStringLiteral("A(z) %1 tábla szerkezete megváltozott.").arg(out.table));
-    }
-    if (rowLimit < 0) {
-        appendRows(st, out, digested);
-        return;
-    }
-    // One row past the limit tells an answer that goes on from one that just fills it.
-    appendRows(st, out, digested, nullptr, rowLimit + 1);
-    if (out.store.rows() > rowLimit) {
-        st.abandon();
-        const DbError err = SmallAnswer::tooLarge();
-        conn.fail(err.message(), err.code());
-    }
-}
-
-// Asks the server whether the rows in hand changed, and brings in only those that did.
-// False when the rows must be read again as a whole.
-bool Query::Impl::refreshByChanges(int oldRow) {
-    Refresh& state = refreshState;
-    if (!state.probeable || data.table.isEmpty())
-        return false;
-    const std::optional<qint64> key = currentKey();
-    const int oldStored = currentStoredRow();
-    const TableChangeProbe::Stamp now = probeTable(data.table);
-    if (TableChangeProbe::unchangedSince(state.verified, now)) {
-        deferred.forget(); // nothing changed; what the row shows is read again on demand
-        return true;
-    }
-    if (!state.order)
-        return false;
-    if (now.created != state.verified.created) { // made anew: its columns may differ too
-        forgetTable(data.table);
-        return false;
-    }
-    // More changed rows than this are read again as a whole.
-    const int live = int(data.order.size());
-    const int maxChanges = std::max(1000, live / 20);
-    // The reader's connection is free while no rest is read (a refresh waits for that).
-    if (!reader)
-        reader = std::make_unique<ReadingWorker>(conn.params());
-    const std::optional<std::vector<int>> added =
-        RowDelta(conn, state.statement, data.columns[size_t(data.keyColumn)].name)
-            .apply(data, *state.order, maxChanges, reader.get());
-    if (!added)
-        return false;
-    state.verified = now;
-    deferred.forget();
-    int keep = oldStored >= 0 && !data.store.isDead(oldStored) ? oldStored : -1;
-    for (size_t i = 0; keep < 0 && key && i < added->size(); ++i)
-        if (data.keyOf((*added)[i]) == *key)
-            keep = (*added)[i];
-    if (data.store.deadRows() > 1000 && data.store.deadRows() > data.store.rows() / 4) {
-        keep = compact(keep);
-        view.rebuild(data, keep);
-    } else {
-        view.update(data, *added, keep);
-    }
-    if (keep < 0 || view.indexOfStored(keep) < 0)
-        view.keepPlace(oldRow);
-    return true;
-}
-
-// The live rows again in a store of their own, in the statement's order; returns where
-// storedRow went (-1 when it was dead).
-int Query::Impl::compact(int storedRow) {
-    RowStore fresh(data.store.width());
-    std::vector<quint64> digests;
-    digests.reserve(data.order.size());
-    int moved = -1;
-    for (size_t i = 0; i < data.order.size(); ++i) {
-        const int r = data.order[i];
-        for (int slot = 0; slot < data.store.width(); ++slot)
-            fresh.append(data.store.data(r, slot), data.store.sizeAt(r, slot),
-                         data.store.isNull(r, slot));
-        if (!data.digests.empty())
-            digests.push_back(data.digests[size_t(r)]);
-        if (r == storedRow)
-            moved = int(i);
-        data.order[i] = int(i);
-    }
-    data.store = std::move(fresh);
-    data.digests.swap(digests);
-    return moved;
-}
 
 std::optional<qint64> Query::Impl::currentKey() const {
     const int r = currentStoredRow();
@@ -412,93 +98,118 @@ std::optional<qint64> Query::Impl::currentKey() const {
     return ok ? std::optional<qint64>(key) : std::nullopt;
 }
 
-void Query::Impl::readWholeInto(RowSet& out) {
-    reading = false;
-    stoppedReaders.clear();
-    arriving.reset();
-    std::vector<RowSet> pieces;
-    try {
-        pieces = reader->take();
-    } catch (const DbError& e) {
-        conn.fail(e.message(), e.code());
-    }
-    if (pieces.empty())
+// The current record kept by its key in rows read anew, else the row at the same place;
+// returns its stored row (-1 when the key is gone).
+int Query::Impl::findAgain(const Place& was) {
+    const int keep = was.key ? data.storedRowOfKey(*was.key) : -1;
+    view.rebuild(data, keep);
+    if (keep < 0)
+        view.keepPlace(was.row);
+    return keep;
+}
+
+// Shows what the read's pieces did to the rows in hand: more rows below those on screen,
+// the current one unchanged; or other rows, the current record kept by its key.
+void Query::Impl::showJoined(ResultStream::Joined joined, const Place& was) {
+    if (joined == ResultStream::Joined::Nothing)
         return;
-    RowSet whole = std::move(pieces.front());
-    reserveForRowSets(whole, pieces, 1);
-    for (size_t i = 1; i < pieces.size(); ++i) {
-        appendRowSet(whole, pieces[i]);
-        pieces[i] = RowSet(); // gone once copied: the result is never held twice
+    if (joined != ResultStream::Joined::Replaced) {
+        view.rebuild(data, was.storedRow); // the same stored row in both
+        emit owner.rowsAppended();
+        return;
     }
-    out = std::move(whole);
+    deferred.forget();
+    const int keep = findAgain(was);
+    emit owner.reset();
+    if (currentStoredRow() != was.storedRow || keep < 0)
+        emit owner.currentChanged();
 }
 
-// Both run on the reading thread: what they tell is handled on the query's own thread.
-std::function<void()> Query::Impl::rowsReadyCallback(quint64 read) {
-    Query* query = owner;
-    return [query, read] {
-        QMetaObject::invokeMethod(
-            query, [query, read] { query->rowsReady(read); }, Qt::QueuedConnection);
-    };
+// Asks the server whether the rows in hand changed, and brings in only those that did.
+// False when the rows must be read again as a whole.
+bool Query::Impl::refreshByChanges(const Place& was) {
+    const RefreshStep step = planner.refreshStep(plan, data);
+    if (step.kind == RefreshStep::Kind::Whole)
+        return false;
+    if (step.kind == RefreshStep::Kind::Unchanged) {
+        deferred.forget(); // nothing changed; what the row shows is read again on demand
+        return true;
+    }
+    // The worker's connection is free while no rest is read (a refresh waits for that).
+    const std::optional<std::vector<int>> added =
+        RowDelta(conn, plan.statement, data.columns[size_t(data.keyColumn)].name)
+            .apply(data, *plan.order, step.maxChanges, &stream.worker());
+    if (!added)
+        return false;
+    plan.verified = step.now;
+    deferred.forget();
+    placeAfterChanges(*added, was);
+    return true;
 }
 
-std::function<void()> Query::Impl::readEndedCallback(quint64 read) {
-    Query* query = owner;
-    return [query, read] {
-        QMetaObject::invokeMethod(
-            query, [query, read] { query->readEnded(read); }, Qt::QueuedConnection);
-    };
+// The current record stays on its row when that is still there, else on its new version.
+void Query::Impl::placeAfterChanges(const std::vector<int>& added, const Place& was) {
+    int keep = was.storedRow >= 0 && !data.store.isDead(was.storedRow) ? was.storedRow : -1;
+    for (size_t i = 0; keep < 0 && was.key && i < added.size(); ++i)
+        if (data.keyOf(added[i]) == *was.key)
+            keep = added[i];
+    if (data.store.deadRows() > 1000 && data.store.deadRows() > data.store.rows() / 4) {
+        keep = data.compact(keep);
+        view.rebuild(data, keep);
+    } else {
+        view.update(data, added, keep);
+    }
+    if (keep < 0 || view.indexOfStored(keep) < 0)
+        view.keepPlace(was.row);
 }
 
 Query::Query(MariaConnection& conn, QObject* parent)
-    : DataSetBase(parent), d(std::make_unique<Impl>(conn)) {
-    d->owner = this;
+    : DataSetBase(parent), d(std::make_unique<Impl>(conn, *this)) {
     conn.registerDataSet(this);
 }
 
 Query::~Query() {
     d->stopReading();
-    d->stoppedReaders.clear(); // each waits for its reading thread
+    d->stream.waitForStopped(); // each waits for its reading thread
     d->clearData();
     d->conn.unregisterDataSet(this);
 }
 
 void Query::setSql(const QString& sql) {
-    if (sql == d->sql)
+    if (sql == d->planner.sql())
         return;
     close();
-    d->sql = sql;
+    d->planner.setSql(sql);
 }
 
 void Query::clearSql() {
     close();
-    d->sql.clear();
+    d->planner.setSql(QString());
 }
 
 QString Query::sql() const {
-    return d->sql;
+    return d->planner.sql();
 }
 
 void Query::setKeyField(const QString& field) {
-    d->keyField = field;
+    d->planner.setKeyField(field);
 }
 
 void Query::setDeferredFields(const QStringList& fields) {
-    d->deferredFields = fields;
+    d->planner.setDeferredFields(fields);
 }
 
 void Query::open() {
     if (d->open)
         return;
-    if (d->sql.trimmed().isEmpty())
+    if (d->planner.sql().trimmed().isEmpty())
         d->conn.fail(QStringLiteral("A lekérdezés szövege üres."));
-    latin2::encode(d->sql); // nothing is sent when this throws
-    RowSet loaded;
-    d->run(loaded, true);
-    Impl::Refresh state = std::move(d->refreshState);
+    latin2::encode(d->planner.sql()); // nothing is sent when this throws
+    QueryPlan plan = d->planNow();
+    RowSet loaded = d->stream.read(plan);
     d->clearData();
     d->data = std::move(loaded);
-    d->refreshState = std::move(state);
+    d->plan = std::move(plan);
     if (!d->view.canFilter(d->data)) {
         const QString field = d->view.filter().field;
         d->stopReading();
@@ -514,7 +225,7 @@ void Query::open() {
 void Query::close() {
     const bool wasOpen = d->open;
     d->stopReading();
-    d->reader.reset(); // its session ends with the statement it served
+    d->stream.close();
     d->open = false;
     d->clearData();
     if (wasOpen) {
@@ -528,36 +239,34 @@ void Query::refresh() {
         open(); // after a failed run the statement in force is tried again
         return;
     }
-    if (d->reading) {
+    if (d->stream.isReading()) {
         // The rows being read were asked for before this: what changed since then is
         // brought in when they are complete.
         d->refreshWhenRead = true;
         return;
     }
-    const std::optional<qint64> key = d->currentKey();
-    const int oldRow = d->view.current();
+    const Impl::Place was = d->place();
     RowSet loaded;
     try {
-        if (d->refreshByChanges(oldRow)) {
+        if (d->refreshByChanges(was)) {
             emit reset();
             emit currentChanged();
             return;
         }
-        d->run(loaded, true);
+        QueryPlan plan = d->planNow();
+        loaded = d->stream.read(plan);
+        d->plan = std::move(plan);
         // The refresh ends on the current record, as a full read does: when it lies beyond
         // the first screen, the whole result is waited for.
-        if (d->reading && key && storedRowOfKey(loaded, *key) < 0)
-            d->readWholeInto(loaded);
+        if (d->stream.isReading() && was.key && loaded.storedRowOfKey(*was.key) < 0)
+            d->stream.takeWhole(loaded);
     } catch (const DbError&) {
         close();
         throw;
     }
     d->deferred.reset();
     d->data = std::move(loaded);
-    const int keep = key ? storedRowOfKey(d->data, *key) : -1;
-    d->view.rebuild(d->data, keep);
-    if (keep < 0)
-        d->view.keepPlace(oldRow);
+    d->findAgain(was);
     emit reset();
     emit currentChanged();
 }
@@ -567,15 +276,15 @@ bool Query::isOpen() const {
 }
 
 void Query::setRowLimit(int rows) {
-    d->rowLimit = rows;
+    d->stream.setRowLimit(rows);
 }
 
 void Query::setFirstScreen(int rows) {
-    d->firstScreen = std::max(0, rows);
+    d->planner.setFirstScreen(std::max(0, rows));
 }
 
 bool Query::isReading() const {
-    return d->reading;
+    return d->stream.isReading();
 }
 
 int Query::rowsInHand() const {
@@ -590,24 +299,22 @@ bool Query::isEmpty() {
 }
 
 void Query::waitForRows() {
-    if (d->reading)
+    if (d->stream.isReading())
         installReadRows();
 }
 
 // The rest of the result in hand, then the refresh asked for meanwhile. A failed read
 // closes the query and fails through the hook.
 void Query::installReadRows() {
-    d->reading = false;
-    d->stoppedReaders.clear();
-    std::vector<RowSet> pieces;
+    const Impl::Place was = d->place();
+    ResultStream::Joined joined = ResultStream::Joined::Nothing;
     try {
-        pieces = d->reader->take();
+        joined = d->stream.takeRest(d->data);
     } catch (const DbError& e) {
-        d->arriving.reset();
         close();
         d->conn.fail(e.message(), e.code());
     }
-    addReadRows(std::move(pieces), true);
+    d->showJoined(joined, was);
     if (d->refreshWhenRead) {
         d->refreshWhenRead = false;
         if (LongWork::running()) // never a statement in the middle of long work
@@ -617,72 +324,22 @@ void Query::installReadRows() {
     }
 }
 
-// Rows read by the reader, in the statement's order. The first ones take the first screen's
-// place once they outnumber it (or the read has ended): when they begin with the very rows
-// on screen, the screen only grows; else the rows are replaced, the current record kept by
-// its key. Rows after that are added at the end.
-void Query::addReadRows(std::vector<RowSet> pieces, bool ended) {
-    bool added = false;
-    size_t next = 0;
-    if (!d->arrivedShown && !d->arriving && !pieces.empty())
-        d->arriving = std::move(pieces[next++]);
-    if (next < pieces.size()) {
-        RowSet& to = d->arrivedShown ? d->data : *d->arriving;
-        reserveForRowSets(to, pieces, next); // joining the batch moves no row twice
-        for (; next < pieces.size(); ++next) {
-            appendRowSet(to, pieces[next]);
-            pieces[next] = RowSet(); // gone once copied: the result is never held twice
-        }
-        added = d->arrivedShown;
-    }
-    if (!d->arrivedShown && d->arriving &&
-        (ended || d->arriving->store.rows() > int(d->data.order.size()))) {
-        RowSet first = std::move(*d->arriving);
-        d->arriving.reset();
-        d->arrivedShown = true;
-        const int onScreen = int(d->data.order.size());
-        if (d->data.store.deadRows() == 0 && sameFirstRows(d->data, first, onScreen)) {
-            const int current = d->currentStoredRow(); // the same stored row in both
-            d->data = std::move(first);
-            d->view.rebuild(d->data, current);
-            emit rowsAppended();
-            return;
-        }
-        const std::optional<qint64> key = d->currentKey();
-        const int oldStored = d->currentStoredRow();
-        const int oldRow = d->view.current();
-        d->data = std::move(first);
-        d->deferred.forget();
-        const int keep = key ? storedRowOfKey(d->data, *key) : -1;
-        d->view.rebuild(d->data, keep);
-        if (keep < 0)
-            d->view.keepPlace(oldRow);
-        emit reset();
-        if (d->currentStoredRow() != oldStored || keep < 0)
-            emit currentChanged();
-        return;
-    }
-    if (added) {
-        d->view.rebuild(d->data, d->currentStoredRow());
-        emit rowsAppended();
-    }
-}
-
 // On the query's thread, from the event loop, while the rest is read.
 void Query::rowsReady(quint64 read) {
-    if (!d->reading || read != d->readNumber)
+    if (!d->stream.isCurrent(read))
         return;                // a read stopped meanwhile, or one already waited for
     if (LongWork::running()) { // no rows change under long work
         LongWork::runWhenFree(this, [this, read] { rowsReady(read); });
         return;
     }
-    addReadRows(d->reader->takeReady(), false);
+    const Impl::Place was = d->place();
+    d->showJoined(d->stream.takeReady(d->data), was);
 }
 
 // On the query's thread, from the event loop: nothing may escape from here. A failure has
 // been shown through the hook by then.
 void Query::readEnded(quint64 read) {
-    if (!d->reading || read != d->readNumber)
+    if (!d->stream.isCurrent(read))
         return; // a read stopped meanwhile, or one already waited for
     if (LongWork::running()) {
         LongWork::runWhenFree(this, [this, read] { readEnded(read); });
@@ -728,7 +385,7 @@ void Query::setFiltered(bool on) {
     d->view.setFiltered(on);
     if (!d->open)
         return;
-    d->requireFilterField(*this);
+    d->requireFilterField();
     d->deferred.forget();
     d->view.rebuild(d->data, d->currentStoredRow());
     emit reset();

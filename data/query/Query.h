@@ -2,7 +2,6 @@
 
 #include "data/dataset/DataSetBase.h"
 
-#include <QHash>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -99,9 +98,10 @@ signals:
 private:
     void waitForRows(); // installs the whole result when it is still being read
     void installReadRows();
-    void addReadRows(std::vector<RowSet> pieces, bool ended);
     void rowsReady(quint64 read);
     void readEnded(quint64 read);
+    // The statement's plan (QueryPlanner), its rows as they come (ResultStream), and the
+    // rows in hand with their view and deferred values.
     struct Impl;
     std::unique_ptr<Impl> d;
 };

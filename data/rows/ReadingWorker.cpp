@@ -15,15 +15,6 @@ namespace {
 constexpr int kFirstPiece = 1000;
 constexpr int kLargestPiece = 32768;
 
-RowSet emptyLike(const RowSet& shape) {
-    RowSet piece;
-    piece.columns = shape.columns;
-    piece.table = shape.table;
-    piece.keyColumn = shape.keyColumn;
-    piece.store = RowStore(shape.store.width());
-    return piece;
-}
-
 } // namespace
 
 ReadingWorker::ReadingWorker(const ConnectionParams& params) : m_params(params) {
@@ -69,7 +60,7 @@ void ReadingWorker::read(const QString& statement, int expectedColumns, bool dig
         int size = kFirstPiece;
         bool published = false;
         for (;;) {
-            RowSet piece = emptyLike(m_shape);
+            RowSet piece = m_shape.emptyLike();
             const bool more = appendRows(st, piece, digested, &m_stop, size);
             if (m_stop)
                 break;

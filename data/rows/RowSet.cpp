@@ -19,10 +19,65 @@ qint64 RowSet::keyOf(int storedRow) const {
     return ok ? key : -1;
 }
 
+int RowSet::storedRowOfKey(qint64 key) const {
+    for (const int r : order)
+        if (keyOf(r) == key)
+            return r;
+    return -1;
+}
+
+RowSet RowSet::emptyLike() const {
+    RowSet empty;
+    empty.columns = columns;
+    empty.table = table;
+    empty.keyColumn = keyColumn;
+    empty.store = RowStore(store.width());
+    return empty;
+}
+
+int RowSet::appendRow(const std::vector<MariaStatement::Cell>& cells, bool digested) {
+    const int width = store.width();
+    for (int i = 0; i < width; ++i)
+        store.append(cells[size_t(i)].data, cells[size_t(i)].size, cells[size_t(i)].null);
+    if (digested)
+        digests.push_back(
+            QByteArray::fromRawData(cells[size_t(width)].data, cells[size_t(width)].size)
+                .toULongLong());
+    return store.rows() - 1;
+}
+
+int RowSet::compact(int storedRow) {
+    RowStore fresh(store.width());
+    std::vector<quint64> kept;
+    kept.reserve(order.size());
+    int moved = -1;
+    for (size_t i = 0; i < order.size(); ++i) {
+        const int r = order[i];
+        for (int slot = 0; slot < store.width(); ++slot)
+            fresh.append(store.data(r, slot), store.sizeAt(r, slot), store.isNull(r, slot));
+        if (!digests.empty())
+            kept.push_back(digests[size_t(r)]);
+        if (r == storedRow)
+            moved = int(i);
+        order[i] = int(i);
+    }
+    store = std::move(fresh);
+    digests.swap(kept);
+    return moved;
+}
+
+ResultColumn resultColumnOf(const MariaStatement::Column& c) {
+    ResultColumn out;
+    out.name = c.name;
+    out.numeric = c.numeric;
+    out.binary = c.binary;
+    out.collation = c.collation;
+    return out;
+}
+
 bool appendRows(MariaStatement& st, RowSet& out, bool digested, const std::atomic<bool>* stop,
                 int maxRows) {
-    RowStore& store = out.store;
-    const int width = store.width();
+    const RowStore& store = out.store;
     const int first = store.rows();
     std::vector<MariaStatement::Cell> cells;
     bool more = false;
@@ -33,12 +88,7 @@ bool appendRows(MariaStatement& st, RowSet& out, bool digested, const std::atomi
         }
         if (!st.fetchCells(cells))
             break;
-        for (int i = 0; i < width; ++i)
-            store.append(cells[size_t(i)].data, cells[size_t(i)].size, cells[size_t(i)].null);
-        if (digested)
-            out.digests.push_back(
-                QByteArray::fromRawData(cells[size_t(width)].data, cells[size_t(width)].size)
-                    .toULongLong());
+        out.appendRow(cells, digested);
     }
     out.order.reserve(size_t(store.rows()));
     for (int r = first; r < store.rows(); ++r)
@@ -72,6 +122,9 @@ void appendRowSet(RowSet& to, const RowSet& from) {
     }
 }
 
+namespace {
+
+// Makes room in to for every row of pieces[first...].
 void reserveForRowSets(RowSet& to, const std::vector<RowSet>& pieces, size_t first) {
     int rows = 0;
     qint64 bytes = 0;
@@ -83,6 +136,18 @@ void reserveForRowSets(RowSet& to, const std::vector<RowSet>& pieces, size_t fir
     to.order.reserve(to.order.size() + size_t(rows));
     if (!to.digests.empty() || (first < pieces.size() && !pieces[first].digests.empty()))
         to.digests.reserve(to.digests.size() + size_t(rows));
+}
+
+} // namespace
+
+void appendRowSets(RowSet& to, std::vector<RowSet>& pieces, size_t first) {
+    if (first >= pieces.size())
+        return;
+    reserveForRowSets(to, pieces, first);
+    for (size_t i = first; i < pieces.size(); ++i) {
+        appendRowSet(to, pieces[i]);
+        pieces[i] = RowSet(); // gone once copied: the result is never held twice
+    }
 }
 
 bool sameFirstRows(const RowSet& a, const RowSet& b, int rows) {

@@ -1,7 +1,6 @@
 #include "data/query/refresh/RowDelta.h"
 
 #include "data/query/refresh/StatementOrder.h"
-#include "data/rows/InsertOrdered.h"
 #include "data/rows/ReadingWorker.h"
 #include "data/rows/RowSet.h"
 #include "data/sql/MariaStatement.h"
@@ -140,6 +139,44 @@ struct AsideGuard {
 
 } // namespace
 
+// The rows of the statement, as key and digest, against those the client holds: the keys
+// to read again (new, or changed) and the stored rows they replace.
+class RowDelta::DigestComparison {
+public:
+    DigestComparison(const RowSet& rows, int maxChanges)
+        : m_rows(rows), m_held(rows), m_maxChanges(maxChanges) {}
+    // Takes one row of the statement; false once more rows differ than maxChanges.
+    bool take(qint64 key, quint64 digest) {
+        const int r = m_held.take(key);
+        if (r < 0) {
+            m_wanted.push_back(key);
+        } else if (m_rows.digests[size_t(r)] != digest) {
+            m_wanted.push_back(key);
+            m_replaced.push_back(r);
+        }
+        return int(m_wanted.size()) <= m_maxChanges;
+    }
+    qint64 middleKey() const {
+        return m_held.middleKey();
+    }
+    const std::vector<qint64>& wanted() const {
+        return m_wanted;
+    }
+    const std::vector<int>& replaced() const {
+        return m_replaced;
+    }
+    std::vector<int> unseen() const { // held rows the statement no longer has
+        return m_held.unseen();
+    }
+
+private:
+    const RowSet& m_rows;
+    HeldRows m_held;
+    int m_maxChanges;
+    std::vector<qint64> m_wanted;
+    std::vector<int> m_replaced;
+};
+
 RowDelta::RowDelta(MariaConnection& conn, const QString& statement, const QString& keyColumn)
     : m_conn(conn), m_statement(statement), m_key(keyColumn) {}
 
@@ -157,61 +194,63 @@ QString RowDelta::digestExpression(const QStringList& quotedColumns) {
 
 std::optional<std::vector<int>> RowDelta::apply(RowSet& rows, const StatementOrder& order,
                                                 int maxChanges, ReadingWorker* aside) {
-    HeldRows held(rows); // what the client holds, by key
+    DigestComparison comparison(rows, maxChanges); // what the client holds, by key
+    if (!scanDigests(comparison, rows.order.size() < kSplitFrom ? nullptr : aside))
+        return std::nullopt;
+    const std::vector<int> gone = comparison.unseen();
+    if (int(comparison.wanted().size() + gone.size()) > maxChanges)
+        return std::nullopt;
+    std::vector<int> added;
+    if (!readVersions(rows, comparison.wanted(), added))
+        return std::nullopt;
+    for (const int r : comparison.replaced())
+        rows.store.markDead(r);
+    for (const int r : gone)
+        rows.store.markDead(r);
+    putInOrder(rows, order, added);
+    return added;
+}
 
-    // Every row of the statement as key and digest, compared with what is held.
-    std::vector<qint64> wanted; // new, or changed
-    std::vector<int> replaced;  // stored rows whose key came back with another digest
-    const auto compare = [&](qint64 key, quint64 digest) {
-        const int r = held.take(key);
-        if (r < 0) {
-            wanted.push_back(key);
-        } else if (rows.digests[size_t(r)] != digest) {
-            wanted.push_back(key);
-            replaced.push_back(r);
-        }
-        return int(wanted.size()) <= maxChanges;
+// Every row of the statement as key and digest, compared with what is held. With aside,
+// the keys from the middle on are scanned there meanwhile; the server reads each half by the
+// primary key's range.
+bool RowDelta::scanDigests(DigestComparison& comparison, ReadingWorker* aside) {
+    const auto compare = [&comparison](qint64 k, quint64 digest) {
+        return comparison.take(k, digest);
     };
     const QString key = MariaStatement::quoteIdentifier(m_key);
     const QString scan = QStringLiteral("SELECT kx_q.%1, kx_q.%2 FROM (%3) kx_q")
                              .arg(key, digestAlias(), m_statement);
-    if (!aside || rows.order.size() < kSplitFrom) {
-        if (!readKeyDigests(m_conn, scan, compare))
-            return std::nullopt;
-    } else {
-        // The keys from the middle on are scanned aside meanwhile; the server reads each half
-        // by the primary key's range.
-        const QString middle = QString::number(held.middleKey());
-        const QString lower = scan + QStringLiteral(" WHERE kx_q.%1 < %2").arg(key, middle);
-        const QString upper = scan + QStringLiteral(" WHERE kx_q.%1 >= %2").arg(key, middle);
-        std::vector<std::pair<qint64, quint64>> upperRows;
-        aside->runAside([&upperRows, upper](MariaConnection& conn) {
-            readKeyDigests(conn, upper, [&upperRows](qint64 k, quint64 digest) {
-                upperRows.emplace_back(k, digest);
-                return true;
-            });
+    if (!aside)
+        return readKeyDigests(m_conn, scan, compare);
+    const QString middle = QString::number(comparison.middleKey());
+    const QString lower = scan + QStringLiteral(" WHERE kx_q.%1 < %2").arg(key, middle);
+    const QString upper = scan + QStringLiteral(" WHERE kx_q.%1 >= %2").arg(key, middle);
+    std::vector<std::pair<qint64, quint64>> upperRows;
+    aside->runAside([&upperRows, upper](MariaConnection& conn) {
+        readKeyDigests(conn, upper, [&upperRows](qint64 k, quint64 digest) {
+            upperRows.emplace_back(k, digest);
+            return true;
         });
-        AsideGuard guard{aside};
-        const bool lowerWithin = readKeyDigests(m_conn, lower, compare);
-        guard.aside = nullptr;
-        const bool upperRead = aside->waitAside(); // else the other connection failed
-        if (!lowerWithin)
-            return std::nullopt;
-        if (!upperRead) { // the half is read here
-            if (!readKeyDigests(m_conn, upper, compare))
-                return std::nullopt;
-        } else {
-            for (const auto& [k, digest] : upperRows)
-                if (!compare(k, digest))
-                    return std::nullopt;
-        }
-    }
-    const std::vector<int> gone = held.unseen();
-    if (int(wanted.size() + gone.size()) > maxChanges)
-        return std::nullopt;
+    });
+    AsideGuard guard{aside};
+    const bool lowerWithin = readKeyDigests(m_conn, lower, compare);
+    guard.aside = nullptr;
+    const bool upperRead = aside->waitAside(); // else the other connection failed
+    if (!lowerWithin)
+        return false;
+    if (!upperRead) // the half is read here
+        return readKeyDigests(m_conn, upper, compare);
+    for (const auto& [k, digest] : upperRows)
+        if (!compare(k, digest))
+            return false;
+    return true;
+}
 
-    // The new versions, read by key through the statement, so they still match it.
-    std::vector<int> added;
+// The new versions, read by key through the statement, so they still match it; false when
+// the table changed its shape meanwhile.
+bool RowDelta::readVersions(RowSet& rows, const std::vector<qint64>& wanted,
+                            std::vector<int>& added) {
     const int width = rows.store.width();
     for (size_t from = 0; from < wanted.size(); from += kKeysPerRead) {
         QStringList keys;
@@ -223,24 +262,19 @@ std::optional<std::vector<int>> RowDelta::apply(RowSet& rows, const StatementOrd
         read.executeText();
         std::vector<MariaStatement::Cell> cells;
         while (read.fetchCells(cells)) {
-            if (int(cells.size()) != width + 1) { // the table changed its shape meanwhile
+            if (int(cells.size()) != width + 1) {
                 read.finish();
-                return std::nullopt;
+                return false;
             }
-            for (int i = 0; i < width; ++i)
-                rows.store.append(cells[size_t(i)].data, cells[size_t(i)].size,
-                                  cells[size_t(i)].null);
-            rows.digests.push_back(unsignedNumber(cells[size_t(width)]));
-            added.push_back(rows.store.rows() - 1);
+            added.push_back(rows.appendRow(cells, true));
         }
     }
-    for (const int r : replaced)
-        rows.store.markDead(r);
-    for (const int r : gone)
-        rows.store.markDead(r);
+    return true;
+}
 
-    // The statement's order: the rows that stayed keep theirs, each new one goes where the
-    // server would put it.
+// The statement's order: the rows that stayed keep theirs, each new one goes where the
+// server would put it.
+void RowDelta::putInOrder(RowSet& rows, const StatementOrder& order, std::vector<int>& added) {
     std::sort(added.begin(), added.end(), [&](int a, int b) { return order.before(rows, a, b); });
     std::vector<int> kept;
     kept.reserve(rows.order.size() + added.size());
@@ -249,7 +283,6 @@ std::optional<std::vector<int>> RowDelta::apply(RowSet& rows, const StatementOrd
             kept.push_back(r);
     insertOrdered(kept, added, [&](int a, int b) { return order.before(rows, a, b); });
     rows.order.swap(kept);
-    return added;
 }
 
 } // namespace kx

@@ -35,6 +35,11 @@ public:
     static QString digestAlias();
 
 private:
+    class DigestComparison;
+    bool scanDigests(DigestComparison& comparison, RowStreamReader* aside);
+    bool readVersions(RowSet& rows, const std::vector<qint64>& wanted, std::vector<int>& added);
+    static void putInOrder(RowSet& rows, const StatementOrder& order, std::vector<int>& added);
+
     MariaConnection& m_conn;
     QString m_statement;
     QString m_key;

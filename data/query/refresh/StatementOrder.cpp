@@ -48,6 +48,14 @@ std::optional<StatementOrder> StatementOrder::learn(MariaConnection& conn, const
     const QString collation = QString::fromLatin1(*found[0]);
     const QString charset = QString::fromLatin1(*found[1]);
     order.m_padSpace = !collation.contains(QLatin1String("nopad"), Qt::CaseInsensitive);
+    if (!order.learnWeights(conn, charset, collation))
+        return std::nullopt;
+    return order;
+}
+
+// The weight of each of the 256 characters in the collation, when each is one byte.
+bool StatementOrder::learnWeights(MariaConnection& conn, const QString& charset,
+                                  const QString& collation) {
     MariaStatement weights(
         conn, QStringLiteral("WITH RECURSIVE kx_b(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM "
                              "kx_b WHERE i < 255) SELECT i, WEIGHT_STRING(CHAR(i USING %1) "
@@ -55,7 +63,7 @@ std::optional<StatementOrder> StatementOrder::learn(MariaConnection& conn, const
                   .arg(MariaStatement::quoteIdentifier(charset),
                        MariaStatement::quoteIdentifier(collation)));
     if (!weights.prepareIfAccepted())
-        return std::nullopt;
+        return false;
     weights.execute();
     int seen = 0;
     MariaStatement::Row row;
@@ -68,12 +76,10 @@ std::optional<StatementOrder> StatementOrder::learn(MariaConnection& conn, const
         const int i = row[0]->toInt();
         if (i < 0 || i > 255)
             continue;
-        order.m_weights[size_t(i)] = static_cast<unsigned char>(row[1]->at(0));
+        m_weights[size_t(i)] = static_cast<unsigned char>(row[1]->at(0));
         ++seen;
     }
-    if (!simple || seen != 256)
-        return std::nullopt;
-    return order;
+    return simple && seen == 256;
 }
 
 // As the server compares two values of a one-byte character set: character by character by

@@ -23,6 +23,7 @@ public:
     bool before(const RowSet& rows, int a, int b) const;
 
 private:
+    bool learnWeights(MariaConnection& conn, const QString& charset, const QString& collation);
     int compareValues(const RowSet& rows, int a, int b) const;
     int m_column = -1;
     bool m_numeric = false;
