@@ -1,7 +1,6 @@
 #include "DeletionForm.h"
 
 #include "PhotoView.h"
-#include "data/Columns.h"
 #include "data/SharedData.h"
 #include "platform/CommandRunner.h"
 #include "platform/GuardedStep.h"
@@ -28,13 +27,7 @@ const RecordView::Names& deletionNames() {
 DeletionForm::DeletionForm(SharedData& shared, Prompter& prompter, QWidget* parent)
     : RecordView(prompter, QStringLiteral("Form4"), QStringLiteral("Adatrekord törlése:"),
                  deletionNames(), true, parent),
-      m_data(shared), m_shownRow(shared.recordTable, [this] {
-          const bool yes = m_prompter.question(QStringLiteral(
-              "Az adatrekordot időközben egy másik felhasználó módosította ! Mégis töröljük ?"));
-          if (!yes)
-              ScreenCursor::set(CursorShape::Default);
-          return yes;
-      }) {
+      m_data(shared), m_shownRow(shared.records) {
     deleteButton =
         addStripButton("BitBtn2", QStringLiteral("Törlés"), QStringLiteral("Adatrekord törlése !"),
                        QIcon(QStringLiteral(":/icons/edit-delete.png")), 8);
@@ -51,14 +44,13 @@ void DeletionForm::prepareShowing() {
         photo->setCentred(false);
         photo->setStretched(false);
         emptyFields();
-        Table& t = m_data.recordTable;
         showCount(m_data.records.storedCount());
-        const qint64 key = t.currentKey();
+        const qint64 key = m_data.records.currentKey();
         if (key < 0)
             return;
-        const QString title = t.asString(column::title);
+        const QString title = m_data.records.currentTitle();
         m_shownRow.remember();
-        showRecord(t);
+        showRecord(m_data.recordTable);
         // Only a record that was shown whole may be deleted by this opening.
         m_shownTitle = title;
         m_shownKey = key;
@@ -79,10 +71,9 @@ void DeletionForm::refreshRecords() {
 bool DeletionForm::findShownRecord() {
     if (m_shownKey < 0)
         return false;
-    Table& t = m_data.recordTable;
     return guardedLookup(m_prompter, [&] {
-        return t.locate(column::key, QString::number(m_shownKey), false) &&
-               t.currentKey() == m_shownKey && t.asString(column::title) == m_shownTitle;
+        return m_data.records.locateByKey(m_shownKey) &&
+               m_data.records.currentTitle() == m_shownTitle;
     });
 }
 
@@ -95,11 +86,19 @@ void DeletionForm::deleteShownRecord() {
         return;
     }
 
-    Table& t = m_data.recordTable;
     ScreenCursor::set(CursorShape::Busy);
     // A refused delete asks whether to try again; No ends the command here, silently, with
-    // the record still shown and the form open.
-    m_shownRow.run([&] { t.deleteRecord(); });
+    // the record still shown and the form open. The record was found just now: remove()
+    // cannot miss it.
+    RecordService::Questions questions;
+    questions.goOverChange = [this] {
+        const bool yes = m_prompter.question(QStringLiteral(
+            "Az adatrekordot időközben egy másik felhasználó módosította ! Mégis töröljük ?"));
+        if (!yes)
+            ScreenCursor::set(CursorShape::Default);
+        return yes;
+    };
+    m_data.records.remove(m_shownRow, m_shownKey, questions);
     m_shownKey = -1;
     refreshRecords();
     showCount(m_data.records.storedCount());

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RecordView.h"
-#include "data/ShownRowGuard.h"
+#include "data/ShownRecord.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -40,7 +40,7 @@ private:
     QString m_shownTitle;
     // The record as the form showed it: deleting it after another workstation changed it
     // needs the user's yes.
-    ShownRowGuard m_shownRow;
+    ShownRecord m_shownRow;
 };
 
 } // namespace kx
