@@ -2,10 +2,11 @@
 
 #include "PhotoView.h"
 #include "data/SharedData.h"
-#include "platform/CommandRunner.h"
-#include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "policy/CommandRunner.h"
+#include "policy/GuardedStep.h"
+#include "policy/RecordRefresh.h"
 
 #include <QIcon>
 #include <QPushButton>
@@ -27,7 +28,7 @@ const RecordView::Names& deletionNames() {
 DeletionForm::DeletionForm(SharedData& shared, Prompter& prompter, QWidget* parent)
     : RecordView(prompter, QStringLiteral("Form4"), QStringLiteral("Adatrekord törlése:"),
                  deletionNames(), true, parent),
-      m_data(shared), m_shownRow(shared.records) {
+      m_data(shared), m_errors(prompter), m_shownRow(shared.records) {
     deleteButton =
         addStripButton("BitBtn2", QStringLiteral("Törlés"), QStringLiteral("Adatrekord törlése !"),
                        QIcon(QStringLiteral(":/icons/edit-delete.png")), 8);
@@ -61,10 +62,6 @@ void DeletionForm::deleteClicked() {
     runCommand(m_prompter, [this] { deleteShownRecord(); });
 }
 
-void DeletionForm::refreshRecords() {
-    m_data.records.refresh();
-}
-
 // The record shown, found again by its key; it counts only while it still has the title
 // shown (whole value, letter case and blanks included). Another record of the same title is
 // never taken for it.
@@ -78,33 +75,27 @@ bool DeletionForm::findShownRecord() {
 }
 
 void DeletionForm::deleteShownRecord() {
-    ScreenCursor::set(CursorShape::Busy);
-    refreshRecords();
-    ScreenCursor::set(CursorShape::Default);
+    refreshUnderBusyCursor(m_data.records);
     if (!findShownRecord()) {
         m_prompter.warning(QStringLiteral("Nem található az adatrekord !"));
         return;
     }
-
-    ScreenCursor::set(CursorShape::Busy);
     // A refused delete asks whether to try again; No ends the command here, silently, with
     // the record still shown and the form open. The record was found just now: remove()
     // cannot miss it.
-    RecordService::Questions questions;
-    questions.goOverChange = [this] {
-        const bool yes = m_prompter.question(QStringLiteral(
-            "Az adatrekordot időközben egy másik felhasználó módosította ! Mégis töröljük ?"));
-        if (!yes)
-            ScreenCursor::set(CursorShape::Default);
-        return yes;
+    const RecordService::Questions questions{
+        .retryLocked = {},
+        .retryRefused = [this] { return m_errors.retryRefusedDelete(); },
+        .goOverChange = [this] { return m_errors.deleteChangedRecord(); },
     };
-    m_data.records.remove(m_shownRow, m_shownKey, questions);
-    m_shownKey = -1;
-    refreshRecords();
-    showCount(m_data.records.storedCount());
-    emptyFields();
-    ScreenCursor::set(CursorShape::Default);
-
+    {
+        const BusyCursor busy;
+        m_data.records.remove(m_shownRow, m_shownKey, questions);
+        m_shownKey = -1;
+        m_data.records.refresh();
+        showCount(m_data.records.storedCount());
+        emptyFields();
+    }
     m_prompter.result(QStringLiteral("Adatrekord törlése megtörtént !"));
     done(QDialog::Accepted);
 }

@@ -2,6 +2,7 @@
 
 #include "RecordView.h"
 #include "data/ShownRecord.h"
+#include "policy/ErrorPolicy.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -31,11 +32,11 @@ public slots:
     void deleteClicked(); // "Törlés"
 
 private:
-    void refreshRecords();
     bool findShownRecord();
     void deleteShownRecord();
 
     SharedData& m_data;
+    ErrorPolicy m_errors;
     qint64 m_shownKey = -1;
     QString m_shownTitle;
     // The record as the form showed it: deleting it after another workstation changed it

@@ -5,11 +5,11 @@
 #include "TypeCategoryLists.h"
 #include "data/SharedData.h"
 #include "platform/Clock.h"
-#include "platform/CommandRunner.h"
 #include "platform/DateTimeText.h"
-#include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "policy/CommandRunner.h"
+#include "policy/GuardedStep.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -77,7 +77,12 @@ void EntryForm::store() {
 
     {
         BusyCursor busy;
-        m_data.records.insert(typed, {}, fileProgress());
+        const RecordService::Questions questions{
+            .retryLocked = {},
+            .retryRefused = [this] { return m_errors.retryRefusedWrite(); },
+            .goOverChange = {},
+        };
+        m_data.records.insert(typed, questions, fileProgress());
         m_data.records.refresh();
     }
 

@@ -5,10 +5,9 @@
 #include "RecordText.h"
 #include "TypeCategoryLists.h"
 #include "data/SharedData.h"
-#include "platform/CommandRunner.h"
-#include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
-#include "platform/ScreenCursor.h"
+#include "policy/CommandRunner.h"
+#include "policy/GuardedStep.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -146,13 +145,11 @@ void ModificationForm::store() {
     refreshRecords();
     const auto titleChange =
         renamed ? RecordService::TitleChange::Write : RecordService::TitleChange::Keep;
-    RecordService::Questions questions;
-    questions.goOverChange = [this] {
-        const bool yes = m_prompter.question(QStringLiteral(
-            "Az adatrekordot időközben egy másik felhasználó módosította ! Felülírjuk ?"));
-        if (!yes)
-            ScreenCursor::set(CursorShape::Default);
-        return yes;
+    // Every failure on the way shows the connection's warning first (ErrorPolicy).
+    const RecordService::Questions questions{
+        .retryLocked = [this] { return m_errors.retryLockedRecord(); },
+        .retryRefused = [this] { return m_errors.retryRefusedWrite(); },
+        .goOverChange = [this] { return m_errors.overwriteChangedRecord(); },
     };
     if (!m_data.records.update(m_shownRow, m_openedKey, typedFields(), titleChange, questions,
                                fileProgress())) {
@@ -161,7 +158,7 @@ void ModificationForm::store() {
     }
     refreshRecords();
 
-    m_lists->addTyped();
+    m_lists->addTyped(); // a refused row of a list asks ErrorPolicy::retryRefusedWrite
     showRecordCount();
     m_prompter.result(QStringLiteral("Adatok módosítása megtörtént !"));
     done(QDialog::Accepted);

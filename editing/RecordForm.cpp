@@ -10,6 +10,7 @@
 #include "platform/Progress.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "policy/RecordRefresh.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -96,7 +97,7 @@ QPushButton* barButton(QWidget* bar, const char* name, const QString& caption, c
 RecordForm::RecordForm(SharedData& shared, Prompter& prompter, const QString& objectName,
                        const QString& caption, ListMatch categoryMatch, QWidget* parent)
     : SecondaryWindow(objectName, caption, QSize(kClientWidth, kClientHeight), parent),
-      m_data(shared), m_prompter(prompter) {
+      m_data(shared), m_prompter(prompter), m_errors(prompter) {
     buildTopBar();
     buildFieldPanel();
     setFocusOnShowing(titleEdit);
@@ -228,8 +229,7 @@ void RecordForm::closeClicked() {
 }
 
 void RecordForm::refreshRecords() {
-    BusyCursor busy;
-    m_data.records.refresh();
+    refreshUnderBusyCursor(m_data.records);
 }
 
 void RecordForm::showRecordCount() {

@@ -2,6 +2,7 @@
 
 #include "data/RecordService.h"
 #include "platform/SecondaryWindow.h"
+#include "policy/ErrorPolicy.h"
 
 #include <functional>
 #include <memory>
@@ -84,6 +85,7 @@ protected:
 
     SharedData& m_data;
     Prompter& m_prompter;
+    ErrorPolicy m_errors;
     std::unique_ptr<TypeCategoryLists> m_lists;
 
 private:

@@ -5,12 +5,12 @@
 #include "data/Columns.h"
 #include "data/DbError.h"
 #include "data/SharedData.h"
-#include "platform/CommandRunner.h"
 #include "platform/FormStyle.h"
 #include "platform/Hints.h"
 #include "platform/Progress.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "policy/CommandRunner.h"
 
 #include <QFrame>
 #include <QHeaderView>
@@ -171,7 +171,7 @@ void StatisticsWindow::collectClicked() {
 }
 
 void StatisticsWindow::collect() {
-    ScreenCursor::set(CursorShape::Busy);
+    const BusyCursor busy;
     m_data.records.refresh();
 
     // The progress counts the rows written and, between rows 14 and 15, the records of the
@@ -185,10 +185,8 @@ void StatisticsWindow::collect() {
     // "Mégse" ends the collection as a declined retry does: the rows written so far stay on
     // show and are deleted on closing.
     const auto step = [&progress](qint64 at) {
-        if (!progress->step(at)) {
-            ScreenCursor::set(CursorShape::Default);
+        if (!progress->step(at))
             throw SilentAbort{};
-        }
     };
     int row = 0;
     const auto write = [this, &row, &reached, &step](const QString& value) {
@@ -237,7 +235,6 @@ void StatisticsWindow::collect() {
     write(number(pass.over1MB));
     write(number(pass.withPhoto));
     write(number(pass.withoutPhoto));
-    ScreenCursor::set(CursorShape::Default);
 }
 
 void StatisticsWindow::closeClicked() {

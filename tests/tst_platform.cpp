@@ -1,12 +1,12 @@
 #include "data/DbError.h"
 #include "platform/AppLifetime.h"
 #include "platform/Clock.h"
-#include "platform/CommandRunner.h"
 #include "platform/PictureFileDialog.h"
 #include "platform/QtPrompter.h"
 #include "platform/QtTranslation.h"
 #include "platform/ScreenCursor.h"
 #include "platform/SecondaryWindow.h"
+#include "policy/CommandRunner.h"
 #include "tests/support/FixedClock.h"
 #include "tests/support/RecordingPrompter.h"
 
