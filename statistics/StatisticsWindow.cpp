@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTableView>
+#include <functional>
 
 namespace kx {
 
@@ -62,6 +63,37 @@ QString label(int row) {
         "Rekordok száma, melyekhez fotó nem lett tárolva",
     };
     return QString::fromUtf8(labels[row - 1]);
+}
+
+// Per grouping, the number of groups and, where the grouping has them, its most frequent and
+// its rarest value.
+void writeGroupings(Query& probe, const std::function<void(const QString&)>& write) {
+    const auto number = [](qint64 n) { return QString::number(n); };
+    struct Grouping {
+        QLatin1StringView field;
+        const char* alias;
+        bool withValues;
+        bool filterOnCount;
+    };
+    // The file-type grouping is filtered on its count, which hides only the NULL group: an
+    // empty but stored file type is a group of its own.
+    const Grouping groupings[] = {{column::type, "CTIP", true, false},
+                                  {column::category, "CKAT", true, false},
+                                  {column::recorder, "CFELVEV", true, false},
+                                  {column::fileName, "CFNEV", false, false},
+                                  {column::fileType, "CFTIP", true, true}};
+    for (const Grouping& g : groupings) {
+        const QString field = g.field;
+        const QString alias = QString::fromLatin1(g.alias);
+        const QString filter =
+            g.filterOnCount ? alias + QStringLiteral(" > 0") : nonEmptyFilter(field);
+        const GroupedCount counted = groupedCount(probe, field, alias, filter);
+        write(number(counted.groups));
+        if (g.withValues) {
+            write(counted.mostFrequent);
+            write(counted.rarest);
+        }
+    }
 }
 
 } // namespace
@@ -198,31 +230,7 @@ void StatisticsWindow::collect() {
 
     write(number(stored));
 
-    struct Grouping {
-        QLatin1StringView field;
-        const char* alias;
-        bool withValues;
-        bool filterOnCount;
-    };
-    // The file-type grouping is filtered on its count, which hides only the NULL group: an
-    // empty but stored file type is a group of its own.
-    const Grouping groupings[] = {{column::type, "CTIP", true, false},
-                                  {column::category, "CKAT", true, false},
-                                  {column::recorder, "CFELVEV", true, false},
-                                  {column::fileName, "CFNEV", false, false},
-                                  {column::fileType, "CFTIP", true, true}};
-    for (const Grouping& g : groupings) {
-        const QString field = g.field;
-        const QString alias = QString::fromLatin1(g.alias);
-        const QString filter =
-            g.filterOnCount ? alias + QStringLiteral(" > 0") : nonEmptyFilter(field);
-        const GroupedCount counted = groupedCount(m_data.probeQuery, field, alias, filter);
-        write(number(counted.groups));
-        if (g.withValues) {
-            write(counted.mostFrequent);
-            write(counted.rarest);
-        }
-    }
+    writeGroupings(m_data.probeQuery, write);
 
     m_data.recordTable.refresh();
     const qint64 beforePass = reached;
