@@ -69,6 +69,7 @@ private slots:
     void updateKeepsOrWritesTheTitle();
     void stoppedFileTransferLeavesNothing_data();
     void stoppedFileTransferLeavesNothing();
+    void questionsLastForOneChange();
 };
 
 void RecordServiceTest::refreshShowsOtherWorkstationsChanges() {
@@ -330,6 +331,35 @@ void RecordServiceTest::stoppedFileTransferLeavesNothing() {
     QCOMPARE(f.db.scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_Data WHERE FILE IS NOT NULL")),
              QStringLiteral("0"));
     QCOMPARE(f.keyOf(QStringLiteral("Alma")), key);
+}
+
+// The questions of one change are the record table's only for that change: afterwards its
+// own handlers answer again, and a question never outlives the window that asked it.
+void RecordServiceTest::questionsLastForOneChange() {
+    Fixture f;
+    int ownHandler = 0;
+    int asked = 0;
+    f.data.recordTable.setErrorHandler(TableOp::Post, [&](TableBase&, const DbError&) {
+        ++ownHandler;
+        return ErrorAction::Fail;
+    });
+    f.db.exec(QStringLiteral("ALTER TABLE tbl_Data ADD CONSTRAINT kx_refused CHECK (HIV <> 'x')"));
+    RecordService::Questions questions;
+    questions.retryRefused = [&] {
+        ++asked;
+        return false;
+    };
+    RecordFields fields;
+    fields.title = QStringLiteral("Új");
+    fields.reference = QStringLiteral("x");
+
+    QVERIFY_THROWS_EXCEPTION(SilentAbort, f.records.insert(fields, questions));
+    QCOMPARE(asked, 1);
+    QCOMPARE(ownHandler, 0);
+    QVERIFY_THROWS_EXCEPTION(DbError, f.records.insert(fields, RecordService::Questions{}));
+    QCOMPARE(asked, 1);
+    QCOMPARE(ownHandler, 1);
+    QCOMPARE(f.db.scalar(QStringLiteral("SELECT COUNT(*) FROM tbl_Data")), QStringLiteral("3"));
 }
 
 QTEST_GUILESS_MAIN(RecordServiceTest)
