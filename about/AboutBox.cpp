@@ -2,12 +2,12 @@
 
 #include "SystemInfoText.h"
 #include "platform/AppIdentity.h"
-#include "platform/CommandRunner.h"
 #include "platform/FormStyle.h"
 #include "platform/Hints.h"
 #include "platform/ProcessorSpeed.h"
 #include "platform/ShellRequests.h"
 #include "platform/SystemFacts.h"
+#include "policy/CommandRunner.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,12 +1,12 @@
 #include "DeletionForm.h"
 
 #include "PhotoView.h"
-#include "data/records/Columns.h"
 #include "data/records/SharedData.h"
-#include "platform/CommandRunner.h"
-#include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "policy/CommandRunner.h"
+#include "policy/GuardedStep.h"
+#include "policy/RecordRefresh.h"
 
 #include <QIcon>
 #include <QPushButton>
@@ -28,13 +28,7 @@ const RecordView::Names& deletionNames() {
 DeletionForm::DeletionForm(SharedData& shared, Prompter& prompter, QWidget* parent)
     : RecordView(prompter, QStringLiteral("Form4"), QStringLiteral("Adatrekord törlése:"),
                  deletionNames(), true, parent),
-      m_data(shared), m_shownRow(shared.recordTable, [this] {
-          const bool yes = m_prompter.question(QStringLiteral(
-              "Az adatrekordot időközben egy másik felhasználó módosította ! Mégis töröljük ?"));
-          if (!yes)
-              ScreenCursor::set(CursorShape::Default);
-          return yes;
-      }) {
+      m_data(shared), m_errors(prompter), m_shownRow(shared.records) {
     deleteButton =
         addStripButton("BitBtn2", QStringLiteral("Törlés"), QStringLiteral("Adatrekord törlése !"),
                        QIcon(QStringLiteral(":/icons/edit-delete.png")), 8);
@@ -51,14 +45,13 @@ void DeletionForm::prepareShowing() {
         photo->setCentred(false);
         photo->setStretched(false);
         emptyFields();
-        Table& t = m_data.recordTable;
         showCount(m_data.records.storedCount());
-        const qint64 key = t.currentKey();
+        const qint64 key = m_data.records.currentKey();
         if (key < 0)
             return;
-        const QString title = t.asString(column::title);
+        const QString title = m_data.records.currentTitle();
         m_shownRow.remember();
-        showRecord(t);
+        showRecord(m_data.recordTable);
         // Only a record that was shown whole may be deleted by this opening.
         m_shownTitle = title;
         m_shownKey = key;
@@ -69,43 +62,40 @@ void DeletionForm::deleteClicked() {
     runCommand(m_prompter, [this] { deleteShownRecord(); });
 }
 
-void DeletionForm::refreshRecords() {
-    m_data.records.refresh();
-}
-
 // The record shown, found again by its key; it counts only while it still has the title
 // shown (whole value, letter case and blanks included). Another record of the same title is
 // never taken for it.
 bool DeletionForm::findShownRecord() {
     if (m_shownKey < 0)
         return false;
-    Table& t = m_data.recordTable;
     return guardedLookup(m_prompter, [&] {
-        return t.locate(column::key, QString::number(m_shownKey), false) &&
-               t.currentKey() == m_shownKey && t.asString(column::title) == m_shownTitle;
+        return m_data.records.locateByKey(m_shownKey) &&
+               m_data.records.currentTitle() == m_shownTitle;
     });
 }
 
 void DeletionForm::deleteShownRecord() {
-    ScreenCursor::set(CursorShape::Busy);
-    refreshRecords();
-    ScreenCursor::set(CursorShape::Default);
+    refreshUnderBusyCursor(m_data.records);
     if (!findShownRecord()) {
         m_prompter.warning(QStringLiteral("Nem található az adatrekord !"));
         return;
     }
-
-    Table& t = m_data.recordTable;
-    ScreenCursor::set(CursorShape::Busy);
     // A refused delete asks whether to try again; No ends the command here, silently, with
-    // the record still shown and the form open.
-    m_shownRow.run([&] { t.deleteRecord(); });
-    m_shownKey = -1;
-    refreshRecords();
-    showCount(m_data.records.storedCount());
-    emptyFields();
-    ScreenCursor::set(CursorShape::Default);
-
+    // the record still shown and the form open. The record was found just now: remove()
+    // cannot miss it.
+    const RecordService::Questions questions{
+        .retryLocked = {},
+        .retryRefused = [this] { return m_errors.retryRefusedDelete(); },
+        .goOverChange = [this] { return m_errors.deleteChangedRecord(); },
+    };
+    {
+        const BusyCursor busy;
+        m_data.records.remove(m_shownRow, m_shownKey, questions);
+        m_shownKey = -1;
+        m_data.records.refresh();
+        showCount(m_data.records.storedCount());
+        emptyFields();
+    }
     m_prompter.result(QStringLiteral("Adatrekord törlése megtörtént !"));
     done(QDialog::Accepted);
 }

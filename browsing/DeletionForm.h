@@ -1,7 +1,8 @@
 #pragma once
 
 #include "RecordView.h"
-#include "data/table/ShownRowGuard.h"
+#include "data/records/ShownRecord.h"
+#include "policy/ErrorPolicy.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -31,16 +32,16 @@ public slots:
     void deleteClicked(); // "Törlés"
 
 private:
-    void refreshRecords();
     bool findShownRecord();
     void deleteShownRecord();
 
     SharedData& m_data;
+    ErrorPolicy m_errors;
     qint64 m_shownKey = -1;
     QString m_shownTitle;
     // The record as the form showed it: deleting it after another workstation changed it
     // needs the user's yes.
-    ShownRowGuard m_shownRow;
+    ShownRecord m_shownRow;
 };
 
 } // namespace kx

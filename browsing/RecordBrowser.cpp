@@ -8,12 +8,13 @@
 #include "data/records/SharedData.h"
 #include "data/sql/DbError.h"
 #include "data/sql/DeviceWrite.h"
-#include "platform/CommandRunner.h"
 #include "platform/Progress.h"
 #include "platform/ProgressWriter.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
 #include "platform/ShellRequests.h"
+#include "policy/CommandRunner.h"
+#include "policy/RecordRefresh.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -186,8 +187,7 @@ void RecordBrowser::saveFileClicked() {
 
 // The record table and then the record query read again from the server.
 void RecordBrowser::recordRefresh() {
-    BusyCursor busy;
-    m_data.records.refresh();
+    refreshUnderBusyCursor(m_data.records);
 }
 
 // The statement of the main window's toolbar search: all ten text columns of a record; an

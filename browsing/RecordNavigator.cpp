@@ -1,8 +1,8 @@
 #include "RecordNavigator.h"
 
 #include "data/query/Query.h"
-#include "platform/CommandRunner.h"
 #include "platform/Hints.h"
+#include "policy/CommandRunner.h"
 
 #include <QStyle>
 #include <QToolButton>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The rules by which the chosen file is stored with its record.
+#include "data/records/RecordFile.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -8,9 +11,7 @@ class QToolButton;
 
 namespace kx {
 
-class MariaConnection;
 class Prompter;
-class TableBase;
 
 // The file to attach: the read-only path line fileEdit and the file button chooseFileButton of both
 // editing forms.
@@ -36,15 +37,5 @@ private:
     QString m_lastChosen;
     bool m_chosen = false;
 };
-
-// The type label of a file name by its extension ("MS Word", ..., "Egyéb").
-QString fileTypeLabel(const QString& fileName);
-
-// Sets FNEV, FTIP, FMER and FILE on the row being filled in table from the file at path; the
-// content is streamed when the row is written, never held in memory. Does nothing for an empty
-// path or one that names no existing file. A file that cannot be read, of 2 GiB or more, or
-// larger than the server takes in one row (maxRowBytes) throws std::runtime_error with a plain
-// Hungarian message before anything is written.
-void attachFile(TableBase& table, const QString& path, quint64 maxRowBytes);
 
 } // namespace kx

@@ -3,14 +3,13 @@
 #include "PhotoPanel.h"
 #include "RecordText.h"
 #include "TypeCategoryLists.h"
-#include "data/records/Columns.h"
 #include "data/records/SharedData.h"
 #include "platform/Clock.h"
-#include "platform/CommandRunner.h"
 #include "platform/DateTimeText.h"
-#include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "policy/CommandRunner.h"
+#include "policy/GuardedStep.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -64,26 +63,28 @@ void EntryForm::store() {
 
     // A stored title that begins with the new one counts as taken; a failed lookup has been
     // shown and counts as free.
-    const QString title = titleEdit->text();
+    const RecordFields typed = typedFields();
     const bool taken = guardedLookup(
-        m_prompter, [&] { return m_data.recordTable.locate(column::title, title, true); },
+        m_prompter,
+        [&] {
+            return m_data.records.titleTaken(typed.title, RecordService::TitleMatch::Beginning);
+        },
         QStringLiteral("Hiba történt 1 !!!"));
     if (taken) {
         m_prompter.warning(QStringLiteral("Már szerepel ilyen címmel rekord az adatállományban !"));
         return;
     }
 
-    ScreenCursor::set(CursorShape::Busy);
-    Table& table = m_data.recordTable;
-    writeRecordRow([&] {
-        table.append();
-        table.setField(column::title, title);
-        setRecordFields(table);
-        attachChosenFile(table);
-    });
-    table.refresh();
-    m_data.recordQuery.refresh();
-    ScreenCursor::set(CursorShape::Default);
+    {
+        BusyCursor busy;
+        const RecordService::Questions questions{
+            .retryLocked = {},
+            .retryRefused = [this] { return m_errors.retryRefusedWrite(); },
+            .goOverChange = {},
+        };
+        m_data.records.insert(typed, questions, fileProgress());
+        m_data.records.refresh();
+    }
 
     m_lists->addTyped();
     // The new record count, the emptied fields and a fresh Dátum for the next record.

@@ -4,12 +4,10 @@
 #include "PhotoPanel.h"
 #include "RecordText.h"
 #include "TypeCategoryLists.h"
-#include "data/records/Columns.h"
 #include "data/records/SharedData.h"
-#include "platform/CommandRunner.h"
-#include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
-#include "platform/ScreenCursor.h"
+#include "policy/CommandRunner.h"
+#include "policy/GuardedStep.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -21,13 +19,7 @@ namespace kx {
 ModificationForm::ModificationForm(SharedData& shared, Prompter& prompter, QWidget* parent)
     : RecordForm(shared, prompter, QStringLiteral("Form3"), QStringLiteral("Adatok módosítása:"),
                  ListMatch::Exact, parent),
-      m_shownRow(m_data.recordTable, [this] {
-          const bool yes = m_prompter.question(QStringLiteral(
-              "Az adatrekordot időközben egy másik felhasználó módosította ! Felülírjuk ?"));
-          if (!yes)
-              ScreenCursor::set(CursorShape::Default);
-          return yes;
-      }) {}
+      m_shownRow(m_data.records) {}
 
 void ModificationForm::prepareShowing() {
     // Until the record is found and loaded whole, "Tárol" has no row to write onto.
@@ -41,8 +33,8 @@ void ModificationForm::prepareShowing() {
         photo->setCentred(false);
         m_shownRow.remember();
         const bool photoShown = loadRecord();
-        m_openingTitle = m_data.recordTable.asString(column::title);
-        m_openedKey = m_data.recordTable.currentKey();
+        m_openingTitle = m_data.records.currentTitle();
+        m_openedKey = m_data.records.currentKey();
         m_lists->fill();
         if (!photoShown)
             tellPhotoUnreadable();
@@ -62,7 +54,7 @@ void ModificationForm::discardClicked() {
         // would let "Tárol" write its values onto the opened record.
         bool lookedUp = false;
         const bool found = m_openedKey >= 0 && guardedLookup(m_prompter, [&] {
-                               const bool there = returnToOpenedRecord();
+                               const bool there = m_data.records.locateByKey(m_openedKey);
                                lookedUp = true;
                                return there;
                            });
@@ -101,31 +93,22 @@ bool ModificationForm::findRecord() {
 }
 
 bool ModificationForm::loadRecord() {
-    Table& t = m_data.recordTable;
     emptyFields();
     showRecordCount();
     photoCaption->setText(QStringLiteral("Fotó"));
-    titleEdit->setText(t.asString(column::title));
-    typeBox->setEditText(t.asString(column::type));
-    categoryBox->setEditText(t.asString(column::category));
-    keywordsEdit->setText(t.asString(column::keywords));
-    referenceEdit->setText(t.asString(column::reference));
-    dateEdit->setText(t.asString(column::date));
-    recorderEdit->setText(t.asString(column::recorder));
+    const RecordFields stored = m_data.records.currentRecord();
+    titleEdit->setText(stored.title);
+    typeBox->setEditText(stored.type);
+    categoryBox->setEditText(stored.category);
+    keywordsEdit->setText(stored.keywords);
+    referenceEdit->setText(stored.reference);
+    dateEdit->setText(stored.date);
+    recorderEdit->setText(stored.recorder);
     // The bare stored name: shown, never read as a path.
-    fileField->reset(t.asString(column::fileName));
-    setMemoText(descriptionEdit, t.asString(column::description));
+    fileField->reset(stored.fileName);
+    setMemoText(descriptionEdit, stored.description);
     // A photo that cannot be shown leaves the box empty and is kept as stored.
-    return photo->readPhoto(t.asBytes(column::photo));
-}
-
-// recordTable may have been moved since the showing (a lookup, another window); every write of
-// this opening goes to the opened row, found again by its key.
-bool ModificationForm::returnToOpenedRecord() {
-    Table& t = m_data.recordTable;
-    if (t.currentKey() == m_openedKey)
-        return true;
-    return t.locate(column::key, QString::number(m_openedKey), false);
+    return photo->readPhoto(stored.photo);
 }
 
 void ModificationForm::store() {
@@ -142,7 +125,6 @@ void ModificationForm::store() {
     if (!m_lists->typedTextsFit() || !descriptionFits())
         return; // the form keeps what was typed
 
-    Table& table = m_data.recordTable;
     // Letter case counts: a change of case alone is a new title and is tested.
     const bool renamed = title != m_openingTitle;
     if (renamed) {
@@ -150,10 +132,10 @@ void ModificationForm::store() {
         // The opened record itself may carry the title by now: another workstation renamed
         // it, and "Elvet" showed its new title. That is no other record of the same title.
         const bool taken = guardedLookup(m_prompter, [&] {
-            return table.locate(column::title, title, false) && table.currentKey() != m_openedKey;
+            return m_data.records.titleTaken(title, RecordService::TitleMatch::Whole, m_openedKey);
         });
         if (taken) {
-            returnToOpenedRecord();
+            m_data.records.locateByKey(m_openedKey);
             m_prompter.warning(
                 QStringLiteral("Már szerepel ilyen címmel rekord az adatállományban !"));
             return;
@@ -161,25 +143,22 @@ void ModificationForm::store() {
     }
 
     refreshRecords();
-    if (!returnToOpenedRecord()) {
+    const auto titleChange =
+        renamed ? RecordService::TitleChange::Write : RecordService::TitleChange::Keep;
+    // Every failure on the way shows the connection's warning first (ErrorPolicy).
+    const RecordService::Questions questions{
+        .retryLocked = [this] { return m_errors.retryLockedRecord(); },
+        .retryRefused = [this] { return m_errors.retryRefusedWrite(); },
+        .goOverChange = [this] { return m_errors.overwriteChangedRecord(); },
+    };
+    if (!m_data.records.update(m_shownRow, m_openedKey, typedFields(), titleChange, questions,
+                               fileProgress())) {
         warnNotFound(); // removed meanwhile by another workstation
         return;
     }
-    m_shownRow.run([&] {
-        writeRecordRow([&] {
-            table.edit();
-            if (renamed)
-                table.setField(column::title, title);
-            setRecordFields(table);
-            // The stored file stays unless a new one was chosen with the button in this
-            // opening.
-            if (fileField->chosenInThisOpening())
-                attachChosenFile(table);
-        });
-    });
     refreshRecords();
 
-    m_lists->addTyped();
+    m_lists->addTyped(); // a refused row of a list asks ErrorPolicy::retryRefusedWrite
     showRecordCount();
     m_prompter.result(QStringLiteral("Adatok módosítása megtörtént !"));
     done(QDialog::Accepted);

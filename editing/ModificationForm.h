@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RecordForm.h"
-#include "data/table/ShownRowGuard.h"
+#include "data/records/ShownRecord.h"
 
 namespace kx {
 
@@ -30,7 +30,6 @@ public slots:
 private:
     bool findRecord();
     bool loadRecord(); // false: the stored photo cannot be shown
-    bool returnToOpenedRecord();
     void store();
     void warnNotFound();
     void tellPhotoUnreadable();
@@ -40,7 +39,7 @@ private:
     bool m_toldPhotoUnreadable = false;
     // The record as the form showed it: a store asks before it goes over another
     // workstation's change.
-    ShownRowGuard m_shownRow;
+    ShownRecord m_shownRow;
 };
 
 } // namespace kx

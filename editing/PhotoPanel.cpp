@@ -1,10 +1,10 @@
 #include "PhotoPanel.h"
 
 #include "platform/ClipboardPicture.h"
-#include "platform/CommandRunner.h"
 #include "platform/Hints.h"
 #include "platform/JpegDecoder.h"
 #include "platform/Prompter.h"
+#include "policy/CommandRunner.h"
 
 #include <QBuffer>
 #include <QLabel>

@@ -4,13 +4,13 @@
 #include "PhotoPanel.h"
 #include "RecordText.h"
 #include "TypeCategoryLists.h"
-#include "data/records/Columns.h"
 #include "data/records/SharedData.h"
 #include "data/sql/TransferWatch.h"
 #include "platform/FormStyle.h"
 #include "platform/Progress.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "policy/RecordRefresh.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -97,7 +97,7 @@ QPushButton* barButton(QWidget* bar, const char* name, const QString& caption, c
 RecordForm::RecordForm(SharedData& shared, Prompter& prompter, const QString& objectName,
                        const QString& caption, ListMatch categoryMatch, QWidget* parent)
     : SecondaryWindow(objectName, caption, QSize(kClientWidth, kClientHeight), parent),
-      m_data(shared), m_prompter(prompter) {
+      m_data(shared), m_prompter(prompter), m_errors(prompter) {
     buildTopBar();
     buildFieldPanel();
     setFocusOnShowing(titleEdit);
@@ -229,8 +229,7 @@ void RecordForm::closeClicked() {
 }
 
 void RecordForm::refreshRecords() {
-    BusyCursor busy;
-    m_data.records.refresh();
+    refreshUnderBusyCursor(m_data.records);
 }
 
 void RecordForm::showRecordCount() {
@@ -249,23 +248,6 @@ void RecordForm::emptyFields() {
     photo->clear();
 }
 
-void RecordForm::writeRecordRow(const std::function<void()>& start) {
-    Table& table = m_data.recordTable;
-    try {
-        start();
-        // A large file goes to the server under a progress window; "Mégse" stops it before
-        // the statement runs, so no row is added and nothing is changed.
-        const std::unique_ptr<Progress> progress = fileProgress();
-        const TransferWatch watch(
-            [&progress](qint64 sent) { return !progress || progress->step(sent); });
-        table.post();
-    } catch (...) {
-        table.cancel();
-        ScreenCursor::set(CursorShape::Default);
-        throw;
-    }
-}
-
 bool RecordForm::descriptionFits() {
     if (storedLength(memoText(descriptionEdit)) <= kDescriptionBytes)
         return true;
@@ -275,29 +257,33 @@ bool RecordForm::descriptionFits() {
     return false;
 }
 
-void RecordForm::setRecordFields(Table& table) {
-    table.setField(column::type, typeBox->currentText());
-    table.setField(column::category, categoryBox->currentText());
-    table.setField(column::keywords, keywordsEdit->text());
-    table.setField(column::reference, referenceEdit->text());
-    table.setField(column::date, dateEdit->text());
-    table.setField(column::recorder, recorderEdit->text());
-    table.setField(column::description, memoText(descriptionEdit));
-    table.setField(column::photo, photo->photoBytes());
+RecordFields RecordForm::typedFields() const {
+    RecordFields typed;
+    typed.title = titleEdit->text();
+    typed.type = typeBox->currentText();
+    typed.category = categoryBox->currentText();
+    typed.keywords = keywordsEdit->text();
+    typed.reference = referenceEdit->text();
+    typed.date = dateEdit->text();
+    typed.recorder = recorderEdit->text();
+    typed.description = memoText(descriptionEdit);
+    typed.photo = photo->photoBytes();
+    // The modification form's line shows the stored file's name until a file is chosen.
+    if (fileField->chosenInThisOpening())
+        typed.fileSource = fileField->path();
+    return typed;
 }
 
-std::unique_ptr<Progress> RecordForm::fileProgress() {
-    if (!fileField->chosenInThisOpening())
-        return nullptr;
-    const QFileInfo info(fileField->path());
-    if (!info.isFile() || info.size() <= kProgressFileBytes)
-        return nullptr;
-    return m_prompter.progress(QStringLiteral("Fájl tárolása: %1").arg(info.fileName()),
-                               info.size());
-}
-
-void RecordForm::attachChosenFile(Table& table) {
-    attachFile(table, fileField->path(), m_data.recordStore.maxAllowedPacket());
+RecordService::TransferFollower RecordForm::fileProgress() {
+    return [this]() -> TransferWatch::Watcher {
+        std::shared_ptr<Progress> progress;
+        const QFileInfo info(fileField->path());
+        if (fileField->chosenInThisOpening() && info.isFile() && info.size() > kProgressFileBytes)
+            progress = m_prompter.progress(QStringLiteral("Fájl tárolása: %1").arg(info.fileName()),
+                                           info.size());
+        // "Mégse" stops the file before the statement runs: nothing is added or changed.
+        return [progress](qint64 sent) { return !progress || progress->step(sent); };
+    };
 }
 
 } // namespace kx

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "data/records/RecordService.h"
 #include "platform/SecondaryWindow.h"
+#include "policy/ErrorPolicy.h"
 
 #include <functional>
 #include <memory>
@@ -16,9 +18,7 @@ namespace kx {
 
 class AttachedFileField;
 class PhotoPanel;
-class Progress;
 class Prompter;
-class Table;
 class TypeCategoryLists;
 enum class ListMatch;
 struct SharedData;
@@ -74,22 +74,18 @@ protected:
     void showRecordCount();
     // Empties every field, the file line and the photo box.
     void emptyFields();
-    // Runs start (append or edit of recordTable and the filling of the row), then writes the row.
-    // Whatever fails on the way, the started row is dropped and the default cursor is back
-    // before the error goes on: a half-filled row is never written later by another operation.
-    void writeRecordRow(const std::function<void()>& start);
     // Whether Leírás, its line breaks stored as CR LF, fits the TEXT column of LEIRAS; if not,
     // a warning box says so. Checked before a store writes anything: the server's refusal
     // would come back as a question about another user's lock that no retry can satisfy.
     bool descriptionFits();
-    // Sets TIP, KAT, KSZO, HIV, DATUM, FELVEV, LEIRAS and FOTO of the row, in that order.
-    void setRecordFields(Table& table);
-    // FNEV, FTIP, FMER and FILE from the chosen file.
-    void attachChosenFile(Table& table);
-    std::unique_ptr<Progress> fileProgress(); // null unless a chosen file is over 10 MB
+    // What the fields hold, as a store writes it; the file only when chosen in this opening.
+    RecordFields typedFields() const;
+    // The progress window of a store whose file was chosen in this opening and is over 10 MB.
+    RecordService::TransferFollower fileProgress();
 
     SharedData& m_data;
     Prompter& m_prompter;
+    ErrorPolicy m_errors;
     std::unique_ptr<TypeCategoryLists> m_lists;
 
 private:

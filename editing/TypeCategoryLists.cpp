@@ -3,8 +3,8 @@
 #include "RecordText.h"
 #include "data/records/Columns.h"
 #include "data/records/SharedData.h"
-#include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
+#include "policy/GuardedStep.h"
 
 #include <QComboBox>
 

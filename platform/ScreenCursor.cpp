@@ -37,4 +37,12 @@ CursorShape ScreenCursor::current() {
     return g_shape;
 }
 
+CursorScope::CursorScope(CursorShape shape) {
+    ScreenCursor::set(shape);
+}
+
+CursorScope::~CursorScope() {
+    ScreenCursor::set(CursorShape::Default);
+}
+
 } // namespace kx

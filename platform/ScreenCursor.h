@@ -12,18 +12,26 @@ public:
     static CursorShape current();
 };
 
-// The busy cursor for as long as a block of work runs, the normal one again when it ends,
-// also when it ends with an error.
-class BusyCursor {
+// A cursor for as long as a block of work runs, the normal one again when it ends, also when
+// it ends with an error: no window has to set the normal cursor back by hand.
+class CursorScope {
 public:
-    BusyCursor() {
-        ScreenCursor::set(CursorShape::Busy);
-    }
-    ~BusyCursor() {
-        ScreenCursor::set(CursorShape::Default);
-    }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
+    explicit CursorScope(CursorShape shape);
+    ~CursorScope();
+    CursorScope(const CursorScope&) = delete;
+    CursorScope& operator=(const CursorScope&) = delete;
+};
+
+// The busy cursor while data is read or written.
+class BusyCursor : public CursorScope {
+public:
+    BusyCursor() : CursorScope(CursorShape::Busy) {}
+};
+
+// The database wait cursor while the login connects, probes and creates.
+class DbWaitCursor : public CursorScope {
+public:
+    DbWaitCursor() : CursorScope(CursorShape::DbWait) {}
 };
 
 } // namespace kx

@@ -1,6 +1,5 @@
 #include "MainWindow.h"
 
-#include "ErrorHandlers.h"
 #include "MainCommands.h"
 #include "RecordGridModel.h"
 #include "about/AboutBox.h"
@@ -15,13 +14,15 @@
 #include "platform/AppIdentity.h"
 #include "platform/AppLifetime.h"
 #include "platform/Clock.h"
-#include "platform/CommandRunner.h"
 #include "platform/DateTimeText.h"
-#include "platform/GuardedStep.h"
 #include "platform/Hints.h"
 #include "platform/Prompter.h"
 #include "platform/ReportEngine.h"
 #include "platform/ScreenCursor.h"
+#include "policy/CommandRunner.h"
+#include "policy/ErrorPolicy.h"
+#include "policy/GuardedStep.h"
+#include "policy/RecordRefresh.h"
 #include "statistics/StatisticsWindow.h"
 #include "storage/DataDbLocation.h"
 #include "storage/LoginDialog.h"
@@ -262,8 +263,7 @@ void MainWindow::command(const std::function<void()>& steps) {
 }
 
 void MainWindow::recordRefresh() {
-    BusyCursor busy;
-    m_data.records.refresh();
+    refreshUnderBusyCursor(m_data.records);
 }
 
 bool MainWindow::recordCheck() {

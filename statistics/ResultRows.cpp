@@ -71,7 +71,7 @@ void ResultRows::removeAll() {
     limitToTag(m_tag);
     if (m_table.recordCount() <= 0)
         return;
-    ScreenCursor::set(CursorShape::Busy);
+    const BusyCursor busy;
     m_table.refresh();
     while (m_table.currentKey() >= 0) {
         const qint64 key = m_table.currentKey();
@@ -80,7 +80,6 @@ void ResultRows::removeAll() {
         if (m_table.currentKey() == key)
             break; // the row did not go; asking again would never end
     }
-    ScreenCursor::set(CursorShape::Default);
 }
 
 } // namespace kx

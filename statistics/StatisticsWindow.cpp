@@ -5,12 +5,12 @@
 #include "data/records/Columns.h"
 #include "data/records/SharedData.h"
 #include "data/sql/DbError.h"
-#include "platform/CommandRunner.h"
 #include "platform/FormStyle.h"
 #include "platform/Hints.h"
 #include "platform/Progress.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "policy/CommandRunner.h"
 
 #include <QFrame>
 #include <QHeaderView>
@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTableView>
+#include <functional>
 
 namespace kx {
 
@@ -62,6 +63,37 @@ QString label(int row) {
         "Rekordok száma, melyekhez fotó nem lett tárolva",
     };
     return QString::fromUtf8(labels[row - 1]);
+}
+
+// Per grouping, the number of groups and, where the grouping has them, its most frequent and
+// its rarest value.
+void writeGroupings(Query& probe, const std::function<void(const QString&)>& write) {
+    const auto number = [](qint64 n) { return QString::number(n); };
+    struct Grouping {
+        QLatin1StringView field;
+        const char* alias;
+        bool withValues;
+        bool filterOnCount;
+    };
+    // The file-type grouping is filtered on its count, which hides only the NULL group: an
+    // empty but stored file type is a group of its own.
+    const Grouping groupings[] = {{column::type, "CTIP", true, false},
+                                  {column::category, "CKAT", true, false},
+                                  {column::recorder, "CFELVEV", true, false},
+                                  {column::fileName, "CFNEV", false, false},
+                                  {column::fileType, "CFTIP", true, true}};
+    for (const Grouping& g : groupings) {
+        const QString field = g.field;
+        const QString alias = QString::fromLatin1(g.alias);
+        const QString filter =
+            g.filterOnCount ? alias + QStringLiteral(" > 0") : nonEmptyFilter(field);
+        const GroupedCount counted = groupedCount(probe, field, alias, filter);
+        write(number(counted.groups));
+        if (g.withValues) {
+            write(counted.mostFrequent);
+            write(counted.rarest);
+        }
+    }
 }
 
 } // namespace
@@ -171,7 +203,7 @@ void StatisticsWindow::collectClicked() {
 }
 
 void StatisticsWindow::collect() {
-    ScreenCursor::set(CursorShape::Busy);
+    const BusyCursor busy;
     m_data.records.refresh();
 
     // The progress counts the rows written and, between rows 14 and 15, the records of the
@@ -185,10 +217,8 @@ void StatisticsWindow::collect() {
     // "Mégse" ends the collection as a declined retry does: the rows written so far stay on
     // show and are deleted on closing.
     const auto step = [&progress](qint64 at) {
-        if (!progress->step(at)) {
-            ScreenCursor::set(CursorShape::Default);
+        if (!progress->step(at))
             throw SilentAbort{};
-        }
     };
     int row = 0;
     const auto write = [this, &row, &reached, &step](const QString& value) {
@@ -200,31 +230,7 @@ void StatisticsWindow::collect() {
 
     write(number(stored));
 
-    struct Grouping {
-        QLatin1StringView field;
-        const char* alias;
-        bool withValues;
-        bool filterOnCount;
-    };
-    // The file-type grouping is filtered on its count, which hides only the NULL group: an
-    // empty but stored file type is a group of its own.
-    const Grouping groupings[] = {{column::type, "CTIP", true, false},
-                                  {column::category, "CKAT", true, false},
-                                  {column::recorder, "CFELVEV", true, false},
-                                  {column::fileName, "CFNEV", false, false},
-                                  {column::fileType, "CFTIP", true, true}};
-    for (const Grouping& g : groupings) {
-        const QString field = g.field;
-        const QString alias = QString::fromLatin1(g.alias);
-        const QString filter =
-            g.filterOnCount ? alias + QStringLiteral(" > 0") : nonEmptyFilter(field);
-        const GroupedCount counted = groupedCount(m_data.probeQuery, field, alias, filter);
-        write(number(counted.groups));
-        if (g.withValues) {
-            write(counted.mostFrequent);
-            write(counted.rarest);
-        }
-    }
+    writeGroupings(m_data.probeQuery, write);
 
     m_data.recordTable.refresh();
     const qint64 beforePass = reached;
@@ -237,7 +243,6 @@ void StatisticsWindow::collect() {
     write(number(pass.over1MB));
     write(number(pass.withPhoto));
     write(number(pass.withoutPhoto));
-    ScreenCursor::set(CursorShape::Default);
 }
 
 void StatisticsWindow::closeClicked() {

@@ -3,10 +3,10 @@
 #include "data/records/SharedData.h"
 #include "data/sql/DbError.h"
 #include "platform/AppLifetime.h"
-#include "platform/CommandRunner.h"
 #include "platform/FormStyle.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "policy/CommandRunner.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -185,10 +185,24 @@ void LoginDialog::login() {
         return;
     if (!m_provisioning.checkTables(databaseEdit->text()))
         return;
-    ScreenCursor::set(CursorShape::Default);
     m_closing = true;
     accept();
 }
+
+namespace {
+
+// False when the connection fails; the hook has shown why, with the wait cursor still on.
+bool openUnderWaitCursor(MariaConnection& connection) {
+    const DbWaitCursor wait;
+    try {
+        connection.open();
+        return true;
+    } catch (const DbError&) {
+        return false;
+    }
+}
+
+} // namespace
 
 // Each attempt uses the fields as they are now; a failed connect has already been shown by
 // the connection's error hook, the caller's own message follows.
@@ -196,16 +210,10 @@ bool LoginDialog::connectMain(const QString& database, const QString& failure) {
     MariaConnection& connection = m_data.recordStore;
     connection.setParams(
         {serverEdit->text(), portEdit->text(), database, userEdit->text(), passwordEdit->text()});
-    ScreenCursor::set(CursorShape::DbWait);
-    try {
-        connection.open();
-    } catch (const DbError&) {
-        ScreenCursor::set(CursorShape::Default);
-        m_prompter.warning(failure);
-        return false;
-    }
-    ScreenCursor::set(CursorShape::Default);
-    return true;
+    if (openUnderWaitCursor(connection))
+        return true;
+    m_prompter.warning(failure);
+    return false;
 }
 
 void LoginDialog::closeEvent(QCloseEvent* event) {

@@ -11,18 +11,6 @@
 
 namespace kx {
 
-namespace {
-// Sets the wait cursor for one step and the default cursor after it, also when it throws.
-struct WaitCursor {
-    WaitCursor() {
-        ScreenCursor::set(CursorShape::DbWait);
-    }
-    ~WaitCursor() {
-        ScreenCursor::set(CursorShape::Default);
-    }
-};
-} // namespace
-
 Provisioning::Provisioning(Query& probe, ScriptRunner& script, Prompter& prompter)
     : m_probe(probe), m_script(script), m_prompter(prompter) {}
 
@@ -62,7 +50,7 @@ QString Provisioning::tableProbe(const QString& database, const QString& table) 
 bool Provisioning::probeFindsRow(const QString& sql) {
     m_probe.close();
     m_probe.setSql(sql);
-    WaitCursor wait;
+    const DbWaitCursor wait;
     // A probe names one database or one table: a longer answer is a server not to listen to.
     struct Limit {
         Query& probe;
@@ -110,7 +98,7 @@ bool Provisioning::checkDatabase(const QString& database) {
         return false;
     bool created;
     {
-        WaitCursor wait;
+        const DbWaitCursor wait;
         created = run(schema::createDatabase(database), database);
     }
     if (!created) {
@@ -130,7 +118,7 @@ bool Provisioning::checkTables(const QString& database) {
             QStringLiteral("%1. Adattábla nem létezik, létrehozzuk most ?").arg(i + 2);
         if (!m_prompter.question(question))
             return false;
-        WaitCursor wait;
+        const DbWaitCursor wait;
         run(schema::createTable(database, tables[i]), database); // a refusal goes on unreported
     }
     m_probe.close();

@@ -2,7 +2,7 @@
 // --cluster): what one node stores, the next refresh at any other node shows; a write that
 // loses a conflict to another node is asked about again and stored once on Yes; a node that
 // refuses statements brings the same question. Skipped on a single server.
-#include "shell/ErrorHandlers.h"
+#include "policy/ErrorPolicy.h"
 #include "storage/LoginDialog.h"
 #include "support/EditingApp.h"
 

@@ -1,8 +1,8 @@
 // How errors travel: the connection's hook, the locking-error questions with retry and abort,
 // the guarded lookup and the default error report.
-#include "platform/CommandRunner.h"
-#include "platform/GuardedStep.h"
 #include "platform/ScreenCursor.h"
+#include "policy/CommandRunner.h"
+#include "policy/GuardedStep.h"
 #include "support/TestApp.h"
 
 #include <QTest>

@@ -2,12 +2,12 @@
 #include "data/text/TextEncodingError.h"
 #include "platform/AppLifetime.h"
 #include "platform/Clock.h"
-#include "platform/CommandRunner.h"
 #include "platform/PictureFileDialog.h"
 #include "platform/QtPrompter.h"
 #include "platform/QtTranslation.h"
 #include "platform/ScreenCursor.h"
 #include "platform/SecondaryWindow.h"
+#include "policy/CommandRunner.h"
 #include "tests/support/FixedClock.h"
 #include "tests/support/RecordingPrompter.h"
 
@@ -128,6 +128,7 @@ private slots:
     void runCommand_reportsWhatEscapes_data();
     void runCommand_reportsWhatEscapes();
     void runCommand_errorWindowComesWithNormalCursor();
+    void runCommand_silentEndLeavesNormalCursor();
 
     void screenCursor_showsShape_data();
     void screenCursor_showsShape();
@@ -216,6 +217,19 @@ void TestPlatform::runCommand_errorWindowComesWithNormalCursor() {
 
     QCOMPARE(prompter.shown.size(), 2);
     QCOMPARE(whileShown, (QList<CursorShape>{CursorShape::Default, CursorShape::Default}));
+    QCOMPARE(ScreenCursor::current(), CursorShape::Default);
+    QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void TestPlatform::runCommand_silentEndLeavesNormalCursor() {
+    // A question answered No ends the command silently wherever it stood, with the busy
+    // cursor on: the hourglass must not stay over a window that waits for the user.
+    RecordingPrompter prompter;
+    runCommand(prompter, [] {
+        ScreenCursor::set(CursorShape::Busy);
+        throw SilentAbort();
+    });
+    QVERIFY(prompter.shown.isEmpty());
     QCOMPARE(ScreenCursor::current(), CursorShape::Default);
     QVERIFY(!QGuiApplication::overrideCursor());
 }

@@ -2,7 +2,7 @@
 // tag that keeps each showing's rows apart in the shared tbl_Tmp, the rows' removal on
 // closing, and what a refused or failed collection leaves.
 #include "platform/ScreenCursor.h"
-#include "shell/ErrorHandlers.h"
+#include "policy/ErrorPolicy.h"
 #include "statistics/ResultGridModel.h"
 #include "statistics/StatisticsWindow.h"
 #include "support/TestApp.h"

@@ -20,6 +20,10 @@ void TableBase::setErrorHandler(TableOp op, ErrorHandler handler) {
     m_handlers[static_cast<int>(op)] = std::move(handler);
 }
 
+const TableBase::ErrorHandler& TableBase::errorHandler(TableOp op) const {
+    return m_handlers[static_cast<int>(op)];
+}
+
 void TableBase::append() {
     if (m_state == TableState::Inactive)
         throwClosed();

@@ -26,6 +26,7 @@ public:
     using DataSetBase::DataSetBase;
 
     void setErrorHandler(TableOp op, ErrorHandler handler);
+    const ErrorHandler& errorHandler(TableOp op) const;
 
     virtual void open() = 0;
     virtual void refresh() = 0; // read again, stay on the current key where it still exists

@@ -1,7 +1,7 @@
 #include "TestApp.h"
 
-#include "platform/CommandRunner.h"
 #include "platform/QtTranslation.h"
+#include "policy/CommandRunner.h"
 
 #include <QTest>
 

@@ -1,6 +1,7 @@
 #include "data/query/refresh/RowDelta.h"
 
 #include "data/query/refresh/StatementOrder.h"
+#include "data/rows/InsertOrdered.h"
 #include "data/rows/ReadingWorker.h"
 #include "data/rows/RowSet.h"
 #include "data/sql/MariaStatement.h"

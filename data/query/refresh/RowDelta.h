@@ -36,7 +36,7 @@ public:
 
 private:
     class DigestComparison;
-    bool scanDigests(DigestComparison& comparison, RowStreamReader* aside);
+    bool scanDigests(DigestComparison& comparison, ReadingWorker* aside);
     bool readVersions(RowSet& rows, const std::vector<qint64>& wanted, std::vector<int>& added);
     static void putInOrder(RowSet& rows, const StatementOrder& order, std::vector<int>& added);
 

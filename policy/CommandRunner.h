@@ -9,7 +9,8 @@ class Prompter;
 
 // Every handler runs through here, so no exception reaches Qt's event loop: a silent abort
 // is swallowed, text Latin-2 cannot store becomes a warning, anything else the default error
-// report with the error's message. Returns true when the command ran to its end.
+// report with the error's message; a command that does not run to its end leaves the normal
+// cursor, set before any of these windows. Returns true when the command ran to its end.
 //
 // When the outermost command ends with a transaction still open on one of the program's
 // connections, the transaction is rolled back (nothing may ride along in it into a later

@@ -1,10 +1,10 @@
 #include "CommandRunner.h"
 
-#include "Prompter.h"
-#include "ScreenCursor.h"
 #include "data/sql/DbError.h"
 #include "data/sql/MariaConnection.h"
 #include "data/text/TextEncodingError.h"
+#include "platform/Prompter.h"
+#include "platform/ScreenCursor.h"
 
 #include <exception>
 
@@ -57,20 +57,20 @@ bool runCommand(Prompter& prompter, const std::function<void()>& command) {
 
 namespace {
 
+// What a command that ends early shows: nothing after a silent abort (whoever aborted has
+// said what there was to say), a warning for text Latin-2 cannot store, the default error
+// report for anything else. Whatever ended it, the normal cursor comes back first.
 bool runGuarded(Prompter& prompter, const std::function<void()>& command) {
-    // A failed command may have left the busy cursor on; the window comes with the normal one.
-    const auto report = [&prompter](const QString& text) {
-        ScreenCursor::set(CursorShape::Default);
-        prompter.errorReport(text);
+    std::function<void()> ending;
+    const auto report = [&prompter, &ending](const QString& text) {
+        ending = [&prompter, text] { prompter.errorReport(text); };
     };
     try {
         command();
         return true;
     } catch (const SilentAbort&) {
-        // Whoever aborted has already said what there was to say and reset the cursor.
     } catch (const TextEncodingError& e) {
-        ScreenCursor::set(CursorShape::Default);
-        prompter.warning(e.userMessage());
+        ending = [&prompter, text = e.userMessage()] { prompter.warning(text); };
     } catch (const DbError& e) {
         report(e.message());
     } catch (const std::exception& e) {
@@ -78,6 +78,9 @@ bool runGuarded(Prompter& prompter, const std::function<void()>& command) {
     } catch (...) {
         report(QStringLiteral("Ismeretlen hiba"));
     }
+    ScreenCursor::set(CursorShape::Default);
+    if (ending)
+        ending();
     return false;
 }
 

@@ -1,7 +1,7 @@
 #include "GuardedStep.h"
 
-#include "Prompter.h"
 #include "data/sql/DbError.h"
+#include "platform/Prompter.h"
 
 namespace kx {
 
