@@ -3,8 +3,8 @@
 #include "PhotoView.h"
 #include "data/Columns.h"
 #include "data/DataSet.h"
-#include "editing/RecordText.h"
 #include "platform/FormStyle.h"
+#include "platform/TypedText.h"
 
 #include <QFrame>
 #include <QLabel>

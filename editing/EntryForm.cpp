@@ -1,7 +1,6 @@
 #include "EntryForm.h"
 
 #include "PhotoPanel.h"
-#include "RecordText.h"
 #include "TypeCategoryLists.h"
 #include "data/Columns.h"
 #include "data/SharedData.h"
@@ -11,6 +10,7 @@
 #include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "platform/TypedText.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -2,7 +2,6 @@
 
 #include "AttachedFile.h"
 #include "PhotoPanel.h"
-#include "RecordText.h"
 #include "TypeCategoryLists.h"
 #include "data/Columns.h"
 #include "data/SharedData.h"
@@ -10,6 +9,7 @@
 #include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "platform/TypedText.h"
 
 #include <QComboBox>
 #include <QLabel>

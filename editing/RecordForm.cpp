@@ -2,7 +2,7 @@
 
 #include "AttachedFile.h"
 #include "PhotoPanel.h"
-#include "RecordText.h"
+#include "StoredLength.h"
 #include "TypeCategoryLists.h"
 #include "data/Columns.h"
 #include "data/SharedData.h"
@@ -11,6 +11,7 @@
 #include "platform/Progress.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "platform/TypedText.h"
 
 #include <QComboBox>
 #include <QFileInfo>

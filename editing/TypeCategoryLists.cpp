@@ -1,10 +1,11 @@
 #include "TypeCategoryLists.h"
 
-#include "RecordText.h"
+#include "StoredLength.h"
 #include "data/Columns.h"
 #include "data/SharedData.h"
 #include "platform/GuardedStep.h"
 #include "platform/Prompter.h"
+#include "platform/TypedText.h"
 
 #include <QComboBox>
 
