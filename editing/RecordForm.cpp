@@ -198,7 +198,7 @@ void RecordForm::buildFieldPanel() {
     photo = new PhotoPanel(m_prompter, photoCaption, panel);
     photo->setObjectName(QStringLiteral("Panel3"));
     photo->move(kRight, controlTop(4));
-    photoImage = photo->photoImage;
+    photoImage = photo->image;
 
     fileField = new AttachedFileField(m_prompter, panel);
     // The file row comes below Leírás and the photo frame.

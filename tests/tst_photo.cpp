@@ -306,8 +306,8 @@ void TstPhoto::menuItems() {
     Box b;
     QCOMPARE(b.caption.text(), QStringLiteral("Fotó"));
     QCOMPARE(b.panel.size(), QSize(301, 209));
-    QCOMPARE(b.panel.photoImage->size(), QSize(286, 193));
-    QCOMPARE(b.panel.photoImage->contextMenuPolicy(), Qt::CustomContextMenu);
+    QCOMPARE(b.panel.image->size(), QSize(286, 193));
+    QCOMPARE(b.panel.image->contextMenuPolicy(), Qt::CustomContextMenu);
 
     QStringList items;
     for (QAction* a : b.panel.photoMenu->actions())
@@ -357,7 +357,7 @@ void TstPhoto::fitting() {
     b.panel.placeSource(twoColours(source), 24);
     QCOMPARE(b.panel.picture().size(), placed);
     QCOMPARE(b.panel.stretched(), stretched);
-    QCOMPARE(b.panel.photoImage->hasScaledContents(), stretched);
+    QCOMPARE(b.panel.image->hasScaledContents(), stretched);
     QVERIFY(!b.panel.stretchAction->isChecked()); // the mark is the user's alone
     // The caption still describes the source.
     QCOMPARE(b.caption.text(), QStringLiteral("Fotó :  24 bit - true color"));
@@ -901,7 +901,7 @@ void TstPhoto::emptyBoxAndEmptyPhoto() {
     b.panel.placeSource(twoColours({20, 20}), 24);
     b.panel.clearAction->trigger(); // "Töröl"
     QVERIFY(b.panel.isEmpty());
-    QVERIFY(b.panel.photoImage->pixmap().isNull());
+    QVERIFY(b.panel.image->pixmap().isNull());
 }
 
 void TstPhoto::unreadablePhotoEmptiesTheBoxAndIsKept() {
@@ -946,7 +946,7 @@ void TstPhoto::marksAndSwitches() {
     chooseFill();
     QVERIFY(p.stretchAction->isChecked());
     QVERIFY(p.stretched());
-    QVERIFY(p.photoImage->hasScaledContents());
+    QVERIFY(p.image->hasScaledContents());
 
     // Centring the same way; a form's showing sets the switches and leaves the marks.
     chooseCentre();
@@ -969,11 +969,11 @@ void TstPhoto::switchesOnlyChangeTheDisplay() {
     const QImage held = p.picture();
     const QByteArray bmp = p.photoBytes();
     p.setCentred(true);
-    QVERIFY(p.photoImage->alignment() == Qt::AlignCenter);
+    QVERIFY(p.image->alignment() == Qt::AlignCenter);
     p.setStretched(false);
     p.setCentred(false);
-    QVERIFY(p.photoImage->alignment() == (Qt::AlignLeft | Qt::AlignTop));
-    QVERIFY(!p.photoImage->hasScaledContents());
+    QVERIFY(p.image->alignment() == (Qt::AlignLeft | Qt::AlignTop));
+    QVERIFY(!p.image->hasScaledContents());
     QCOMPARE(p.picture(), held);
     QCOMPARE(p.photoBytes(), bmp);
 }
