@@ -64,6 +64,90 @@ QString label(int row) {
     return QString::fromUtf8(labels[row - 1]);
 }
 
+// Writes the figures' rows in order and moves the progress by each of them. "Mégse" ends the
+// collection as a declined retry does: the rows written so far stay on show and are deleted
+// on closing.
+class FigureWriter {
+public:
+    FigureWriter(ResultRows& rows, ResultGridModel& model, Progress& progress)
+        : m_rows(rows), m_model(model), m_progress(progress) {}
+
+    void write(const QString& value) {
+        m_rows.write(label(++m_row), value);
+        m_model.reload();
+        step(++m_reached);
+    }
+    void write(qint64 number) {
+        write(QString::number(number));
+    }
+    // The steps the progress has made, the rows and the records of the pass.
+    qint64 reached() const {
+        return m_reached;
+    }
+    // Moves the count on without a step of its own: the next row makes it.
+    void passedTo(qint64 at) {
+        m_reached = at;
+    }
+    void step(qint64 at) {
+        m_reached = at;
+        if (!m_progress.step(at)) {
+            ScreenCursor::set(CursorShape::Default);
+            throw SilentAbort{};
+        }
+    }
+
+private:
+    ResultRows& m_rows;
+    ResultGridModel& m_model;
+    Progress& m_progress;
+    int m_row = 0;
+    qint64 m_reached = 0;
+};
+
+// Rows 2 to 14: for each grouping its number of groups and, for most, the most frequent and
+// the rarest value.
+void writeGroupedCounts(Query& probe, FigureWriter& writer) {
+    struct Grouping {
+        QLatin1StringView field;
+        const char* alias;
+        bool withValues;
+        bool filterOnCount;
+    };
+    // The file-type grouping is filtered on its count, which hides only the NULL group: an
+    // empty but stored file type is a group of its own.
+    const Grouping groupings[] = {{column::type, "CTIP", true, false},
+                                  {column::category, "CKAT", true, false},
+                                  {column::recorder, "CFELVEV", true, false},
+                                  {column::fileName, "CFNEV", false, false},
+                                  {column::fileType, "CFTIP", true, true}};
+    for (const Grouping& g : groupings) {
+        const QString field = g.field;
+        const QString alias = QString::fromLatin1(g.alias);
+        const QString filter =
+            g.filterOnCount ? alias + QStringLiteral(" > 0") : nonEmptyFilter(field);
+        const GroupedCount counted = groupedCount(probe, field, alias, filter);
+        writer.write(counted.groups);
+        if (g.withValues) {
+            writer.write(counted.mostFrequent);
+            writer.write(counted.rarest);
+        }
+    }
+}
+
+// Rows 15 to 18, from one pass over the records; each record is a step of the progress.
+void writePassFigures(Table& records, qint64 stored, FigureWriter& writer) {
+    records.refresh();
+    const qint64 beforePass = writer.reached();
+    const RecordPass pass = recordPass(
+        records, [&](qint64 counted) { writer.step(beforePass + qMin(counted, stored)); });
+    // However many records the pass met, it has made as many steps as row 1 counts.
+    writer.passedTo(beforePass + stored);
+    writer.write(pass.over100KB);
+    writer.write(pass.over1MB);
+    writer.write(pass.withPhoto);
+    writer.write(pass.withoutPhoto);
+}
+
 } // namespace
 
 StatisticsWindow::StatisticsWindow(SharedData& shared, Prompter& prompter, QWidget* parent)
@@ -173,70 +257,17 @@ void StatisticsWindow::collectClicked() {
 void StatisticsWindow::collect() {
     ScreenCursor::set(CursorShape::Busy);
     m_data.records.refresh();
-
     // The progress counts the rows written and, between rows 14 and 15, the records of the
     // pass, which is most of the work on a large store: every record is a step, so "Mégse"
     // is heard and the windows repaint all through it. The pass is expected to meet as many
     // records as row 1 counts; records stored meanwhile elsewhere do not push it further.
     const qint64 stored = m_data.records.storedCount();
-    qint64 reached = 0;
     const std::unique_ptr<Progress> progress =
         m_prompter.progress(QStringLiteral("Adatgyűjtés..."), kFigureCount + stored);
-    // "Mégse" ends the collection as a declined retry does: the rows written so far stay on
-    // show and are deleted on closing.
-    const auto step = [&progress](qint64 at) {
-        if (!progress->step(at)) {
-            ScreenCursor::set(CursorShape::Default);
-            throw SilentAbort{};
-        }
-    };
-    int row = 0;
-    const auto write = [this, &row, &reached, &step](const QString& value) {
-        m_rows.write(label(++row), value);
-        resultModel->reload();
-        step(++reached);
-    };
-    const auto number = [](qint64 n) { return QString::number(n); };
-
-    write(number(stored));
-
-    struct Grouping {
-        QLatin1StringView field;
-        const char* alias;
-        bool withValues;
-        bool filterOnCount;
-    };
-    // The file-type grouping is filtered on its count, which hides only the NULL group: an
-    // empty but stored file type is a group of its own.
-    const Grouping groupings[] = {{column::type, "CTIP", true, false},
-                                  {column::category, "CKAT", true, false},
-                                  {column::recorder, "CFELVEV", true, false},
-                                  {column::fileName, "CFNEV", false, false},
-                                  {column::fileType, "CFTIP", true, true}};
-    for (const Grouping& g : groupings) {
-        const QString field = g.field;
-        const QString alias = QString::fromLatin1(g.alias);
-        const QString filter =
-            g.filterOnCount ? alias + QStringLiteral(" > 0") : nonEmptyFilter(field);
-        const GroupedCount counted = groupedCount(m_data.probeQuery, field, alias, filter);
-        write(number(counted.groups));
-        if (g.withValues) {
-            write(counted.mostFrequent);
-            write(counted.rarest);
-        }
-    }
-
-    m_data.recordTable.refresh();
-    const qint64 beforePass = reached;
-    const RecordPass pass = recordPass(m_data.recordTable, [&](qint64 counted) {
-        reached = beforePass + qMin(counted, stored);
-        step(reached);
-    });
-    reached = beforePass + stored;
-    write(number(pass.over100KB));
-    write(number(pass.over1MB));
-    write(number(pass.withPhoto));
-    write(number(pass.withoutPhoto));
+    FigureWriter writer(m_rows, *resultModel, *progress);
+    writer.write(stored);
+    writeGroupedCounts(m_data.probeQuery, writer);
+    writePassFigures(m_data.recordTable, stored, writer);
     ScreenCursor::set(CursorShape::Default);
 }
 
