@@ -20,11 +20,6 @@ using namespace kx::test;
 
 namespace {
 
-bool isHookBox(const Shown& s) {
-    return s.kind == QLatin1String("warning") && s.caption == QLatin1String("Figyelem:") &&
-           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
-}
-
 void sql(const QString& path, const char* statements) {
     sqlite3* db = nullptr;
     QVERIFY(sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK);

@@ -20,11 +20,6 @@ namespace {
 
 const QString noRecord = QStringLiteral("Nincs tárolt adatrekord !");
 
-bool isHookBox(const Shown& s) {
-    return s.kind == QLatin1String("warning") &&
-           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
-}
-
 struct Started {
     Started() {
         app.startUp(db.params());
