@@ -3,8 +3,8 @@
 #include "PhotoView.h"
 #include "data/dataset/DataSetBase.h"
 #include "data/records/Columns.h"
-#include "editing/RecordText.h"
 #include "platform/FormStyle.h"
+#include "platform/TypedText.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -96,7 +96,20 @@ void RecordView::buildFieldPanel(const Names& names, bool framedPhoto) {
     fieldPanel->setObjectName(QStringLiteral("Panel2"));
     fieldPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     fieldPanel->setGeometry(0, kStripHeight, kClientWidth, kClientHeight - kStripHeight);
+    buildLineFields(names);
+    buildMemoAndPhoto(names, framedPhoto);
+    placeFileRow();
+    // Tab order: the fields row by row, the description before the file line.
+    QList<QWidget*> order;
+    for (int f = Title; f <= Date; ++f)
+        order << m_fields[f];
+    order << m_memo << m_fields[FileName];
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
 
+// The one-line fields, with the first four rows placed under their labels.
+void RecordView::buildLineFields(const Names& names) {
     for (int f = 0; f < FieldCount; ++f) {
         auto* edit = new QLineEdit(fieldPanel);
         edit->setObjectName(QString::fromLatin1(names.fields[f]));
@@ -124,7 +137,10 @@ void RecordView::buildFieldPanel(const Names& names, bool framedPhoto) {
         addLabel(fieldPanel, QString::fromUtf8(p.caption), p.x, labelTop(p.row), p.width,
                  m_fields[p.field]);
     }
+}
 
+// Leírás and the photo side by side in the fifth row.
+void RecordView::buildMemoAndPhoto(const Names& names, bool framedPhoto) {
     m_memo = new QPlainTextEdit(fieldPanel);
     m_memo->setObjectName(QString::fromLatin1(names.memo));
     m_memo->setReadOnly(true);
@@ -143,20 +159,14 @@ void RecordView::buildFieldPanel(const Names& names, bool framedPhoto) {
         photo->move(kLeft + kFullWidth - 293, controlTop(4));
     }
     addLabel(fieldPanel, QStringLiteral("Fotó"), photo->x(), labelTop(4), photo->width(), nullptr);
+}
 
-    // The file row comes below Leírás and the photo.
+// The file row comes below Leírás and the photo.
+void RecordView::placeFileRow() {
     const int fileLabelTop = controlTop(4) + kBigHeight + 12;
     m_fields[FileName]->setGeometry(kLeft, fileLabelTop + kLabelToControl, kFullWidth, kLineHeight);
     addLabel(fieldPanel, QStringLiteral("Tárolandó fájl"), kLeft, fileLabelTop, kFullWidth,
              m_fields[FileName]);
-
-    // Tab order: the fields row by row, the description before the file line.
-    QList<QWidget*> order;
-    for (int f = Title; f <= Date; ++f)
-        order << m_fields[f];
-    order << m_memo << m_fields[FileName];
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
 }
 
 QPushButton* RecordView::addStripButton(const char* name, const QString& caption,

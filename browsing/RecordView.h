@@ -75,6 +75,9 @@ protected:
 
 private:
     void buildFieldPanel(const Names& names, bool framedPhoto);
+    void buildLineFields(const Names& names);
+    void buildMemoAndPhoto(const Names& names, bool framedPhoto);
+    void placeFileRow();
 };
 
 } // namespace kx

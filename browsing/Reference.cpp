@@ -1,6 +1,6 @@
 #include "Reference.h"
 
-#include "editing/RecordText.h"
+#include "platform/TypedText.h"
 
 namespace kx {
 

@@ -1,13 +1,13 @@
 #include "EntryForm.h"
 
 #include "PhotoPanel.h"
-#include "RecordText.h"
 #include "TypeCategoryLists.h"
 #include "data/records/SharedData.h"
 #include "platform/Clock.h"
 #include "platform/DateTimeText.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "platform/TypedText.h"
 #include "policy/CommandRunner.h"
 #include "policy/GuardedStep.h"
 

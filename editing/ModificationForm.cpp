@@ -2,10 +2,10 @@
 
 #include "AttachedFile.h"
 #include "PhotoPanel.h"
-#include "RecordText.h"
 #include "TypeCategoryLists.h"
 #include "data/records/SharedData.h"
 #include "platform/Prompter.h"
+#include "platform/TypedText.h"
 #include "policy/CommandRunner.h"
 #include "policy/GuardedStep.h"
 

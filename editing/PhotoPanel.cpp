@@ -33,44 +33,30 @@ int scaledSide(qint64 part, qint64 whole) {
     return int(q);
 }
 
-QAction* addItem(QMenu* menu, const char* name, const QString& caption, const QString& hint) {
-    QAction* action = menu->addAction(caption);
+// Puts an item into menu in front of before.
+QAction* insertItem(QMenu* menu, QAction* before, const char* name, const QString& caption,
+                    const QString& hint) {
+    auto* action = new QAction(caption, menu);
     action->setObjectName(QString::fromLatin1(name));
     setHint(action, hint);
+    menu->insertAction(before, action);
     return action;
 }
 
 } // namespace
 
 PhotoPanel::PhotoPanel(Prompter& prompter, QLabel* caption, QWidget* parent)
-    : QFrame(parent), m_prompter(prompter), m_caption(caption) {
-    setFixedSize(kFrameWidth, kFrameHeight);
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    setLineWidth(1);
-    QPalette cream = palette();
-    cream.setColor(QPalette::Window, QColor(0xFF, 0xFB, 0xF0));
-    setPalette(cream);
-    setAutoFillBackground(true);
-
-    photoImage = new PictureBox(this);
-    photoImage->setObjectName(QStringLiteral("Image1"));
-    photoImage->setGeometry((kFrameWidth - kBoxWidth) / 2, (kFrameHeight - kBoxHeight) / 2,
-                            kBoxWidth, kBoxHeight);
-
-    photoMenu = new QMenu(this);
-    photoMenu->setObjectName(QStringLiteral("PopupMenu1"));
-    loadAction = addItem(photoMenu, "Betlt1", QStringLiteral("Betölt"),
-                         QStringLiteral("Fotó adatok felvétele !"));
-    pasteAction = addItem(photoMenu, "Vglaprl1", QStringLiteral("Vágólapról"),
-                          QStringLiteral("Kép másolása vágólapról !"));
-    clearAction =
-        addItem(photoMenu, "rl1", QStringLiteral("Töröl"), QStringLiteral("Fotó törlése !"));
-    photoMenu->addSeparator()->setObjectName(QStringLiteral("N1"));
-    const PictureBox::SwitchItems switches = photoImage->addSwitchItems(photoMenu);
-    centreAction = switches.centre;
-    stretchAction = switches.fill;
-
-    photoImage->setPopupMenu(photoMenu);
+    : PhotoFrame(QStringLiteral("Image1"), QSize(kBoxWidth, kBoxHeight), true,
+                 QSize(kFrameWidth, kFrameHeight), parent),
+      m_prompter(prompter), m_caption(caption) {
+    // The editing items come first, above the frame's two switches.
+    loadAction = insertItem(photoMenu, centreAction, "Betlt1", QStringLiteral("Betölt"),
+                            QStringLiteral("Fotó adatok felvétele !"));
+    pasteAction = insertItem(photoMenu, centreAction, "Vglaprl1", QStringLiteral("Vágólapról"),
+                             QStringLiteral("Kép másolása vágólapról !"));
+    clearAction = insertItem(photoMenu, centreAction, "rl1", QStringLiteral("Töröl"),
+                             QStringLiteral("Fotó törlése !"));
+    photoMenu->insertSeparator(centreAction)->setObjectName(QStringLiteral("N1"));
 
     // The menu is wired here, each choice as a command of its own: a file that cannot be
     // decoded ends in the default error report, never in the event loop.
@@ -85,32 +71,8 @@ PhotoPanel::PhotoPanel(Prompter& prompter, QLabel* caption, QWidget* parent)
         m_caption->setText(QStringLiteral("Fotó"));
 }
 
-bool PhotoPanel::isEmpty() const {
-    return photoImage->isEmpty();
-}
-
-QImage PhotoPanel::picture() const {
-    return photoImage->picture();
-}
-
-bool PhotoPanel::centred() const {
-    return photoImage->centred();
-}
-
-bool PhotoPanel::stretched() const {
-    return photoImage->stretched();
-}
-
-void PhotoPanel::setCentred(bool on) {
-    photoImage->setCentred(on);
-}
-
-void PhotoPanel::setStretched(bool on) {
-    photoImage->setStretched(on);
-}
-
 void PhotoPanel::clear() {
-    photoImage->setPicture(QImage());
+    image->setPicture(QImage());
     forgetStoredPhoto();
 }
 
@@ -161,14 +123,14 @@ void PhotoPanel::placeSource(const QImage& source, int depth, QSize own) {
         own = source.size();
     const QSize fitted = fittedSize(own);
     if (fitted == own && fitted == source.size()) {
-        photoImage->setStretched(false);
-        photoImage->setPicture(source);
+        image->setStretched(false);
+        image->setPicture(source);
     } else {
         // The reduced copy is 24-bit colour, or 8-bit grey for a grey source.
         const bool grey = source.format() == QImage::Format_Grayscale8 ||
                           source.format() == QImage::Format_Grayscale16;
-        photoImage->setStretched(true);
-        photoImage->setPicture(
+        image->setStretched(true);
+        image->setPicture(
             source.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                 .convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888));
     }
@@ -177,12 +139,12 @@ void PhotoPanel::placeSource(const QImage& source, int depth, QSize own) {
 QByteArray PhotoPanel::photoBytes() const {
     if (m_keepStored)
         return m_storedPhoto;
-    if (photoImage->isEmpty())
+    if (image->isEmpty())
         return QByteArray();
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!photoImage->picture().save(&buffer, "BMP"))
+    if (!image->picture().save(&buffer, "BMP"))
         throw std::runtime_error("A fotó nem írható BMP képként !");
     return bytes;
 }
@@ -190,9 +152,9 @@ QByteArray PhotoPanel::photoBytes() const {
 bool PhotoPanel::readPhoto(const QByteArray& bmp) {
     bool shown = true;
     try {
-        photoImage->readBmp(bmp);
+        image->readBmp(bmp);
     } catch (const std::runtime_error&) {
-        photoImage->setPicture(QImage());
+        image->setPicture(QImage());
         shown = false;
     }
     m_storedPhoto = bmp;
@@ -232,15 +194,6 @@ void PhotoPanel::pasteTriggered() {
 
 void PhotoPanel::clearTriggered() {
     clear();
-}
-
-// Chosen from code: the item toggles its own mark, then the switch follows the new mark.
-void PhotoPanel::centreTriggered() {
-    photoImage->chooseCentre();
-}
-
-void PhotoPanel::stretchTriggered() {
-    photoImage->chooseFill();
 }
 
 } // namespace kx

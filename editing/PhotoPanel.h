@@ -1,43 +1,32 @@
 #pragma once
 
-#include "platform/PictureBox.h"
+#include "platform/PhotoFrame.h"
 
 #include <QByteArray>
-#include <QFrame>
 #include <QImage>
 #include <QSize>
 
 class QAction;
 class QLabel;
-class QMenu;
 
 namespace kx {
 
 class Prompter;
 
 // The photo box of both editing forms: a 286 x 193 picture box in a cream frame, its popup
-// menu (load a JPEG, paste from the clipboard, remove, centre, fill) and the caption label
-// above it, which names the colour depth of a loaded picture.
-class PhotoPanel : public QFrame {
+// menu (load a JPEG, paste from the clipboard, remove, then the frame's centre and fill) and
+// the caption label above it, which names the colour depth of a loaded picture.
+class PhotoPanel : public PhotoFrame {
     Q_OBJECT
 public:
     // caption is the form's Label11; the panel sets its text.
     PhotoPanel(Prompter& prompter, QLabel* caption, QWidget* parent = nullptr);
 
-    PictureBox* photoImage; // Image1, the box
-    QMenu* photoMenu;       // PopupMenu1, its right-click menu
-    QAction* loadAction;    // Betlt1, "Betölt"
-    QAction* pasteAction;   // Vglaprl1, "Vágólapról"
-    QAction* clearAction;   // rl1, "Töröl"
-    QAction* centreAction;  // Igaztskzpre1, "Igazítás középre"
-    QAction* stretchAction; // Kitlts1, "Kitöltés"
+    // The frame's image is Image1; its menu adds to the frame's own:
+    QAction* loadAction;  // Betlt1, "Betölt"
+    QAction* pasteAction; // Vglaprl1, "Vágólapról"
+    QAction* clearAction; // rl1, "Töröl"
 
-    bool isEmpty() const;
-    QImage picture() const; // null when empty
-    bool centred() const;   // the box's switches (not the menu marks)
-    bool stretched() const;
-    void setCentred(bool on);
-    void setStretched(bool on);
     // Removes the picture and forgets any stored photo read in; the caption is the form's
     // business.
     void clear();
@@ -66,8 +55,6 @@ public slots:
     void loadTriggered();
     void pasteTriggered();
     void clearTriggered();
-    void centreTriggered();
-    void stretchTriggered();
 
 private:
     void forgetStoredPhoto();

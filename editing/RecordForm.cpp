@@ -2,7 +2,7 @@
 
 #include "AttachedFile.h"
 #include "PhotoPanel.h"
-#include "RecordText.h"
+#include "StoredLength.h"
 #include "TypeCategoryLists.h"
 #include "data/records/SharedData.h"
 #include "data/sql/TransferWatch.h"
@@ -10,6 +10,7 @@
 #include "platform/Progress.h"
 #include "platform/Prompter.h"
 #include "platform/ScreenCursor.h"
+#include "platform/TypedText.h"
 #include "policy/RecordRefresh.h"
 
 #include <QComboBox>
@@ -197,7 +198,7 @@ void RecordForm::buildFieldPanel() {
     photo = new PhotoPanel(m_prompter, photoCaption, panel);
     photo->setObjectName(QStringLiteral("Panel3"));
     photo->move(kRight, controlTop(4));
-    photoImage = photo->photoImage;
+    photoImage = photo->image;
 
     fileField = new AttachedFileField(m_prompter, panel);
     // The file row comes below Leírás and the photo frame.

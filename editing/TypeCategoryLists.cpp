@@ -1,9 +1,10 @@
 #include "TypeCategoryLists.h"
 
-#include "RecordText.h"
+#include "StoredLength.h"
 #include "data/records/Columns.h"
 #include "data/records/SharedData.h"
 #include "platform/Prompter.h"
+#include "platform/TypedText.h"
 #include "policy/GuardedStep.h"
 
 #include <QComboBox>

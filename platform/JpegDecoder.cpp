@@ -163,10 +163,119 @@ void chooseScale(jpeg_decompress_struct* cinfo, QSize want) {
 // at its decoded size, a few times the target at most, and the caller reduces it.
 constexpr int kHeldOverTarget = 4;
 
-// Everything that libjpeg may jump out of lives in this function, and it holds no C++ object
-// with a destructor of its own: the jump skips no cleanup. The reducer, when the rows are
-// reduced as they come, is made in the caller's reducerSpace. On Failed, message holds the
-// decoder's text.
+// What the decoder is asked for: the colour space, the size it decodes to and whether the
+// rows are reduced as they come. Plain values, so that a jump out of the decoder skips nothing.
+struct OutputPlan {
+    bool gray = false;
+    bool cmyk = false;
+    QSize want; // what the target asks for; empty without a target
+    int width = 0;
+    int height = 0;
+    bool reduceRows = false;
+};
+
+// The steps below run inside decode(), whose setjmp every jump of libjpeg lands on; like it,
+// they hold no C++ object with a destructor of its own.
+
+// Reads the header and weighs the first scan; false when the work is refused (the monitor
+// has said why).
+bool readHeader(jpeg_decompress_struct* cinfo, WorkMonitor* monitor, JpegPicture* out) {
+    jpeg_read_header(cinfo, TRUE);
+    out->size = QSize(int(cinfo->image_width), int(cinfo->image_height));
+    // The coefficients of a file of several scans are turned into pixels in one more pass.
+    if (jpeg_has_multiple_scans(cinfo))
+        monitor->spent = blocksOfPicture(cinfo);
+    // The first scan's header has been read with the picture's: its work is weighed now.
+    return countScan(cinfo, monitor);
+}
+
+// Chooses the colour space and the scale, and whether the rows are reduced as they come.
+OutputPlan planOutput(jpeg_decompress_struct* cinfo, JpegTarget target, QSize own) {
+    OutputPlan plan;
+    plan.gray = cinfo->num_components == 1;
+    plan.cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
+    cinfo->out_color_space = plan.gray ? JCS_GRAYSCALE : plan.cmyk ? JCS_CMYK : JCS_RGB;
+    if (target) {
+        plan.want = target(own).boundedTo(own).expandedTo(QSize(1, 1));
+        chooseScale(cinfo, plan.want);
+    } else {
+        jpeg_calc_output_dimensions(cinfo);
+    }
+    plan.width = int(cinfo->output_width);
+    plan.height = int(cinfo->output_height);
+    plan.reduceRows =
+        target && (qint64(plan.width) > qint64(kHeldOverTarget) * plan.want.width() ||
+                   qint64(plan.height) > qint64(kHeldOverTarget) * plan.want.height());
+    return plan;
+}
+
+// Whether the picture held, or the coefficients of a file of several scans, would pass
+// their bounds.
+bool exceedsBounds(jpeg_decompress_struct* cinfo, const OutputPlan& plan) {
+    const qint64 decodedPixels = qint64(plan.width) * plan.height;
+    return (!plan.reduceRows && decodedPixels > kMaxJpegPixels) ||
+           (jpeg_has_multiple_scans(cinfo) &&
+            blocksOfPicture(cinfo) * qint64(sizeof(JBLOCK)) > kMaxCoefficientBytes);
+}
+
+// Decodes the rows into out->image, reducing them on the way when the plan says so. The
+// reducer is made in the caller's reducerSpace.
+Outcome readRows(jpeg_decompress_struct* cinfo, const OutputPlan& plan, JpegPicture* out,
+                 std::optional<AreaReducer>* reducerSpace) {
+    const QImage::Format format = plan.gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888;
+    out->image =
+        plan.reduceRows ? QImage(plan.want, format) : QImage(plan.width, plan.height, format);
+    if (out->image.isNull())
+        return Outcome::TooLarge;
+    // Rows that are reduced, and CMYK rows, go through buffers of the decoder's own, freed
+    // when it is destroyed.
+    const auto rowBuffer = [cinfo](int bytes) {
+        return (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                           JDIMENSION(bytes), 1)[0];
+    };
+    const int channels = plan.gray ? 1 : 3;
+    JSAMPROW cmykRow = plan.cmyk ? rowBuffer(plan.width * 4) : nullptr;
+    JSAMPROW reducedRow = plan.reduceRows ? rowBuffer(plan.width * channels) : nullptr;
+    AreaReducer* reducer = nullptr;
+    if (plan.reduceRows) {
+        try {
+            reducer = &reducerSpace->emplace(QSize(plan.width, plan.height), &out->image);
+        } catch (const std::bad_alloc&) {
+            return Outcome::TooLarge;
+        }
+    }
+    while (cinfo->output_scanline < cinfo->output_height) {
+        const int y = int(cinfo->output_scanline);
+        uchar* pixels = plan.reduceRows ? reducedRow : out->image.scanLine(y);
+        JSAMPROW row = plan.cmyk ? cmykRow : pixels;
+        jpeg_read_scanlines(cinfo, &row, 1);
+        if (plan.cmyk)
+            cmykToRgb(row, pixels, plan.width, cinfo->saw_Adobe_marker);
+        if (reducer)
+            reducer->addRow(pixels);
+    }
+    return Outcome::Decoded;
+}
+
+// The decoding after the error manager is set: header, plan, bounds, rows.
+Outcome decodeAttached(jpeg_decompress_struct* cinfo, JpegTarget target, JpegPicture* out,
+                       std::optional<AreaReducer>* reducerSpace, WorkMonitor* monitor) {
+    if (!readHeader(cinfo, monitor, out))
+        return *monitor->outcome;
+    const OutputPlan plan = planOutput(cinfo, target, out->size);
+    if (exceedsBounds(cinfo, plan))
+        return Outcome::TooLarge;
+    jpeg_start_decompress(cinfo);
+    const Outcome outcome = readRows(cinfo, plan, out, reducerSpace);
+    if (outcome != Outcome::Decoded)
+        return outcome;
+    jpeg_finish_decompress(cinfo);
+    out->depth = plan.gray ? 8 : 24;
+    return Outcome::Decoded;
+}
+
+// Every jump of libjpeg lands in this function, and it holds no C++ object with a destructor
+// of its own: the jump skips no cleanup. On Failed, message holds the decoder's text.
 Outcome decode(const JpegSource& source, JpegTarget target, JpegPicture* out,
                std::optional<AreaReducer>* reducerSpace, char* message, std::size_t messageSize) {
     jpeg_decompress_struct cinfo;
@@ -191,78 +300,9 @@ Outcome decode(const JpegSource& source, JpegTarget target, JpegPicture* out,
     cinfo.mem->max_memory_to_use = kDecoderMemory;
     cinfo.progress = &monitor.pub;
     source.attach(&cinfo);
-    jpeg_read_header(&cinfo, TRUE);
-    out->size = QSize(int(cinfo.image_width), int(cinfo.image_height));
-    // The coefficients of a file of several scans are turned into pixels in one more pass.
-    const bool severalScans = jpeg_has_multiple_scans(&cinfo);
-    if (severalScans)
-        monitor.spent = blocksOfPicture(&cinfo);
-    // The first scan's header has been read with the picture's: its work is weighed now.
-    if (!countScan(&cinfo, &monitor)) {
-        jpeg_destroy_decompress(&cinfo);
-        return refusal;
-    }
-
-    const bool gray = cinfo.num_components == 1;
-    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
-    cinfo.out_color_space = gray ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
-    QSize want;
-    if (target) {
-        want = target(out->size).boundedTo(out->size).expandedTo(QSize(1, 1));
-        chooseScale(&cinfo, want);
-    } else {
-        jpeg_calc_output_dimensions(&cinfo);
-    }
-    const int width = int(cinfo.output_width);
-    const int height = int(cinfo.output_height);
-    const bool reduceRows = target && (qint64(width) > qint64(kHeldOverTarget) * want.width() ||
-                                       qint64(height) > qint64(kHeldOverTarget) * want.height());
-    const qint64 decodedPixels = qint64(width) * height;
-    if ((!reduceRows && decodedPixels > kMaxJpegPixels) ||
-        (severalScans && blocksOfPicture(&cinfo) * qint64(sizeof(JBLOCK)) > kMaxCoefficientBytes)) {
-        jpeg_destroy_decompress(&cinfo);
-        return Outcome::TooLarge;
-    }
-    jpeg_start_decompress(&cinfo);
-
-    const QImage::Format format = gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888;
-    out->image = reduceRows ? QImage(want, format) : QImage(width, height, format);
-    if (out->image.isNull()) {
-        jpeg_destroy_decompress(&cinfo);
-        return Outcome::TooLarge;
-    }
-    // Rows that are reduced, and CMYK rows, go through buffers of the decoder's own, freed
-    // when it is destroyed.
-    const auto rowBuffer = [&cinfo](int bytes) {
-        return (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                          JDIMENSION(bytes), 1)[0];
-    };
-    const int channels = gray ? 1 : 3;
-    JSAMPROW cmykRow = cmyk ? rowBuffer(width * 4) : nullptr;
-    JSAMPROW reducedRow = reduceRows ? rowBuffer(width * channels) : nullptr;
-    AreaReducer* reducer = nullptr;
-    if (reduceRows) {
-        try {
-            reducer = &reducerSpace->emplace(QSize(width, height), &out->image);
-        } catch (const std::bad_alloc&) {
-            jpeg_destroy_decompress(&cinfo);
-            return Outcome::TooLarge;
-        }
-    }
-    while (cinfo.output_scanline < cinfo.output_height) {
-        const int y = int(cinfo.output_scanline);
-        uchar* pixels = reduceRows ? reducedRow : out->image.scanLine(y);
-        JSAMPROW row = cmyk ? cmykRow : pixels;
-        jpeg_read_scanlines(&cinfo, &row, 1);
-        if (cmyk)
-            cmykToRgb(row, pixels, width, cinfo.saw_Adobe_marker);
-        if (reducer)
-            reducer->addRow(pixels);
-    }
-    jpeg_finish_decompress(&cinfo);
+    const Outcome outcome = decodeAttached(&cinfo, target, out, reducerSpace, &monitor);
     jpeg_destroy_decompress(&cinfo);
-    out->depth = gray ? 8 : 24;
-    return Outcome::Decoded;
+    return outcome;
 }
 
 JpegPicture decodeFrom(const JpegSource& source, JpegTarget target) {

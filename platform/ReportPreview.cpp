@@ -71,6 +71,29 @@ ReportPreview::ReportPreview(Report& report, int pageCount, QWidget* parent)
                        : QStringLiteral("Nyomtatási kép - %1").arg(report.title()));
     setModal(true);
 
+    QWidget* bar = buildButtonBar();
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("PreviewArea"));
+    m_scroll->setAlignment(Qt::AlignCenter);
+    m_scroll->setBackgroundRole(QPalette::Dark);
+    m_view = new PageView(this);
+    m_scroll->setWidget(m_view);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(m_scroll, 1);
+
+    connectButtons();
+    placeOnScreen();
+    setZoom(m_zoom);
+    updateControls();
+    enterPressesOnlyFocusedButton(this);
+}
+
+// The buttons above the page: moving between pages, the zoom, printing, saving, closing.
+QWidget* ReportPreview::buildButtonBar() {
     auto* bar = new QWidget(this);
     auto* barLayout = new QHBoxLayout(bar);
     barLayout->setContentsMargins(4, 2, 4, 2);
@@ -114,20 +137,10 @@ ReportPreview::ReportPreview(Report& report, int pageCount, QWidget* parent)
     barLayout->addWidget(SaveButton);
     barLayout->addStretch(1);
     barLayout->addWidget(CloseButton);
+    return bar;
+}
 
-    m_scroll = new QScrollArea(this);
-    m_scroll->setObjectName(QStringLiteral("PreviewArea"));
-    m_scroll->setAlignment(Qt::AlignCenter);
-    m_scroll->setBackgroundRole(QPalette::Dark);
-    m_view = new PageView(this);
-    m_scroll->setWidget(m_view);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(bar);
-    layout->addWidget(m_scroll, 1);
-
+void ReportPreview::connectButtons() {
     connect(FirstButton, &QToolButton::clicked, this, &ReportPreview::firstPage);
     connect(PriorButton, &QToolButton::clicked, this, &ReportPreview::priorPage);
     connect(NextButton, &QToolButton::clicked, this, &ReportPreview::nextPage);
@@ -138,8 +151,10 @@ ReportPreview::ReportPreview(Report& report, int pageCount, QWidget* parent)
     connect(PrintButton, &QToolButton::clicked, this, &ReportPreview::printReport);
     connect(SaveButton, &QToolButton::clicked, this, &ReportPreview::savePdf);
     connect(CloseButton, &QToolButton::clicked, this, &QDialog::accept);
+}
 
-    // A normal window, as large as a comfortable view of the page allows, in the screen's middle.
+// A normal window, as large as a comfortable view of the page allows, in the screen's middle.
+void ReportPreview::placeOnScreen() {
     QSize size(820, 940);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect free = screen->availableGeometry();
@@ -149,9 +164,6 @@ ReportPreview::ReportPreview(Report& report, int pageCount, QWidget* parent)
     } else {
         resize(size);
     }
-    setZoom(m_zoom);
-    updateControls();
-    enterPressesOnlyFocusedButton(this);
 }
 
 ReportPreview::~ReportPreview() = default;

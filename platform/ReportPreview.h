@@ -73,6 +73,9 @@ private:
     class PageView;
     friend class PageView;
 
+    QWidget* buildButtonBar();
+    void connectButtons();
+    void placeOnScreen();
     void paintView(QPainter& painter);
     void setZoom(double zoom);
     void updateControls();

@@ -14,7 +14,6 @@ int main(int argc, char* argv[]) {
     kx::QtPrompter prompter;
     kx::AppLifetime lifetime;
     kx::MainWindow mainWindow(prompter, lifetime);
-    mainWindow.createForms();
     mainWindow.show();
     return app.exec();
 }

@@ -97,38 +97,28 @@ MainWindow::MainWindow(Prompter& prompter, AppLifetime& lifetime, QWidget* paren
 
     // The client area is fixed at 804 x 600 below the menu bar.
     setFixedSize(804, 600 + menuBar()->sizeHint().height());
+    createForms();
 }
 
 MainWindow::~MainWindow() = default;
 
 void MainWindow::createForms() {
-    // Each window is created once, in this order, and kept to the end.
-    if (!m_entryForm)
-        m_entryForm = new EntryForm(m_data, m_prompter, this);
-    if (!m_modificationForm)
-        m_modificationForm = new ModificationForm(m_data, m_prompter, this);
-    if (!m_deletionForm)
-        m_deletionForm = new DeletionForm(m_data, m_prompter, this);
-    if (!m_recordSheet)
-        m_recordSheet = new RecordSheetReport(m_data, this);
-    if (!m_browser) {
-        auto* browser = new RecordBrowser(m_data, m_prompter, this);
-        m_browser = browser;
-        // The browser opens the two printouts, which come after it in the order.
-        browser->showSingleRecordReport = [this] { m_recordSheet->preview(); };
-        browser->showRecordListReport = [this] { m_recordList->preview(); };
-    }
-    if (!m_recordList) {
-        m_recordList = new RecordListReport(m_data, this);
-        // A list of many pages is printed or saved under a progress window.
-        m_recordList->report().setPrompter(&m_prompter);
-    }
-    if (!m_aboutBox)
-        m_aboutBox = new AboutBox(m_prompter, this);
-    if (!m_statisticsWindow)
-        m_statisticsWindow = new StatisticsWindow(m_data, m_prompter, this);
-    if (!m_loginDialog)
-        m_loginDialog = new LoginDialog(m_data, m_prompter, m_lifetime, this);
+    // Each window is created here, in this order, and kept to the end.
+    m_entryForm = new EntryForm(m_data, m_prompter, this);
+    m_modificationForm = new ModificationForm(m_data, m_prompter, this);
+    m_deletionForm = new DeletionForm(m_data, m_prompter, this);
+    m_recordSheet = new RecordSheetReport(m_data, this);
+    auto* browser = new RecordBrowser(m_data, m_prompter, this);
+    m_browser = browser;
+    m_recordList = new RecordListReport(m_data, this);
+    // The browser opens the two printouts, which come before and after it in the order.
+    browser->showSingleRecordReport = [this] { m_recordSheet->preview(); };
+    browser->showRecordListReport = [this] { m_recordList->preview(); };
+    // A list of many pages is printed or saved under a progress window.
+    m_recordList->report().setPrompter(&m_prompter);
+    m_aboutBox = new AboutBox(m_prompter, this);
+    m_statisticsWindow = new StatisticsWindow(m_data, m_prompter, this);
+    m_loginDialog = new LoginDialog(m_data, m_prompter, m_lifetime, this);
 }
 
 QString MainWindow::statusText(int panel) const {
@@ -172,11 +162,11 @@ void MainWindow::showEvent(QShowEvent* event) {
         if (QScreen* screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
         // Start-up runs from the event loop, once the window is on the screen.
-        QTimer::singleShot(0, this, &MainWindow::prepareShowing);
+        QTimer::singleShot(0, this, &MainWindow::runStartUp);
     }
 }
 
-void MainWindow::prepareShowing() {
+void MainWindow::runStartUp() {
     // The start-up runs once in the program's life; there is no way back to the login.
     if (m_startupRan)
         return;
@@ -185,7 +175,6 @@ void MainWindow::prepareShowing() {
         // Data.db is looked for in the process's current directory, not the executable's,
         // or in the settings folder when that directory cannot take it.
         m_data.settingsDb.setDatabase(DataDbLocation::forThisProcess());
-        createForms();
         m_loginDialog->exec();
         openData();
     });
@@ -323,7 +312,7 @@ void MainWindow::dispatch(const MainCommand& c) {
     });
 }
 
-// A command whose window is not created yet runs only the steps before it.
+// The window a command opens; none for a command that opens no window.
 QWidget* MainWindow::windowFor(CommandWindow window) const {
     switch (window) {
     case CommandWindow::Entry:

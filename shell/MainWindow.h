@@ -24,17 +24,15 @@ class RecordSheetReport;
 class RecordListReport;
 enum class SearchColumns;
 
-// The main window: owner of every shared data object and of the other windows. Shows the
-// records in a grid, offers every command from the main menu, the grid menu and the toolbar,
-// runs the start-up sequence when first shown and asks before the program ends.
+// The main window: owner of every shared data object and of the other windows, which it
+// creates right after itself. Shows the records in a grid, offers every command from the main
+// menu, the grid menu and the toolbar, runs the start-up sequence when first shown and asks
+// before the program ends.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     MainWindow(Prompter& prompter, AppLifetime& lifetime, QWidget* parent = nullptr);
     ~MainWindow() override;
-
-    // Creates the other windows, once, in their fixed order.
-    void createForms();
 
     SharedData& data() {
         return m_data;
@@ -78,7 +76,9 @@ public:
     QTimer* clockTimer = nullptr;            // Timer1, the status bar's clock
 
 public slots:
-    void prepareShowing(); // the start-up sequence of the first showing
+    // The start-up sequence of the first showing: Data.db, the login, the data sets. It runs
+    // once in the program's life; a later call does nothing.
+    void runStartUp();
     void clockTick();
 
     void menuExitTriggered(); // the exit command
@@ -91,6 +91,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Creates the other windows in their fixed order; the constructor's last step.
+    void createForms();
     void buildMenus();
     void buildToolbar(QWidget* bar);
     void buildGrid(QWidget* parent);
@@ -117,8 +119,7 @@ private:
     Prompter& m_prompter;
     AppLifetime& m_lifetime;
     LoginDialog* m_loginDialog = nullptr;
-    // Windows of the record commands; a command whose window is not there yet runs only the
-    // steps before it.
+    // Windows of the record commands.
     QWidget* m_entryForm = nullptr;        // entry
     QWidget* m_modificationForm = nullptr; // modification
     QWidget* m_deletionForm = nullptr;     // deletion

@@ -3,6 +3,8 @@
 // term, and a record's stored file is saved back to disk byte for byte.
 #include "support/EditingApp.h"
 #include "support/FileSizeLimit.h"
+#include "support/OutputFiles.h"
+#include "support/PictureBytes.h"
 
 #include "browsing/PhotoView.h"
 #include "browsing/RecordBrowser.h"
@@ -47,29 +49,6 @@ Shown searchPrompt() {
 
 Shown hits(int count) {
     return resultBox(QStringLiteral("Találat: %1.").arg(count));
-}
-
-QByteArray bmpOf(QSize size, QColor colour) {
-    QImage img(size, QImage::Format_RGB32);
-    img.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    img.save(&buffer, "BMP");
-    return bytes;
-}
-
-QString hexLiteral(const QByteArray& bytes) {
-    return QStringLiteral("X'%1'").arg(QString::fromLatin1(bytes.toHex()));
-}
-
-QByteArray hashOf(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&f);
-    return hash.result();
 }
 
 // Records what the desktop would have been asked to open.

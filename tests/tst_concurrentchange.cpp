@@ -3,6 +3,7 @@
 // retry question, and with nothing changed nothing looks different. The other workstation is a
 // real second connection (and, once, a second copy of the program).
 #include "support/EditingApp.h"
+#include "support/PictureBytes.h"
 
 #include "browsing/DeletionForm.h"
 #include "data/text/Latin2.h"
@@ -36,23 +37,17 @@ const QString kDeleteLocked =
 const QString kLockTimeout =
     QStringLiteral("Lock wait timeout exceeded; try restarting transaction");
 
-QString bmpLiteral(QColor colour) {
-    QImage img(8, 6, QImage::Format_RGB32);
-    img.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    img.save(&buffer, "BMP");
-    return QStringLiteral("X'%1'").arg(QString::fromLatin1(bytes.toHex()));
-}
-
 // The shown record: every kind of column holds something.
 const QStringList kColumns{QStringLiteral("KSZO"), QStringLiteral("LEIRAS"), QStringLiteral("FOTO"),
                            QStringLiteral("FNEV"), QStringLiteral("FTIP"),   QStringLiteral("FMER"),
                            QStringLiteral("FILE")};
 QStringList shownValues() {
-    return {QStringLiteral("'eredeti'"), QStringLiteral("'leírás'"), bmpLiteral(Qt::red),
-            QStringLiteral("'a.txt'"),   QStringLiteral("'TEXT'"),   QStringLiteral("8"),
+    return {QStringLiteral("'eredeti'"),
+            QStringLiteral("'leírás'"),
+            hexLiteral(bmpOf(QSize(8, 6), Qt::red)),
+            QStringLiteral("'a.txt'"),
+            QStringLiteral("'TEXT'"),
+            QStringLiteral("8"),
             QStringLiteral("'tartalom'")};
 }
 
@@ -145,7 +140,8 @@ struct TwoWorkstations : EditingApp {
 void addCommonRows(const QString& written) {
     // meanwhile: what the other workstation stores (%1: the key) after the form showed the
     // record; held: the same, but left locked until the first question.
-    const QString photo = QStringLiteral("FOTO = %1").arg(bmpLiteral(Qt::green));
+    const QString photo =
+        QStringLiteral("FOTO = %1").arg(hexLiteral(bmpOf(QSize(8, 6), Qt::green)));
     QTest::newRow("nothing changed")
         << ""
         << "" << QList<bool>{} << QStringList{QStringLiteral("done")} << "KSZO" << written;

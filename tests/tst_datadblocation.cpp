@@ -181,7 +181,7 @@ void DataDbLocationTest::settingsFileThatCannotBeMadeIsReportedAtStartUp() {
         dialogShown = app.loginDialog->isVisible();
         app.loginDialog->quitButton->click();
     });
-    app.mainWindow->prepareShowing();
+    app.mainWindow->runStartUp();
     if (oldConfig.isNull())
         qunsetenv("XDG_CONFIG_HOME");
     else

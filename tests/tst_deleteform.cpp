@@ -2,6 +2,7 @@
 // "Törlés" and nothing else, meets a refused delete with the retry question, and refills itself
 // on every showing.
 #include "support/EditingApp.h"
+#include "support/PictureBytes.h"
 
 #include "browsing/DeletionForm.h"
 #include "browsing/PhotoView.h"
@@ -26,21 +27,6 @@ const QString kDeleted = QStringLiteral("Adatrekord törlése megtörtént !");
 const QString kNotFound = QStringLiteral("Nem található az adatrekord !");
 const QString kLocked =
     QStringLiteral("Adatrekord nem törölhető (másik felhasználó zárolta) ! Megpróbáljuk újra ?");
-
-QString hexBmp(QSize size, QColor colour) {
-    QImage img(size, QImage::Format_RGB32);
-    img.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    img.save(&buffer, "BMP");
-    return QStringLiteral("X'%1'").arg(QString::fromLatin1(bytes.toHex()));
-}
-
-bool isHookBox(const Shown& s) {
-    return s.kind == QLatin1String("warning") &&
-           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
-}
 
 struct Deleting : EditingApp {
     Deleting() {
@@ -100,17 +86,17 @@ private slots:
 void DeleteFormTest::showsAndDeletesTheGridRecord() {
     Deleting d;
     const qint64 first = d.addRecord(QStringLiteral("Alma"));
-    const qint64 shown =
-        d.addRecord(QStringLiteral("Banán"),
-                    {QStringLiteral("TIP"), QStringLiteral("KAT"), QStringLiteral("KSZO"),
-                     QStringLiteral("HIV"), QStringLiteral("DATUM"), QStringLiteral("FELVEV"),
-                     QStringLiteral("LEIRAS"), QStringLiteral("FOTO"), QStringLiteral("FNEV"),
-                     QStringLiteral("FILE")},
-                    {QStringLiteral("'Gyümölcs'"), QStringLiteral("'Sárga'"),
-                     QStringLiteral("'hajlott'"), QStringLiteral("'www.banan.hu'"),
-                     QStringLiteral("'2001.02.03 4:05:06'"), QStringLiteral("'Őri Ödön'"),
-                     QStringLiteral("'egy\\r\\nkettő'"), hexBmp(QSize(12, 8), QColor(1, 2, 3)),
-                     QStringLiteral("'b.txt'"), QStringLiteral("'tartalom'")});
+    const qint64 shown = d.addRecord(
+        QStringLiteral("Banán"),
+        {QStringLiteral("TIP"), QStringLiteral("KAT"), QStringLiteral("KSZO"),
+         QStringLiteral("HIV"), QStringLiteral("DATUM"), QStringLiteral("FELVEV"),
+         QStringLiteral("LEIRAS"), QStringLiteral("FOTO"), QStringLiteral("FNEV"),
+         QStringLiteral("FILE")},
+        {QStringLiteral("'Gyümölcs'"), QStringLiteral("'Sárga'"), QStringLiteral("'hajlott'"),
+         QStringLiteral("'www.banan.hu'"), QStringLiteral("'2001.02.03 4:05:06'"),
+         QStringLiteral("'Őri Ödön'"), QStringLiteral("'egy\\r\\nkettő'"),
+         hexLiteral(bmpOf(QSize(12, 8), QColor(1, 2, 3))), QStringLiteral("'b.txt'"),
+         QStringLiteral("'tartalom'")});
     const qint64 last = d.addRecord(QStringLiteral("Citrom"));
     d.selectInGrid(QStringLiteral("Banán"));
 
@@ -294,8 +280,8 @@ void DeleteFormTest::eachShowingRefills() {
     d.addRecord(QStringLiteral("Fényképes"),
                 {QStringLiteral("FOTO"), QStringLiteral("FNEV"), QStringLiteral("FILE"),
                  QStringLiteral("LEIRAS")},
-                {hexBmp(QSize(5, 5), Qt::green), QStringLiteral("'kép.txt'"), QStringLiteral("'x'"),
-                 QStringLiteral("'leírás'")});
+                {hexLiteral(bmpOf(QSize(5, 5), Qt::green)), QStringLiteral("'kép.txt'"),
+                 QStringLiteral("'x'"), QStringLiteral("'leírás'")});
     d.addRecord(QStringLiteral("Üres"));
     d.selectInGrid(QStringLiteral("Fényképes"));
     QList<bool> modes;

@@ -32,11 +32,6 @@ const QString kStored = QStringLiteral("Adatok tárolása megtörtént !");
 const QString kTitleRequired = QStringLiteral("Legalább a cím megadása kötelező !");
 const QString kDuplicate = QStringLiteral("Már szerepel ilyen címmel rekord az adatállományban !");
 
-bool isHookBox(const Shown& s) {
-    return s.kind == QLatin1String("warning") &&
-           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
-}
-
 // The form as the user leaves it before pressing "Tárol".
 void type(RecordForm* f, const QString& title, const QString& keywords = QStringLiteral("kulcs")) {
     f->titleEdit->setText(title);

@@ -19,11 +19,6 @@ const QString editQuestion = QStringLiteral(
 const QString deleteQuestion =
     QStringLiteral("Adatrekord nem törölhető (másik felhasználó zárolta) ! Megpróbáljuk újra ?");
 
-bool isHookBox(const Shown& s) {
-    return s.kind == QLatin1String("warning") &&
-           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
-}
-
 // A logged-in program on its own database, with short lock waits.
 struct LoggedIn {
     LoggedIn() {

@@ -35,11 +35,6 @@ const QString kHostileModes =
 const QString kProgramModes =
     QStringLiteral("STRICT_TRANS_TABLES,ERROR_FOR_DIVISION_BY_ZERO,NO_ENGINE_SUBSTITUTION");
 
-bool isHookBox(const Shown& s) {
-    return s.kind == QLatin1String("warning") &&
-           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
-}
-
 // A connection of another workstation, made fresh for each use so that it outlives faults.
 class Other {
 public:

@@ -24,11 +24,6 @@ ConnectionParams paramsFor(const FakeServer& server) {
             QStringLiteral("anna"), kPassword};
 }
 
-bool isHookBox(const Shown& s) {
-    return s.kind == QLatin1String("warning") && s.caption == QLatin1String("Figyelem:") &&
-           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
-}
-
 QByteArray greetingPayload() {
     return FakeServer::greeting().mid(4);
 }

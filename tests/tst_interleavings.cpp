@@ -12,6 +12,7 @@
 #include "statistics/StatisticsWindow.h"
 #include "support/CuttingProxy.h"
 #include "support/EditingApp.h"
+#include "support/OutputFiles.h"
 
 #include <QComboBox>
 #include <QCryptographicHash>
@@ -35,20 +36,6 @@ const QString kChangedElsewhere =
     QStringLiteral("Az adatrekordot időközben egy másik felhasználó módosította ! Felülírjuk ?");
 const QString kWriteRefused = QStringLiteral(
     "Adatok kiírása nem sikerült (másik felhasználó zárolta a táblát) ! Megpróbáljuk újra ?");
-
-QByteArray hashOf(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash h(QCryptographicHash::Sha1);
-    h.addData(&f);
-    return h.result();
-}
-
-bool isHookBox(const Shown& s) {
-    return s.kind == QLatin1String("warning") &&
-           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
-}
 
 // The other workstation: its own session on the same record store, with a short lock wait so
 // that a row this program left locked shows as a failure, not as a long wait.

@@ -17,11 +17,6 @@ namespace {
 const QString kStored = QStringLiteral("Adatok tárolása megtörtént !");
 const QString kModified = QStringLiteral("Adatok módosítása megtörtént !");
 
-bool isHookBox(const Shown& s) {
-    return s.kind == QLatin1String("warning") &&
-           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
-}
-
 QStringList items(const QComboBox* box) {
     QStringList out;
     for (int i = 0; i < box->count(); ++i)

@@ -20,11 +20,6 @@ using namespace kx::test;
 
 namespace {
 
-bool isHookBox(const Shown& s) {
-    return s.kind == QLatin1String("warning") && s.caption == QLatin1String("Figyelem:") &&
-           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
-}
-
 void sql(const QString& path, const char* statements) {
     sqlite3* db = nullptr;
     QVERIFY(sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK);
@@ -252,7 +247,7 @@ void LoginTest::emptyFolderGetsANewSettingsFile() {
         if (app.loginDialog->isVisible())
             app.loginDialog->quitButton->click(); // the login failed: end it, do not wait
     });
-    app.mainWindow->prepareShowing();
+    app.mainWindow->runStartUp();
     QCOMPARE(app.prompter.shown, QList<Shown>{});
     QVERIFY(!app.lifetime.endRequested());
     QCOMPARE(app.data().settingsDb.database(), app.folder.dataDb());
@@ -453,7 +448,7 @@ void LoginTest::finishEndsProgramAfterReportedOpens() {
     TestApp app;
     // The start-up shows the login modally; "Befejezés" is pressed in it.
     QTimer::singleShot(0, app.loginDialog, [&] { app.loginDialog->quitButton->click(); });
-    app.mainWindow->prepareShowing();
+    app.mainWindow->runStartUp();
     QVERIFY(app.lifetime.endRequested());
     QVERIFY(!app.loginDialog->isVisible());
     // The opens are still attempted and each failure reported: the query, then four tables.
@@ -477,7 +472,7 @@ void LoginTest::loginThenStartupOpensEverything() {
         app.fillLogin(db.params());
         QTest::mouseClick(app.loginDialog->loginButton, Qt::LeftButton);
     });
-    app.mainWindow->prepareShowing();
+    app.mainWindow->runStartUp();
     QCOMPARE(app.prompter.shown, QList<Shown>{});
     QVERIFY(!app.lifetime.endRequested());
     QVERIFY(app.data().recordQuery.isOpen());

@@ -10,6 +10,7 @@
 #include "platform/ReportEngine.h"
 #include "statistics/StatisticsWindow.h"
 #include "support/EditingApp.h"
+#include "support/OutputFiles.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -36,15 +37,6 @@ QProgressDialog* visibleProgressDialog() {
         if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible())
             return d;
     return nullptr;
-}
-
-QByteArray hashOf(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash h(QCryptographicHash::Sha1);
-    h.addData(&f);
-    return h.result();
 }
 
 // Checks the run was cancelled at or past half its total and took no step after that.

@@ -20,11 +20,6 @@ namespace {
 
 const QString noRecord = QStringLiteral("Nincs tárolt adatrekord !");
 
-bool isHookBox(const Shown& s) {
-    return s.kind == QLatin1String("warning") &&
-           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
-}
-
 struct Started {
     Started() {
         app.startUp(db.params());
@@ -65,6 +60,7 @@ struct Started {
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void windowsCreatedOnceInOrder();
     void stepOrders_data();
     void stepOrders();
     void commandsOnAnEmptyStore_data();
@@ -83,6 +79,38 @@ private slots:
     void exitAnsweredYesAsksOnce();
     void closeAnsweredNoKeepsWindow();
 };
+
+// The other windows come with the main window, each once and in their fixed order; neither
+// the first showing after the start-up nor a second start-up makes them again or shows the
+// login a second time.
+void MainWindowTest::windowsCreatedOnceInOrder() {
+    Started s;
+    MainWindow& w = *s.app.mainWindow;
+    const QStringList order{
+        QStringLiteral("Form2"),         QStringLiteral("Form3"), QStringLiteral("Form4"),
+        QStringLiteral("QuickReport54"), QStringLiteral("Form5"), QStringLiteral("QuickReport55"),
+        QStringLiteral("AboutBox"),      QStringLiteral("Form6"), QStringLiteral("Form125")};
+    const auto windows = [&] {
+        QList<QObject*> out;
+        for (QObject* child : w.children())
+            if (order.contains(child->objectName()))
+                out << child;
+        return out;
+    };
+    const QList<QObject*> created = windows();
+    QStringList names;
+    for (QObject* window : created)
+        names << window->objectName();
+    QCOMPARE(names, order);
+
+    ModalCloser closer; // a login shown again would otherwise wait for an answer
+    w.show();           // the first showing queues the start-up, which has run already
+    QTest::qWait(50);
+    w.runStartUp();
+    QCOMPARE(closer.opened, QStringList{});
+    QCOMPARE(windows(), created);
+    QCOMPARE(s.app.prompter.shown, QList<Shown>{});
+}
 
 // Another workstation changes the store after the grid was read; what a command then shows
 // tells which of its steps came first: a refresh in front of the check finds the new record, a

@@ -1,6 +1,8 @@
 // The record modification form: it opens on the grid's record, writes onto that record and
 // no other, tests a changed title only, keeps the stored file, and restores on "Elvet".
 #include "support/EditingApp.h"
+#include "support/HandMadePictures.h"
+#include "support/PictureBytes.h"
 
 #include "data/text/Latin2.h"
 #include "data/text/TextEncodingError.h"
@@ -27,55 +29,10 @@ const QString kModified = QStringLiteral("Adatok módosítása megtörtént !");
 const QString kNotFound = QStringLiteral("Nem található az eredeti adatrekord !");
 const QString kDuplicate = QStringLiteral("Már szerepel ilyen címmel rekord az adatállományban !");
 
-bool isHookBox(const Shown& s) {
-    return s.kind == QLatin1String("warning") &&
-           s.text.startsWith(QStringLiteral("Adatbázis csatlakozási hiba -> "));
-}
-
-QByteArray bmpOf(const QImage& img) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    img.save(&buffer, "BMP");
-    return bytes;
-}
-
 QImage picture() {
     QImage img(20, 10, QImage::Format_RGB32);
     img.fill(QColor(10, 120, 200));
     return img;
-}
-
-// Little-endian fields of the BMP headers.
-void put16(QByteArray& out, quint16 v) {
-    out.append(char(v & 0xFF)).append(char(v >> 8));
-}
-void put32(QByteArray& out, quint32 v) {
-    for (int i = 0; i < 4; ++i)
-        out.append(char((v >> (8 * i)) & 0xFF));
-}
-
-// A BMP file as other programs write them: extra is the palette or the bit masks between
-// the headers and the pixels, pixels the rows from the bottom one up (or the RLE stream).
-QByteArray bmpFile(int width, int height, quint16 bits, quint32 compression,
-                   const QByteArray& extra, const QByteArray& pixels, quint32 colours = 0) {
-    const quint32 offset = 14 + 40 + quint32(extra.size());
-    QByteArray out("BM");
-    put32(out, offset + quint32(pixels.size()));
-    put32(out, 0);
-    put32(out, offset);
-    put32(out, 40);
-    put32(out, quint32(width));
-    put32(out, quint32(height));
-    put16(out, 1);
-    put16(out, bits);
-    put32(out, compression);
-    put32(out, quint32(pixels.size()));
-    put32(out, 2835);
-    put32(out, 2835);
-    put32(out, colours);
-    put32(out, 0);
-    return out + extra + pixels;
 }
 
 // Four by two pixels in each depth; none of them is what the BMP writer would make of it.
@@ -83,7 +40,7 @@ QByteArray bmp32() {
     QByteArray px;
     for (int i = 0; i < 8; ++i)
         put32(px, 0x00C87814u + quint32(i)); // B, G, R, unused
-    return bmpFile(4, 2, 32, 0, {}, px);
+    return handBmp({.width = 4, .height = 2, .bits = 32, .pixels = px});
 }
 QByteArray bmp16() {
     QByteArray masks;
@@ -92,7 +49,8 @@ QByteArray bmp16() {
     QByteArray px;
     for (int i = 0; i < 8; ++i)
         put16(px, quint16(0xF800 | (i << 5))); // red with some green, 5-6-5
-    return bmpFile(4, 2, 16, 3, masks, px);    // BI_BITFIELDS
+    return handBmp(
+        {.width = 4, .height = 2, .bits = 16, .compression = 3, .masks = masks, .pixels = px});
 }
 QByteArray threeColourPalette() {
     QByteArray palette;
@@ -101,17 +59,23 @@ QByteArray threeColourPalette() {
     return palette;
 }
 QByteArray bmp8() {
-    return bmpFile(4, 2, 8, 0, threeColourPalette(),
-                   QByteArray("\x00\x01\x02\x01\x02\x01\x00\x00", 8), 3);
+    return handBmp({.width = 4,
+                    .height = 2,
+                    .bits = 8,
+                    .palette = threeColourPalette(),
+                    .pixels = QByteArray("\x00\x01\x02\x01\x02\x01\x00\x00", 8),
+                    .colours = 3});
 }
 QByteArray bmpRle8() {
     // Per row: four pixels of colour 1, end of line; then end of bitmap.
     const QByteArray rle("\x04\x01\x00\x00\x04\x02\x00\x00\x00\x01", 10);
-    return bmpFile(4, 2, 8, 1, threeColourPalette(), rle, 3); // BI_RLE8
-}
-
-QString hexLiteral(const QByteArray& bytes) {
-    return QStringLiteral("X'%1'").arg(QString::fromLatin1(bytes.toHex()));
+    return handBmp({.width = 4,
+                    .height = 2,
+                    .bits = 8,
+                    .compression = 1, // RLE8
+                    .palette = threeColourPalette(),
+                    .pixels = rle,
+                    .colours = 3});
 }
 
 // One column of the record with this key.

@@ -6,6 +6,7 @@
 #include "editing/PhotoPanel.h"
 #include "platform/AreaReducer.h"
 #include "platform/JpegDecoder.h"
+#include "tests/support/HandMadePictures.h"
 #include "tests/support/RecordingPrompter.h"
 
 #include <QApplication>
@@ -20,11 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
-#include <cstdlib>
 #include <stdexcept>
-#include <vector>
-
-#include <jpeglib.h>
 
 using namespace kx;
 using namespace kx::test;
@@ -66,73 +63,19 @@ QByteArray jpegBytes(const QImage& image, bool progressive) {
     return bytes;
 }
 
-// A JPEG whose frame header declares another size than its data holds, as a damaged or
-// hostile file may: the decoder believes the header and fills in what the data lacks.
-QByteArray declaringSize(QByteArray jpeg, QSize declared) {
-    for (qsizetype i = 2; i + 9 < jpeg.size(); ++i) {
-        const auto marker = uchar(jpeg[i + 1]);
-        if (uchar(jpeg[i]) == 0xFF && (marker == 0xC0 || marker == 0xC2)) {
-            qToBigEndian<quint16>(quint16(declared.height()), jpeg.data() + i + 5);
-            qToBigEndian<quint16>(quint16(declared.width()), jpeg.data() + i + 7);
-            return jpeg;
-        }
-    }
-    qFatal("no frame header in test JPEG");
-}
-
 // A 16 x 16 colour JPEG written by libjpeg itself, for the codings Qt's writer does not
 // offer: arithmetic coding, and progressive scans with it.
-QByteArray libjpegBytes(bool arithmetic, bool progressive) {
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = 16;
-    cinfo.image_height = 16;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    cinfo.arith_code = arithmetic ? TRUE : FALSE;
-    if (progressive)
-        jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(16 * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
+QByteArray redBlueJpeg(bool arithmetic, bool progressive) {
+    LibjpegCoding coding;
+    coding.arithmetic = arithmetic;
+    coding.progressive = progressive;
+    return libjpegBytes(coding, [](int, unsigned char* row) {
         for (int x = 0; x < 16; ++x) { // red on the left, blue on the right
-            row[std::size_t(x) * 3] = x < 8 ? 255 : 0;
-            row[std::size_t(x) * 3 + 1] = 0;
-            row[std::size_t(x) * 3 + 2] = x < 8 ? 0 : 255;
+            row[x * 3] = x < 8 ? 255 : 0;
+            row[x * 3 + 1] = 0;
+            row[x * 3 + 2] = x < 8 ? 0 : 255;
         }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
-    std::free(out);
-    return bytes;
-}
-
-// The frame header of any coding: baseline, extended, progressive, arithmetic (not the
-// Huffman and arithmetic table markers C4 and CC, which share the range).
-qsizetype frameHeader(const QByteArray& jpeg) {
-    for (qsizetype i = 2; i + 9 < jpeg.size(); ++i) {
-        const auto marker = uchar(jpeg[i + 1]);
-        if (uchar(jpeg[i]) == 0xFF && marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
-            marker != 0xC8 && marker != 0xCC)
-            return i;
-    }
-    qFatal("no frame header in test JPEG");
-}
-
-QByteArray withDeclaredSize(QByteArray jpeg, QSize declared) {
-    const qsizetype i = frameHeader(jpeg);
-    qToBigEndian<quint16>(quint16(declared.height()), jpeg.data() + i + 5);
-    qToBigEndian<quint16>(quint16(declared.width()), jpeg.data() + i + 7);
-    return jpeg;
+    });
 }
 
 // A progressive JPEG whose last scan comes again and again: a file of many scans.
@@ -184,64 +127,10 @@ QImage detailed(QSize size) {
     return image;
 }
 
-void put16(QByteArray& b, int v) {
-    char c[2];
-    qToLittleEndian<quint16>(quint16(v), c);
-    b.append(c, 2);
-}
-
-void put32(QByteArray& b, qint64 v) {
-    char c[4];
-    qToLittleEndian<quint32>(quint32(v), c);
-    b.append(c, 4);
-}
-
-// A BMP file image written by hand with the given info header: 12 bytes (the old OS/2 one,
-// whose palette entries are 3 bytes), 40, or 124 (the fifth version, with the masks inside).
+// A BMP file image written by hand with the given info header (see BmpParts).
 QByteArray bmpFile(int header, int width, int height, int bits, int compression,
                    const QByteArray& masks, const QByteArray& palette, const QByteArray& pixels) {
-    QByteArray info;
-    put32(info, header);
-    if (header == 12) {
-        put16(info, width);
-        put16(info, height);
-        put16(info, 1);
-        put16(info, bits);
-    } else {
-        put32(info, width);
-        put32(info, height);
-        put16(info, 1);
-        put16(info, bits);
-        put32(info, compression);
-        put32(info, pixels.size());
-        put32(info, 2835);
-        put32(info, 2835);
-        put32(info, 0);
-        put32(info, 0);
-        if (header > 40) {
-            info += masks.leftJustified(16, '\0');
-            info += QByteArray(header - 56, '\0');
-        } else {
-            info += masks; // a bit-field bitmap's masks follow the header
-        }
-    }
-    QByteArray b("BM");
-    const int offset = 14 + int(info.size()) + int(palette.size());
-    put32(b, offset + pixels.size());
-    put32(b, 0);
-    put32(b, offset);
-    return b + info + palette + pixels;
-}
-
-QByteArray greyPalette(int colours, int entryBytes) {
-    QByteArray p;
-    for (int i = 0; i < colours; ++i) {
-        const char v = char(i * 255 / (colours - 1));
-        p.append(v).append(v).append(v);
-        if (entryBytes == 4)
-            p.append('\0');
-    }
-    return p;
+    return handBmp({header, width, height, bits, compression, masks, palette, pixels, 0});
 }
 
 int bmpBitCount(const QByteArray& bmp) {
@@ -306,8 +195,8 @@ void TstPhoto::menuItems() {
     Box b;
     QCOMPARE(b.caption.text(), QStringLiteral("Fotó"));
     QCOMPARE(b.panel.size(), QSize(301, 209));
-    QCOMPARE(b.panel.photoImage->size(), QSize(286, 193));
-    QCOMPARE(b.panel.photoImage->contextMenuPolicy(), Qt::CustomContextMenu);
+    QCOMPARE(b.panel.image->size(), QSize(286, 193));
+    QCOMPARE(b.panel.image->contextMenuPolicy(), Qt::CustomContextMenu);
 
     QStringList items;
     for (QAction* a : b.panel.photoMenu->actions())
@@ -357,7 +246,7 @@ void TstPhoto::fitting() {
     b.panel.placeSource(twoColours(source), 24);
     QCOMPARE(b.panel.picture().size(), placed);
     QCOMPARE(b.panel.stretched(), stretched);
-    QCOMPARE(b.panel.photoImage->hasScaledContents(), stretched);
+    QCOMPARE(b.panel.image->hasScaledContents(), stretched);
     QVERIFY(!b.panel.stretchAction->isChecked()); // the mark is the user's alone
     // The caption still describes the source.
     QCOMPARE(b.caption.text(), QStringLiteral("Fotó :  24 bit - true color"));
@@ -479,12 +368,12 @@ void TstPhoto::hugeJpeg_data() {
                                             "tölthető be !");
     // Even at 1/8 (2500 x 2500) many times the box: reduced while it is decoded.
     QTest::newRow("baseline declaring 20000x20000")
-        << declaringSize(jpegBytes(small, false), {20000, 20000}) << QString();
+        << withDeclaredSize(jpegBytes(small, false), {20000, 20000}) << QString();
     // A file of several scans keeps the coefficients of its whole size.
     QTest::newRow("progressive declaring 20000x20000")
-        << declaringSize(jpegBytes(small, true), {20000, 20000}) << tooLarge;
+        << withDeclaredSize(jpegBytes(small, true), {20000, 20000}) << tooLarge;
     QTest::newRow("progressive declaring 4000x4000")
-        << declaringSize(jpegBytes(small, true), {4000, 4000}) << QString();
+        << withDeclaredSize(jpegBytes(small, true), {4000, 4000}) << QString();
 }
 
 // A declared size is refused with a plain warning when decoding it would hold more than the
@@ -520,7 +409,7 @@ void TstPhoto::hugeJpeg() {
 
 // Without a target the picture is decoded whole, and the bound holds for that too.
 void TstPhoto::wholeDecodingIsBounded() {
-    const QByteArray file = declaringSize(jpegBytes(twoColours({48, 32}), false), {12000, 9000});
+    const QByteArray file = withDeclaredSize(jpegBytes(twoColours({48, 32}), false), {12000, 9000});
     try {
         decodeJpegData(file);
         QFAIL("decoded");
@@ -543,12 +432,12 @@ void TstPhoto::hugeJpegIsReducedWhileDecoding_data() {
     const QByteArray colour = jpegBytes(twoColours({48, 32}), false);
     const QString colourCaption = QStringLiteral("Fotó :  24 bit - true color");
     // At 1/8 these would still be 8188 x 8188 and 8188 x 125 pixels.
-    QTest::newRow("65500x65500") << declaringSize(colour, {65500, 65500}) << QSize(65500, 65500)
+    QTest::newRow("65500x65500") << withDeclaredSize(colour, {65500, 65500}) << QSize(65500, 65500)
                                  << QSize(193, 193) << colourCaption;
-    QTest::newRow("65500x1000") << declaringSize(colour, {65500, 1000}) << QSize(65500, 1000)
+    QTest::newRow("65500x1000") << withDeclaredSize(colour, {65500, 1000}) << QSize(65500, 1000)
                                 << QSize(193, 3) << colourCaption;
     QTest::newRow("grey 30000x20000")
-        << declaringSize(jpegBytes(greyPicture({48, 32}), false), {30000, 20000})
+        << withDeclaredSize(jpegBytes(greyPicture({48, 32}), false), {30000, 20000})
         << QSize(30000, 20000) << QSize(193, 129) << QStringLiteral("Fotó :  8 bit - 256 szín");
 }
 
@@ -648,8 +537,8 @@ void TstPhoto::costlyJpeg_data() {
     QTest::addColumn<QSize>("placed"); // invalid when refused
     QTest::addColumn<QString>("warning");
     QTest::addColumn<QString>("error"); // the default error report's text
-    const QByteArray arithmetic = libjpegBytes(true, false);
-    const QByteArray arithmeticProgressive = libjpegBytes(true, true);
+    const QByteArray arithmetic = redBlueJpeg(true, false);
+    const QByteArray arithmeticProgressive = redBlueJpeg(true, true);
     const QSize refused;
     // A few hundred bytes whose decoding would take the arithmetic decoder half a minute.
     QTest::newRow("arithmetic declaring 65500x65500")
@@ -668,7 +557,7 @@ void TstPhoto::costlyJpeg_data() {
         << withRepeatedLastScan(withDeclaredSize(arithmeticProgressive, {3900, 3900}), 200)
         << refused << QStringLiteral("A kép túl nagy (3900 × 3900 képpont), nem tölthető be !")
         << QString();
-    const QByteArray progressive = libjpegBytes(false, true);
+    const QByteArray progressive = redBlueJpeg(false, true);
     QTest::newRow("progressive, its last scan 1000 times")
         << withRepeatedLastScan(progressive, 1000) << refused << QString()
         << QStringLiteral("A kép több mint 1000 menetben kódolt, nem tölthető be !");
@@ -901,7 +790,7 @@ void TstPhoto::emptyBoxAndEmptyPhoto() {
     b.panel.placeSource(twoColours({20, 20}), 24);
     b.panel.clearAction->trigger(); // "Töröl"
     QVERIFY(b.panel.isEmpty());
-    QVERIFY(b.panel.photoImage->pixmap().isNull());
+    QVERIFY(b.panel.image->pixmap().isNull());
 }
 
 void TstPhoto::unreadablePhotoEmptiesTheBoxAndIsKept() {
@@ -946,7 +835,7 @@ void TstPhoto::marksAndSwitches() {
     chooseFill();
     QVERIFY(p.stretchAction->isChecked());
     QVERIFY(p.stretched());
-    QVERIFY(p.photoImage->hasScaledContents());
+    QVERIFY(p.image->hasScaledContents());
 
     // Centring the same way; a form's showing sets the switches and leaves the marks.
     chooseCentre();
@@ -969,11 +858,11 @@ void TstPhoto::switchesOnlyChangeTheDisplay() {
     const QImage held = p.picture();
     const QByteArray bmp = p.photoBytes();
     p.setCentred(true);
-    QVERIFY(p.photoImage->alignment() == Qt::AlignCenter);
+    QVERIFY(p.image->alignment() == Qt::AlignCenter);
     p.setStretched(false);
     p.setCentred(false);
-    QVERIFY(p.photoImage->alignment() == (Qt::AlignLeft | Qt::AlignTop));
-    QVERIFY(!p.photoImage->hasScaledContents());
+    QVERIFY(p.image->alignment() == (Qt::AlignLeft | Qt::AlignTop));
+    QVERIFY(!p.image->hasScaledContents());
     QCOMPARE(p.picture(), held);
     QCOMPARE(p.photoBytes(), bmp);
 }

@@ -4,6 +4,7 @@
 // nothing at the chosen name.
 #include "support/EditingApp.h"
 #include "support/FileSizeLimit.h"
+#include "support/OutputFiles.h"
 
 #include "browsing/RecordBrowser.h"
 #include "platform/ReportPreview.h"
@@ -29,33 +30,6 @@ using namespace kx;
 using namespace kx::test;
 
 namespace {
-
-QString pdfText(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-int pdfPages(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("pdfinfo"), {path});
-    p.waitForFinished(60000);
-    for (const QString& line :
-         QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n')))
-        if (line.startsWith(QStringLiteral("Pages:")))
-            return line.mid(6).trimmed().toInt();
-    return -1;
-}
-
-QByteArray hashOf(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash h(QCryptographicHash::Sha1);
-    h.addData(&f);
-    return h.result();
-}
 
 // What a folder holds, hidden files included: no temporary file may stay behind either.
 QStringList filesIn(const QString& dir) {

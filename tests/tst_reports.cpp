@@ -11,6 +11,8 @@
 #include "platform/ReportPreview.h"
 #include "tests/support/EditingApp.h"
 #include "tests/support/FixedClock.h"
+#include "tests/support/OutputFiles.h"
+#include "tests/support/PictureBytes.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -41,15 +43,6 @@ bool near(double a, double b) {
 
 QString rectText(const QRectF& r) {
     return QStringLiteral("(%1, %2, %3 x %4)").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
-}
-
-// A picture as FOTO holds it: a BMP file image, written as an SQL hex literal.
-QString bmpLiteral(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return QStringLiteral("0x") + QString::fromLatin1(bytes.toHex());
 }
 
 QImage solid(QSize size, QColor colour) {
@@ -89,24 +82,6 @@ bool insidePreview(const std::function<void(ReportPreview&)>& act,
     open();
     timer.stop();
     return seen;
-}
-
-QString pdfText(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-int pdfPages(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("pdfinfo"), {path});
-    p.waitForFinished(60000);
-    for (const QString& line :
-         QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n')))
-        if (line.startsWith(QStringLiteral("Pages:")))
-            return line.mid(6).trimmed().toInt();
-    return -1;
 }
 
 // A data source that fails on reading, as a lost connection would.
@@ -210,7 +185,7 @@ void TstReports::addSampleRecords() {
          sqlText(QStringLiteral("fúró tükör")), sqlText(QStringLiteral("https://example.org/gep")),
          sqlText(QStringLiteral("Kovács Éva")), sqlText(QStringLiteral("2024.03.01 10:00:00")),
          sqlText(QStringLiteral("Első sor\r\nMásodik sor")),
-         bmpLiteral(solid(QSize(120, 80), Qt::red)), sqlText(QStringLiteral("leiras.pdf")),
+         hexLiteral(bmpOf(solid(QSize(120, 80), Qt::red))), sqlText(QStringLiteral("leiras.pdf")),
          sqlText(QStringLiteral("PDF dokumentum")), QStringLiteral("12345"),
          QStringLiteral("0x255044462D")});
     m_app->addRecord(QStringLiteral("Csak cím"), {QStringLiteral("TIP")},
@@ -469,8 +444,7 @@ void TstReports::photoOfAnotherKindPrintsAsNone() {
     QFETCH(bool, printed);
     if (qstrcmp(QTest::currentDataTag(), "BMP header only") != 0)
         QVERIFY2(!QImage::fromData(photo).isNull(), "the fixture is a picture Qt can decode");
-    m_app->addRecord(QStringLiteral("Más kép"), {QStringLiteral("FOTO")},
-                     {QStringLiteral("0x") + QString::fromLatin1(photo.toHex())});
+    m_app->addRecord(QStringLiteral("Más kép"), {QStringLiteral("FOTO")}, {hexLiteral(photo)});
     const ReportPage single = singlePage(QStringLiteral("Más kép"));
     QCOMPARE(!single.find(QStringLiteral("QRImage1"))->picture.isNull(), printed);
     const ReportPage listed = listPage(0);
@@ -596,7 +570,7 @@ void TstReports::longListIsLaidOutPageByPage() {
     m_app->db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP) SELECT CONCAT('Rekord ', "
                                   "LPAD(seq, 5, '0')), 'T' FROM seq_1_to_50000"));
     m_app->addRecord(QStringLiteral("Rekord 25000 fotóval"), {QStringLiteral("FOTO")},
-                     {bmpLiteral(solid(QSize(30, 20), Qt::blue))});
+                     {hexLiteral(bmpOf(solid(QSize(30, 20), Qt::blue)))});
     Query& q = data().recordQuery;
     QCOMPARE(q.recordCount(), 50001);
     report55()->withRecords([&](Report& r) {
@@ -614,7 +588,7 @@ void TstReports::longListIsLaidOutPageByPage() {
 
 void TstReports::pagePaintsThroughTheSameLayout() {
     m_app->addRecord(QStringLiteral("Piros"), {QStringLiteral("FOTO")},
-                     {bmpLiteral(solid(QSize(200, 150), Qt::red))});
+                     {hexLiteral(bmpOf(solid(QSize(200, 150), Qt::red)))});
     const ReportPage page = singlePage(QStringLiteral("Piros"));
     // 100 dots per inch: a millimetre is 3.94 pixels.
     const double dpi = 100;

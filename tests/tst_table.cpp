@@ -16,6 +16,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <mysql.h>
 
 using namespace kx;
@@ -73,6 +74,30 @@ struct Program {
     QStringList events;
 };
 
+// A fresh test database with the rows the seed statements write on the admin connection.
+struct SeededDatabase : TestDatabase {
+    explicit SeededDatabase(const QStringList& seed) {
+        for (const QString& statement : seed)
+            exec(statement);
+    }
+};
+
+// The preamble of most cases: a seeded database, the program's connection to it and one of
+// its tables, opened after beforeOpen (error handlers, session settings) has run. A case
+// takes the three apart: auto& [db, p, t] = opened.
+struct OpenedTable {
+    OpenedTable(const QString& table, const QStringList& seed,
+                const std::function<void(Program&, Table&)>& beforeOpen = {})
+        : db(seed), p(db), t(p.conn, table) {
+        if (beforeOpen)
+            beforeOpen(p, t);
+        t.open();
+    }
+    SeededDatabase db;
+    Program p;
+    Table t;
+};
+
 } // namespace
 
 class TstTable : public QObject {
@@ -100,10 +125,8 @@ private slots:
 
 // First, so that the peak memory of the process is not yet raised by anything else.
 void TstTable::largeFileIsStreamedBothWays() {
-    TestDatabase db;
-    Program p(db);
-    Table t(p.conn, QStringLiteral("tbl_Data"));
-    t.open();
+    OpenedTable opened(QStringLiteral("tbl_Data"), {});
+    auto& [db, p, t] = opened;
 
     QTemporaryDir dir;
     const QString in = dir.filePath(QStringLiteral("in.bin"));
@@ -195,7 +218,6 @@ void TstTable::locate() {
     QFETCH(bool, prefix);
     QFETCH(int, expected);
 
-    TestDatabase db;
     const QStringList titles{QStringLiteral("ABC"),
                              QStringLiteral("abc "),
                              QStringLiteral("abc"),
@@ -208,11 +230,11 @@ void TstTable::locate() {
                              QStringLiteral("a_b"),
                              QStringLiteral("it's a \\ path"),
                              QStringLiteral("ÁRVÍZ")};
+    QStringList seed;
     for (const QString& title : titles)
-        db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES (%1)").arg(lit(title)));
-    Program p(db);
-    Table t(p.conn, QStringLiteral("tbl_Data"));
-    t.open();
+        seed << QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES (%1)").arg(lit(title));
+    OpenedTable opened(QStringLiteral("tbl_Data"), seed);
+    auto& [db, p, t] = opened;
     t.next();           // somewhere other than the row a wrong locate would fall back to
     QList<qint64> keys; // in order of insertion
     for (const QString& title : titles)
@@ -264,12 +286,10 @@ void TstTable::countAndRowPassDoNotCopyTheTable() {
 }
 
 void TstTable::filterRunsOnTheServer() {
-    TestDatabase db;
-    db.exec(QStringLiteral("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) "
-                           "SELECT CONCAT('r', seq), seq, seq % 3 FROM seq_1_to_1203"));
-    Program p(db);
-    Table t(p.conn, QStringLiteral("tbl_Tmp"));
-    t.open();
+    OpenedTable opened(QStringLiteral("tbl_Tmp"),
+                       {QStringLiteral("INSERT INTO tbl_Tmp (SZOV, NUM, SZUR) SELECT CONCAT('r', "
+                                       "seq), seq, seq % 3 FROM seq_1_to_1203")});
+    auto& [db, p, t] = opened;
 
     t.setFilter(QStringLiteral("SZUR = 1"));
     t.setFiltered(true);
@@ -297,11 +317,9 @@ void TstTable::filterRunsOnTheServer() {
 }
 
 void TstTable::appendPostTakesTheKeyFromTheServer() {
-    TestDatabase db;
-    db.exec(QStringLiteral("INSERT INTO tbl_Data (AZ, CIM) VALUES (40, 'régi')"));
-    Program p(db);
-    Table t(p.conn, QStringLiteral("tbl_Data"));
-    t.open();
+    OpenedTable opened(QStringLiteral("tbl_Data"),
+                       {QStringLiteral("INSERT INTO tbl_Data (AZ, CIM) VALUES (40, 'régi')")});
+    auto& [db, p, t] = opened;
 
     QByteArray photo(300 * 1024, Qt::Uninitialized); // above the long-data threshold
     for (int i = 0; i < photo.size(); ++i)
@@ -346,12 +364,10 @@ void TstTable::appendPostTakesTheKeyFromTheServer() {
 }
 
 void TstTable::editWritesOnlyTheFieldsSet() {
-    TestDatabase db;
-    db.exec(QStringLiteral(
-        "INSERT INTO tbl_Data (CIM, TIP, FILE) VALUES ('a', 'régi', REPEAT('x', 1000))"));
-    Program p(db);
-    Table t(p.conn, QStringLiteral("tbl_Data"));
-    t.open();
+    OpenedTable opened(QStringLiteral("tbl_Data"),
+                       {QStringLiteral("INSERT INTO tbl_Data (CIM, TIP, FILE) "
+                                       "VALUES ('a', 'régi', REPEAT('x', 1000))")});
+    auto& [db, p, t] = opened;
     t.edit();
     QCOMPARE(t.state(), TableState::Edit);
     t.setField(QStringLiteral("TIP"), QStringLiteral("új"));
@@ -373,16 +389,16 @@ void TstTable::editWritesOnlyTheFieldsSet() {
 }
 
 void TstTable::textLatin2CannotStoreStopsBeforeSending() {
-    TestDatabase db;
-    db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('eredeti')"));
-    Program p(db);
-    Table t(p.conn, QStringLiteral("tbl_Data"));
     int handlerCalls = 0;
-    t.setErrorHandler(TableOp::Post, [&](TableBase&, const DbError&) {
-        ++handlerCalls;
-        return ErrorAction::Retry;
-    });
-    t.open();
+    OpenedTable opened(QStringLiteral("tbl_Data"),
+                       {QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('eredeti')")},
+                       [&](Program&, Table& table) {
+                           table.setErrorHandler(TableOp::Post, [&](TableBase&, const DbError&) {
+                               ++handlerCalls;
+                               return ErrorAction::Retry;
+                           });
+                       });
+    auto& [db, p, t] = opened;
 
     t.append();
     t.setField(QStringLiteral("CIM"), QStringLiteral("ár 100 €"));
@@ -424,12 +440,13 @@ void TstTable::lockedRow() {
     QFETCH(QList<int>, answers);
     const auto tableOp = TableOp(op);
 
-    TestDatabase db;
-    db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('egy'), ('kettő'), ('három')"));
-    Program p(db);
-    p.conn.execute(QStringLiteral("SET SESSION innodb_lock_wait_timeout = 1"));
-    Table t(p.conn, QStringLiteral("tbl_Data"));
-    t.open();
+    OpenedTable opened(
+        QStringLiteral("tbl_Data"),
+        {QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('egy'), ('kettő'), ('három')")},
+        [](Program& program, Table&) {
+            program.conn.execute(QStringLiteral("SET SESSION innodb_lock_wait_timeout = 1"));
+        });
+    auto& [db, p, t] = opened;
     QVERIFY(t.locate(QStringLiteral("CIM"), QStringLiteral("kettő"), false));
     const qint64 second = keyWhere(db, QStringLiteral("tbl_Data"), QStringLiteral("CIM = 'kettő'"));
     const qint64 third = keyWhere(db, QStringLiteral("tbl_Data"), QStringLiteral("CIM = 'három'"));
@@ -507,13 +524,14 @@ void TstTable::lockedRow() {
 }
 
 void TstTable::abortedPostLeavesNothingPending() {
-    TestDatabase db;
-    db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('egy')"));
-    Program p(db);
-    p.conn.execute(QStringLiteral("SET SESSION innodb_lock_wait_timeout = 1"));
-    Table t(p.conn, QStringLiteral("tbl_Data"));
-    t.setErrorHandler(TableOp::Post, [](TableBase&, const DbError&) { return ErrorAction::Abort; });
-    t.open();
+    OpenedTable opened(
+        QStringLiteral("tbl_Data"), {QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('egy')")},
+        [](Program& program, Table& table) {
+            program.conn.execute(QStringLiteral("SET SESSION innodb_lock_wait_timeout = 1"));
+            table.setErrorHandler(TableOp::Post,
+                                  [](TableBase&, const DbError&) { return ErrorAction::Abort; });
+        });
+    auto& [db, p, t] = opened;
 
     // A new row refused while every row and the gap after them are locked.
     db.exec(QStringLiteral("START TRANSACTION"));
@@ -540,16 +558,16 @@ void TstTable::abortedPostLeavesNothingPending() {
 }
 
 void TstTable::updateOfVanishedRowFails() {
-    TestDatabase db;
-    db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('egy'), ('kettő')"));
-    Program p(db);
-    Table t(p.conn, QStringLiteral("tbl_Data"));
     int calls = 0;
-    t.setErrorHandler(TableOp::Post, [&](TableBase&, const DbError&) {
-        ++calls;
-        return ErrorAction::Fail;
-    });
-    t.open();
+    OpenedTable opened(QStringLiteral("tbl_Data"),
+                       {QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('egy'), ('kettő')")},
+                       [&](Program&, Table& table) {
+                           table.setErrorHandler(TableOp::Post, [&](TableBase&, const DbError&) {
+                               ++calls;
+                               return ErrorAction::Fail;
+                           });
+                       });
+    auto& [db, p, t] = opened;
     t.edit();
     t.setField(QStringLiteral("CIM"), QStringLiteral("x"));
     db.exec(QStringLiteral("DELETE FROM tbl_Data WHERE CIM = 'egy'"));
@@ -562,11 +580,10 @@ void TstTable::updateOfVanishedRowFails() {
 }
 
 void TstTable::refreshAndDeleteKeepAPlace() {
-    TestDatabase db;
-    db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('1'), ('2'), ('3'), ('4')"));
-    Program p(db);
-    Table t(p.conn, QStringLiteral("tbl_Data"));
-    t.open();
+    OpenedTable opened(
+        QStringLiteral("tbl_Data"),
+        {QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('1'), ('2'), ('3'), ('4')")});
+    auto& [db, p, t] = opened;
     const auto key = [&db](const char* title) {
         return keyWhere(db, QStringLiteral("tbl_Data"),
                         QStringLiteral("CIM = '%1'").arg(QString::fromUtf8(title)));
@@ -601,11 +618,9 @@ void TstTable::refreshAndDeleteKeepAPlace() {
 }
 
 void TstTable::editReadsTheRowAgain() {
-    TestDatabase db;
-    db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, TIP) VALUES ('a', 'régi')"));
-    Program p(db);
-    Table t(p.conn, QStringLiteral("tbl_Data"));
-    t.open();
+    OpenedTable opened(QStringLiteral("tbl_Data"),
+                       {QStringLiteral("INSERT INTO tbl_Data (CIM, TIP) VALUES ('a', 'régi')")});
+    auto& [db, p, t] = opened;
     db.exec(QStringLiteral("UPDATE tbl_Data SET TIP = 'másik gépről' WHERE CIM = 'a'"));
     QCOMPARE(t.asString(QStringLiteral("TIP")), QStringLiteral("régi"));
     t.edit();
@@ -615,13 +630,11 @@ void TstTable::editReadsTheRowAgain() {
 }
 
 void TstTable::deferredColumnsReadOnDemand() {
-    TestDatabase db;
-    db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM, FOTO, LEIRAS) VALUES "
-                           "('üres fotó', '', 'sor 1\r\nŐsz')"));
-    db.exec(QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('semmi')"));
-    Program p(db);
-    Table t(p.conn, QStringLiteral("tbl_Data"));
-    t.open();
+    OpenedTable opened(QStringLiteral("tbl_Data"),
+                       {QStringLiteral("INSERT INTO tbl_Data (CIM, FOTO, LEIRAS) VALUES "
+                                       "('üres fotó', '', 'sor 1\r\nŐsz')"),
+                        QStringLiteral("INSERT INTO tbl_Data (CIM) VALUES ('semmi')")});
+    auto& [db, p, t] = opened;
     QVERIFY(!t.isNull(QStringLiteral("FOTO"))); // empty, not NULL
     QCOMPARE(t.blobSize(QStringLiteral("FOTO")), qint64(0));
     QCOMPARE(t.asString(QStringLiteral("leiras")), QStringLiteral("sor 1\r\nŐsz"));
@@ -639,16 +652,14 @@ void TstTable::deferredColumnsReadOnDemand() {
 // jumps, and under a filter; an empty value is not NULL, edit reads it again, and a row that
 // another connection deleted reads as NULL.
 void TstTable::deferredNullsThroughAPass() {
-    TestDatabase db;
-    db.exec(
-        QStringLiteral("INSERT INTO tbl_Data (CIM, FOTO, LEIRAS, FMER) SELECT CONCAT('r', seq), "
-                       "IF(seq % 3 = 0, REPEAT('x', seq), IF(seq % 7 = 0, '', NULL)), "
-                       "IF(seq % 5 = 0, 'leírás', NULL), seq % 4 FROM seq_1_to_1203"));
+    OpenedTable opened(
+        QStringLiteral("tbl_Data"),
+        {QStringLiteral("INSERT INTO tbl_Data (CIM, FOTO, LEIRAS, FMER) SELECT CONCAT('r', seq), "
+                        "IF(seq % 3 = 0, REPEAT('x', seq), IF(seq % 7 = 0, '', NULL)), "
+                        "IF(seq % 5 = 0, 'leírás', NULL), seq % 4 FROM seq_1_to_1203")});
+    auto& [db, p, t] = opened;
     const auto photoNull = [](qint64 k) { return k % 3 != 0 && k % 7 != 0; };
     const auto textNull = [](qint64 k) { return k % 5 != 0; };
-    Program p(db);
-    Table t(p.conn, QStringLiteral("tbl_Data"));
-    t.open();
     // The row's number is in its title ("r12"); keys need not be consecutive.
     const auto number = [&t] { return t.asString(QStringLiteral("CIM")).mid(1).toLongLong(); };
 
@@ -710,10 +721,8 @@ void TstTable::openingMissingTableFailsThroughHook() {
 }
 
 void TstTable::closingConnectionClosesTable() {
-    TestDatabase db;
-    Program p(db);
-    Table t(p.conn, QStringLiteral("tbl_Kat"));
-    t.open();
+    OpenedTable opened(QStringLiteral("tbl_Kat"), {});
+    auto& [db, p, t] = opened;
     t.append();
     t.setField(QStringLiteral("KAT"), QStringLiteral("nem írjuk ki"));
     p.conn.close();

@@ -2,17 +2,16 @@
 // made here so that every seed is known and free to ship.
 //
 //   fuzz_make_corpus <folder>   writes <folder>/jpeg, <folder>/bmp and <folder>/clipboard
+#include "support/HandMadePictures.h"
+#include "support/PictureBytes.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
-#include <QtEndian>
 #include <cstdio>
-#include <vector>
-
-#include <jpeglib.h>
 
 namespace {
 
@@ -43,129 +42,36 @@ QByteArray qtJpeg(const QImage& image, bool progressive, int quality) {
     return bytes;
 }
 
-// A JPEG written by libjpeg itself, for what Qt's writer does not offer: CMYK with the Adobe
-// marker, arithmetic coding, restart markers.
-QByteArray libjpegJpeg(int components, J_COLOR_SPACE space, bool arithmetic, int restart,
-                       bool progressive = false) {
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = 24;
-    cinfo.image_height = 17;
-    cinfo.input_components = components;
-    cinfo.in_color_space = space;
-    jpeg_set_defaults(&cinfo);
-    cinfo.arith_code = arithmetic ? TRUE : FALSE;
-    cinfo.restart_in_rows = restart;
-    if (progressive)
-        jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(std::size_t(cinfo.image_width) * components);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        for (std::size_t i = 0; i < row.size(); ++i)
-            row[i] = JSAMPLE((i * 7 + cinfo.next_scanline * 13) & 0xFF);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
-    free(out);
-    return bytes;
+// A 24 x 17 JPEG written by libjpeg itself, for what Qt's writer does not offer: CMYK with the
+// Adobe marker, arithmetic coding, restart markers.
+QByteArray libjpegJpeg(int components, bool arithmetic, int restart, bool progressive = false) {
+    const kx::test::LibjpegCoding coding{24, 17, components, arithmetic, progressive, restart};
+    return kx::test::libjpegBytes(coding, [components](int y, unsigned char* row) {
+        kx::test::rampRow(y, row, 24 * components);
+    });
 }
 
-// The same file with another size in its frame header (of any coding), as a hostile file
-// declares one: the decoder believes the header and fills in what the data lacks.
-QByteArray declaringSize(QByteArray jpeg, int width, int height) {
-    for (qsizetype i = 2; i + 9 < jpeg.size(); ++i) {
-        const auto marker = uchar(jpeg[i + 1]);
-        if (uchar(jpeg[i]) == 0xFF && marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
-            marker != 0xC8 && marker != 0xCC) {
-            qToBigEndian<quint16>(quint16(height), jpeg.data() + i + 5);
-            qToBigEndian<quint16>(quint16(width), jpeg.data() + i + 7);
-            break;
-        }
-    }
-    return jpeg;
+// The same file with another size in its frame header.
+QByteArray declaringSize(const QByteArray& jpeg, int width, int height) {
+    return kx::test::withDeclaredSize(jpeg, QSize(width, height));
 }
 
 QByteArray qtBmp(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
-}
-
-void put16(QByteArray& b, int v) {
-    char c[2];
-    qToLittleEndian<quint16>(quint16(v), c);
-    b.append(c, 2);
-}
-
-void put32(QByteArray& b, qint64 v) {
-    char c[4];
-    qToLittleEndian<quint32>(quint32(v), c);
-    b.append(c, 4);
+    return kx::test::bmpOf(image);
 }
 
 // A BMP file image with a 40-byte info header, written by hand for the kinds Qt's writer
 // does not make: run-length coded, 4-bit, 16-bit bit fields, top-down.
 QByteArray handBmp(int width, int height, int bits, int compression, const QByteArray& palette,
                    const QByteArray& masks, const QByteArray& pixels) {
-    QByteArray b("BM");
-    const int offset = 14 + 40 + int(masks.size()) + int(palette.size());
-    put32(b, offset + pixels.size());
-    put32(b, 0);
-    put32(b, offset);
-    put32(b, 40);
-    put32(b, width);
-    put32(b, height);
-    put16(b, 1);
-    put16(b, bits);
-    put32(b, compression);
-    put32(b, pixels.size());
-    put32(b, 2835);
-    put32(b, 2835);
-    put32(b, palette.size() / 4);
-    put32(b, 0);
-    b += masks;
-    b += palette;
-    b += pixels;
-    return b;
+    return kx::test::handBmp(
+        {40, width, height, bits, compression, masks, palette, pixels, int(palette.size() / 4)});
 }
 
 // A BMP file image with the oldest, 12-byte header: 2-byte sizes and no compression.
 QByteArray oldHeaderBmp(int width, int height, int bits, const QByteArray& palette,
                         const QByteArray& pixels) {
-    QByteArray b("BM");
-    const int offset = 14 + 12 + int(palette.size());
-    put32(b, offset + pixels.size());
-    put32(b, 0);
-    put32(b, offset);
-    put32(b, 12);
-    put16(b, width);
-    put16(b, height);
-    put16(b, 1);
-    put16(b, bits);
-    b += palette;
-    b += pixels;
-    return b;
-}
-
-QByteArray greyPalette(int colours, int entryBytes = 4) {
-    QByteArray p;
-    for (int i = 0; i < colours; ++i) {
-        const char v = char(i * 255 / (colours - 1));
-        p.append(v).append(v).append(v);
-        if (entryBytes == 4)
-            p.append('\0');
-    }
-    return p;
+    return kx::test::handBmp({12, width, height, bits, 0, {}, palette, pixels, 0});
 }
 
 } // namespace
@@ -188,15 +94,15 @@ int main(int argc, char** argv) {
     ok &= save(jpeg + QStringLiteral("progressive.jpg"), qtJpeg(colour, true, 90));
     ok &= save(jpeg + QStringLiteral("grey.jpg"),
                qtJpeg(sample({19, 9}, QImage::Format_Grayscale8), false, 60));
-    ok &= save(jpeg + QStringLiteral("cmyk-adobe.jpg"), libjpegJpeg(4, JCS_CMYK, false, 0));
-    ok &= save(jpeg + QStringLiteral("arithmetic.jpg"), libjpegJpeg(3, JCS_RGB, true, 0));
-    ok &= save(jpeg + QStringLiteral("restart-markers.jpg"), libjpegJpeg(3, JCS_RGB, false, 1));
+    ok &= save(jpeg + QStringLiteral("cmyk-adobe.jpg"), libjpegJpeg(4, false, 0));
+    ok &= save(jpeg + QStringLiteral("arithmetic.jpg"), libjpegJpeg(3, true, 0));
+    ok &= save(jpeg + QStringLiteral("restart-markers.jpg"), libjpegJpeg(3, false, 1));
     // Costly to decode, not to store: a few hundred bytes of arithmetic-coded data declaring
     // 65,500 x 65,500 pixels, and progressive arithmetic-coded scans declaring 4000 x 4000.
     ok &= save(jpeg + QStringLiteral("arithmetic-declaring-65500.jpg"),
-               declaringSize(libjpegJpeg(3, JCS_RGB, true, 0), 65500, 65500));
+               declaringSize(libjpegJpeg(3, true, 0), 65500, 65500));
     ok &= save(jpeg + QStringLiteral("arithmetic-progressive-declaring-4000.jpg"),
-               declaringSize(libjpegJpeg(3, JCS_RGB, true, 0, true), 4000, 4000));
+               declaringSize(libjpegJpeg(3, true, 0, true), 4000, 4000));
 
     const QList<std::pair<QString, QByteArray>> bmps{
         {QStringLiteral("mono.bmp"), qtBmp(sample({13, 7}, QImage::Format_Mono))},
@@ -204,26 +110,26 @@ int main(int argc, char** argv) {
         {QStringLiteral("rgb24.bmp"), qtBmp(sample({13, 7}, QImage::Format_RGB888))},
         {QStringLiteral("argb32.bmp"), qtBmp(sample({13, 7}, QImage::Format_ARGB32))},
         // 4-bit, two rows of four pixels, bottom-up.
-        {QStringLiteral("4bit.bmp"),
-         handBmp(4, 2, 4, 0, greyPalette(16), {}, QByteArray::fromHex("0123000089AB0000"))},
+        {QStringLiteral("4bit.bmp"), handBmp(4, 2, 4, 0, kx::test::greyPalette(16), {},
+                                             QByteArray::fromHex("0123000089AB0000"))},
         // RLE8: runs, end of line, an absolute run, end of bitmap.
         {QStringLiteral("rle8.bmp"),
-         handBmp(6, 2, 8, 1, greyPalette(4), {},
+         handBmp(6, 2, 8, 1, kx::test::greyPalette(4), {},
                  QByteArray::fromHex("04010202000000030102030003000001"))},
         // 8-bit with a full palette, and 32-bit, uncompressed.
-        {QStringLiteral("8bit.bmp"),
-         handBmp(4, 2, 8, 0, greyPalette(256), {}, QByteArray::fromHex("00408020FFC08060"))},
+        {QStringLiteral("8bit.bmp"), handBmp(4, 2, 8, 0, kx::test::greyPalette(256), {},
+                                             QByteArray::fromHex("00408020FFC08060"))},
         {QStringLiteral("32bit.bmp"),
          handBmp(2, 2, 32, 0, {}, {}, QByteArray::fromHex("0000FF0000FF0000FF000000FFFFFF00"))},
         // RLE4: runs of alternating nibbles, a delta, end of bitmap.
-        {QStringLiteral("rle4.bmp"), handBmp(6, 2, 4, 2, greyPalette(16), {},
+        {QStringLiteral("rle4.bmp"), handBmp(6, 2, 4, 2, kx::test::greyPalette(16), {},
                                              QByteArray::fromHex("06120000040700020100000001"))},
         // 16-bit uncompressed (5-5-5).
         {QStringLiteral("rgb555.bmp"),
          handBmp(2, 2, 16, 0, {}, {}, QByteArray::fromHex("007CE0031F00FF7F"))},
         // The oldest header kind (12 bytes, 3-byte palette entries), 8-bit.
-        {QStringLiteral("os2-8bit.bmp"),
-         oldHeaderBmp(4, 2, 8, greyPalette(256, 3), QByteArray::fromHex("00408020FFC08060"))},
+        {QStringLiteral("os2-8bit.bmp"), oldHeaderBmp(4, 2, 8, kx::test::greyPalette(256, 3),
+                                                      QByteArray::fromHex("00408020FFC08060"))},
         // 16-bit with 5-6-5 masks, top-down.
         {QStringLiteral("rgb565-topdown.bmp"),
          handBmp(2, -2, 16, 3, {}, QByteArray::fromHex("00F80000E00700001F000000"),

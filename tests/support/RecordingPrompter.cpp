@@ -141,6 +141,10 @@ Shown errorReportBox(const QString& text) {
 Shown hookBox(const QString& serverMessage) {
     return warningBox(QStringLiteral("Adatbázis csatlakozási hiba -> ") + serverMessage);
 }
+bool isHookBox(const Shown& s) {
+    const Shown box = hookBox(QString());
+    return s.kind == box.kind && s.caption == box.caption && s.text.startsWith(box.text);
+}
 
 } // namespace kx::test
 

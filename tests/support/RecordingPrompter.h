@@ -76,6 +76,8 @@ Shown resultBox(const QString& text);
 Shown plainNotice(const QString& text);
 Shown errorReportBox(const QString& text);   // text empty: any text
 Shown hookBox(const QString& serverMessage); // "Adatbázis csatlakozási hiba -> " + message
+// Whether s is the connection's error box, whatever the server's message in it.
+bool isHookBox(const Shown& s);
 
 } // namespace kx::test
 

@@ -24,7 +24,6 @@ TestApp::TestApp(bool withConfigTable) {
     if (withConfigTable)
         folder.createConfigTable();
     mainWindow = std::make_unique<MainWindow>(prompter, lifetime);
-    mainWindow->createForms();
     loginDialog = mainWindow->loginDialog();
     mainWindow->data().settingsDb.setDatabase(folder.dataDb());
 }
@@ -58,7 +57,7 @@ void TestApp::startUp(const ConnectionParams& p) {
         loginDialog->loginButton->click();
     });
     answer.start();
-    mainWindow->prepareShowing();
+    mainWindow->runStartUp();
 }
 
 void TestApp::fillLogin(const ConnectionParams& p) {

@@ -12,11 +12,11 @@
 //                   longest gap between two steps; then again once a 51 KB photo has been
 //                   stored in every 10th record and a 200 KB file in every 20th
 // Run it through tools/longwork-bench.sh, which starts a private server.
+#include "../bench/QuietPrompter.h"
 #include "browsing/RecordListReport.h"
 #include "data/records/SharedData.h"
 #include "data/sql/MariaConnection.h"
 #include "platform/Progress.h"
-#include "platform/Prompter.h"
 #include "platform/ReportEngine.h"
 #include "statistics/StatisticsWindow.h"
 #include "storage/RecordStoreSchema.h"
@@ -59,28 +59,9 @@ private:
     Timings& m_t;
 };
 
-class BenchPrompter : public Prompter {
+class BenchPrompter : public bench::QuietPrompter {
 public:
     explicit BenchPrompter(Timings& t) : m_t(t) {}
-    void warning(const QString&) override {}
-    bool question(const QString&) override {
-        return false;
-    }
-    void result(const QString&) override {}
-    void notice(const QString&) override {}
-    void errorReport(const QString&) override {}
-    QString input(const QString&, const QString&, const QString&) override {
-        return {};
-    }
-    QString openFile(const QString&, const QString&) override {
-        return {};
-    }
-    QString openPicture(const QString&) override {
-        return {};
-    }
-    QString saveFile(const QString&, const QString&) override {
-        return {};
-    }
     std::unique_ptr<Progress> progress(const QString&, qint64 total) override {
         m_t.cancelAt =
             m_t.cancelShare > 1 ? total + 1 : std::max<qint64>(1, qint64(total * m_t.cancelShare));

@@ -13,9 +13,10 @@
 // processor time (the time on the clock is printed beside it; on a machine shared with other
 // work it is the longer one).
 #include "../bench/ProcessMemory.h"
+#include "../bench/QuietPrompter.h"
 #include "editing/PhotoPanel.h"
 #include "platform/JpegDecoder.h"
-#include "platform/Prompter.h"
+#include "tests/support/HandMadePictures.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -23,9 +24,7 @@
 #include <QLabel>
 #include <QList>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <stdexcept>
 #include <vector>
@@ -38,29 +37,11 @@ constexpr qint64 kLimitKb = 50 * 1024; // what loading may add to the resting si
 constexpr double kLimitSeconds = 2.0;  // how long any picture may take to be refused or shown
 
 // Shows nothing: the warning a refused picture brings is kept to be printed.
-class SilentPrompter : public kx::Prompter {
+class SilentPrompter : public kx::bench::QuietPrompter {
 public:
     QString lastWarning;
     void warning(const QString& text) override {
         lastWarning = text;
-    }
-    bool question(const QString&) override {
-        return false;
-    }
-    void result(const QString&) override {}
-    void notice(const QString&) override {}
-    void errorReport(const QString&) override {}
-    QString input(const QString&, const QString&, const QString&) override {
-        return {};
-    }
-    QString openFile(const QString&, const QString&) override {
-        return {};
-    }
-    QString openPicture(const QString&) override {
-        return {};
-    }
-    QString saveFile(const QString&, const QString&) override {
-        return {};
     }
 };
 
@@ -102,37 +83,10 @@ bool writeJpeg(const QString& path, int side) {
 // The seed of the JPEG fuzz corpus that is costly to decode: a 24 x 17 arithmetic-coded JPEG
 // (451 bytes) whose frame header then declares side x side pixels.
 QByteArray arithmeticDeclaring(int side) {
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = 24;
-    cinfo.image_height = 17;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    cinfo.arith_code = TRUE;
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(24 * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        for (std::size_t i = 0; i < row.size(); ++i)
-            row[i] = JSAMPLE((i * 7 + cinfo.next_scanline * 13) & 0xFF);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
-    std::free(out);
-    const qsizetype frame = bytes.indexOf(QByteArray("\xFF\xC9", 2));
-    if (frame > 0) {
-        qToBigEndian<quint16>(quint16(side), bytes.data() + frame + 5);
-        qToBigEndian<quint16>(quint16(side), bytes.data() + frame + 7);
-    }
-    return bytes;
+    const kx::test::LibjpegCoding coding{24, 17, 3, true, false, 0};
+    const QByteArray small = kx::test::libjpegBytes(
+        coding, [](int y, unsigned char* row) { kx::test::rampRow(y, row, 24 * 3); });
+    return kx::test::withDeclaredSize(small, QSize(side, side));
 }
 
 // One load through the box's own step, measured.

@@ -195,7 +195,6 @@ int main(int argc, char* argv[]) {
     ScriptedPrompter prompter;
     AppLifetime lifetime;
     MainWindow mainWindow(prompter, lifetime);
-    mainWindow.createForms();
     LoginDialog* login = mainWindow.loginDialog();
     SharedData& data = mainWindow.data();
 
@@ -212,7 +211,7 @@ int main(int argc, char* argv[]) {
     });
     typist.start();
     mainWindow.show();
-    mainWindow.prepareShowing();
+    mainWindow.runStartUp();
     if (prompter.failed || lifetime.endRequested())
         return 1;
     try {

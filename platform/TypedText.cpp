@@ -1,6 +1,4 @@
-#include "RecordText.h"
-
-#include "data/text/Latin2.h"
+#include "TypedText.h"
 
 #include <QPlainTextEdit>
 #include <QStringList>
@@ -42,10 +40,6 @@ void setMemoText(QPlainTextEdit* memo, const QString& stored) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     memo->setPlainText(text);
-}
-
-qsizetype storedLength(const QString& text) {
-    return latin2::canEncode(text) ? latin2::encode(text).size() : latin2::composed(text).size();
 }
 
 } // namespace kx
