@@ -58,6 +58,11 @@ PrivateCups::PrivateCups() {
     // scheduler gets SIGTERM from the kernel and goes with it.
     m_cupsd.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_cupsd.setProcessChannelMode(QProcess::MergedChannels);
+    // The scheduler runs as installed, whatever the test program runs under (a sanitizer
+    // preloaded into it would be preloaded into the scheduler and its children too).
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("LD_PRELOAD"));
+    m_cupsd.setProcessEnvironment(environment);
 }
 
 PrivateCups::~PrivateCups() {
