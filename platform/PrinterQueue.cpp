@@ -85,8 +85,9 @@ QString sendToPrinter(const QString& pdfPath, const QPrinter& printer) {
 
     options.set("media", printer.pageLayout().pageSize().key().toLocal8Bit());
     options.set("sides", sidesOf(printer));
-    // The printer makes the copies: the document holds each page once.
-    const int copies = qMax(1, printer.copyCount());
+    // A printer that makes copies itself gets a document that holds each page once (see the
+    // pages a report sends); for one that does not, the copies are in the document already.
+    const int copies = printer.supportsMultipleCopies() ? qMax(1, printer.copyCount()) : 1;
     options.set("copies", QByteArray::number(copies));
     if (copies > 1)
         options.set("multiple-document-handling", printer.collateCopies()
@@ -104,7 +105,7 @@ QString sendToPrinter(const QString& pdfPath, const QPrinter& printer) {
     if (job > 0)
         return QString();
     const QString cause = QString::fromUtf8(cupsLastErrorString());
-    return cause.isEmpty() ? QStringLiteral("%1").arg(int(cupsLastError())) : cause;
+    return cause.isEmpty() ? QString::fromUtf8(ippErrorString(cupsLastError())) : cause;
 }
 
 } // namespace kx

@@ -1,6 +1,7 @@
 // Printing the record list on a real printer, here a queue of a CUPS scheduler of the test's
 // own whose device keeps each job's document: "Mégse" in the middle of the job sends the
-// print system nothing; a whole printout arrives as one job with every page; a queue that
+// print system nothing; a whole printout arrives as one job with every page once, the
+// dialog's copies asked of the printer with it; a queue that
 // does not take the job is reported with the print system's reason, never as success.
 #include "support/EditingApp.h"
 #include "support/PrivateCups.h"
@@ -98,10 +99,12 @@ void PrintQueueTest::jobReachesPrinterOnlyWhole_data() {
     QTest::addColumn<bool>("refusing");   // the queue does not take jobs
     QTest::addColumn<double>("cancelAt"); // "Mégse" at this share of the pages; -1: never
     QTest::addColumn<int>("painted");     // pages painted before the progress ended
+    QTest::addColumn<int>("copies");      // asked for in the print dialog
 
-    QTest::newRow("cancelled at page 4 of 10") << false << 0.3 << 3;
-    QTest::newRow("whole") << false << -1.0 << kRecords;
-    QTest::newRow("queue refuses the job") << true << -1.0 << kRecords;
+    QTest::newRow("cancelled at page 4 of 10") << false << 0.3 << 3 << 1;
+    QTest::newRow("whole") << false << -1.0 << kRecords << 1;
+    QTest::newRow("whole, two copies") << false << -1.0 << kRecords << 2;
+    QTest::newRow("queue refuses the job") << true << -1.0 << kRecords << 1;
 }
 
 // The list from the browser's preview, printed on a queue chosen in the print dialog.
@@ -109,6 +112,7 @@ void PrintQueueTest::jobReachesPrinterOnlyWhole() {
     QFETCH(bool, refusing);
     QFETCH(double, cancelAt);
     QFETCH(int, painted);
+    QFETCH(int, copies);
 
     const QString queue =
         refusing ? PrivateCups::refusingPrinterName() : PrivateCups::printerName();
@@ -131,8 +135,9 @@ void PrintQueueTest::jobReachesPrinterOnlyWhole() {
             return;
         watcher.stop();
         preview->askPrinter = [&](QPrinter& printer) {
-            // What the user picks in the print dialog: the printer, nothing else.
+            // What the user picks in the print dialog.
             printer.setPrinterName(queue);
+            printer.setCopyCount(copies);
             native =
                 printer.outputFormat() == QPrinter::NativeFormat && printer.printerName() == queue;
             documentName = printer.docName();
@@ -187,6 +192,10 @@ void PrintQueueTest::jobReachesPrinterOnlyWhole() {
     QVERIFY(jobs.first().completed);
     QCOMPARE(jobs.first().title, documentName);
     QCOMPARE(jobs.first().format, QStringLiteral("application/pdf"));
+    // The printer makes the copies: the document holds every page once.
+    QCOMPARE(jobs.first().copies, copies);
+    // The test's queue prints on one side only, as the dialog then leaves it.
+    QCOMPARE(jobs.first().sides, QStringLiteral("one-sided"));
     QCOMPARE(pdfPages(output), kRecords);
     const QString text = pdfText(output).simplified();
     static const QRegularExpression number(QStringLiteral("(\\d+) ?\\. oldal"));

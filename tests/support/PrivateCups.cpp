@@ -194,9 +194,25 @@ QList<PrivateCups::Job> PrivateCups::jobs(const QString& printer) const {
     const int count =
         cupsGetJobs2(kDefaultServer, &list, printer.toLatin1().constData(), 0, CUPS_WHICHJOBS_ALL);
     QList<Job> out;
-    for (int i = 0; i < count; ++i)
-        out.append({list[i].id, QString::fromUtf8(list[i].title), QString::fromUtf8(list[i].format),
-                    list[i].state == IPP_JSTATE_COMPLETED});
+    for (int i = 0; i < count; ++i) {
+        Job job;
+        job.id = list[i].id;
+        job.title = QString::fromUtf8(list[i].title);
+        job.format = QString::fromUtf8(list[i].format);
+        job.completed = list[i].state == IPP_JSTATE_COMPLETED;
+        // What the job asked of the printer, from its own attributes.
+        ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+        const QByteArray uri = "ipp://localhost/jobs/" + QByteArray::number(job.id);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.constData());
+        if (ipp_t* response = cupsDoRequest(kDefaultServer, request, "/")) {
+            if (ipp_attribute_t* a = ippFindAttribute(response, "copies", IPP_TAG_INTEGER))
+                job.copies = ippGetInteger(a, 0);
+            if (ipp_attribute_t* a = ippFindAttribute(response, "sides", IPP_TAG_KEYWORD))
+                job.sides = QString::fromUtf8(ippGetString(a, 0, nullptr));
+            ippDelete(response);
+        }
+        out.append(job);
+    }
     cupsFreeJobs(qMax(0, count), list);
     std::sort(out.begin(), out.end(), [](const Job& a, const Job& b) { return a.id < b.id; });
     return out;

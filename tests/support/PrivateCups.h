@@ -39,6 +39,8 @@ public:
         QString title;
         QString format;
         bool completed = false;
+        int copies = 0; // as the job asked the printer for them
+        QString sides;  // one-sided, two-sided-long-edge...
     };
     // Every job the queue was given, finished or not, oldest first.
     QList<Job> jobs(const QString& printer) const;
