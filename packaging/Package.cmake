@@ -77,8 +77,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Kartotex maintainers <maintainers@kartotex.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION database)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Dependencies come from dpkg-shlibdeps over the installed binary, after the one no library
-# link shows: Qt's Hungarian translation, which the program loads for Qt's own dialogs.
+# Dependencies come from dpkg-shlibdeps over the installed binary (libcups2 among them: print
+# jobs reach the print system through it), after the one no library link shows: Qt's
+# Hungarian translation, which the program loads for Qt's own dialogs.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-translations-l10n)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)

@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "DateTimeText.h"
 #include "OutputFile.h"
+#include "PrinterQueue.h"
 #include "Progress.h"
 #include "Prompter.h"
 #include "ReportDataSource.h"
@@ -16,6 +17,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QTemporaryDir>
 #include <cmath>
 #include <stdexcept>
 
@@ -479,26 +481,40 @@ bool Report::print(QPrinter& printer) {
         finishWalk();
         return true;
     }
-    // Printing to a file (and saving as PDF) writes a file of our own: Qt's PDF writer would
-    // finish a stopped job as a shorter document and never notices a write that fails.
+    // Every output is a PDF document of our own, written under a temporary name and handed on
+    // only when whole: Qt's writers finish a stopped job as a shorter document (its printer
+    // sends that to the print system as well) and never notice a write that fails.
+    bool whole = false;
     if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
-        return writePdfFile(printer, pages, printer.outputFileName());
-
-    QPainter painter;
-    if (!painter.begin(&printer))
+        whole = writePdfFile(printer, pages, printer.outputFileName(),
+                             QStringLiteral("Mentés PDF fájlba..."));
+    else if (printer.outputFormat() == QPrinter::NativeFormat && !printer.printerName().isEmpty())
+        whole = printOnPrinter(printer, pages);
+    else
         throw std::runtime_error(QStringLiteral("A nyomtatás nem indítható el: %1")
                                      .arg(printer.printerName())
                                      .toStdString());
-    scaleToMillimetres(painter, printer.resolution());
-    if (!paintPages(painter, printer, pages, QStringLiteral("Nyomtatás..."))) {
-        // Stopped by the user: the printer drops the job where it can, and the data source
-        // stays on the last record printed.
-        printer.abort();
-        painter.end();
-        return false;
-    }
-    painter.end();
-    finishWalk();
+    // Stopped by the user: nothing was handed on, and the data source stays on the last record
+    // painted.
+    if (whole)
+        finishWalk();
+    return whole;
+}
+
+bool Report::printOnPrinter(const QPrinter& printer, const QList<int>& pages) {
+    // The job's document waits here until the print system has taken it, and goes with it.
+    const QTemporaryDir folder;
+    if (!folder.isValid())
+        throw std::runtime_error(QStringLiteral("A nyomtatás nem indítható el: %1")
+                                     .arg(folder.errorString())
+                                     .toStdString());
+    const QString document = folder.filePath(QStringLiteral("nyomtatas.pdf"));
+    if (!writePdfFile(printer, pages, document, QStringLiteral("Nyomtatás...")))
+        return false; // stopped: no job is made
+    const QString refused = sendToPrinter(document, printer);
+    if (!refused.isEmpty())
+        throw std::runtime_error(
+            QStringLiteral("A nyomtatás nem sikerült: %1").arg(refused).toStdString());
     return true;
 }
 
@@ -518,7 +534,8 @@ bool Report::paintPages(QPainter& painter, QPagedPaintDevice& device, const QLis
     return true;
 }
 
-bool Report::writePdfFile(const QPrinter& settings, const QList<int>& pages, const QString& path) {
+bool Report::writePdfFile(const QPrinter& settings, const QList<int>& pages, const QString& path,
+                          const QString& progressText) {
     OutputFile file(path);
     if (!file.open())
         throw std::runtime_error(QStringLiteral("A(z) \"%1\" fájl nem hozható létre. %2")
@@ -538,8 +555,8 @@ bool Report::writePdfFile(const QPrinter& settings, const QList<int>& pages, con
                                      .arg(QDir::toNativeSeparators(path))
                                      .toStdString());
     scaleToMillimetres(painter, writer.resolution());
-    const bool whole = paintPages(painter, writer, pages, QStringLiteral("Mentés PDF fájlba..."),
-                                  [&file] { return file.failed(); });
+    const bool whole =
+        paintPages(painter, writer, pages, progressText, [&file] { return file.failed(); });
     const bool ended = painter.end();
     if (!whole)
         return false; // stopped by the user: the temporary file goes, the chosen name stays
@@ -548,7 +565,6 @@ bool Report::writePdfFile(const QPrinter& settings, const QList<int>& pages, con
     if (!file.commit())
         throw std::runtime_error(
             QStringLiteral("A fájl írása nem sikerült: %1").arg(file.errorString()).toStdString());
-    finishWalk();
     return true;
 }
 

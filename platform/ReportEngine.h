@@ -247,7 +247,9 @@ public:
     // With a prompter set, print() and writePdf() show their progress and stop when the user
     // asks; they return false then. A file (a PDF, or a print job sent to a file) is written
     // under a temporary name and takes the chosen name only when whole: stopped or failed,
-    // it leaves nothing there and an earlier file of that name as it was.
+    // it leaves nothing there and an earlier file of that name as it was. A job for a printer
+    // is written the same way and sent to the print system once, whole: stopped, it sends
+    // nothing; not taken, it is thrown as "A nyomtatás nem sikerült: " and the reason.
     void configurePrinter(QPrinter& printer) const;
     bool print(QPrinter& printer);
     bool writePdf(const QString& path);
@@ -265,7 +267,12 @@ private:
     // also ends, returning true, once failed() says the output can no longer be written.
     bool paintPages(QPainter& painter, QPagedPaintDevice& device, const QList<int>& pages,
                     const QString& progressText, const std::function<bool()>& failed = {});
-    bool writePdfFile(const QPrinter& settings, const QList<int>& pages, const QString& path);
+    // Writes the pages as a PDF file at path, put there only when whole; false when stopped.
+    bool writePdfFile(const QPrinter& settings, const QList<int>& pages, const QString& path,
+                      const QString& progressText);
+    // Prints the pages on the printer chosen in printer as one job, sent only when whole;
+    // false when stopped. A job the print system does not take is thrown with its reason.
+    bool printOnPrinter(const QPrinter& printer, const QList<int>& pages);
     void placeBand(ReportPage& page, const ReportBand& band, double top, int record);
     PlacedElement placeElement(const ReportElement& element, const QRectF& rect, int record,
                                int pageNumber);

@@ -20,8 +20,8 @@ for arg in "$@"; do
     esac
 done
 
-packages=(qt6-base-dev qt6-base-dev-tools libmariadb-dev libsqlite3-dev libjpeg-dev ninja-build
-    cmake g++ pkg-config dpkg-dev file desktop-file-utils appstream)
+packages=(qt6-base-dev qt6-base-dev-tools libmariadb-dev libsqlite3-dev libjpeg-dev libcups2-dev
+    ninja-build cmake g++ pkg-config dpkg-dev file desktop-file-utils appstream)
 ((run_lintian)) && packages+=(lintian)
 missing=()
 for p in "${packages[@]}"; do
@@ -57,6 +57,11 @@ dpkg-deb -x "$deb" "$unpacked"
 desktop-file-validate "$unpacked"/usr/share/applications/*.desktop
 appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/*.metainfo.xml
 [[ -x $unpacked/usr/bin/kartotex ]]
+# Print jobs go to the print system through libcups: the package must bring it.
+dpkg-deb --field "$deb" Depends | grep -q 'libcups2' || {
+    echo "package: the package does not depend on libcups2" >&2
+    exit 1
+}
 # The icon the desktop entry names, in every size, each PNG of the size its folder says.
 icon=$(sed -n 's/^Icon=//p' "$unpacked"/usr/share/applications/org.kartotex.Kartotex.desktop)
 [[ $icon == org.kartotex.Kartotex ]]

@@ -9,21 +9,30 @@ packages=(qt6-base-dev qt6-base-dev-tools libmariadb-dev mariadb-server mariadb-
     xauth poppler-utils xdotool x11-utils locales galera-4 rsync qt6-translations-l10n)
 # clang with libFuzzer and the sanitizer runtimes, for scripts/fuzz.sh
 packages+=(clang libclang-rt-14-dev)
+# libcups, through which print jobs reach the print system
+packages+=(libcups2-dev)
+# The CUPS scheduler alone, for the tests' private print queues (tst_printqueue); without
+# its recommendations (the desktop's printer discovery daemons), which no test needs.
+lean=(cups-daemon)
 
-missing=()
+missing=() missing_lean=()
 for p in "${packages[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
     [[ $status == "install ok installed" ]] || missing+=("$p")
 done
+for p in "${lean[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [[ $status == "install ok installed" ]] || missing_lean+=("$p")
+done
 
-if ((${#missing[@]})); then
-    echo "setup: installing ${missing[*]}"
+if ((${#missing[@]} + ${#missing_lean[@]})); then
+    echo "setup: installing ${missing[*]} ${missing_lean[*]}"
     sudo=()
     if ((EUID != 0)); then
         if command -v sudo >/dev/null; then
             sudo=(sudo)
         else
-            echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2
+            echo "setup: these packages are missing and installing them needs root: ${missing[*]} ${missing_lean[*]}" >&2
             exit 1
         fi
     fi
@@ -38,7 +47,13 @@ if ((${#missing[@]})); then
         trap '"${sudo[@]}" rm -f "$policy"' EXIT
     fi
     "${sudo[@]}" apt-get update
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+    if ((${#missing[@]})); then
+        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+    fi
+    if ((${#missing_lean[@]})); then
+        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y \
+            --no-install-recommends "${missing_lean[@]}"
+    fi
     if ((own_policy)); then
         "${sudo[@]}" rm -f "$policy"
         trap - EXIT

@@ -4,6 +4,7 @@
 // PNG pictures of the main window, the entry form with a photo, the record browser, the
 // statistics window and the first page of the record list printout. Run it through
 // tools/screenshots.sh, which provides a private server, a Data.db and a virtual display.
+#include "about/AboutBox.h"
 #include "browsing/RecordBrowser.h"
 #include "browsing/RecordListReport.h"
 #include "data/records/Columns.h"
@@ -249,6 +250,13 @@ int main(int argc, char* argv[]) {
     statistics->collectButton->click();
     ok = save(statistics, out.filePath(QStringLiteral("statistics.png"))) && ok;
     statistics->done(QDialog::Rejected); // its rows are deleted again
+
+    // The about box: the program's picture, the dove, and the system facts.
+    auto* about = mainWindow.findChild<AboutBox*>();
+    about->show();
+    settle();
+    ok = save(about, out.filePath(QStringLiteral("about-box.png"))) && ok;
+    about->hide();
 
     // The first page of the record list printout, at 100 dots per inch on white paper.
     auto* list = mainWindow.findChild<RecordListReport*>();
