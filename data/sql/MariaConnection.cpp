@@ -50,6 +50,26 @@ DbError errorOf(MYSQL* mysql) {
 // password with a key the server itself supplies, so a planted server reads it.
 constexpr const char* kAllowedAuthentication = "mysql_native_password,client_ed25519";
 
+// The options of every connection, set before it connects.
+void setClientOptions(MYSQL* mysql) {
+    mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "latin2");
+    mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
+    // Every later wait on the server is bounded too: a frozen server or a network path that
+    // drops packets silently ends in the client library's own error, not in a frozen window.
+    mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &ioTimeout);
+    mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &ioTimeout);
+    // The port the user typed is used also for "localhost" (no silent switch to a socket).
+    const unsigned protocol = MYSQL_PROTOCOL_TCP;
+    mysql_options(mysql, MYSQL_OPT_PROTOCOL, &protocol);
+    mysql_options(mysql, MARIADB_OPT_RESTRICTED_AUTH, kAllowedAuthentication);
+    const unsigned noLocalFiles = 0;
+    mysql_options(mysql, MYSQL_OPT_LOCAL_INFILE, &noLocalFiles);
+    // The library never reconnects on its own: a new session without the session settings
+    // would run the program's statements under the server's defaults.
+    const my_bool noReconnect = 0;
+    mysql_options(mysql, MYSQL_OPT_RECONNECT, &noReconnect);
+}
+
 // The library's refusal of a method outside the list above, in the user's words. (Its own
 // text names the method wrongly, so the method is not named.)
 DbError refusedAuthentication() {
@@ -193,22 +213,7 @@ MYSQL* MariaConnection::connectWith(const ConnectionParams& params, bool quiet) 
     MYSQL* mysql = mysql_init(nullptr);
     if (!mysql)
         return refuse(DbError(QStringLiteral("Elfogyott a memória."), CR_OUT_OF_MEMORY));
-    mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "latin2");
-    mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
-    // Every later wait on the server is bounded too: a frozen server or a network path that
-    // drops packets silently ends in the client library's own error, not in a frozen window.
-    mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &ioTimeout);
-    mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &ioTimeout);
-    // The port the user typed is used also for "localhost" (no silent switch to a socket).
-    const unsigned protocol = MYSQL_PROTOCOL_TCP;
-    mysql_options(mysql, MYSQL_OPT_PROTOCOL, &protocol);
-    mysql_options(mysql, MARIADB_OPT_RESTRICTED_AUTH, kAllowedAuthentication);
-    const unsigned noLocalFiles = 0;
-    mysql_options(mysql, MYSQL_OPT_LOCAL_INFILE, &noLocalFiles);
-    // The library never reconnects on its own: a new session without the settings below
-    // would run the program's statements under the server's defaults.
-    const my_bool noReconnect = 0;
-    mysql_options(mysql, MYSQL_OPT_RECONNECT, &noReconnect);
+    setClientOptions(mysql);
 
     // No CLIENT_MULTI_STATEMENTS: a text holding two statements is refused by the server.
     if (!mysql_real_connect(mysql, host.constData(), user.constData(), password.constData(),

@@ -308,20 +308,11 @@ quint64 MariaStatement::execute() {
     return run(params);
 }
 
-quint64 MariaStatement::run(const std::deque<Param>& params) {
-    finish();
-    prepareStatement(false);
-    if (mysql_stmt_param_count(m_stmt) != params.size())
-        m_conn.fail(QStringLiteral("Statement expects %1 parameters, %2 given")
-                        .arg(mysql_stmt_param_count(m_stmt))
-                        .arg(params.size()));
-
-    std::vector<MYSQL_BIND> binds(params.size());
-    std::vector<unsigned long> lengths(params.size());
-    // A file's length is known only once it has gone out; the server reads the bound value
-    // at the execute, after the long data.
-    std::vector<qint64> sent(params.size(), 0);
-    std::vector<qint64> fileLengths(params.size(), 0);
+// Points each bind at its parameter's value; long values and files are sent apart, before
+// the execute.
+void MariaStatement::bindParams(const std::deque<Param>& params, std::vector<MYSQL_BIND>& binds,
+                                std::vector<unsigned long>& lengths,
+                                std::vector<qint64>& fileLengths) {
     static my_bool isNull = 1;
     for (size_t n = 0; n < params.size(); ++n) {
         const Param& p = params[n];
@@ -363,6 +354,23 @@ quint64 MariaStatement::run(const std::deque<Param>& params) {
             break;
         }
     }
+}
+
+quint64 MariaStatement::run(const std::deque<Param>& params) {
+    finish();
+    prepareStatement(false);
+    if (mysql_stmt_param_count(m_stmt) != params.size())
+        m_conn.fail(QStringLiteral("Statement expects %1 parameters, %2 given")
+                        .arg(mysql_stmt_param_count(m_stmt))
+                        .arg(params.size()));
+
+    std::vector<MYSQL_BIND> binds(params.size());
+    std::vector<unsigned long> lengths(params.size());
+    // A file's length is known only once it has gone out; the server reads the bound value
+    // at the execute, after the long data.
+    std::vector<qint64> sent(params.size(), 0);
+    std::vector<qint64> fileLengths(params.size(), 0);
+    bindParams(params, binds, lengths, fileLengths);
     if (!binds.empty() && mysql_stmt_bind_param(m_stmt, binds.data()))
         fail();
     for (size_t n = 0; n < params.size(); ++n)
@@ -449,48 +457,72 @@ std::vector<MariaStatement::Column> MariaStatement::columns() {
     return out;
 }
 
-bool MariaStatement::fetchCells(std::vector<Cell>& cells) {
-    if (m_textResult) {
-        const MYSQL_ROW row = mysql_fetch_row(m_textResult);
-        if (!row) {
-            // The end of the rows, or a failure while they streamed in.
-            if (mysql_errno(m_conn.handle()))
-                failConnection();
-            return false;
-        }
-        const unsigned n = mysql_num_fields(m_textResult);
-        const unsigned long* lengths = mysql_fetch_lengths(m_textResult);
-        cells.resize(n);
-        for (unsigned i = 0; i < n; ++i)
-            cells[i] = {row[i], row[i] ? qsizetype(lengths[i]) : 0, row[i] == nullptr};
-        return true;
+bool MariaStatement::fetchTextCells(std::vector<Cell>& cells) {
+    const MYSQL_ROW row = mysql_fetch_row(m_textResult);
+    if (!row) {
+        // The end of the rows, or a failure while they streamed in.
+        if (mysql_errno(m_conn.handle()))
+            failConnection();
+        return false;
     }
+    const unsigned n = mysql_num_fields(m_textResult);
+    const unsigned long* lengths = mysql_fetch_lengths(m_textResult);
+    cells.resize(n);
+    for (unsigned i = 0; i < n; ++i)
+        cells[i] = {row[i], row[i] ? qsizetype(lengths[i]) : 0, row[i] == nullptr};
+    return true;
+}
+
+// Gives every column of the prepared statement's result a buffer of its own.
+void MariaStatement::bindResult() {
+    m_result = std::make_unique<Result>();
+    const unsigned n = mysql_stmt_field_count(m_stmt);
+    Result& r = *m_result;
+    r.binds.resize(n);
+    r.buffers.resize(size_t(n) * kCellBuffer);
+    r.lengths.resize(n);
+    r.nulls.resize(n);
+    r.errors.resize(n);
+    r.longValues.resize(n);
+    for (unsigned i = 0; i < n; ++i) {
+        MYSQL_BIND& b = r.binds[i];
+        std::memset(&b, 0, sizeof b);
+        // Numbers and dates come back as their text, like the text protocol gives them.
+        b.buffer_type = MYSQL_TYPE_STRING;
+        b.buffer = r.buffers.data() + size_t(i) * kCellBuffer;
+        b.buffer_length = kCellBuffer;
+        b.length = &r.lengths[i];
+        b.is_null = &r.nulls[i];
+        b.error = &r.errors[i];
+    }
+    if (n && mysql_stmt_bind_result(m_stmt, r.binds.data()))
+        fail();
+}
+
+// A value longer than its cell buffer: read whole into the column's own reused buffer.
+void MariaStatement::fetchLongCell(unsigned column, unsigned long length, Cell& cell) {
+    QByteArray& big = m_result->longValues[column];
+    if (big.size() < qsizetype(length))
+        big.resize(qsizetype(length));
+    MYSQL_BIND b;
+    std::memset(&b, 0, sizeof b);
+    unsigned long got = 0;
+    b.buffer_type = MYSQL_TYPE_STRING;
+    b.buffer = big.data();
+    b.buffer_length = length;
+    b.length = &got;
+    if (mysql_stmt_fetch_column(m_stmt, &b, column, 0))
+        fail();
+    cell = {big.constData(), qsizetype(length), false};
+}
+
+bool MariaStatement::fetchCells(std::vector<Cell>& cells) {
+    if (m_textResult)
+        return fetchTextCells(cells);
     if (!m_stmt)
         return false;
-    if (!m_result) {
-        m_result = std::make_unique<Result>();
-        const unsigned n = mysql_stmt_field_count(m_stmt);
-        Result& r = *m_result;
-        r.binds.resize(n);
-        r.buffers.resize(size_t(n) * kCellBuffer);
-        r.lengths.resize(n);
-        r.nulls.resize(n);
-        r.errors.resize(n);
-        r.longValues.resize(n);
-        for (unsigned i = 0; i < n; ++i) {
-            MYSQL_BIND& b = r.binds[i];
-            std::memset(&b, 0, sizeof b);
-            // Numbers and dates come back as their text, like the text protocol gives them.
-            b.buffer_type = MYSQL_TYPE_STRING;
-            b.buffer = r.buffers.data() + size_t(i) * kCellBuffer;
-            b.buffer_length = kCellBuffer;
-            b.length = &r.lengths[i];
-            b.is_null = &r.nulls[i];
-            b.error = &r.errors[i];
-        }
-        if (n && mysql_stmt_bind_result(m_stmt, r.binds.data()))
-            fail();
-    }
+    if (!m_result)
+        bindResult();
     Result& r = *m_result;
     const int rc = mysql_stmt_fetch(m_stmt);
     if (rc == MYSQL_NO_DATA)
@@ -499,28 +531,13 @@ bool MariaStatement::fetchCells(std::vector<Cell>& cells) {
         fail();
     cells.resize(r.binds.size());
     for (unsigned i = 0; i < r.binds.size(); ++i) {
-        if (r.nulls[i]) {
+        if (r.nulls[i])
             cells[i] = Cell();
-            continue;
-        }
-        const unsigned long len = r.lengths[i];
-        if (len <= kCellBuffer) {
-            cells[i] = {static_cast<const char*>(r.binds[i].buffer), qsizetype(len), false};
-            continue;
-        }
-        QByteArray& big = r.longValues[i];
-        if (big.size() < qsizetype(len))
-            big.resize(qsizetype(len));
-        MYSQL_BIND b;
-        std::memset(&b, 0, sizeof b);
-        unsigned long got = 0;
-        b.buffer_type = MYSQL_TYPE_STRING;
-        b.buffer = big.data();
-        b.buffer_length = len;
-        b.length = &got;
-        if (mysql_stmt_fetch_column(m_stmt, &b, i, 0))
-            fail();
-        cells[i] = {big.constData(), qsizetype(len), false};
+        else if (r.lengths[i] <= kCellBuffer)
+            cells[i] = {static_cast<const char*>(r.binds[i].buffer), qsizetype(r.lengths[i]),
+                        false};
+        else
+            fetchLongCell(i, r.lengths[i], cells[i]);
     }
     return true;
 }

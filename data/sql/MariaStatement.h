@@ -11,6 +11,7 @@ class QFile;
 class QVariant;
 typedef struct st_mysql_stmt MYSQL_STMT;
 typedef struct st_mysql_res MYSQL_RES;
+struct st_mysql_bind;
 
 namespace kx {
 
@@ -103,6 +104,11 @@ private:
     bool isRepeatableRead() const;
     template <typename Run> quint64 repeatOnLostSession(Run run);
     qint64 sendLongData(unsigned index, const Param& p); // the bytes sent
+    void bindParams(const std::deque<Param>& params, std::vector<st_mysql_bind>& binds,
+                    std::vector<unsigned long>& lengths, std::vector<qint64>& fileLengths);
+    bool fetchTextCells(std::vector<Cell>& cells);
+    void bindResult();
+    void fetchLongCell(unsigned column, unsigned long length, Cell& cell);
     MariaConnection& m_conn;
     QByteArray m_sql;
     MYSQL_STMT* m_stmt = nullptr;

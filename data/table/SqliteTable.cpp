@@ -107,6 +107,26 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
 };
 
+// The files of a write, by column, opened before anything is written.
+using OpenedFiles = std::vector<std::pair<QString, std::unique_ptr<QFile>>>;
+
+// Copies the file into the blob made for it in the given row, a piece at a time.
+void writeFileIntoBlob(SqliteConnection& conn, const QString& table, const QString& column,
+                       QFile& file, qint64 rowid) {
+    sqlite3_blob* blob = nullptr;
+    if (sqlite3_blob_open(conn.handle(), "main", table.toUtf8().constData(),
+                          column.toUtf8().constData(), rowid, 1, &blob) != SQLITE_OK)
+        conn.fail();
+    QByteArray chunk(kChunk, Qt::Uninitialized);
+    int offset = 0;
+    for (qint64 n; (n = file.read(chunk.data(), kChunk)) > 0; offset += int(n))
+        if (sqlite3_blob_write(blob, chunk.constData(), int(n), offset) != SQLITE_OK) {
+            sqlite3_blob_close(blob);
+            conn.fail();
+        }
+    sqlite3_blob_close(blob);
+}
+
 } // namespace
 
 struct SqliteTable::Impl {
@@ -187,6 +207,64 @@ struct SqliteTable::Impl {
             atEnd = true;
             lostKey = k;
         }
+    }
+
+    // The columns written, in the order of values; the files among them are opened here, so
+    // that a file that cannot be read stops the write before anything is written.
+    OpenedFiles openWrittenFiles(const QList<QPair<QString, PendingValue>>& values,
+                                 QStringList& cols) const {
+        OpenedFiles files;
+        for (const auto& [field, pv] : values) {
+            cols << columns.value(column(field));
+            if (pv.filePath.isEmpty())
+                continue;
+            auto f = std::make_unique<QFile>(pv.filePath);
+            if (!f->open(QIODevice::ReadOnly))
+                throw std::runtime_error(QStringLiteral("A(z) „%1” fájl nem nyitható meg. %2")
+                                             .arg(pv.filePath, f->errorString())
+                                             .toStdString());
+            files.emplace_back(columns.value(column(field)), std::move(f));
+        }
+        return files;
+    }
+    // Binds the values of a write from parameter 1 on; returns the next parameter's number. A
+    // file's column gets a blob of the file's size, filled in afterwards.
+    int bindWrittenValues(Statement& st, const QList<QPair<QString, PendingValue>>& values,
+                          const OpenedFiles& files) const {
+        int index = 1;
+        size_t fileNo = 0;
+        for (const auto& [field, pv] : values) {
+            if (!pv.filePath.isEmpty()) {
+                st.bindZeroBlob(index++, files[fileNo++].second->size());
+            } else if (!pv.lengthOf.isEmpty()) {
+                // The blob is made as long as the file was at its opening.
+                const QString fileColumn = columns.value(column(pv.lengthOf));
+                const auto file = std::find_if(files.begin(), files.end(), [&](const auto& f) {
+                    return f.first == fileColumn;
+                });
+                if (file == files.end())
+                    throw DbError(
+                        QStringLiteral("A(z) %1 mező nem fájlból kap értéket.").arg(pv.lengthOf));
+                st.bind(index++, QVariant(file->second->size()));
+            } else {
+                st.bind(index++, pv.value);
+            }
+        }
+        return index;
+    }
+    qint64 keyOfRowid(qint64 rowid) {
+        Statement k(
+            conn,
+            QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(quote(key), quote(table)));
+        k.bind(1, rowid);
+        return k.step() ? k.value(0).toLongLong() : -1;
+    }
+    qint64 rowidOfKey(qint64 k) {
+        Statement r(
+            conn,
+            QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ?").arg(quote(table), quote(key)));
+        r.bind(1, k);
+        return r.step() ? r.value(0).toLongLong() : 0;
     }
 };
 
@@ -339,79 +417,23 @@ void SqliteTable::doPost(TableState state, const QList<QPair<QString, PendingVal
     if (!insert && values.isEmpty())
         return;
 
-    // Files are opened before anything is written; their bytes go in piece by piece.
-    std::vector<std::pair<QString, std::unique_ptr<QFile>>> files;
     QStringList cols;
-    for (const auto& [field, pv] : values) {
-        cols << d->columns.value(d->column(field));
-        if (!pv.filePath.isEmpty()) {
-            auto f = std::make_unique<QFile>(pv.filePath);
-            if (!f->open(QIODevice::ReadOnly))
-                throw std::runtime_error(QStringLiteral("A(z) „%1” fájl nem nyitható meg. %2")
-                                             .arg(pv.filePath, f->errorString())
-                                             .toStdString());
-            files.emplace_back(d->columns.value(d->column(field)), std::move(f));
-        }
-    }
+    OpenedFiles files = d->openWrittenFiles(values, cols);
     const WriteStatementBuilder build(WriteStatementBuilder::Dialect::Sqlite);
-    const QString sql =
-        insert ? build.insert(d->table, cols) : build.update(d->table, cols, d->key);
-
-    sqlite3* db = d->conn.handle();
-    Statement st(d->conn, sql);
-    int index = 1;
-    size_t fileNo = 0;
-    for (const auto& [field, pv] : values) {
-        if (!pv.filePath.isEmpty()) {
-            st.bindZeroBlob(index++, files[fileNo++].second->size());
-        } else if (!pv.lengthOf.isEmpty()) {
-            // The blob is made as long as the file was at its opening.
-            const QString fileColumn = d->columns.value(d->column(pv.lengthOf));
-            const auto file = std::find_if(files.begin(), files.end(),
-                                           [&](const auto& f) { return f.first == fileColumn; });
-            if (file == files.end())
-                throw DbError(
-                    QStringLiteral("A(z) %1 mező nem fájlból kap értéket.").arg(pv.lengthOf));
-            st.bind(index++, QVariant(file->second->size()));
-        } else {
-            st.bind(index++, pv.value);
-        }
-    }
+    Statement st(d->conn,
+                 insert ? build.insert(d->table, cols) : build.update(d->table, cols, d->key));
+    const int index = d->bindWrittenValues(st, values, files);
     if (!insert)
         st.bind(index, oldKey);
     st.step();
+    sqlite3* db = d->conn.handle();
     if (!insert && sqlite3_changes(db) == 0)
         throw DbError(kNotFound);
 
-    const sqlite3_int64 rowid = insert ? sqlite3_last_insert_rowid(db) : 0;
-    qint64 newKey = oldKey;
-    if (insert) {
-        Statement k(d->conn, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                                 .arg(quote(d->key), quote(d->table)));
-        k.bind(1, qint64(rowid));
-        newKey = k.step() ? k.value(0).toLongLong() : -1;
-    }
-    for (auto& [column, file] : files) {
-        sqlite3_int64 target = rowid;
-        if (!insert) {
-            Statement r(d->conn, QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ?")
-                                     .arg(quote(d->table), quote(d->key)));
-            r.bind(1, oldKey);
-            target = r.step() ? r.value(0).toLongLong() : 0;
-        }
-        sqlite3_blob* blob = nullptr;
-        if (sqlite3_blob_open(db, "main", d->table.toUtf8().constData(),
-                              column.toUtf8().constData(), target, 1, &blob) != SQLITE_OK)
-            d->conn.fail();
-        QByteArray chunk(kChunk, Qt::Uninitialized);
-        int offset = 0;
-        for (qint64 n; (n = file->read(chunk.data(), kChunk)) > 0; offset += int(n))
-            if (sqlite3_blob_write(blob, chunk.constData(), int(n), offset) != SQLITE_OK) {
-                sqlite3_blob_close(blob);
-                d->conn.fail();
-            }
-        sqlite3_blob_close(blob);
-    }
+    const qint64 rowid = insert ? qint64(sqlite3_last_insert_rowid(db)) : d->rowidOfKey(oldKey);
+    const qint64 newKey = insert ? d->keyOfRowid(rowid) : oldKey;
+    for (auto& [column, file] : files)
+        writeFileIntoBlob(d->conn, d->table, column, *file, rowid);
     d->reloadAfterWrite(newKey);
     emit reset();
     emit currentChanged();
