@@ -4,6 +4,7 @@
 // dialog's copies asked of the printer with it; a queue that
 // does not take the job is reported with the print system's reason, never as success.
 #include "support/EditingApp.h"
+#include "support/OutputFiles.h"
 #include "support/PrivateCups.h"
 
 #include "browsing/RecordBrowser.h"
@@ -27,24 +28,6 @@ using namespace kx::test;
 namespace {
 
 constexpr int kRecords = 10; // the list prints one record to a page
-
-QString pdfText(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-int pdfPages(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("pdfinfo"), {path});
-    p.waitForFinished(60000);
-    for (const QString& line :
-         QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n')))
-        if (line.startsWith(QStringLiteral("Pages:")))
-            return line.mid(6).trimmed().toInt();
-    return -1;
-}
 
 QStringList captured(const QString& text, const QRegularExpression& pattern) {
     QStringList out;

@@ -19,15 +19,6 @@ QString q(const QString& name) {
     return MariaStatement::quoteIdentifier(name);
 }
 
-ResultColumn resultColumn(const MariaStatement::Column& c) {
-    ResultColumn out;
-    out.name = c.name;
-    out.numeric = c.numeric;
-    out.binary = c.binary;
-    out.collation = c.collation;
-    return out;
-}
-
 } // namespace
 
 QString QueryPlan::firstScreenStatement() const {
@@ -139,7 +130,7 @@ const std::vector<ResultColumn>& QueryPlanner::learnTable(const QString& table) 
     columnsProbe.executeText();
     std::vector<ResultColumn> cols;
     for (const MariaStatement::Column& c : columnsProbe.columns())
-        cols.push_back(resultColumn(c));
+        cols.push_back(resultColumnOf(c));
     columnsProbe.finish();
     forgetAllOfOtherSession(); // the probe made the connection again
     return *m_tableColumns.insert(cacheKey, std::move(cols));
